@@ -1,0 +1,148 @@
+#include "platform/rtl/Classes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <typeinfo>
+
+void TPersistent::Assign(TPersistent* Source) {
+  if (Source != nullptr) {
+    Source->AssignTo(this);
+    return;
+  }
+  AssignTo(this);
+}
+
+std::string TPersistent::ClassName() const {
+  std::string name = typeid(*this).name();
+  // Mangled names start with the length of the identifier; the class library shows the plain name.
+  size_t i = 0;
+  while (i < name.size() && name[i] >= '0' && name[i] <= '9') ++i;
+  return name.substr(i);
+}
+
+void TPersistent::AssignTo(TPersistent* Dest) {
+  std::string source = Dest == this ? "nil" : ClassName();
+  throw EConvertError(source + " kann nicht zu " + Dest->ClassName() + " zugewiesen werden");
+}
+
+TComponent::TComponent(TComponent* AOwner) {
+  if (AOwner != nullptr) AOwner->InsertComponent(this);
+}
+
+TComponent::~TComponent() {
+  Destroying();
+  // Tell everyone who asked; each may remove itself from the list while being told.
+  while (!FFreeNotifies.empty()) {
+    TComponent* other = FFreeNotifies.back();
+    FFreeNotifies.pop_back();
+    other->RemoveNotification(this);
+    other->Notification(this, TOperation::opRemove);
+  }
+  DestroyComponents();
+  if (FOwner != nullptr) FOwner->RemoveComponent(this);
+}
+
+TComponent* TComponent::Components(int Index) const {
+  if (Index < 0 || Index >= ComponentCount())
+    throw EListError("Der Index der Liste überschreitet das Maximum (" + std::to_string(Index) + ")");
+  return FComponents[static_cast<size_t>(Index)];
+}
+
+int TComponent::ComponentIndex() const {
+  if (FOwner == nullptr) return -1;
+  auto& list = FOwner->FComponents;
+  auto it = std::find(list.begin(), list.end(), this);
+  return it == list.end() ? -1 : static_cast<int>(it - list.begin());
+}
+
+TComponent* TComponent::FindComponent(const std::string& AName) const {
+  if (AName.empty()) return nullptr;
+  auto same = [&](TComponent* c) {
+    return std::equal(c->FName.begin(), c->FName.end(), AName.begin(), AName.end(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
+                                                  std::tolower(static_cast<unsigned char>(b)); });
+  };
+  auto it = std::find_if(FComponents.begin(), FComponents.end(), same);
+  return it == FComponents.end() ? nullptr : *it;
+}
+
+void TComponent::SetName(const std::string& NewName) { FName = NewName; }
+
+void TComponent::Insert(TComponent* AComponent) {
+  FComponents.push_back(AComponent);
+  AComponent->FOwner = this;
+}
+
+void TComponent::Remove(TComponent* AComponent) {
+  auto it = std::find(FComponents.begin(), FComponents.end(), AComponent);
+  if (it != FComponents.end()) FComponents.erase(it);
+  AComponent->FOwner = nullptr;
+}
+
+void TComponent::InsertComponent(TComponent* AComponent) {
+  if (AComponent->FOwner != nullptr) AComponent->FOwner->RemoveComponent(AComponent);
+  Insert(AComponent);
+  Notification(AComponent, TOperation::opInsert);
+}
+
+void TComponent::RemoveComponent(TComponent* AComponent) {
+  Notification(AComponent, TOperation::opRemove);
+  Remove(AComponent);
+}
+
+void TComponent::DestroyComponents() {
+  while (!FComponents.empty()) {
+    TComponent* last = FComponents.back();
+    Remove(last);
+    delete last;
+  }
+}
+
+void TComponent::Destroying() {
+  if (FComponentState.Contains(TComponentStateItem::csDestroying)) return;
+  FComponentState.Include(TComponentStateItem::csDestroying);
+  for (TComponent* c : FComponents) c->Destroying();
+}
+
+void TComponent::FreeNotification(TComponent* AComponent) {
+  if (AComponent == nullptr || AComponent == this) return;
+  if (FOwner != nullptr && AComponent->FOwner == FOwner) return;
+  if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent) == FFreeNotifies.end()) {
+    FFreeNotifies.push_back(AComponent);
+    AComponent->FreeNotification(this);
+  }
+}
+
+void TComponent::RemoveFreeNotification(TComponent* AComponent) {
+  RemoveNotification(AComponent);
+  if (AComponent != nullptr) AComponent->RemoveNotification(this);
+}
+
+void TComponent::RemoveNotification(TComponent* AComponent) {
+  auto it = std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent);
+  if (it != FFreeNotifies.end()) FFreeNotifies.erase(it);
+}
+
+void TComponent::Loaded() { FComponentState.Exclude(TComponentStateItem::csLoading); }
+
+void TComponent::SetDesigning(bool Value) {
+  if (Value)
+    FComponentState.Include(TComponentStateItem::csDesigning);
+  else
+    FComponentState.Exclude(TComponentStateItem::csDesigning);
+  for (TComponent* c : FComponents) c->SetDesigning(Value);
+}
+
+void TComponent::SetLoading(bool Value) {
+  if (Value)
+    FComponentState.Include(TComponentStateItem::csLoading);
+  else
+    FComponentState.Exclude(TComponentStateItem::csLoading);
+}
+
+void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
+  if (Operation == TOperation::opRemove && AComponent != nullptr) RemoveFreeNotification(AComponent);
+  for (size_t i = FComponents.size(); i-- > 0;) {
+    if (i < FComponents.size()) FComponents[i]->Notification(AComponent, Operation);
+  }
+}

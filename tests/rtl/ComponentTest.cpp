@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/rtl/Classes.h"
+
+namespace {
+
+std::vector<std::string> destroyed;
+
+class Probe : public TComponent {
+ public:
+  Probe(TComponent* owner, std::string name) : TComponent(owner) { SetName(name); }
+  ~Probe() override { destroyed.push_back(Name()); }
+  TComponent* watched = nullptr;
+
+ protected:
+  void Notification(TComponent* c, TOperation op) override {
+    TComponent::Notification(c, op);
+    if (op == TOperation::opRemove && c == watched) watched = nullptr;
+  }
+};
+
+TEST(Component, OwnerFreesOwnedInReverseCreationOrder) {
+  destroyed.clear();
+  auto* root = new Probe(nullptr, "root");
+  new Probe(root, "a");
+  auto* b = new Probe(root, "b");
+  new Probe(b, "b1");
+  new Probe(root, "c");
+  ASSERT_EQ(root->ComponentCount(), 3);
+  EXPECT_EQ(root->Components(1), b);
+  EXPECT_EQ(root->FindComponent("B"), b);
+  delete root;
+  EXPECT_EQ(destroyed, (std::vector<std::string>{"root", "c", "b", "b1", "a"}));
+}
+
+TEST(Component, FreeingAnOwnedComponentRemovesItFromItsOwner) {
+  Probe root(nullptr, "root");
+  auto* a = new Probe(&root, "a");
+  new Probe(&root, "b");
+  delete a;
+  ASSERT_EQ(root.ComponentCount(), 1);
+  EXPECT_EQ(root.Components(0)->Name(), "b");
+  EXPECT_THROW((void)root.Components(1), EListError);
+}
+
+TEST(Component, FreeNotificationClearsReferencesAcrossOwners) {
+  Probe left(nullptr, "left");
+  Probe right(nullptr, "right");
+  auto* target = new Probe(&right, "target");
+  auto* watcher = new Probe(&left, "watcher");
+  watcher->watched = target;
+  target->FreeNotification(watcher);
+  delete target;
+  EXPECT_EQ(watcher->watched, nullptr);
+  // The watcher's list no longer names the freed target: freeing the watcher tells nobody stale.
+  delete watcher;
+}
+
+TEST(Component, SiblingsAreToldThroughTheirOwner) {
+  Probe root(nullptr, "root");
+  auto* target = new Probe(&root, "target");
+  auto* watcher = new Probe(&root, "watcher");
+  watcher->watched = target;
+  delete target;
+  EXPECT_EQ(watcher->watched, nullptr);
+}
+
+TEST(Persistent, DefaultAssignRaisesConvertError) {
+  TPersistent a, b;
+  EXPECT_THROW(a.Assign(&b), EConvertError);
+}
+
+}  // namespace
