@@ -1,0 +1,13 @@
+// Processor feature test: whether the CPUID instruction exists and whether the processor has MMX.
+#pragma once
+
+#include <cstdint>
+
+// True when bit 21 of the flags register can be toggled, i.e. the CPUID instruction exists.
+[[nodiscard]] bool CpuidAvailable();
+// EAX of CPUID leaf 1 (0 without CPUID).
+[[nodiscard]] uint32_t CpuSignature();
+// EDX of CPUID leaf 1 (0 without CPUID).
+[[nodiscard]] uint32_t CpuFeatures();
+// True when CPUID exists, the family field of the signature is at least 5 and the MMX feature bit is set.
+[[nodiscard]] bool CpuHasMmx();
