@@ -16,7 +16,8 @@ std::string TPersistent::ClassName() const {
   std::string name = typeid(*this).name();
   // Mangled names start with the length of the identifier; the class library shows the plain name.
   size_t i = 0;
-  while (i < name.size() && name[i] >= '0' && name[i] <= '9') ++i;
+  while (i < name.size() && name[i] >= '0' && name[i] <= '9')
+    ++i;
   return name.substr(i);
 }
 
@@ -58,15 +59,17 @@ int TComponent::ComponentIndex() const {
 TComponent* TComponent::FindComponent(const std::string& AName) const {
   if (AName.empty()) return nullptr;
   auto same = [&](TComponent* c) {
-    return std::equal(c->FName.begin(), c->FName.end(), AName.begin(), AName.end(),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
-                                                  std::tolower(static_cast<unsigned char>(b)); });
+    return std::equal(c->FName.begin(), c->FName.end(), AName.begin(), AName.end(), [](char a, char b) {
+      return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    });
   };
   auto it = std::find_if(FComponents.begin(), FComponents.end(), same);
   return it == FComponents.end() ? nullptr : *it;
 }
 
-void TComponent::SetName(const std::string& NewName) { FName = NewName; }
+void TComponent::SetName(const std::string& NewName) {
+  FName = NewName;
+}
 
 void TComponent::Insert(TComponent* AComponent) {
   FComponents.push_back(AComponent);
@@ -101,7 +104,8 @@ void TComponent::DestroyComponents() {
 void TComponent::Destroying() {
   if (FComponentState.Contains(TComponentStateItem::csDestroying)) return;
   FComponentState.Include(TComponentStateItem::csDestroying);
-  for (TComponent* c : FComponents) c->Destroying();
+  for (TComponent* c : FComponents)
+    c->Destroying();
 }
 
 void TComponent::FreeNotification(TComponent* AComponent) {
@@ -123,14 +127,17 @@ void TComponent::RemoveNotification(TComponent* AComponent) {
   if (it != FFreeNotifies.end()) FFreeNotifies.erase(it);
 }
 
-void TComponent::Loaded() { FComponentState.Exclude(TComponentStateItem::csLoading); }
+void TComponent::Loaded() {
+  FComponentState.Exclude(TComponentStateItem::csLoading);
+}
 
 void TComponent::SetDesigning(bool Value) {
   if (Value)
     FComponentState.Include(TComponentStateItem::csDesigning);
   else
     FComponentState.Exclude(TComponentStateItem::csDesigning);
-  for (TComponent* c : FComponents) c->SetDesigning(Value);
+  for (TComponent* c : FComponents)
+    c->SetDesigning(Value);
 }
 
 void TComponent::SetLoading(bool Value) {

@@ -1,4 +1,5 @@
-// Objects, persistent objects and components with owners.
+// Objects, persistent objects and components with owners; lists, string lists, streams and threads
+// come with it (Lists.h, Streams.h, Threads.h).
 #pragma once
 
 #include <cstdint>
@@ -6,31 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/Lists.h"
+#include "platform/rtl/Objects.h"
+#include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/rtl/Threads.h"
 #include "platform/rtl/Types.h"
-
-// Root of every class of the system. Objects are not copied; they are created and freed.
-class TObject {
- public:
-  TObject() = default;
-  TObject(const TObject&) = delete;
-  TObject& operator=(const TObject&) = delete;
-  virtual ~TObject() = default;
-};
-
-// An event handler without arguments besides its sender (the class library's TNotifyEvent).
-using TNotifyEvent = std::function<void(TObject* Sender)>;
-
-// An object that can copy itself from another: Assign asks the source's AssignTo, whose default raises.
-class TPersistent : public TObject {
- public:
-  virtual void Assign(TPersistent* Source);
-
- protected:
-  virtual void AssignTo(TPersistent* Dest);
-  // Names the class in the "cannot assign" message.
-  [[nodiscard]] virtual std::string ClassName() const;
-};
 
 enum class TComponentStateItem { csLoading, csReading, csWriting, csDestroying, csDesigning, csUpdating };
 using TComponentState = TSet<TComponentStateItem>;

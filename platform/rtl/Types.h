@@ -37,8 +37,12 @@ struct TRect {
   friend bool operator==(const TRect&, const TRect&) = default;
 };
 
-[[nodiscard]] inline TPoint Point(int x, int y) { return {x, y}; }
-[[nodiscard]] inline TRect Rect(int left, int top, int right, int bottom) { return {left, top, right, bottom}; }
+[[nodiscard]] inline TPoint Point(int x, int y) {
+  return {x, y};
+}
+[[nodiscard]] inline TRect Rect(int left, int top, int right, int bottom) {
+  return {left, top, right, bottom};
+}
 [[nodiscard]] inline TRect Bounds(int left, int top, int width, int height) {
   return {left, top, left + width, top + height};
 }
@@ -53,7 +57,8 @@ class TSet {
   constexpr TSet() = default;
   constexpr TSet(E e) : bits_(bit(e)) {}
   constexpr TSet(std::initializer_list<E> list) {
-    for (E e : list) bits_ |= bit(e);
+    for (E e : list)
+      bits_ |= bit(e);
   }
   [[nodiscard]] constexpr bool Contains(E e) const { return (bits_ & bit(e)) != 0; }
   [[nodiscard]] constexpr bool Empty() const { return bits_ == 0; }

@@ -1,0 +1,358 @@
+#include "platform/rtl/FileUtils.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <mutex>
+
+#include "platform/rtl/Streams.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace {
+
+bool IsDelim(char c) {
+  return c == '/' || c == '\\';
+}
+
+// Index of the last separator, npos when there is none.
+size_t LastDelim(const std::string& S) {
+  for (size_t i = S.size(); i-- > 0;)
+    if (IsDelim(S[i])) return i;
+  return std::string::npos;
+}
+
+bool Exists(const std::string& Path) {
+  struct stat st;
+  return ::stat(Path.c_str(), &st) == 0;
+}
+
+std::string Join(const std::string& Base, const std::string& Name) {
+  if (Base.empty()) return Name;
+  if (Base.back() == '/') return Base + Name;
+  return Base + "/" + Name;
+}
+
+// The entry of Dir equal to Name ignoring case; the first in name order when several match.
+bool FindIgnoringCase(const std::string& Dir, const std::string& Name, std::string& Found) {
+  DIR* d = ::opendir(Dir.empty() ? "." : Dir.c_str());
+  if (d == nullptr) return false;
+  bool found = false;
+  while (dirent* e = ::readdir(d)) {
+    const std::string entry = e->d_name;
+    if (entry == "." || entry == "..") continue;
+    if (::strcasecmp(entry.c_str(), Name.c_str()) == 0 && (!found || entry < Found)) {
+      Found = entry;
+      found = true;
+    }
+  }
+  ::closedir(d);
+  return found;
+}
+
+[[noreturn]] void RaiseCreate(const std::string& FileName) {
+  throw EFCreateError("Datei " + FileName + " kann nicht erstellt werden");
+}
+
+// A new temporary file beside Target, created with the default permissions (umask applied).
+int CreateTemporaryBeside(const std::string& Target, std::string& TempName) {
+  static std::atomic<unsigned> counter{0};
+  const std::string dir = ExtractFilePath(Target);
+  const std::string name = ExtractFileName(Target);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    TempName = dir + "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+    const int fd = ::open(TempName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// Writes through Writer into a temporary file, then renames it over the target; the temporary file
+// takes the mode of an existing target (a new one gets the default permissions).
+void WriteThroughTemporary(const std::string& FileName, const std::function<void(THandleStream&)>& Writer) {
+  const std::string target = ResolvePath(FileName);
+  std::string temp;
+  const int fd = CreateTemporaryBeside(target, temp);
+  if (fd < 0) RaiseCreate(FileName);
+  struct stat old;
+  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) (void)::fchmod(fd, old.st_mode & 07777);
+  THandleStream stream(fd);
+  try {
+    Writer(stream);
+    if (::fsync(fd) != 0) throw EWriteError("Stream-Schreibfehler");
+  } catch (...) {
+    ::unlink(temp.c_str());
+    throw;
+  }
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    RaiseCreate(FileName);
+  }
+}
+
+std::vector<std::string> gArgs;
+std::mutex gArgsMutex;
+
+}  // namespace
+
+std::string ResolvePath(const std::string& Path) {
+  std::string p = Path;
+  std::replace(p.begin(), p.end(), '\\', '/');
+  if (p.empty() || Exists(p)) return p;
+  const bool trailing = p.back() == '/';
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= p.size()) {
+    size_t end = p.find('/', start);
+    if (end == std::string::npos) end = p.size();
+    if (end > start) parts.push_back(p.substr(start, end - start));
+    start = end + 1;
+  }
+  std::string base = p[0] == '/' ? "/" : "";
+  bool matching = true;
+  for (const std::string& part : parts) {
+    const std::string exact = Join(base, part);
+    if (matching && part != "." && part != ".." && !Exists(exact)) {
+      std::string found;
+      if (FindIgnoringCase(base, part, found)) {
+        base = Join(base, found);
+        continue;
+      }
+      // Nothing below a missing folder can match either.
+      matching = false;
+    }
+    base = exact;
+  }
+  if (trailing && !base.empty() && base.back() != '/') base += '/';
+  return base;
+}
+
+std::string ExtractFilePath(const std::string& FileName) {
+  const size_t i = LastDelim(FileName);
+  return i == std::string::npos ? std::string() : FileName.substr(0, i + 1);
+}
+
+std::string ExtractFileDir(const std::string& FileName) {
+  const size_t i = LastDelim(FileName);
+  if (i == std::string::npos) return {};
+  if (i == 0) return FileName.substr(0, 1);
+  return FileName.substr(0, i);
+}
+
+std::string ExtractFileName(const std::string& FileName) {
+  const size_t i = LastDelim(FileName);
+  return i == std::string::npos ? FileName : FileName.substr(i + 1);
+}
+
+std::string ExtractFileExt(const std::string& FileName) {
+  const size_t dot = FileName.rfind('.');
+  const size_t delim = LastDelim(FileName);
+  if (dot == std::string::npos || (delim != std::string::npos && dot < delim)) return {};
+  return FileName.substr(dot);
+}
+
+std::string ChangeFileExt(const std::string& FileName, const std::string& Extension) {
+  const size_t dot = FileName.rfind('.');
+  const size_t delim = LastDelim(FileName);
+  if (dot == std::string::npos || (delim != std::string::npos && dot < delim)) return FileName + Extension;
+  return FileName.substr(0, dot) + Extension;
+}
+
+std::string IncludeTrailingPathDelimiter(const std::string& S) {
+  if (!S.empty() && IsDelim(S.back())) return S;
+  return S + PathDelim;
+}
+
+std::string ExcludeTrailingPathDelimiter(const std::string& S) {
+  if (S.size() > 1 && IsDelim(S.back())) return S.substr(0, S.size() - 1);
+  return S;
+}
+
+std::string ExpandFileName(const std::string& FileName) {
+  std::string p = FileName;
+  std::replace(p.begin(), p.end(), '\\', '/');
+  if (p.empty() || p[0] != '/') p = Join(GetCurrentDir(), p);
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= p.size()) {
+    size_t end = p.find('/', start);
+    if (end == std::string::npos) end = p.size();
+    const std::string part = p.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string r;
+  for (const std::string& part : parts)
+    r += "/" + part;
+  if (r.empty())
+    r = "/";
+  else if (p.back() == '/')
+    r += '/';
+  return r;
+}
+
+std::string GetCurrentDir() {
+  std::string buf(PATH_MAX, '\0');
+  if (::getcwd(buf.data(), buf.size()) == nullptr) return {};
+  buf.resize(std::char_traits<char>::length(buf.c_str()));
+  return buf;
+}
+
+bool SetCurrentDir(const std::string& Dir) {
+  return ::chdir(ResolvePath(Dir).c_str()) == 0;
+}
+
+bool FileExists(const std::string& FileName) {
+  struct stat st;
+  return !FileName.empty() && ::stat(ResolvePath(FileName).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& Directory) {
+  struct stat st;
+  return !Directory.empty() && ::stat(ResolvePath(Directory).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& Dir) {
+  return ::mkdir(ResolvePath(Dir).c_str(), 0777) == 0;
+}
+
+bool ForceDirectories(const std::string& Dir) {
+  const std::string d = ExcludeTrailingPathDelimiter(ResolvePath(Dir));
+  if (d.empty()) return false;
+  if (DirectoryExists(d)) return true;
+  const std::string parent = ExtractFileDir(d);
+  if (!parent.empty() && parent != d && !ForceDirectories(parent)) return false;
+  return ::mkdir(d.c_str(), 0777) == 0 || (errno == EEXIST && DirectoryExists(d));
+}
+
+bool DeleteFile(const std::string& FileName) {
+  const std::string p = ResolvePath(FileName);
+  struct stat st;
+  if (::lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  return ::unlink(p.c_str()) == 0;
+}
+
+bool RemoveDir(const std::string& Dir) {
+  return ::rmdir(ResolvePath(Dir).c_str()) == 0;
+}
+
+bool RenameFile(const std::string& OldName, const std::string& NewName) {
+  const std::string to = ResolvePath(NewName);
+  if (Exists(to)) return false;
+  return ::rename(ResolvePath(OldName).c_str(), to.c_str()) == 0;
+}
+
+int64_t FileSize(const std::string& FileName) {
+  struct stat st;
+  if (::stat(ResolvePath(FileName).c_str(), &st) != 0) return -1;
+  return st.st_size;
+}
+
+bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileName, bool FailIfExists) {
+  const std::string from = ResolvePath(ExistingFileName);
+  const std::string to = ResolvePath(NewFileName);
+  struct stat src, dst;
+  if (::stat(from.c_str(), &src) != 0 || S_ISDIR(src.st_mode)) return false;
+  if (::stat(to.c_str(), &dst) == 0) {
+    if (src.st_dev == dst.st_dev && src.st_ino == dst.st_ino) return true;
+    if (FailIfExists || S_ISDIR(dst.st_mode)) return false;
+  }
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  bool ok = true;
+  try {
+    WriteThroughTemporary(to, [&](THandleStream& out) {
+      char buf[65536];
+      while (true) {
+        const ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw EReadError("Stream-Lesefehler");
+        if (n == 0) break;
+        out.WriteBuffer(buf, n);
+      }
+      if (::fchmod(out.Handle(), src.st_mode & 07777) != 0) throw EWriteError("Stream-Schreibfehler");
+    });
+  } catch (const Exception&) {
+    ok = false;
+  }
+  ::close(in);
+  return ok;
+}
+
+std::vector<std::string> ListDirectory(const std::string& Dir, const std::string& Extension) {
+  std::vector<std::string> names;
+  DIR* d = ::opendir(ResolvePath(Dir.empty() ? "." : Dir).c_str());
+  if (d == nullptr) return names;
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    if (!Extension.empty() &&
+        (name.size() < Extension.size() ||
+         ::strcasecmp(name.c_str() + name.size() - Extension.size(), Extension.c_str()) != 0))
+      continue;
+    names.push_back(name);
+  }
+  ::closedir(d);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void AtomicWriteFile(const std::string& FileName, std::string_view Data) {
+  WriteThroughTemporary(
+      FileName, [&](THandleStream& out) { out.WriteBuffer(Data.data(), static_cast<int64_t>(Data.size())); });
+}
+
+void AtomicWriteFile(const std::string& FileName, const std::function<void(TStream& Stream)>& Writer) {
+  WriteThroughTemporary(FileName, [&](THandleStream& out) { Writer(out); });
+}
+
+std::string ReadFileContent(const std::string& FileName) {
+  TFileStream stream(FileName, fmOpenRead);
+  std::string data;
+  char buf[65536];
+  while (true) {
+    const int64_t n = stream.Read(buf, sizeof buf);
+    if (n <= 0) break;
+    data.append(buf, static_cast<size_t>(n));
+  }
+  return data;
+}
+
+std::string ProgramFileName() {
+  std::string buf(PATH_MAX, '\0');
+  const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+  if (n <= 0) return {};
+  buf.resize(static_cast<size_t>(n));
+  return buf;
+}
+
+std::string ProgramFolder() {
+  return ExtractFilePath(ProgramFileName());
+}
+
+void SetCommandLine(int argc, char** argv) {
+  std::lock_guard lock(gArgsMutex);
+  gArgs.assign(argv, argv + argc);
+}
+
+int ParamCount() {
+  std::lock_guard lock(gArgsMutex);
+  return gArgs.empty() ? 0 : static_cast<int>(gArgs.size()) - 1;
+}
+
+std::string ParamStr(int Index) {
+  if (Index == 0) return ProgramFileName();
+  std::lock_guard lock(gArgsMutex);
+  if (Index < 0 || static_cast<size_t>(Index) >= gArgs.size()) return {};
+  return gArgs[static_cast<size_t>(Index)];
+}

@@ -1,0 +1,76 @@
+// Paths and files: the one resolver every opened path goes through, the class library's file-name
+// helpers, directory and file operations, and the atomic write every writer uses.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The folder separator this system writes. Both "\" and "/" are read as separators everywhere.
+inline constexpr char PathDelim = '/';
+
+// Maps a path as the programs spell it to the file system: backslashes become slashes; when the exact
+// path does not exist, each component is matched ignoring letter case against the folder's entries
+// (the first match in name order wins). Components that match nothing are kept as given, so the
+// result also names files still to be created. Relative paths stay relative to the current directory.
+[[nodiscard]] std::string ResolvePath(const std::string& Path);
+
+// Everything up to and including the last separator ("" when there is none).
+[[nodiscard]] std::string ExtractFilePath(const std::string& FileName);
+// ExtractFilePath without its trailing separator (a root keeps it).
+[[nodiscard]] std::string ExtractFileDir(const std::string& FileName);
+[[nodiscard]] std::string ExtractFileName(const std::string& FileName);
+// The extension of the last component, with its dot ("" when the last component has none).
+[[nodiscard]] std::string ExtractFileExt(const std::string& FileName);
+// Replaces (or appends, or with "" removes) the extension of the last component.
+[[nodiscard]] std::string ChangeFileExt(const std::string& FileName, const std::string& Extension);
+[[nodiscard]] std::string IncludeTrailingPathDelimiter(const std::string& S);
+[[nodiscard]] std::string ExcludeTrailingPathDelimiter(const std::string& S);
+// Absolute form of FileName against the current directory, with "." and ".." removed, slashes only.
+[[nodiscard]] std::string ExpandFileName(const std::string& FileName);
+
+[[nodiscard]] std::string GetCurrentDir();
+[[nodiscard]] bool SetCurrentDir(const std::string& Dir);
+
+// All of these resolve their paths first.
+[[nodiscard]] bool FileExists(const std::string& FileName);
+[[nodiscard]] bool DirectoryExists(const std::string& Directory);
+bool CreateDir(const std::string& Dir);
+// Creates Dir and every missing folder above it; true when it exists afterwards.
+bool ForceDirectories(const std::string& Dir);
+bool DeleteFile(const std::string& FileName);
+bool RemoveDir(const std::string& Dir);
+bool RenameFile(const std::string& OldName, const std::string& NewName);
+// Size in bytes, -1 when the file does not exist.
+[[nodiscard]] int64_t FileSize(const std::string& FileName);
+// Copies Existing to New through a temporary file beside New and a rename, keeping the mode bits.
+// Overwrites New unless FailIfExists; a file copied onto itself is left alone (success).
+// Returns false on any failure, leaving New as it was.
+bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileName, bool FailIfExists);
+
+// Names of the entries of Dir (not "." and ".."), sorted, optionally only those whose name ends in
+// Extension (ignoring case, e.g. ".bmp"). Empty when Dir does not exist.
+[[nodiscard]] std::vector<std::string> ListDirectory(const std::string& Dir,
+                                                     const std::string& Extension = "");
+
+// Writes Data as the whole new content of FileName: into a temporary file in the same folder, flushed
+// to disk, then renamed over the old file, so a failure leaves the old file whole. Raises EFCreateError
+// "Datei %s kann nicht erstellt werden" when the file cannot be created, EWriteError on a failed write.
+void AtomicWriteFile(const std::string& FileName, std::string_view Data);
+class TStream;
+// The same for a writer that streams the content; an exception from Writer leaves the old file whole
+// and propagates.
+void AtomicWriteFile(const std::string& FileName, const std::function<void(TStream& Stream)>& Writer);
+// The whole content of a file; raises EFOpenError "Datei %s kann nicht geöffnet werden".
+[[nodiscard]] std::string ReadFileContent(const std::string& FileName);
+
+// The program file's full path (the class library's ParamStr(0)) and its folder with a trailing
+// separator.
+[[nodiscard]] std::string ProgramFileName();
+[[nodiscard]] std::string ProgramFolder();
+// Command-line arguments as handed to main (SetCommandLine); ParamStr(0) is the program file.
+void SetCommandLine(int argc, char** argv);
+[[nodiscard]] int ParamCount();
+[[nodiscard]] std::string ParamStr(int Index);
