@@ -1,0 +1,152 @@
+#include "platform/rtl/Process.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/rtl/FileUtils.h"
+#include "platform/rtl/SysUtils.h"
+
+std::vector<std::string> SplitCommandLine(const std::string& CommandLine) {
+  std::vector<std::string> args;
+  size_t i = 0;
+  const size_t n = CommandLine.size();
+  while (true) {
+    while (i < n && (CommandLine[i] == ' ' || CommandLine[i] == '\t'))
+      ++i;
+    if (i >= n) break;
+    std::string arg;
+    bool quoted = false;
+    while (i < n && (quoted || (CommandLine[i] != ' ' && CommandLine[i] != '\t'))) {
+      const char c = CommandLine[i];
+      if (c == '\\') {
+        size_t slashes = 0;
+        while (i < n && CommandLine[i] == '\\') {
+          ++slashes;
+          ++i;
+        }
+        if (i < n && CommandLine[i] == '"') {
+          arg.append(slashes / 2, '\\');
+          if (slashes % 2 == 1) {
+            arg += '"';
+            ++i;
+          }
+        } else {
+          arg.append(slashes, '\\');
+        }
+        continue;
+      }
+      if (c == '"') {
+        if (quoted && i + 1 < n && CommandLine[i + 1] == '"') {
+          arg += '"';
+          i += 2;
+          continue;
+        }
+        quoted = !quoted;
+        ++i;
+        continue;
+      }
+      arg += c;
+      ++i;
+    }
+    args.push_back(arg);
+  }
+  return args;
+}
+
+namespace {
+
+bool IsExecutableFile(const std::string& Path) {
+  struct stat st;
+  return ::stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(Path.c_str(), X_OK) == 0;
+}
+
+// The program's file, or "" when it cannot be found.
+std::string FindProgram(const std::string& Name, const std::string& WorkingDir) {
+  const bool hasDir = Name.find_first_of("/\\") != std::string::npos;
+  auto inWorkingDir = [&](const std::string& n) {
+    std::string p = n;
+    if (!p.empty() && p[0] != '/' && p[0] != '\\' && !WorkingDir.empty())
+      p = IncludeTrailingPathDelimiter(WorkingDir) + p;
+    return ResolvePath(p);
+  };
+  std::vector<std::string> names{Name};
+  if (Name.size() > 4 && SameText(Name.substr(Name.size() - 4), ".exe"))
+    names.push_back(Name.substr(0, Name.size() - 4));
+  for (const std::string& n : names) {
+    const std::string local = inWorkingDir(n);
+    if (IsExecutableFile(local)) return local;
+    if (hasDir) continue;
+    const char* path = std::getenv("PATH");
+    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+      size_t end = dirs.find(':', start);
+      if (end == std::string::npos) end = dirs.size();
+      const std::string dir = dirs.substr(start, end - start);
+      if (!dir.empty() && IsExecutableFile(dir + "/" + n)) return dir + "/" + n;
+      start = end + 1;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+unsigned WinExec(const std::string& CommandLine, int CmdShow, const std::string& WorkingDir) {
+  (void)CmdShow;
+  std::vector<std::string> args = SplitCommandLine(CommandLine);
+  if (args.empty()) return 2;
+  const std::string program = FindProgram(args[0], WorkingDir);
+  if (program.empty()) return 2;
+  const std::string dir = WorkingDir.empty() ? std::string() : ResolvePath(WorkingDir);
+
+  // Everything the children use is prepared here: after fork only async-signal-safe calls are made.
+  std::vector<char*> argv;
+  for (std::string& a : args)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) return 0;
+
+  const pid_t child = ::fork();
+  if (child < 0) {
+    ::close(report[0]);
+    ::close(report[1]);
+    return 0;
+  }
+  if (child == 0) {
+    // The intermediate child starts the program in a new session and ends at once, so the program is
+    // not this process's child and leaves no zombie behind.
+    ::close(report[0]);
+    ::setsid();
+    const pid_t grandchild = ::fork();
+    if (grandchild == 0) {
+      int error = 0;
+      if (!dir.empty() && ::chdir(dir.c_str()) != 0) error = errno;
+      if (error == 0) {
+        ::execv(program.c_str(), argv.data());
+        error = errno;
+      }
+      (void)!::write(report[1], &error, sizeof error);
+      ::_exit(127);
+    }
+    ::_exit(grandchild < 0 ? 1 : 0);
+  }
+  ::close(report[1]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  int error = 0;
+  ssize_t got;
+  while ((got = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  ::close(report[0]);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 0;
+  if (got > 0) return error == ENOENT ? 2 : (error == ENOTDIR ? 3 : 0);
+  return 33;
+}

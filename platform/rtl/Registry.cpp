@@ -1,0 +1,210 @@
+#include "platform/rtl/Registry.h"
+
+#include <cstdlib>
+#include <mutex>
+
+#include "platform/rtl/FileUtils.h"
+#include "platform/rtl/IniFiles.h"
+
+namespace {
+
+// One lock for every access to the store of this process.
+std::mutex& StoreLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+TIniText LoadStore() {
+  TIniText text;
+  const std::string file = TRegistry::StoreFileName();
+  if (FileExists(file)) {
+    try {
+      text.SetText(ReadFileContent(file));
+    } catch (const EStreamError&) {
+    }
+  }
+  return text;
+}
+
+void SaveStore(const TIniText& Text) {
+  const std::string file = TRegistry::StoreFileName();
+  ForceDirectories(ExtractFileDir(file));
+  AtomicWriteFile(file, Text.Text());
+}
+
+// "Software\\Pelloran\\" and "\Software\Pelloran" name the same key: separators single, none at the ends.
+std::string NormaliseKey(const std::string& Key) {
+  std::string r;
+  for (char c : Key) {
+    if (c == '/') c = '\\';
+    if (c == '\\' && (r.empty() || r.back() == '\\')) continue;
+    r += c;
+  }
+  while (!r.empty() && r.back() == '\\')
+    r.pop_back();
+  return r;
+}
+
+bool KeyPresent(const TIniText& Store, const std::string& Path) {
+  if (Path.empty()) return true;
+  if (Store.SectionExists(Path)) return true;
+  // A key with subkeys exists even when it has no values of its own.
+  const std::string prefix = Path + "\\";
+  for (const std::string& s : Store.Sections())
+    if (s.size() > prefix.size() && SameText(s.substr(0, prefix.size()), prefix)) return true;
+  return false;
+}
+
+[[noreturn]] void RaiseGetData(const std::string& Name) {
+  throw ERegistryException("Fehler beim Lesen der Daten für '" + Name + "'");
+}
+
+[[noreturn]] void RaiseType(const std::string& Name) {
+  throw ERegistryException("Ungültiger Datentyp für '" + Name + "'");
+}
+
+}  // namespace
+
+std::string TRegistry::StoreFileName() {
+  std::string base;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
+    base = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = std::string(home != nullptr ? home : "") + "/.config";
+  }
+  return IncludeTrailingPathDelimiter(base) + "Pelloran/registry.ini";
+}
+
+void TRegistry::SetRootKey(HKEY Value) {
+  if (FRootKey == Value) return;
+  CloseKey();
+  FRootKey = Value;
+}
+
+std::string TRegistry::FullPath(const std::string& Key) const {
+  if (!Key.empty() && (Key[0] == '\\' || Key[0] == '/')) return NormaliseKey(Key);
+  if (FCurrentPath.empty()) return NormaliseKey(Key);
+  return NormaliseKey(FCurrentPath + "\\" + Key);
+}
+
+bool TRegistry::OpenKey(const std::string& Key, bool CanCreate) {
+  if (FRootKey != HKEY_CURRENT_USER) return false;
+  const std::string path = FullPath(Key);
+  std::lock_guard lock(StoreLock());
+  TIniText store = LoadStore();
+  if (!KeyPresent(store, path)) {
+    if (!CanCreate) return false;
+    store.AddSection(path);
+    SaveStore(store);
+  }
+  FCurrentPath = path;
+  FKeyOpen = true;
+  FReadOnly = false;
+  return true;
+}
+
+bool TRegistry::OpenKeyReadOnly(const std::string& Key) {
+  if (!OpenKey(Key, false)) return false;
+  FReadOnly = true;
+  return true;
+}
+
+void TRegistry::CloseKey() {
+  FCurrentPath.clear();
+  FKeyOpen = false;
+  FReadOnly = false;
+}
+
+bool TRegistry::KeyExists(const std::string& Key) const {
+  if (FRootKey != HKEY_CURRENT_USER) return false;
+  std::lock_guard lock(StoreLock());
+  return KeyPresent(LoadStore(), FullPath(Key));
+}
+
+bool TRegistry::DeleteKey(const std::string& Key) {
+  if (FRootKey != HKEY_CURRENT_USER) return false;
+  const std::string path = FullPath(Key);
+  if (path.empty()) return false;
+  std::lock_guard lock(StoreLock());
+  TIniText store = LoadStore();
+  if (!KeyPresent(store, path)) return false;
+  const std::string prefix = path + "\\";
+  for (const std::string& s : store.Sections())
+    if (SameText(s, path) || (s.size() > prefix.size() && SameText(s.substr(0, prefix.size()), prefix)))
+      store.EraseSection(s);
+  SaveStore(store);
+  return true;
+}
+
+bool TRegistry::ReadRaw(const std::string& Name, std::string& Raw) const {
+  if (FRootKey != HKEY_CURRENT_USER) return false;
+  std::lock_guard lock(StoreLock());
+  return LoadStore().ReadValue(FCurrentPath, Name, Raw);
+}
+
+void TRegistry::WriteRaw(const std::string& Name, const std::string& Raw) {
+  if (FRootKey != HKEY_CURRENT_USER || FReadOnly)
+    throw ERegistryException("Fehler beim Setzen der Daten für '" + Name + "'");
+  std::lock_guard lock(StoreLock());
+  TIniText store = LoadStore();
+  store.WriteValue(FCurrentPath, Name, Raw);
+  SaveStore(store);
+}
+
+bool TRegistry::ValueExists(const std::string& Name) const {
+  std::string raw;
+  return ReadRaw(Name, raw);
+}
+
+TRegDataType TRegistry::GetDataType(const std::string& Name) const {
+  std::string raw;
+  if (!ReadRaw(Name, raw)) return TRegDataType::rdUnknown;
+  if (raw.rfind("sz:", 0) == 0) return TRegDataType::rdString;
+  if (raw.rfind("dword:", 0) == 0) {
+    int v;
+    return TryStrToInt(raw.substr(6), v) ? TRegDataType::rdInteger : TRegDataType::rdUnknown;
+  }
+  return TRegDataType::rdUnknown;
+}
+
+bool TRegistry::DeleteValue(const std::string& Name) {
+  if (FRootKey != HKEY_CURRENT_USER || FReadOnly) return false;
+  std::lock_guard lock(StoreLock());
+  TIniText store = LoadStore();
+  if (!store.ValueExists(FCurrentPath, Name)) return false;
+  store.DeleteKey(FCurrentPath, Name);
+  SaveStore(store);
+  return true;
+}
+
+std::string TRegistry::ReadString(const std::string& Name) const {
+  std::string raw;
+  if (!ReadRaw(Name, raw)) return {};
+  if (GetDataType(Name) != TRegDataType::rdString) RaiseType(Name);
+  return raw.substr(3);
+}
+
+int TRegistry::ReadInteger(const std::string& Name) const {
+  std::string raw;
+  if (!ReadRaw(Name, raw)) RaiseGetData(Name);
+  int v;
+  if (raw.rfind("dword:", 0) != 0 || !TryStrToInt(raw.substr(6), v)) RaiseType(Name);
+  return v;
+}
+
+bool TRegistry::ReadBool(const std::string& Name) const {
+  return ReadInteger(Name) != 0;
+}
+
+void TRegistry::WriteString(const std::string& Name, const std::string& Value) {
+  WriteRaw(Name, "sz:" + Value);
+}
+
+void TRegistry::WriteInteger(const std::string& Name, int Value) {
+  WriteRaw(Name, "dword:" + IntToStr(Value));
+}
+
+void TRegistry::WriteBool(const std::string& Name, bool Value) {
+  WriteInteger(Name, Value ? 1 : 0);
+}
