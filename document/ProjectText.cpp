@@ -1,0 +1,188 @@
+#include "document/ProjectText.h"
+
+#include <algorithm>
+
+std::string GetKey(const std::string& Line) {
+  const size_t eq = Line.find('=');
+  return eq == std::string::npos ? std::string() : Line.substr(0, eq);
+}
+
+std::string GetValue(const std::string& Line) {
+  const size_t eq = Line.find('=');
+  return eq == std::string::npos ? Line : Line.substr(eq + 1);
+}
+
+namespace {
+
+struct KindName {
+  TVXSectionKind Kind;
+  const char* Name;
+};
+
+constexpr KindName kKindNames[] = {
+    {TVXSectionKind::skBitmaps, "Bitmaps"}, {TVXSectionKind::skSounds, "Sounds"},
+    {TVXSectionKind::skGlobal, "Global"},   {TVXSectionKind::skWeb, "Web"},
+    {TVXSectionKind::skButton, "Button"},   {TVXSectionKind::skLabel, "Label"},
+    {TVXSectionKind::skEdit, "Edit"},
+};
+
+}  // namespace
+
+const char* SectionKindName(TVXSectionKind Kind) {
+  for (const KindName& k : kKindNames)
+    if (k.Kind == Kind) return k.Name;
+  return "";
+}
+
+bool SectionKindFromName(const std::string& Value, TVXSectionKind& Kind) {
+  for (const KindName& k : kKindNames) {
+    if (Value == k.Name) {
+      Kind = k.Kind;
+      return true;
+    }
+  }
+  return false;
+}
+
+const std::vector<std::string>& SectionKeys(TVXSectionKind Kind, TVXWriteOrder Order) {
+  static const std::vector<std::string> none;
+  static const std::vector<std::string> global{"Top",   "Left",   "Width",   "Height", "ITop",
+                                               "ILeft", "IRight", "IBottom", "SOT"};
+  static const std::vector<std::string> web{"Top",        "Left",      "Height", "Width",
+                                            "Startpage",  "Position",  "Bitmap", "InvisibleColor",
+                                            "StartSound", "ExitSound", "ZOrder"};
+  static const std::vector<std::string> button{
+      "Top",      "Left",           "Mask",        "Touched",   "Pressed",
+      "Disabled", "InvisibleColor", "Pressaction", "Alignment", "Navigationtarget",
+      "Sound",    "Hint",           "ZOrder"};
+  static const std::vector<std::string> label{"Top",       "Left",        "Width",     "Color",    "Style",
+                                              "Text",      "Transparent", "Alignment", "Autosize", "Fontname",
+                                              "Fontcolor", "Fontheight",  "Fontstyle", "ZOrder"};
+  static const std::vector<std::string> editProject{"Top",       "Left",       "Width",     "Alignment",
+                                                    "Autosize",  "Color",      "Style",     "Fontname",
+                                                    "Fontcolor", "Fontheight", "Fontstyle", "ZOrder"};
+  static const std::vector<std::string> editBuild{"Top",       "Left",       "Width",     "Color",
+                                                  "Style",     "Alignment",  "Autosize",  "Fontname",
+                                                  "Fontcolor", "Fontheight", "Fontstyle", "ZOrder"};
+  switch (Kind) {
+    case TVXSectionKind::skGlobal:
+      return global;
+    case TVXSectionKind::skWeb:
+      return web;
+    case TVXSectionKind::skButton:
+      return button;
+    case TVXSectionKind::skLabel:
+      return label;
+    case TVXSectionKind::skEdit:
+      return Order == TVXWriteOrder::woBuild ? editBuild : editProject;
+    default:
+      return none;
+  }
+}
+
+const std::vector<std::string>& FontStyleNames() {
+  static const std::vector<std::string> names{"Bold", "Italic", "Underline", "StrikeOut"};
+  return names;
+}
+
+bool IsStayOnTopLine(const std::string& Line) {
+  return Trim(Line) == ProjectText::StayOnTopLine;
+}
+
+int IntegerValue(const std::string& Line) {
+  return StrToInt(GetValue(Line));
+}
+
+// ---- TVXTextWriter -------------------------------------------------------------------------------
+
+TVXTextWriter::TVXTextWriter(const std::string& Header) {
+  CheckLine("the header", Header);
+  FLines.Add(Header);
+}
+
+void TVXTextWriter::CheckLine(const std::string& What, const std::string& Text) const {
+  if (Text.find_first_of("\r\n") != std::string::npos)
+    throw EProjectTextError("The project text cannot hold a line break in " + What + ".");
+}
+
+void TVXTextWriter::BeginSection(TVXSectionKind Kind) {
+  if (FInSection) throw EProjectTextError("A section of the project text was not closed.");
+  FLines.Add(std::string(ProjectText::ObjectKey) + "=" + SectionKindName(Kind));
+  FInSection = true;
+}
+
+void TVXTextWriter::EndSection() {
+  if (!FInSection) throw EProjectTextError("No section of the project text is open.");
+  FLines.Add(ProjectText::EndLine);
+  FInSection = false;
+}
+
+void TVXTextWriter::Key(const std::string& Key, const std::string& Value) {
+  CheckLine("the key \"" + Key + "\"", Key);
+  if (Key.find('=') != std::string::npos)
+    throw EProjectTextError("The key \"" + Key + "\" of the project text cannot hold \"=\".");
+  CheckLine("the value of \"" + Key + "\"", Value);
+  FLines.Add(Key + "=" + Value);
+}
+
+void TVXTextWriter::Key(const std::string& Key, int Value) {
+  this->Key(Key, IntToStr(Value));
+}
+
+void TVXTextWriter::Entry(const std::string& Line) {
+  CheckLine("the entry \"" + Line + "\"", Line);
+  if (Line == ProjectText::EndLine)
+    throw EProjectTextError("The entry \"end\" would close its section of the project text.");
+  FLines.Add(Line);
+}
+
+void TVXTextWriter::StayOnTop() {
+  FLines.Add(ProjectText::StayOnTopLine);
+}
+
+void TVXTextWriter::FontStyles(bool Bold, bool Italic, bool Underline, bool StrikeOut) {
+  const bool set[] = {Bold, Italic, Underline, StrikeOut};
+  for (size_t i = 0; i < 4; ++i)
+    if (set[i]) Key("Fontstyle", FontStyleNames()[i]);
+}
+
+void TVXTextWriter::SaveToFile(const std::string& FileName) const {
+  FLines.SaveToFile(FileName);
+}
+
+// ---- Reading -------------------------------------------------------------------------------------
+
+void ReadProjectSections(const TStrings& Lines, const std::vector<TVXSectionKind>& Known,
+                         const TVXSectionHandlers& Handlers) {
+  int i = ProjectText::FirstReadLine;
+  while (i < Lines.Count()) {
+    const std::string line = Lines.Strings(i);
+    TVXSectionKind kind;
+    if (GetKey(line) == ProjectText::ObjectKey && SectionKindFromName(GetValue(line), kind) &&
+        std::find(Known.begin(), Known.end(), kind) != Known.end()) {
+      if (Handlers.OnBegin) Handlers.OnBegin(kind);
+      // The checked access raises the list's index error when the "end" line is missing.
+      while (true) {
+        const std::string sectionLine = Lines.Strings(++i);
+        if (sectionLine == ProjectText::EndLine) break;
+        if (Handlers.OnLine) Handlers.OnLine(kind, sectionLine);
+      }
+      if (Handlers.OnEnd) Handlers.OnEnd(kind);
+    }
+    ++i;
+  }
+}
+
+const std::vector<TVXSectionKind>& ProjectReaderKinds() {
+  static const std::vector<TVXSectionKind> kinds{
+      TVXSectionKind::skBitmaps, TVXSectionKind::skSounds, TVXSectionKind::skGlobal, TVXSectionKind::skWeb,
+      TVXSectionKind::skButton,  TVXSectionKind::skLabel,  TVXSectionKind::skEdit};
+  return kinds;
+}
+
+const std::vector<TVXSectionKind>& RuntimeReaderKinds() {
+  static const std::vector<TVXSectionKind> kinds{TVXSectionKind::skBitmaps, TVXSectionKind::skGlobal,
+                                                 TVXSectionKind::skWeb,     TVXSectionKind::skButton,
+                                                 TVXSectionKind::skLabel,   TVXSectionKind::skEdit};
+  return kinds;
+}
