@@ -1,0 +1,396 @@
+#include "graphics/Gfx32.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <typeinfo>
+
+#include "graphics/GfxTransforms.h"
+#include "platform/rtl/Streams.h"
+
+#ifdef PELLORAN_GRAPHICS_GDI
+#include "platform/gdi/Graphics.h"
+#include "platform/gdi/Windows.h"
+#else
+class TFont : public TObject {};  // stands in until the GDI layer provides fonts
+#endif
+
+namespace {
+
+// Guards every change of any bitmap's lock count. Created on first use, which is the unit's start-up at
+// the latest, and kept until the program ends.
+TCriticalSection& ProcessLock() {
+  static TCriticalSection lock;
+  return lock;
+}
+
+std::array<uint8_t, 256> Gamma{};
+
+// Start-up of the unit: the process-wide lock, then the gamma table.
+struct TGfx32Unit {
+  TGfx32Unit() {
+    ProcessLock();
+    BuildGammaTable(0.7f);
+  }
+};
+TGfx32Unit Gfx32Unit;
+
+constexpr int64_t kMaxImageBytes = std::numeric_limits<int32_t>::max();
+
+// Runs the given calls when leaving the scope, also by an exception.
+template <typename F>
+class TFinally {
+ public:
+  explicit TFinally(F f) : FFunc(std::move(f)) {}
+  ~TFinally() noexcept(false) {
+    if (std::uncaught_exceptions() == FExceptions) {
+      FFunc();
+    } else {
+      try {
+        FFunc();
+      } catch (...) {  // the first failure is the one that reaches the caller
+      }
+    }
+  }
+  TFinally(const TFinally&) = delete;
+  TFinally& operator=(const TFinally&) = delete;
+
+ private:
+  F FFunc;
+  int FExceptions = std::uncaught_exceptions();
+};
+
+}  // namespace
+
+// ---- TThreadPersistent --------------------------------------------------------------------------------
+
+void TThreadPersistent::Changed() {
+  if (FUpdateCount == 0 && OnChange) OnChange(this);
+}
+
+void TThreadPersistent::Lock() {
+  ProcessLock().Enter();
+  ++FLockCount;
+  ProcessLock().Leave();
+  FLock.Enter();
+}
+
+void TThreadPersistent::Unlock() {
+  FLock.Leave();
+  ProcessLock().Enter();
+  --FLockCount;
+  ProcessLock().Leave();
+}
+
+int TThreadPersistent::LockCount() const {
+  ProcessLock().Enter();
+  const int count = FLockCount;
+  ProcessLock().Leave();
+  return count;
+}
+
+// ---- TCustomMap ---------------------------------------------------------------------------------------
+
+void TCustomMap::Resized() {
+  if (OnResize) OnResize(this);
+}
+
+bool TCustomMap::SetSize(int NewWidth, int NewHeight) {
+  if (NewWidth == FWidth && NewHeight == FHeight) return false;
+  FWidth = NewWidth;
+  FHeight = NewHeight;
+  return true;
+}
+
+// ---- TBitmap32 ----------------------------------------------------------------------------------------
+
+TBitmap32::TBitmap32() {
+#ifdef PELLORAN_GRAPHICS_GDI
+  FFont = std::make_unique<TFont>();
+  FFont->OnChange = [this](TObject* Sender) { FontChanged(Sender); };
+#endif
+}
+
+TBitmap32::~TBitmap32() {
+  BeginUpdate();
+  Lock();
+  try {
+    FFont.reset();
+    SetSize(0, 0);
+  } catch (...) {  // releasing cannot fail; a failing resize handler must not escape a destructor
+  }
+  Unlock();
+}
+
+void TBitmap32::ReleaseImage() {
+#ifdef PELLORAN_GRAPHICS_GDI
+  if (FHDC) DeleteDC(FHDC);
+  if (FHandle) DeleteObject(FHandle);
+#else
+  std::free(FBits);
+#endif
+  FHDC = nullptr;
+  FHandle = nullptr;
+  FBits = nullptr;
+  FFontHandle = nullptr;
+}
+
+void TBitmap32::CreateImage(int NewWidth, int NewHeight) {
+  const int64_t bytes = int64_t{NewWidth} * NewHeight * 4;
+  if (bytes > kMaxImageBytes) throw Exception("Can't allocate the DIB handle");
+#ifdef PELLORAN_GRAPHICS_GDI
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = 40;
+  info.bmiHeader.biWidth = NewWidth;
+  info.bmiHeader.biHeight = -NewHeight;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  FHandle = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  FBits = static_cast<PColor32>(bits);
+  if (!FHandle || !FBits) {
+    if (FHandle) DeleteObject(FHandle);
+    FHandle = nullptr;
+    FBits = nullptr;
+    throw Exception("Can't allocate the DIB handle");
+  }
+  FHDC = CreateCompatibleDC(nullptr);
+  if (!FHDC) {
+    DeleteObject(FHandle);
+    FHandle = nullptr;
+    FBits = nullptr;
+    throw Exception("Can't create compatible DC");
+  }
+  if (!SelectObject(FHDC, FHandle)) {
+    DeleteDC(FHDC);
+    DeleteObject(FHandle);
+    FHDC = nullptr;
+    FHandle = nullptr;
+    FBits = nullptr;
+    throw Exception("Can't select an object into DC");
+  }
+#else
+  FBits = static_cast<PColor32>(std::calloc(static_cast<size_t>(bytes), 1));
+  if (!FBits) throw Exception("Can't allocate the DIB handle");
+  FHandle = reinterpret_cast<GdiObject*>(FBits);  // stands for the section until the GDI layer is there
+#endif
+}
+
+bool TBitmap32::SetSize(int NewWidth, int NewHeight) {
+  if (NewWidth < 1) NewWidth = 0;
+  if (NewHeight < 1) NewHeight = 0;
+  if (NewWidth == FWidth && NewHeight == FHeight) return false;
+  {
+    TFinally notify([this] {
+      Changed();
+      Resized();
+    });
+    ReleaseImage();
+    FWidth = 0;
+    FHeight = 0;
+    if (NewWidth > 0 && NewHeight > 0) CreateImage(NewWidth, NewHeight);
+    FWidth = NewWidth;
+    FHeight = NewHeight;
+  }
+  return true;
+}
+
+void TBitmap32::Clear(TColor32 Color) {
+  if (IsEmpty()) return;
+  const int64_t count = int64_t{FWidth} * FHeight;
+  for (int64_t i = 0; i < count; ++i)
+    FBits[i] = Color;
+  Changed();
+}
+
+void TBitmap32::FillRect(int X1, int Y1, int X2, int Y2, TColor32 Value) {
+  // Held to the image: callers may pass bands that reach outside it.
+  if (!IsEmpty()) {
+    X1 = std::max(X1, 0);
+    Y1 = std::max(Y1, 0);
+    X2 = std::min(X2, FWidth);
+    Y2 = std::min(Y2, FHeight);
+    for (int y = Y1; y < Y2; ++y)
+      FillDwords(PixelPointer(X1, y), X2 - X1, Value);
+  }
+  Changed();
+}
+
+void TBitmap32::FillRectClipped(int X1, int Y1, int X2, int Y2, TColor32 Value) {
+  if (X1 >= X2 || Y1 >= Y2 || X1 >= FWidth || Y1 >= FHeight || X2 <= 0 || Y2 <= 0) return;
+  FillRect(std::max(X1, 0), std::max(Y1, 0), std::min(X2, FWidth), std::min(Y2, FHeight), Value);
+}
+
+void TBitmap32::MakeOpaque() {
+  if (!IsEmpty()) {
+    const int64_t count = int64_t{FWidth} * FHeight;
+    for (int64_t i = 0; i < count; ++i)
+      FBits[i] |= 0xFF000000u;
+  }
+  Changed();
+}
+
+void TBitmap32::Draw(int X, int Y, TBitmap32* Src) {
+  if (Src) Src->DrawTo(this, X, Y);
+}
+
+void TBitmap32::DrawTo(TBitmap32* Dst) {
+  DrawTo(Dst, 0, 0);
+}
+
+void TBitmap32::DrawTo(TBitmap32* Dst, int X, int Y) {
+  if (IsEmpty() || !Dst || Dst->IsEmpty()) return;
+  CopyBlock(Dst, X, Y, this, BoundsRect(), FDrawMode, OnPixelCombine);
+  Dst->Changed();
+}
+
+void TBitmap32::DrawTo(TBitmap32* Dst, const TRect& DstRect) {
+  DrawTo(Dst, DstRect, BoundsRect());
+}
+
+void TBitmap32::DrawTo(TBitmap32* Dst, const TRect& DstRect, const TRect& SrcRect) {
+  if (IsEmpty() || !Dst || Dst->IsEmpty()) return;
+  StretchCopy(Dst, DstRect, this, SrcRect, FDrawMode, FStretchFilter, OnPixelCombine);
+  Dst->Changed();
+}
+
+void TBitmap32::DrawToDC(GdiDC* DC, int X, int Y) const {
+  if (IsEmpty()) return;
+#ifdef PELLORAN_GRAPHICS_GDI
+  BitBlt(DC, X, Y, FWidth, FHeight, FHDC, 0, 0, SRCCOPY);
+#endif
+}
+
+void TBitmap32::CopyPixelsFrom(const TBitmap32* Source) {
+  std::memcpy(FBits, Source->FBits, static_cast<size_t>(FWidth) * FHeight * 4);
+}
+
+void TBitmap32::Assign(TPersistent* Source) {
+  BeginUpdate();
+  TFinally done([this] {
+    EndUpdate();
+    Changed();
+  });
+  if (!Source) {
+    SetSize(0, 0);
+    return;
+  }
+  if (auto* src = dynamic_cast<TBitmap32*>(Source)) {
+    if (src == this) return;
+    SetSize(src->Width(), src->Height());
+    if (src->IsEmpty()) return;
+    CopyPixelsFrom(src);
+    FDrawMode = src->FDrawMode;
+    FMasterAlpha = src->FMasterAlpha;
+    FOuterColor = src->FOuterColor;
+    FStretchFilter = src->FStretchFilter;
+    return;
+  }
+  TCustomMap::Assign(Source);
+}
+
+void TBitmap32::AssignTo(TPersistent* Dest) {
+  TCustomMap::AssignTo(Dest);
+}
+
+bool TBitmap32::SameImage(const TBitmap32* Other) const {
+  if (!Other) return IsEmpty();
+  if (IsEmpty() || Other->IsEmpty()) return IsEmpty() && Other->IsEmpty();
+  if (typeid(*this) != typeid(*Other)) return false;
+  if (FWidth != Other->FWidth || FHeight != Other->FHeight) return false;
+  return std::memcmp(FBits, Other->FBits, static_cast<size_t>(FWidth) * FHeight * 4) == 0;
+}
+
+void TBitmap32::ReadData(TStream* Stream) {
+  TFinally done([this] { Changed(); });
+  int32_t w = 0;
+  int32_t h = 0;
+  Stream->ReadBuffer(&w, 4);
+  Stream->ReadBuffer(&h, 4);
+  // Only sizes that describe the pixels that follow are taken; the check comes before any allocation.
+  const int64_t bytes = int64_t{w} * h * 4;
+  const bool sizesAgree = (w > 0 && h > 0) || bytes == 0;
+  if (!sizesAgree || bytes > Stream->Size() - Stream->Position()) throw EReadError("Stream-Lesefehler");
+  SetSize(w, h);
+  if (!IsEmpty()) Stream->ReadBuffer(FBits, int64_t{FWidth} * FHeight * 4);
+}
+
+void TBitmap32::WriteData(TStream* Stream) const {
+  const int32_t w = FWidth;
+  const int32_t h = FHeight;
+  Stream->WriteBuffer(&w, 4);
+  Stream->WriteBuffer(&h, 4);
+  if (!IsEmpty()) Stream->WriteBuffer(FBits, int64_t{FWidth} * FHeight * 4);
+}
+
+bool TBitmap32::DataNeedsWriting(const TPersistent* Ancestor) const {
+  if (!Ancestor) return !IsEmpty();
+  const auto* other = dynamic_cast<const TBitmap32*>(Ancestor);
+  return !other || !SameImage(other);
+}
+
+void TBitmap32::SetDrawMode(TDrawMode Value) {
+  if (Value == FDrawMode) return;
+  FDrawMode = Value;
+  Changed();
+}
+
+void TBitmap32::SetMasterAlpha(uint32_t Value) {
+  if (Value == FMasterAlpha) return;
+  FMasterAlpha = Value;
+  Changed();
+}
+
+void TBitmap32::SetStretchFilter(TStretchFilter Value) {
+  if (Value == FStretchFilter) return;
+  FStretchFilter = Value;
+  Changed();
+}
+
+void TBitmap32::SetFont(TFont* Value) {
+#ifdef PELLORAN_GRAPHICS_GDI
+  FFont->Assign(Value);
+#endif
+}
+
+void TBitmap32::FontChanged(TObject*) {
+#ifdef PELLORAN_GRAPHICS_GDI
+  if (FFontHandle) {
+    SelectObject(FHDC, GetStockObject(SYSTEM_FONT));
+    FFontHandle = nullptr;
+  }
+#endif
+}
+
+// ---- Functions ----------------------------------------------------------------------------------------
+
+TColor32 Color32FromTColor(int32_t Color) {
+#ifdef PELLORAN_GRAPHICS_GDI
+  return ColorToArgb(static_cast<uint32_t>(ColorToRGB(Color)));
+#else
+  return ColorToArgb(static_cast<uint32_t>(Color));
+#endif
+}
+
+void BuildGammaTable(float Gamma_) {
+  for (int i = 0; i < 256; ++i) {
+    const double v = 255.0 * std::pow(static_cast<double>(i) / 255.0, static_cast<double>(Gamma_));
+    Gamma[i] = static_cast<uint8_t>(ConstrainInt(static_cast<int>(std::nearbyint(v)), 0, 255));
+  }
+}
+
+const std::array<uint8_t, 256>& GammaTable() {
+  return Gamma;
+}
+
+void LoadBitmap32FromFile(TBitmap32* Bitmap, const std::string& FileName) {
+#ifdef PELLORAN_GRAPHICS_GDI
+  auto picture = std::make_unique<TPicture>();
+  picture->LoadFromFile(FileName);
+  Bitmap->Assign(picture.get());
+#else
+  throw Exception("Picture formats are not available");
+#endif
+}

@@ -1,0 +1,423 @@
+#include "graphics/GfxTransforms.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "graphics/GfxBlend.h"
+
+namespace {
+
+// Empties the MMX state when the pixel loops are left, also by an exception.
+struct TEndMmxGuard {
+  TEndMmxGuard() = default;
+  TEndMmxGuard(const TEndMmxGuard&) = delete;
+  TEndMmxGuard& operator=(const TEndMmxGuard&) = delete;
+  ~TEndMmxGuard() { EndMmx(); }
+};
+
+// ---- Block transfer -----------------------------------------------------------------------------------
+
+// The part of a block transfer that lies inside both bitmaps: Width x Height pixels from (SrcX, SrcY) of
+// the source to (DstX, DstY) of the destination.
+struct TClippedBlock {
+  int DstX = 0, DstY = 0, SrcX = 0, SrcY = 0, Width = 0, Height = 0;
+};
+
+// SrcRect held to the source, moved to (DstX, DstY) and held to the destination; positions in 64 bits
+// so that no rectangle can wrap. False when nothing is left.
+bool ClipBlock(const TBitmap32* Dst, int DstX, int DstY, const TBitmap32* Src, const TRect& SrcRect,
+               TClippedBlock& Block) {
+  const int64_t ox = int64_t{DstX} - SrcRect.Left;
+  const int64_t oy = int64_t{DstY} - SrcRect.Top;
+  const int64_t left = std::max<int64_t>(std::max(SrcRect.Left, 0) + ox, 0);
+  const int64_t top = std::max<int64_t>(std::max(SrcRect.Top, 0) + oy, 0);
+  const int64_t right = std::min<int64_t>(std::min(SrcRect.Right, Src->Width()) + ox, Dst->Width());
+  const int64_t bottom = std::min<int64_t>(std::min(SrcRect.Bottom, Src->Height()) + oy, Dst->Height());
+  if (right <= left || bottom <= top) return false;
+  Block.DstX = static_cast<int>(left);
+  Block.DstY = static_cast<int>(top);
+  Block.SrcX = static_cast<int>(left - ox);
+  Block.SrcY = static_cast<int>(top - oy);
+  Block.Width = static_cast<int>(right - left);
+  Block.Height = static_cast<int>(bottom - top);
+  return true;
+}
+
+void CopyOpaque(TBitmap32* Dst, const TBitmap32* Src, const TClippedBlock& b) {
+  const size_t bytes = static_cast<size_t>(b.Width) * 4;
+  // Within one bitmap a block moved down is copied from its bottom row up, so no row is overwritten
+  // before it has been read.
+  if (Dst == Src && b.DstY > b.SrcY) {
+    for (int y = b.Height - 1; y >= 0; --y)
+      std::memmove(Dst->PixelPointer(b.DstX, b.DstY + y), Src->PixelPointer(b.SrcX, b.SrcY + y), bytes);
+  } else {
+    for (int y = 0; y < b.Height; ++y)
+      std::memmove(Dst->PixelPointer(b.DstX, b.DstY + y), Src->PixelPointer(b.SrcX, b.SrcY + y), bytes);
+  }
+}
+
+// ---- Stretch transfer ---------------------------------------------------------------------------------
+
+// The common start of the four stretch routines; False ends the transfer silently.
+bool StretchPreamble(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, const TRect& SrcRect,
+                     TRect& DstClip) {
+  CheckTransferBitmaps(Dst, Src);
+  if (!CheckSourceRect(Src, SrcRect)) return false;
+  if (IsRectangleEmpty(DstRect)) return false;
+  DstClip = IntersectRectangles(DstRect, Dst->BoundsRect());
+  return !IsRectangleEmpty(DstClip);
+}
+
+// The 16.16 start position of the first visible destination pixel: Offset * SrcSize * 65535 / DstSize,
+// rounded half up, in 128 bits so that no extent can wrap.
+int64_t StartPosition(int64_t Offset, int64_t SrcSize, int64_t DstSize) {
+  const unsigned __int128 p =
+      static_cast<unsigned __int128>(Offset) * static_cast<uint64_t>(SrcSize) * 65535u;
+  const auto d = static_cast<unsigned __int128>(DstSize);
+  unsigned __int128 q = p / d;
+  const unsigned __int128 r = p % d;
+  if (d - r <= r) ++q;
+  return static_cast<int64_t>(q);
+}
+
+// 16.16 positions along one axis of a nearest or bilinear stretch.
+struct TAxis {
+  int64_t Start = 0;
+  int64_t Step = 0;
+};
+
+TAxis MakeAxis(int ClipLo, int DstLo, int64_t DstSize, int64_t SrcSpan) {
+  return {StartPosition(int64_t{ClipLo} - DstLo, SrcSpan, DstSize), (SrcSpan << 16) / DstSize};
+}
+
+int64_t Extent(int Lo, int Hi) {
+  return int64_t{Hi} - Lo;
+}
+
+// Source column of every visible destination column (nearest neighbour); held inside the source
+// rectangle.
+std::vector<int> NearestMap(const TAxis& a, int Count, int SrcLo, int64_t SrcSize) {
+  std::vector<int> map(static_cast<size_t>(Count));
+  int64_t acc = a.Start;
+  for (int i = 0; i < Count; ++i, acc += a.Step)
+    map[i] = SrcLo + static_cast<int>(std::min(acc >> 16, SrcSize - 1));
+  return map;
+}
+
+enum class TNearestKind { Opaque, Blended };
+
+void StretchNearestImpl(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, const TRect& SrcRect,
+                        TDrawMode DrawMode, const TPixelCombineEvent& Combine, TNearestKind Kind) {
+  TRect clip;
+  if (!StretchPreamble(Dst, DstRect, Src, SrcRect, clip)) return;
+  const uint32_t ma = Src->MasterAlpha();
+  if (Kind == TNearestKind::Blended && ma == 0) return;
+  const int64_t srcW = Extent(SrcRect.Left, SrcRect.Right), srcH = Extent(SrcRect.Top, SrcRect.Bottom);
+  const int64_t dstW = Extent(DstRect.Left, DstRect.Right), dstH = Extent(DstRect.Top, DstRect.Bottom);
+  if (dstW == srcW && dstH == srcH) {
+    CopyBlock(Dst, DstRect.Left, DstRect.Top, Src, SrcRect, DrawMode, Combine);
+    return;
+  }
+  const int w = clip.Right - clip.Left;
+  const std::vector<int> cols =
+      NearestMap(MakeAxis(clip.Left, DstRect.Left, dstW, srcW), w, SrcRect.Left, srcW);
+  const TAxis ay = MakeAxis(clip.Top, DstRect.Top, dstH, srcH);
+  TEndMmxGuard endMmx;
+  int64_t accY = ay.Start;
+  for (int y = clip.Top; y < clip.Bottom; ++y, accY += ay.Step) {
+    const TColor32* s = Src->ScanLine(SrcRect.Top + static_cast<int>(std::min(accY >> 16, srcH - 1)));
+    TColor32* d = Dst->PixelPointer(clip.Left, y);
+    if (Kind == TNearestKind::Opaque) {
+      for (int x = 0; x < w; ++x)
+        d[x] = s[cols[x]];
+    } else if (DrawMode == dmCustom) {
+      for (int x = 0; x < w; ++x)
+        Combine(s[cols[x]], d[x], ma);
+    } else if (ma >= 255) {
+      const TBlendColorInPlace blend = BlendColorInPlace;
+      for (int x = 0; x < w; ++x)
+        blend(s[cols[x]], d[x]);
+    } else {
+      const TBlendColorMasterInPlace blend = BlendColorMasterInPlace;
+      for (int x = 0; x < w; ++x)
+        blend(s[cols[x]], d[x], ma);
+    }
+  }
+}
+
+// One bilinear sample position: the left (upper) source index, the offset to the right (lower) one, and
+// the weight of the left (upper) sample.
+struct TLinearTap {
+  int Lo = 0;
+  int Next = 0;
+  TColor32 Weight = 0;
+};
+
+std::vector<TLinearTap> LinearMap(const TAxis& a, int Count, int SrcLo, int64_t SrcSize) {
+  std::vector<TLinearTap> map(static_cast<size_t>(Count));
+  int64_t acc = a.Start;
+  for (int i = 0; i < Count; ++i, acc += a.Step) {
+    const int64_t idx = std::min(acc >> 16, SrcSize - 1);
+    map[i].Lo = SrcLo + static_cast<int>(idx);
+    map[i].Next = idx < SrcSize - 1 ? 1 : 0;
+    map[i].Weight = 255 - static_cast<TColor32>((acc >> 8) & 255);
+  }
+  return map;
+}
+
+void StretchLinear(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, const TRect& SrcRect,
+                   TDrawMode DrawMode, const TPixelCombineEvent& Combine) {
+  TRect clip;
+  if (!StretchPreamble(Dst, DstRect, Src, SrcRect, clip)) return;
+  const uint32_t ma = Src->MasterAlpha();
+  if (ma == 0) return;
+  const int64_t srcW = Extent(SrcRect.Left, SrcRect.Right), srcH = Extent(SrcRect.Top, SrcRect.Bottom);
+  const int64_t dstW = Extent(DstRect.Left, DstRect.Right), dstH = Extent(DstRect.Top, DstRect.Bottom);
+  if (dstW == srcW && dstH == srcH) {
+    CopyBlock(Dst, DstRect.Left, DstRect.Top, Src, SrcRect, DrawMode, Combine);
+    return;
+  }
+  const int w = clip.Right - clip.Left;
+  const std::vector<TLinearTap> cols =
+      LinearMap(MakeAxis(clip.Left, DstRect.Left, dstW, srcW - 1), w, SrcRect.Left, srcW);
+  const std::vector<TLinearTap> rows =
+      LinearMap(MakeAxis(clip.Top, DstRect.Top, dstH, srcH - 1), clip.Bottom - clip.Top, SrcRect.Top, srcH);
+  const TCombineColor C = CombineColor;
+  const TBlendColorInPlace blend = BlendColorInPlace;
+  const TBlendColorMasterInPlace blendMaster = BlendColorMasterInPlace;
+  TEndMmxGuard endMmx;
+  for (int y = clip.Top; y < clip.Bottom; ++y) {
+    const TLinearTap& ry = rows[y - clip.Top];
+    const TColor32* upper = Src->ScanLine(ry.Lo);
+    const TColor32* lower = Src->ScanLine(ry.Lo + ry.Next);
+    const TColor32 wy = ry.Weight;
+    TColor32* d = Dst->PixelPointer(clip.Left, y);
+    for (int x = 0; x < w; ++x) {
+      const TLinearTap& cx = cols[x];
+      const TColor32 p00 = upper[cx.Lo], p10 = upper[cx.Lo + cx.Next];
+      const TColor32 p01 = lower[cx.Lo], p11 = lower[cx.Lo + cx.Next];
+      if (DrawMode == dmBlend && ma < 255) {
+        blendMaster(C(C(p00, p10, cx.Weight), C(p01, p11, cx.Weight), wy), d[x], ma);
+        continue;
+      }
+      const TColor32 v = C(C(p00, p01, wy), C(p10, p11, wy), cx.Weight);
+      if (DrawMode == dmOpaque)
+        d[x] = v;
+      else if (DrawMode == dmBlend)
+        blend(v, d[x]);
+      else
+        Combine(v, d[x], ma);
+    }
+  }
+}
+
+// ---- Weighted resampler -------------------------------------------------------------------------------
+
+using TKernel = float (*)(float);
+
+TKernel KernelOf(TStretchFilter Filter) {
+  return Filter == sfSpline ? SplineKernel : Filter == sfNearest ? BoxKernel : LinearKernel;
+}
+float RadiusOf(TStretchFilter Filter) {
+  return Filter == sfSpline ? 1.5f : 1.001f;
+}
+
+// The clusters of destination indices First .. First + Count - 1 of one axis (the whole axis is
+// First = 0, Count = DstSize); only what is visible is built, so a huge destination rectangle costs
+// nothing beyond the destination bitmap.
+void BuildWeights(int64_t DstSize, int SrcLimit, int SrcLo, int SrcHi, TStretchFilter Filter, int64_t First,
+                  int Count, TMappingTable& Table) {
+  Table.clear();
+  if (SrcLimit == 0) return;
+  const TKernel kernel = KernelOf(Filter);
+  float radius = RadiusOf(Filter);
+  Table.assign(static_cast<size_t>(Count), TCluster{});
+  if (SrcHi < SrcLo || DstSize <= 1) return;
+  // The first destination pixel maps to SrcLo and the last to SrcHi - 1. A source extent of 1 has no
+  // finite scale: every destination pixel then maps to SrcLo (the limit of the enlarging formula).
+  const int64_t srcSpan = int64_t{SrcHi} - SrcLo - 1;
+  const float scale =
+      srcSpan == 0 ? INFINITY : static_cast<float>(static_cast<double>(DstSize - 1) / srcSpan);
+  const float invScale = srcSpan == 0 ? 0.0f : static_cast<float>(1.0 / static_cast<double>(scale));
+  const auto limit = [SrcLimit](int64_t v) {
+    return static_cast<int>(std::clamp<int64_t>(v, 0, SrcLimit - 1));
+  };
+  const auto round = [](double v) { return static_cast<int>(std::nearbyint(v)); };
+  if (scale >= 1.0f) {
+    radius = static_cast<float>(1.0 / static_cast<double>(radius));
+    for (int k = 0; k < Count; ++k) {
+      const float center = static_cast<float>(static_cast<double>(First + k) * invScale + SrcLo);
+      TCluster& cluster = Table[k];
+      const auto lo = static_cast<int64_t>(std::floor(static_cast<double>(center) - radius));
+      const auto hi = static_cast<int64_t>(std::ceil(static_cast<double>(center) + radius));
+      for (int64_t v = lo; v <= hi; ++v) {
+        const int weight =
+            round(static_cast<double>(kernel(static_cast<float>(center - static_cast<double>(v)))) * 256.0);
+        if (weight != 0) cluster.push_back({limit(v), weight});
+      }
+    }
+    return;
+  }
+  radius = static_cast<float>(static_cast<double>(radius) * invScale);
+  for (int k = 0; k < Count; ++k) {
+    const float center = static_cast<float>(static_cast<double>(First + k) * invScale + SrcLo);
+    TCluster& cluster = Table[k];
+    float sum = 0;
+    const auto lo = static_cast<int64_t>(std::floor(static_cast<double>(center) - radius));
+    const auto hi = static_cast<int64_t>(std::ceil(static_cast<double>(center) + radius));
+    for (int64_t v = lo; v <= hi; ++v) {
+      const float x = static_cast<float>((static_cast<double>(center) - static_cast<double>(v)) * scale);
+      const int weight = round(static_cast<double>(kernel(x)) * 255.0 * scale);
+      if (weight == 0) continue;
+      cluster.push_back({limit(v), weight});
+      sum = static_cast<float>(static_cast<double>(sum) + weight / 255.0);
+    }
+    if (sum > 0 && sum != 1.0f) {
+      const float invSum = static_cast<float>(1.0 / static_cast<double>(sum));
+      for (TPointRec& p : cluster)
+        p.Weight = round(static_cast<double>(p.Weight) * invSum);
+    }
+  }
+}
+
+void StretchResample(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, const TRect& SrcRect,
+                     TDrawMode DrawMode, TStretchFilter Filter, const TPixelCombineEvent& Combine) {
+  TRect clip;
+  if (!StretchPreamble(Dst, DstRect, Src, SrcRect, clip)) return;
+  const uint32_t ma = Src->MasterAlpha();
+  if (DrawMode == dmBlend && ma == 0) return;
+  const int64_t srcW = Extent(SrcRect.Left, SrcRect.Right), srcH = Extent(SrcRect.Top, SrcRect.Bottom);
+  const int64_t dstW = Extent(DstRect.Left, DstRect.Right), dstH = Extent(DstRect.Top, DstRect.Bottom);
+  if (dstW == srcW && dstH == srcH) {
+    CopyBlock(Dst, DstRect.Left, DstRect.Top, Src, SrcRect, DrawMode, Combine);
+    return;
+  }
+  TMappingTable horz, vert;
+  const int w = clip.Right - clip.Left, h = clip.Bottom - clip.Top;
+  BuildWeights(dstW, Src->Width(), SrcRect.Left, SrcRect.Right, Filter, int64_t{clip.Left} - DstRect.Left, w,
+               horz);
+  BuildWeights(dstH, Src->Height(), SrcRect.Top, SrcRect.Bottom, Filter, int64_t{clip.Top} - DstRect.Top, h,
+               vert);
+  if (horz.empty() || vert.empty()) return;
+  const TBlendColorMasterInPlace blendMaster = BlendColorMasterInPlace;
+  TEndMmxGuard endMmx;
+  for (int y = 0; y < h; ++y) {
+    const TCluster& cy = vert[y];
+    TColor32* d = Dst->PixelPointer(clip.Left, clip.Top + y);
+    for (int x = 0; x < w; ++x) {
+      const TCluster& cx = horz[x];
+      int64_t a = 0, r = 0, g = 0, b = 0;
+      for (const TPointRec& py : cy) {
+        const TColor32* row = Src->ScanLine(py.Pos);
+        for (const TPointRec& px : cx) {
+          const TColor32 c = row[px.Pos];
+          const int64_t wt = int64_t{px.Weight} * py.Weight;
+          a += (c >> 24) * wt;
+          r += ((c >> 16) & 0xFF) * wt;
+          g += ((c >> 8) & 0xFF) * wt;
+          b += (c & 0xFF) * wt;
+        }
+      }
+      const auto channel = [](int64_t sum) {
+        return static_cast<TColor32>(std::clamp<int64_t>(sum >> 16, 0, 255));
+      };
+      const TColor32 v = channel(a) << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
+      if (DrawMode == dmOpaque)
+        d[x] = v;
+      else if (DrawMode == dmBlend)
+        blendMaster(v, d[x], ma);
+      else
+        Combine(v, d[x], ma);
+    }
+  }
+}
+
+}  // namespace
+
+void CheckTransferBitmaps(const TBitmap32* Dst, const TBitmap32* Src) {
+  if (!Dst || Dst->IsEmpty()) throw ETransformError("Destination bitmap is nil or empty");
+  if (!Src || Src->IsEmpty()) throw ETransformError("Source bitmap is nil or empty");
+}
+
+bool CheckSourceRect(const TBitmap32* Src, const TRect& SrcRect) {
+  if (IsRectangleEmpty(SrcRect)) return false;
+  if (SrcRect.Left < 0 || SrcRect.Right > Src->Width() || SrcRect.Top < 0 || SrcRect.Bottom > Src->Height())
+    throw ETransformError("Source rectangle is invalid");
+  return true;
+}
+
+void CopyBlock(TBitmap32* Dst, int DstX, int DstY, TBitmap32* Src, TRect SrcRect, TDrawMode DrawMode,
+               const TPixelCombineEvent& Combine) {
+  CheckTransferBitmaps(Dst, Src);
+  if (DrawMode == dmCustom && !Combine) DrawMode = dmOpaque;
+  TClippedBlock b;
+  if (DrawMode == dmOpaque) {
+    if (ClipBlock(Dst, DstX, DstY, Src, SrcRect, b)) CopyOpaque(Dst, Src, b);
+    return;
+  }
+  const uint32_t ma = Src->MasterAlpha();
+  if (DrawMode == dmBlend && ma == 0) return;
+  if (!ClipBlock(Dst, DstX, DstY, Src, SrcRect, b)) return;
+  TEndMmxGuard endMmx;
+  for (int y = 0; y < b.Height; ++y) {
+    const TColor32* s = Src->PixelPointer(b.SrcX, b.SrcY + y);
+    TColor32* d = Dst->PixelPointer(b.DstX, b.DstY + y);
+    if (DrawMode == dmBlend) {
+      if (ma >= 255)
+        BlendRow(s, d, b.Width);
+      else
+        BlendRowMaster(s, d, b.Width, ma);
+    } else {
+      for (int x = 0; x < b.Width; ++x)
+        Combine(s[x], d[x], ma);
+    }
+  }
+}
+
+void StretchCopy(TBitmap32* Dst, TRect DstRect, TBitmap32* Src, TRect SrcRect, TDrawMode DrawMode,
+                 TStretchFilter StretchFilter, const TPixelCombineEvent& Combine) {
+  if (DrawMode == dmCustom && !Combine) DrawMode = dmOpaque;
+  switch (StretchFilter) {
+    case sfLinear:
+      StretchLinear(Dst, DstRect, Src, SrcRect, DrawMode, Combine);
+      break;
+    case sfLinear2:
+    case sfSpline:
+      StretchResample(Dst, DstRect, Src, SrcRect, DrawMode, StretchFilter, Combine);
+      break;
+    case sfNearest:
+    default:
+      StretchNearestImpl(Dst, DstRect, Src, SrcRect, DrawMode, Combine,
+                         DrawMode == dmOpaque ? TNearestKind::Opaque : TNearestKind::Blended);
+      break;
+  }
+}
+
+float BoxKernel(float x) {
+  return (x > -0.5f && x <= 0.5f) ? 1.0f : 0.0f;
+}
+
+float LinearKernel(float x) {
+  if (x >= -1.0f && x < 0.0f) return x + 1.0f;
+  if (x >= 0.0f && x < 1.0f) return 1.0f - x;
+  return 0.0f;
+}
+
+float SplineKernel(float x) {
+  const float a = std::fabs(x);
+  if (a < 1.0f) {
+    const float a2 = a * a;
+    return a2 * a * 0.5f - a2 + 2.0f / 3.0f;
+  }
+  if (a < 2.0f) {
+    const float t = 2.0f - a;
+    return t * t * t / 6.0f;
+  }
+  return 0.0f;
+}
+
+void BuildResampleWeights(int DstSize, int SrcLimit, int SrcLo, int SrcHi, TStretchFilter StretchFilter,
+                          TMappingTable& Table) {
+  BuildWeights(DstSize, SrcLimit, SrcLo, SrcHi, StretchFilter, 0, std::max(DstSize, 0), Table);
+}
