@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/media/WaveFile.h"
+#include "tests/media/WaveBuilder.h"
+
+namespace {
+
+TWaveSound Read(const std::vector<uint8_t>& b) {
+  return ReadWave(b.data(), b.size());
+}
+
+struct TFixtureCase {
+  const char* File;
+  uint16_t Channels;
+  uint32_t Rate;
+  uint16_t Bits;
+  uint64_t Frames;
+};
+
+class WaveFixtures : public ::testing::TestWithParam<TFixtureCase> {};
+
+// Files written by sox read with the format and sample count sox gave them.
+TEST_P(WaveFixtures, ReadsWhatSoxWrote) {
+  const auto& c = GetParam();
+  const TWaveSound s = LoadWaveFile(MediaFixture(c.File));
+  EXPECT_EQ(s.Channels, c.Channels);
+  EXPECT_EQ(s.SamplesPerSec, c.Rate);
+  EXPECT_EQ(s.BitsPerSample, c.Bits);
+  EXPECT_EQ(s.FrameCount(), c.Frames);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sox, WaveFixtures,
+                         ::testing::Values(TFixtureCase{"tone8m.wav", 1, 11025, 8, 2756},
+                                           TFixtureCase{"tone16s.wav", 2, 44100, 16, 11025},
+                                           TFixtureCase{"plain16m.wav", 1, 22050, 16, 2205}));
+
+TEST(WaveFile, RefusesFormatsOtherThanEightOrSixteenBitPcm) {
+  for (const char* f : {"alaw.wav", "float.wav", "pcm24.wav"}) {
+    SCOPED_TRACE(f);
+    EXPECT_THROW((void)LoadWaveFile(MediaFixture(f)), EInvalidWave);
+  }
+}
+
+TEST(WaveFile, SamplesArePassedThroughUnchanged) {
+  TWaveBuilder b;
+  b.Channels = 2;
+  b.Tone(100, 300);
+  const TWaveSound s = Read(b.Build());
+  EXPECT_EQ(s.Data, b.Samples);
+  EXPECT_EQ(s.BlockAlign(), 4u);
+  EXPECT_EQ(s.Duration().count(), 13);  // 100 frames at 8000 Hz = 12.5 ms, rounded up
+}
+
+TEST(WaveFile, SkipsForeignChunksAndHonoursPadding) {
+  TWaveBuilder b;
+  b.Bits = 8;
+  b.Tone(51, 440);  // odd data size: padded
+  std::vector<uint8_t> list;
+  TWaveBuilder::Tag(list, "LIST");
+  TWaveBuilder::Put32(list, 3);
+  list.insert(list.end(), {'a', 'b', 'c', 0});  // odd chunk plus its pad byte
+  const TWaveSound s = Read(TWaveBuilder::Riff({list, b.FormatChunk(), list, b.DataChunk()}));
+  EXPECT_EQ(s.Data, b.Samples);
+}
+
+TEST(WaveFile, DropsATrailingPartialFrame) {
+  TWaveBuilder b;
+  b.Channels = 2;
+  b.Tone(10, 440);
+  b.Samples.push_back(7);  // one byte of an eleventh frame
+  EXPECT_EQ(Read(b.Build()).FrameCount(), 10u);
+}
+
+TEST(WaveFile, ExtensiblePcmIsPcm) {
+  TWaveBuilder b;
+  b.Tone(20, 440);
+  std::vector<uint8_t> fmt = b.FormatChunk();
+  fmt[4] = 40;                   // chunk size
+  fmt[8] = 0xFE, fmt[9] = 0xFF;  // WAVE_FORMAT_EXTENSIBLE
+  TWaveBuilder::Put16(fmt, 22);  // cbSize
+  TWaveBuilder::Put16(fmt, 16);  // valid bits
+  TWaveBuilder::Put32(fmt, 4);   // channel mask
+  const uint8_t pcm[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+  fmt.insert(fmt.end(), pcm, pcm + 16);
+  EXPECT_EQ(Read(TWaveBuilder::Riff({fmt, b.DataChunk()})).Data, b.Samples);
+  fmt[8 + 24] = 3;  // sub-format IEEE float
+  EXPECT_THROW(Read(TWaveBuilder::Riff({fmt, b.DataChunk()})), EInvalidWave);
+}
+
+struct TDamage {
+  const char* What;
+  std::function<std::vector<uint8_t>()> Make;
+};
+
+// Odd headers and contradictions are refused, not guessed at.
+TEST(WaveFile, RefusesOddHeaders) {
+  auto with = [](std::function<void(TWaveBuilder&)> change) {
+    return [change] {
+      TWaveBuilder b;
+      b.Tone(50, 440);
+      change(b);
+      return b.Build();
+    };
+  };
+  const std::vector<TDamage> cases = {
+      {"format tag 2 (ADPCM)", with([](TWaveBuilder& b) { b.FormatTag = 2; })},
+      {"no channels", with([](TWaveBuilder& b) { b.Channels = 0; })},
+      {"three channels", with([](TWaveBuilder& b) { b.Channels = 3; })},
+      {"12 bits", with([](TWaveBuilder& b) { b.Bits = 12; })},
+      {"zero rate", with([](TWaveBuilder& b) { b.Rate = 0; })},
+      {"block align off", with([](TWaveBuilder& b) { b.BlockAlignDelta = 1; })},
+      {"byte rate off", with([](TWaveBuilder& b) { b.ByteRateDelta = -2; })},
+      {"not RIFF", with([](TWaveBuilder&) {})},
+      {"no format chunk",
+       [] {
+         TWaveBuilder b;
+         b.Tone(5, 440);
+         return TWaveBuilder::Riff({b.DataChunk()});
+       }},
+      {"no data chunk",
+       [] {
+         TWaveBuilder b;
+         return TWaveBuilder::Riff({b.FormatChunk()});
+       }},
+      {"two format chunks",
+       [] {
+         TWaveBuilder b;
+         b.Tone(5, 440);
+         return TWaveBuilder::Riff({b.FormatChunk(), b.FormatChunk(), b.DataChunk()});
+       }},
+      {"short format chunk",
+       [] {
+         TWaveBuilder b;
+         std::vector<uint8_t> fmt = b.FormatChunk();
+         fmt[4] = 14;
+         fmt.resize(8 + 14);
+         return TWaveBuilder::Riff({fmt, b.DataChunk()});
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    std::vector<uint8_t> bytes = c.Make();
+    if (std::string(c.What) == "not RIFF") bytes[0] = 'X';
+    EXPECT_THROW(Read(bytes), EInvalidWave);
+  }
+}
+
+// Every cut of a valid image either reads (the cut lies after the data) or is refused; none reads
+// out of bounds (the sanitizer build checks that).
+TEST(WaveFile, TruncatedImagesAreRefused) {
+  TWaveBuilder b;
+  b.Tone(40, 440);
+  const std::vector<uint8_t> whole = b.Build();
+  for (size_t n = 0; n < whole.size(); ++n) {
+    SCOPED_TRACE(n);
+    std::vector<uint8_t> cut(whole.begin(), whole.begin() + n);
+    EXPECT_THROW(Read(cut), EInvalidWave);
+  }
+  EXPECT_EQ(Read(whole).Data, b.Samples);
+}
+
+TEST(WaveFile, DataSizeBeyondTheRiffSizeIsTruncation) {
+  TWaveBuilder b;
+  b.Tone(40, 440);
+  std::vector<uint8_t> bytes = b.Build();
+  bytes.insert(bytes.end(), 100, 0);  // room in the buffer, but not inside the RIFF chunk
+  bytes[40] += 10;                    // data size claims ten bytes more
+  EXPECT_THROW(Read(bytes), EInvalidWave);
+  bytes[40] -= 10;
+  bytes[41] = 0xFF, bytes[42] = 0xFF, bytes[43] = 0xFF;  // a size that wraps 32 bits
+  EXPECT_THROW(Read(bytes), EInvalidWave);
+}
+
+TEST(WaveFile, ImageSizeComesFromTheRiffHeader) {
+  TWaveBuilder b;
+  b.Tone(40, 440);
+  const std::vector<uint8_t> bytes = b.Build();
+  EXPECT_EQ(WaveImageSize(bytes.data()), bytes.size());
+  const uint8_t junk[12] = {'R', 'I', 'F', 'X'};
+  EXPECT_EQ(WaveImageSize(junk), 0u);
+}
+
+TEST(WaveFile, MissingFilesAndFoldersRaiseOpenErrors) {
+  EXPECT_THROW((void)LoadWaveFile("/nonexistent/sound.wav"), EFOpenError);
+  EXPECT_THROW((void)LoadWaveFile(MediaFixture("")), EFOpenError);
+}
+
+}  // namespace
