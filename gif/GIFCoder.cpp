@@ -1,0 +1,649 @@
+#include "gif/GIFCoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "gif/GIFExtensions.h"
+#include "gif/GIFImage.h"
+#include "gif/GIFSubImage.h"
+
+namespace {
+
+constexpr int kTableSize = 4096;
+// The longest string a valid table holds is below this; a deeper unwinding means a loop in the table.
+constexpr int kMaxStackDepth = 4096;
+constexpr int kEndOfData = -2;
+
+// Skips data sub-blocks up to and including the zero terminator (or the end of the stream).
+void SkipSubBlocks(TStream* Stream) {
+  uint8_t count = 0;
+  while (TryReadByte(Stream, count) && count != 0) {
+    const int64_t left = BytesLeft(Stream);
+    Stream->Seek(std::min<int64_t>(count, left), soFromCurrent);
+  }
+}
+
+// The state of decoding one frame's data.
+class TGIFDecoder {
+ public:
+  TGIFDecoder(TStream* Stream, const TGIFWarningProc& Warning) : FStream(Stream), FWarning(Warning) {}
+
+  // Reads the minimum code size; false when the stream has no byte left.
+  bool Start() {
+    uint8_t size = 0;
+    if (!TryReadByte(FStream, size)) return false;
+    if (size > 11) RaiseGIFError("Invalid GIF data");
+    FMinCodeSize = size;
+    FClearCode = 1 << size;
+    FEndCode = FClearCode + 1;
+    FCodeWidth = size + 1;
+    FWidthLimit = 2 * FClearCode;
+    FNextFree = FClearCode + 2;
+    return true;
+  }
+
+  // The next pixel value, or a negative value when the data ends.
+  int ReadPixel() {
+    if (FStackTop > 0) return FStack[--FStackTop];
+    return DecodeNext();
+  }
+
+  // After the pixels: read the end code that should follow, then skip whatever data remains.
+  void Finish() {
+    if (!FEnded && !FTerminatorSeen) (void)ReadPixel();
+    if (!FTerminatorSeen) SkipSubBlocks(FStream);
+  }
+
+ private:
+  void Warn(const std::string& Message) {
+    if (FWarning) FWarning(Message);
+  }
+
+  // Returns false when no more data can be had.
+  bool Refill() {
+    if (FTerminatorSeen) return false;
+    uint8_t count = 0;
+    if (!TryReadByte(FStream, count)) {
+      FTerminatorSeen = true;  // the stream ends: nothing more to skip
+      return false;
+    }
+    if (count == 0) {
+      FTerminatorSeen = true;
+      return false;
+    }
+    const int64_t got = FStream->Read(FBlock, count);
+    if (got < count) Warn("Premature end of data");
+    FBlockPos = 0;
+    FBlockLen = static_cast<int>(std::max<int64_t>(got, 0));
+    return true;
+  }
+
+  int ReadCode(int n) {
+    if (FFirstCall) {
+      FFirstCall = false;
+      return FClearCode;
+    }
+    while (FBitCount < n) {
+      if (FBlockPos < FBlockLen) {
+        FBitBuffer |= static_cast<uint32_t>(FBlock[FBlockPos++]) << FBitCount;
+        FBitCount += 8;
+        continue;
+      }
+      const bool hadTerminator = FTerminatorSeen;
+      if (!Refill()) {
+        if (hadTerminator || FTerminatorSeen) Warn("Decoder bit buffer under-run");
+        return -1;
+      }
+    }
+    const int code = static_cast<int>(FBitBuffer & ((1u << n) - 1));
+    FBitBuffer >>= n;
+    FBitCount -= n;
+    return code;
+  }
+
+  void ResetTable() {
+    for (int i = 0; i < FClearCode; ++i) {
+      FPrefix[i] = 0;
+      FSuffix[i] = static_cast<uint8_t>(i);
+    }
+    std::fill(FPrefix + FClearCode, FPrefix + kTableSize, 0);
+    std::fill(FSuffix + FClearCode, FSuffix + kTableSize, 0);
+    FCodeWidth = FMinCodeSize + 1;
+    FWidthLimit = 2 * FClearCode;
+    FNextFree = FClearCode + 2;
+    FStackTop = 0;
+  }
+
+  int EndOfData() {
+    FEnded = true;
+    if (!FTerminatorSeen) {
+      SkipSubBlocks(FStream);
+      FTerminatorSeen = true;
+    }
+    return kEndOfData;
+  }
+
+  void Push(int Value) {
+    if (FStackTop >= kMaxStackDepth) RaiseGIFError("Circular decoder table entry");
+    FStack[FStackTop++] = static_cast<uint8_t>(Value);
+  }
+
+  int DecodeNext() {
+    if (FEnded) return kEndOfData;
+    int code = ReadCode(FCodeWidth);
+    if (code < 0) return code;
+    if (code == FClearCode) {
+      ResetTable();
+      do {
+        code = ReadCode(FCodeWidth);
+      } while (code == FClearCode);
+      if (code < 0) return code;
+      if (code == FEndCode) return EndOfData();
+      FFirstChar = FPrevCode = code;
+      return code & 0xFF;
+    }
+    if (code == FEndCode) return EndOfData();
+
+    const int incoming = code;
+    if (code >= FNextFree) {
+      Push(FFirstChar);
+      code = FPrevCode;
+    }
+    while (code >= FClearCode) {
+      Push(FSuffix[code]);
+      if (FPrefix[code] == code) RaiseGIFError("Circular decoder table entry");
+      code = FPrefix[code];
+    }
+    FFirstChar = FSuffix[code];
+    Push(FFirstChar);
+    if (FNextFree < kTableSize) {
+      FPrefix[FNextFree] = static_cast<int16_t>(FPrevCode);
+      FSuffix[FNextFree] = static_cast<uint8_t>(FFirstChar);
+      ++FNextFree;
+      if (FNextFree >= FWidthLimit && FWidthLimit < kTableSize) {
+        FWidthLimit *= 2;
+        ++FCodeWidth;
+      }
+    }
+    FPrevCode = incoming;
+    return FStack[--FStackTop];
+  }
+
+  TStream* FStream;
+  const TGIFWarningProc& FWarning;
+  int FMinCodeSize = 0;
+  int FClearCode = 0;
+  int FEndCode = 0;
+  int FCodeWidth = 0;
+  int FWidthLimit = 0;
+  int FNextFree = 0;
+  int FFirstChar = 0;
+  int FPrevCode = 0;
+  int16_t FPrefix[kTableSize] = {};
+  uint8_t FSuffix[kTableSize] = {};
+  uint8_t FStack[kMaxStackDepth] = {};
+  int FStackTop = 0;
+  uint8_t FBlock[256] = {};
+  int FBlockPos = 0;
+  int FBlockLen = 0;
+  uint32_t FBitBuffer = 0;
+  int FBitCount = 0;
+  bool FFirstCall = true;
+  bool FTerminatorSeen = false;
+  bool FEnded = false;
+};
+
+}  // namespace
+
+void DecompressPixels(TStream* Stream, uint8_t* Pixels, int Width, int Height, bool Interlaced,
+                      const TGIFWarningProc& Warning) {
+  auto decoder = std::make_unique<TGIFDecoder>(Stream, Warning);
+  if (!decoder->Start()) return;
+  const bool hasPixels = Pixels && Width > 0 && Height > 0;
+  bool complete = true;
+  if (hasPixels) {
+    int row = 0, step = 8, pass = 0;
+    for (int rowsDone = 0; rowsDone < Height && complete; ++rowsDone) {
+      uint8_t* line = Pixels + int64_t{row} * Width;
+      for (int x = 0; x < Width; ++x) {
+        const int value = decoder->ReadPixel();
+        if (value < 0) {
+          complete = false;
+          break;
+        }
+        line[x] = static_cast<uint8_t>(value);
+      }
+      if (!Interlaced) {
+        ++row;
+        continue;
+      }
+      row += step;
+      while (row >= Height && step > 0) {
+        if (pass > 0) step /= 2;
+        ++pass;
+        row = step / 2;
+      }
+    }
+  }
+  decoder->Finish();
+}
+
+void DecompressImage(TGIFSubImage* SubImage, TStream* Stream) {
+  SubImage->AllocatePixels();
+  uint8_t* pixels = SubImage->Pixels();
+  const uint8_t fill = (SubImage->Transparent() && SubImage->ControlExtension())
+                           ? static_cast<uint8_t>(SubImage->ControlExtension()->TransparentColorIndex())
+                           : 0;
+  if (pixels && fill != 0) std::memset(pixels, fill, static_cast<size_t>(SubImage->PixelsSize()));
+  DecompressPixels(Stream, pixels, SubImage->Width(), SubImage->Height(), SubImage->Interlaced(),
+                   [SubImage](const std::string& Message) { SubImage->ReportWarning(1, Message); });
+}
+
+void CompressImage(TGIFSubImage* SubImage, TStream* Stream) {
+  int colorCount, bitsPerPixel;
+  if (SubImage->ColorMap()->Count() > 0) {
+    colorCount = SubImage->ColorMap()->Count();
+    bitsPerPixel = SubImage->ColorMap()->IndexBits();
+  } else {
+    bitsPerPixel = SubImage->OwnerImage() ? SubImage->OwnerImage()->BitsPerPixel() : 8;
+    colorCount = 1 << bitsPerPixel;
+  }
+  std::unique_ptr<TGIFEncoder> encoder;
+  if (SubImage->OwnerImage() && SubImage->OwnerImage()->Compression() == gcRLE)
+    encoder = std::make_unique<TRLEEncoder>();
+  else
+    encoder = std::make_unique<TLZWEncoder>();
+  encoder->Compress(Stream, bitsPerPixel, SubImage->Width(), SubImage->Height(), SubImage->Interlaced(),
+                    SubImage->Pixels(), colorCount);
+}
+
+// --- THashTable ---
+
+namespace {
+
+// Probes a few slots of the scattering sequence, then walks down linearly, so a probe always ends: the
+// table never holds more than 4096 of its 8009 entries.
+constexpr int kScatterProbes = 64;
+
+inline int FirstSlot(uint32_t Key) {
+  return static_cast<int>(((Key >> 4) ^ Key) % THashTable::HashSize);
+}
+
+inline int NextSlot(int Slot, int Probe) {
+  int next = Probe < kScatterProbes ? (Slot == 0 ? -1 : Slot - (THashTable::HashSize - Slot)) : Slot - 1;
+  if (next < 0) next += THashTable::HashSize;
+  return next;
+}
+
+constexpr uint32_t kEmpty = 0xFFFFFFFF;
+
+inline bool IsEmpty(uint32_t Entry) {
+  return (Entry >> 12) == 0xFFFFF;
+}
+
+}  // namespace
+
+void THashTable::Reset() {
+  std::fill(FTable.begin(), FTable.end(), kEmpty);
+}
+
+void THashTable::Insert(uint32_t Key, int Code) {
+  int slot = FirstSlot(Key);
+  for (int probe = 0; !IsEmpty(FTable[static_cast<size_t>(slot)]); ++probe)
+    slot = NextSlot(slot, probe);
+  FTable[static_cast<size_t>(slot)] = (Key << 12) | (static_cast<uint32_t>(Code) & 0xFFF);
+}
+
+int THashTable::Lookup(uint32_t Key) const {
+  const uint32_t wanted = Key << 12;
+  int slot = FirstSlot(Key);
+  for (int probe = 0;; ++probe) {
+    const uint32_t entry = FTable[static_cast<size_t>(slot)];
+    if (IsEmpty(entry)) return -1;
+    if ((entry & 0xFFFFF000u) == wanted) return static_cast<int>(entry & 0xFFF);
+    slot = NextSlot(slot, probe);
+  }
+}
+
+// --- TGIFStream, TGIFWriter ---
+
+int64_t TGIFStream::Read(void*, int64_t) {
+  throw Exception("Invalid stream operation");
+}
+int64_t TGIFStream::Write(const void*, int64_t) {
+  throw Exception("Invalid stream operation");
+}
+int64_t TGIFStream::Seek(int64_t, TSeekOrigin) {
+  throw Exception("Invalid stream operation");
+}
+
+TGIFWriter::~TGIFWriter() {
+  try {
+    if (FNeedsFlush) Flush();
+  } catch (...) {
+    // A destructor never throws; Compress flushes explicitly so a write failure reaches the caller.
+  }
+}
+
+int64_t TGIFWriter::Write(const void* Buffer, int64_t Count) {
+  FNeedsFlush = true;
+  const auto* bytes = static_cast<const uint8_t*>(Buffer);
+  int64_t left = Count;
+  while (left > 0) {
+    const int n = static_cast<int>(std::min<int64_t>(left, 256 - FBufferCount));
+    std::memcpy(FBuffer + FBufferCount, bytes, static_cast<size_t>(n));
+    FBufferCount += n;
+    bytes += n;
+    left -= n;
+    if (FBufferCount == 256) Flush();
+  }
+  return Count;
+}
+
+void TGIFWriter::Flush() {
+  if (FBufferCount > 1) {
+    FBuffer[0] = static_cast<uint8_t>(FBufferCount - 1);
+    FStream->WriteBuffer(FBuffer, FBufferCount);
+  }
+  FBufferCount = 1;
+  FNeedsFlush = false;
+}
+
+// --- TGIFEncoder ---
+
+void TGIFEncoder::Compress(TStream* Stream, int BitsPerPixel, int Width, int Height, bool Interlaced,
+                           const uint8_t* Pixels, int ColorCount) {
+  FStream = Stream;
+  FBitsPerPixel = std::max(BitsPerPixel, 2);
+  FWidth = Width;
+  FHeight = Height;
+  FInterlaced = Interlaced;
+  FPixels = Pixels;
+  FColorCount = ColorCount;
+  FInitialWidth = FBitsPerPixel + 1;
+  PutByte(Stream, static_cast<uint8_t>(FBitsPerPixel));
+
+  FCodeWidth = FInitialWidth;
+  FMaxCode = (1 << FCodeWidth) - 1;
+  FClearCode = 1 << (FInitialWidth - 1);
+  FEOICode = FClearCode + 1;
+  FBaseCode = FClearCode + 2;
+  FAccumulator = 0;
+  FBits = 0;
+  FClearFlag = false;
+  FPixel = Pixels;
+  FPixelsLeft = Interlaced ? Width : int64_t{Width} * Height;
+  FRow = 0;
+  FPass = 0;
+
+  TGIFWriter writer(Stream);
+  FWriter = &writer;
+  struct ResetWriter {
+    TGIFEncoder* Encoder;
+    ~ResetWriter() { Encoder->FWriter = nullptr; }
+  } reset{this};
+  try {
+    if (Pixels && Width > 0 && Height > 0) EncodeImage();
+    EmitCode(FEOICode);
+  } catch (...) {
+    writer.Flush();
+    throw;
+  }
+  writer.Flush();
+  PutByte(Stream, 0);
+}
+
+void TGIFEncoder::EmitCode(int Code) {
+  if (FBits > 0)
+    FAccumulator = (static_cast<uint32_t>(Code) << FBits) | (FAccumulator & ((1u << FBits) - 1));
+  else
+    FAccumulator = static_cast<uint32_t>(Code);
+  FBits += FCodeWidth;
+  while (FBits >= 8) {
+    const uint8_t byte = static_cast<uint8_t>(FAccumulator & 0xFF);
+    FWriter->Write(&byte, 1);
+    FAccumulator >>= 8;
+    FBits -= 8;
+  }
+  if (Code == FEOICode) {
+    while (FBits > 0) {
+      const uint8_t byte = static_cast<uint8_t>(FAccumulator & 0xFF);
+      FWriter->Write(&byte, 1);
+      FAccumulator >>= 8;
+      FBits -= 8;
+    }
+    FBits = 0;
+  }
+}
+
+void TGIFEncoder::EmitClear() {
+  FClearFlag = true;
+  EmitCode(FClearCode);
+}
+
+int TGIFEncoder::NextPixel() {
+  if (FPixelsLeft <= 0) {
+    if (!FInterlaced) return -1;
+    // Next row in interlace order: passes start at rows 0, 4, 2, 1 and step by 8, 8, 4, 2.
+    static constexpr int kStep[4] = {8, 8, 4, 2};
+    static constexpr int kStart[4] = {0, 4, 2, 1};
+    FRow += kStep[FPass];
+    while (FRow >= FHeight) {
+      if (++FPass > 3) return -1;
+      FRow = kStart[FPass];
+    }
+    FPixelsLeft = FWidth;
+    FPixel = FPixels + int64_t{FRow} * FWidth;
+  }
+  --FPixelsLeft;
+  const int value = *FPixel++;
+  if (value >= FColorCount) RaiseGIFError("Color not in color table");
+  return value;
+}
+
+// --- TLZWEncoder ---
+
+void TLZWEncoder::EmitCode(int Code) {
+  TGIFEncoder::EmitCode(Code);
+  if (FFreeEntry > FMaxCode || FClearFlag) {
+    if (FClearFlag) {
+      FCodeWidth = FInitialWidth;
+      FMaxCode = (1 << FCodeWidth) - 1;
+      FClearFlag = false;
+    } else {
+      ++FCodeWidth;
+      FMaxCode = FCodeWidth == 12 ? 4096 : (1 << FCodeWidth) - 1;
+    }
+  }
+}
+
+void TLZWEncoder::EmitClear() {
+  TGIFEncoder::EmitClear();
+  FHashTable->Reset();
+  FFreeEntry = FClearCode + 2;
+}
+
+void TLZWEncoder::EncodeImage() {
+  FHashTable = std::make_unique<THashTable>();
+  FFreeEntry = FClearCode + 2;
+  EmitClear();
+  FPrefix = NextPixel();
+  for (int c = NextPixel(); c >= 0; c = NextPixel()) {
+    const uint32_t key = (static_cast<uint32_t>(FPrefix) << 8) | static_cast<uint32_t>(c);
+    const int code = FHashTable->Lookup(key);
+    if (code >= 0) {
+      FPrefix = code;
+      continue;
+    }
+    EmitCode(FPrefix);
+    FPrefix = c;
+    if (FFreeEntry >= 4095) {
+      EmitClear();
+    } else {
+      FHashTable->Insert(key, FFreeEntry);
+      ++FFreeEntry;
+    }
+  }
+  EmitCode(FPrefix);
+  FHashTable.reset();
+}
+
+// --- TRLEEncoder ---
+
+int64_t IntegerSquareRoot(int64_t X) {
+  if (X < 2) return X;
+  int64_t r = 1;
+  for (int64_t v = X; v > 0; v /= 4)
+    r *= 2;
+  for (;;) {
+    const int64_t q = (X / r + r) / 2;
+    if (q == r || q == r + 1) return r;
+    r = q;
+  }
+}
+
+void TRLEEncoder::EmitRunCode(int Code) {
+  FClearFlag = false;
+  EmitCode(Code);
+  ++FCodesSinceClear;
+  if (FCodesSinceClear >= FBumpCount) {
+    ++FCodeWidth;
+    FBumpCount += 1 << (FCodeWidth - 1);
+  }
+  if (FCodesSinceClear >= FClearCount) EmitClear();
+}
+
+void TRLEEncoder::EmitClear() {
+  FBumpCount = FInitialBump;
+  FClearCount = FInitialClear;
+  FCodesSinceClear = 0;
+  FRunTableMax = 0;
+  TGIFEncoder::EmitClear();
+  FCodeWidth = FInitialWidth;
+}
+
+void TRLEEncoder::LiftClearCount() {
+  FClearCount = FMaxCodes;
+}
+
+void TRLEEncoder::RestoreClearCount() {
+  FClearCount = FInitialClear;
+  if (FCodesSinceClear >= FClearCount) EmitClear();
+}
+
+int64_t TRLEEncoder::RunCodeCost(int64_t Count, int64_t MaxCodes) const {
+  int64_t cost = 0;
+  const int64_t full = MaxCodes * (MaxCodes + 1) / 2;
+  while (Count >= full) {
+    cost += MaxCodes;
+    Count -= full;
+  }
+  if (Count > 0) {
+    int64_t n = IntegerSquareRoot(Count);
+    while (n > 0 && (n - 1) * n >= 2 * Count)
+      --n;
+    while (n * (n + 1) < 2 * Count)
+      ++n;
+    cost += n;
+  }
+  return cost;
+}
+
+void TRLEEncoder::EmitRunAfterClear(int64_t Count) {
+  LiftClearCount();
+  FRunTablePixel = FCurrentPixel;
+  int64_t n = 1;
+  while (Count > 0) {
+    if (n == 1) {
+      FRunTableMax = 1;
+      EmitRunCode(FCurrentPixel);
+      Count -= 1;
+    } else if (Count >= n) {
+      FRunTableMax = static_cast<int>(n);
+      EmitRunCode(FBaseCode + static_cast<int>(n) - 2);
+      Count -= n;
+    } else if (Count == 1) {
+      ++FRunTableMax;
+      EmitRunCode(FCurrentPixel);
+      break;
+    } else {
+      ++FRunTableMax;
+      EmitRunCode(FBaseCode + static_cast<int>(Count) - 2);
+      break;
+    }
+    n = FCodesSinceClear == 0 ? 1 : n + 1;
+  }
+  RestoreClearCount();
+}
+
+void TRLEEncoder::EmitRunByRepeatOrClear(int64_t Count) {
+  if (Count > 1 + RunCodeCost(Count, FMaxCodes)) {
+    EmitClear();
+    EmitRunAfterClear(Count);
+  } else {
+    for (int64_t i = 0; i < Count; ++i)
+      EmitRunCode(FCurrentPixel);
+  }
+}
+
+void TRLEEncoder::EmitRunWithTable(int64_t Count) {
+  const int64_t m = FRunTableMax;
+  int64_t reps = Count / m;
+  int64_t left = Count % m;
+  int64_t extra = left > 0 ? 1 : 0;
+  if (FCodesSinceClear + reps + extra > FMaxCodes) {
+    reps = FMaxCodes - FCodesSinceClear;
+    left = Count - reps * m;
+    extra = 1 + RunCodeCost(left, FMaxCodes);
+  }
+  if (1 + RunCodeCost(Count, FMaxCodes) < reps + extra) {
+    EmitClear();
+    EmitRunAfterClear(Count);
+    return;
+  }
+  LiftClearCount();
+  for (int64_t i = 0; i < reps; ++i)
+    EmitRunCode(FBaseCode + static_cast<int>(m) - 2);
+  if (left > 0) {
+    if (FClearFlag)
+      EmitRunAfterClear(left);
+    else if (left == 1)
+      EmitRunCode(FCurrentPixel);
+    else
+      EmitRunCode(FBaseCode + static_cast<int>(left) - 2);
+  }
+  RestoreClearCount();
+}
+
+void TRLEEncoder::EmitRun(int64_t Count) {
+  if (Count == 1)
+    EmitRunCode(FCurrentPixel);
+  else if (FClearFlag)
+    EmitRunAfterClear(Count);
+  else if (FRunTableMax >= 2 && FRunTablePixel == FCurrentPixel)
+    EmitRunWithTable(Count);
+  else
+    EmitRunByRepeatOrClear(Count);
+}
+
+void TRLEEncoder::EncodeImage() {
+  FInitialBump = FClearCode - 1;
+  FInitialClear = FBitsPerPixel <= 3 ? 9 : FClearCode - 2;
+  FMaxCodes = 4095 - FBaseCode;
+  EmitClear();
+  FCurrentPixel = -1;
+  int64_t run = 0;
+  for (int c = NextPixel(); c >= 0; c = NextPixel()) {
+    if (run > 0 && c != FCurrentPixel) {
+      EmitRun(run);
+      run = 0;
+    }
+    if (c == FCurrentPixel) {
+      ++run;
+    } else {
+      FCurrentPixel = c;
+      run = 1;
+    }
+  }
+  EmitRun(run);
+}

@@ -1,0 +1,166 @@
+// The GIF picture: a TGraphic that owns the logical-screen header with the global colour table and the
+// list of frames, and loads and saves whole GIF streams.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "gif/GIFCore.h"
+#include "gif/GIFSubImage.h"
+#include "platform/gdi/Graphics.h"
+
+// The frames of an image in stream order.
+class TGIFImageList final : public TGIFList {
+ public:
+  using TGIFList::TGIFList;
+  [[nodiscard]] TGIFSubImage* SubImage(int Index) const { return static_cast<TGIFSubImage*>(Items(Index)); }
+  // Reads frames until the trailer (left unread) or the end of the stream.
+  void LoadFromStream(TStream* Stream, TObject* Parent);
+  void SaveToStream(TStream* Stream) override;
+
+ protected:
+  [[nodiscard]] std::string ClassName() const override { return "TGIFImageList"; }
+};
+
+// The trailer ";" at the end of a GIF stream.
+class TGIFTrailer final : public TGIFItem {
+ public:
+  using TGIFItem::TGIFItem;
+  void SaveToStream(TStream* Stream) override;
+  // Warns "Invalid Image trailer" when the next byte is not ";".
+  void LoadFromStream(TStream* Stream) override;
+};
+
+// Encoder used when frames are written.
+enum TGIFCompression : uint8_t { gcLZW = 0, gcRLE = 1 };
+
+// Colour reduction used when a frame is made from a true-colour picture.
+enum class TReductionMethod : uint8_t {
+  rcNone,
+  rcSystem20,
+  rcHalftone,
+  rcGray4,
+  rcMonochrome,
+  rcGray256,
+  rcWebPalette,
+  rcQuantize,
+  rcQuantizeWithSystem,
+  rcCustomPalette
+};
+using enum TReductionMethod;
+
+enum class TDitherKind : uint8_t {
+  dtNearest,
+  dtFloydSteinberg,
+  dtStucki,
+  dtSierra,
+  dtJaJuNi,
+  dtSteveArche,
+  dtBurkes
+};
+using enum TDitherKind;
+
+// Draw options (bit flags).
+using TGIFDrawOptions = uint16_t;
+inline constexpr TGIFDrawOptions goThreaded = 0x0001;
+inline constexpr TGIFDrawOptions goTransparent = 0x0002;
+inline constexpr TGIFDrawOptions goAnimate = 0x0004;
+inline constexpr TGIFDrawOptions goLoop = 0x0008;
+inline constexpr TGIFDrawOptions goLoopForever = 0x0010;
+inline constexpr TGIFDrawOptions goCheckCanvas = 0x0020;
+inline constexpr TGIFDrawOptions goDirect = 0x0040;
+inline constexpr TGIFDrawOptions goClearOnLoop = 0x0080;
+inline constexpr TGIFDrawOptions goTile = 0x0100;
+inline constexpr TGIFDrawOptions goDither = 0x0200;
+inline constexpr TGIFDrawOptions goDitherLowColor = 0x0400;
+
+inline constexpr TGIFDrawOptions GIFDefaultDrawOptions = 0x060F;
+inline constexpr TReductionMethod GIFDefaultReductionMethod = rcWebPalette;
+inline constexpr int GIFDefaultReductionBits = 8;
+inline constexpr TDitherKind GIFDefaultDitherMode = dtNearest;
+inline constexpr TGIFCompression GIFDefaultCompression = gcLZW;
+inline constexpr int GIFDefaultAnimationSpeed = 100;
+// The class library's clNone: take the background from the picture.
+inline constexpr TColor GIFDefaultDrawBackgroundColor = 0x1FFFFFFF;
+
+using TGIFWarning = std::function<void(TObject* Sender, int Severity, const std::string& Message)>;
+
+class TGIFImage : public TGraphic {
+ public:
+  TGIFImage();
+  ~TGIFImage() override;
+
+  // TGraphic
+  [[nodiscard]] bool Empty() const override { return FImages->Count() == 0; }
+  [[nodiscard]] int Width() const override { return FHeader->LogicalScreenDescriptor.ScreenWidth; }
+  // Raises "Image width too small for contained frames" when a frame reaches past the new width.
+  void SetWidth(int Value) override;
+  [[nodiscard]] int Height() const override { return FHeader->LogicalScreenDescriptor.ScreenHeight; }
+  void SetHeight(int Value) override;
+  void LoadFromStream(TStream* Stream) override;
+  // Raises "Unsupported GIF version" for a picture without frames.
+  void SaveToStream(TStream* Stream) override;
+  void Draw(TCanvas* ACanvas, const TRect& Rect) override;
+  void Assign(TPersistent* Source) override;
+  // Identity, not content.
+  [[nodiscard]] bool Equals(const TGraphic* Graphic) const { return Graphic == this; }
+
+  void ClearImage();
+  [[nodiscard]] TGIFImageList* Images() const { return FImages.get(); }
+  [[nodiscard]] TGIFHeader* Header() const { return FHeader.get(); }
+  [[nodiscard]] TGIFGlobalColorMap* GlobalColorMap() const { return FHeader->GlobalColorMap(); }
+  // Adds a copy of Source (a frame of any image) as a new last frame; returns its index. Raises
+  // "Object type not supported for operation" for anything that is not a frame.
+  int AddFrame(TPersistent* Source);
+  // Adds a frame of this image, taking it over; a frame of another image is copied instead.
+  int AddFrame(std::unique_ptr<TGIFSubImage> Frame);
+
+  // 0 without frames, else the highest version any frame needs.
+  [[nodiscard]] int RequiredVersion() const;
+  [[nodiscard]] int ColorResolution() const;
+  [[nodiscard]] int BitsPerPixel() const;
+  [[nodiscard]] TColor BackgroundColor();
+
+  [[nodiscard]] TGIFCompression Compression() const { return FCompression; }
+  void SetCompression(TGIFCompression Value) { FCompression = Value; }
+  [[nodiscard]] TGIFDrawOptions DrawOptions() const { return FDrawOptions; }
+  void SetDrawOptions(TGIFDrawOptions Value) { FDrawOptions = Value; }
+  [[nodiscard]] TReductionMethod ColorReduction() const { return FColorReduction; }
+  void SetColorReduction(TReductionMethod Value) { FColorReduction = Value; }
+  [[nodiscard]] int ReductionBits() const { return FReductionBits; }
+  void SetReductionBits(int Value) { FReductionBits = Value; }
+  [[nodiscard]] TDitherKind DitherMode() const { return FDitherMode; }
+  void SetDitherMode(TDitherKind Value) { FDitherMode = Value; }
+  [[nodiscard]] int AnimationSpeed() const { return FAnimationSpeed; }
+  void SetAnimationSpeed(int Value) { FAnimationSpeed = Value; }
+  [[nodiscard]] TColor DrawBackgroundColor() const { return FDrawBackgroundColor; }
+  void SetDrawBackgroundColor(TColor Value) { FDrawBackgroundColor = Value; }
+
+  // Every warning of the header, lists, frames and extensions arrives here.
+  virtual void ReportWarning(TObject* Sender, int Severity, const std::string& Message);
+  // The global colour table changed: cached renderings go.
+  void GlobalColorsChanged();
+  // Drops the cached rendering of the picture.
+  void ReleaseBitmap() {}
+
+  TGIFWarning OnWarningMessage;
+
+ protected:
+  [[nodiscard]] std::string ClassName() const override { return "TGIFImage"; }
+
+ private:
+  std::unique_ptr<TGIFImageList> FImages;
+  std::unique_ptr<TGIFHeader> FHeader;
+  TGIFDrawOptions FDrawOptions = GIFDefaultDrawOptions;
+  TReductionMethod FColorReduction = GIFDefaultReductionMethod;
+  int FReductionBits = GIFDefaultReductionBits;
+  TDitherKind FDitherMode = GIFDefaultDitherMode;
+  TGIFCompression FCompression = GIFDefaultCompression;
+  int FAnimationSpeed = GIFDefaultAnimationSpeed;
+  TColor FDrawBackgroundColor = GIFDefaultDrawBackgroundColor;
+};
+
+// Registers the ".gif" file format ("GIF Image") with the picture registry; safe to call more than once.
+void RegisterGIFImageFormat();

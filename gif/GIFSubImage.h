@@ -1,0 +1,106 @@
+// One image of a GIF file: its descriptor, local colour table, the extensions in front of it and its
+// pixels as one colour index per byte.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "gif/GIFCore.h"
+#include "gif/GIFExtensions.h"
+#include "platform/rtl/Types.h"
+
+// The Image Descriptor, field by field as stored (little-endian in the file).
+struct TImageDescriptor {
+  uint8_t Separator = 0x2C;
+  uint16_t Left = 0;
+  uint16_t Top = 0;
+  uint16_t Width = 0;
+  uint16_t Height = 0;
+  uint8_t PackedFields = 0;
+};
+
+inline constexpr uint8_t idLocalColorTable = 0x80;
+inline constexpr uint8_t idInterlaced = 0x40;
+inline constexpr uint8_t idSort = 0x20;
+inline constexpr uint8_t idReserved = 0x18;
+inline constexpr uint8_t idColorTableSize = 0x07;
+
+class TGIFSubImage final : public TGIFItem {
+ public:
+  explicit TGIFSubImage(TGIFImage* Image);
+  // Leaves the image's frame list.
+  ~TGIFSubImage() override;
+
+  void Clear();
+  [[nodiscard]] int Left() const { return FDescriptor.Left; }
+  [[nodiscard]] int Top() const { return FDescriptor.Top; }
+  [[nodiscard]] int Width() const { return FDescriptor.Width; }
+  [[nodiscard]] int Height() const { return FDescriptor.Height; }
+  void SetLeft(int Value) { SetBounds(Value, Top(), Width(), Height()); }
+  void SetTop(int Value) { SetBounds(Left(), Value, Width(), Height()); }
+  void SetWidth(int Value) { SetBounds(Left(), Top(), Value, Height()); }
+  void SetHeight(int Value) { SetBounds(Left(), Top(), Width(), Value); }
+  // Places the frame; a new size gives a zeroed pixel buffer, and the logical screen grows to hold it.
+  // Raises "Invalid image dimensions" for a frame reaching past 65535 or too many pixels.
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+  [[nodiscard]] TRect BoundsRect() const { return Bounds(Left(), Top(), Width(), Height()); }
+  [[nodiscard]] bool IsEmpty() const;
+  [[nodiscard]] bool Interlaced() const { return (FDescriptor.PackedFields & idInterlaced) != 0; }
+  void SetInterlaced(bool Value);
+  [[nodiscard]] const TImageDescriptor& Descriptor() const { return FDescriptor; }
+
+  [[nodiscard]] TGIFLocalColorMap* ColorMap() const { return FColorMap.get(); }
+  [[nodiscard]] int ColorTableBits() const { return FColorMap->IndexBits(); }
+  [[nodiscard]] int ColorTableSizeField() const { return FColorMap->IndexBits() - 1; }
+  // The local table when it has colours, else the image's global table when that has colours, else the
+  // (empty) local table.
+  [[nodiscard]] TGIFColorMap* ActiveColorTable() const;
+
+  [[nodiscard]] uint8_t* Pixels() const { return FPixels.get(); }
+  [[nodiscard]] int64_t PixelsSize() const { return FPixelsSize; }
+  [[nodiscard]] uint8_t PixelAt(int X, int Y);
+  [[nodiscard]] uint8_t* RowPointer(int Y);
+  void RequirePixels();
+  void AllocatePixels();
+  void ReleasePixels();
+
+  [[nodiscard]] TGIFExtensionList* Extensions() const { return FExtensions.get(); }
+  [[nodiscard]] bool Transparent() const { return FTransparent; }
+  [[nodiscard]] TGIFGraphicControlExtension* ControlExtension() const { return FControlExtension; }
+  // Kept up to date by the graphic control extension that controls the frame.
+  void SetControlExtension(TGIFGraphicControlExtension* Extension) { FControlExtension = Extension; }
+  void SetTransparentFlag(bool Value);
+
+  [[nodiscard]] int RequiredVersion() const override;
+  void SaveToStream(TStream* Stream) override;
+  void LoadFromStream(TStream* Stream) override;
+  void Assign(TPersistent* Source) override;
+
+  // Cuts away rows and columns at the edges that show only the transparent colour.
+  void TrimTransparentBorder();
+  // Makes the pixels that repeat what Previous shows at the same screen position transparent.
+  void MaskUnchangedPixels(TGIFSubImage* Previous);
+
+  // Caches that depend on the pixels, the colours or the transparency are dropped.
+  void ReleaseBitmap() {}
+  void ReleaseMask() { FMaskNeeded = true; }
+  void PixelsChanged();
+  void ColorsChanged();
+
+ protected:
+  [[nodiscard]] std::string ClassName() const override { return "TGIFSubImage"; }
+
+ private:
+  void CheckedStoreBounds(int ALeft, int ATop, int AWidth, int AHeight);
+  [[nodiscard]] int ChooseTransparentIndex();
+  [[nodiscard]] bool HasRoomForTransparentIndex(int& Reusable) const;
+
+  bool FMaskNeeded = true;
+  std::unique_ptr<uint8_t[]> FPixels;
+  int64_t FPixelsSize = 0;
+  std::unique_ptr<TGIFLocalColorMap> FColorMap;
+  TImageDescriptor FDescriptor;
+  std::unique_ptr<TGIFExtensionList> FExtensions;
+  bool FTransparent = false;
+  TGIFGraphicControlExtension* FControlExtension = nullptr;
+};
