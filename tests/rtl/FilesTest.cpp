@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "TempDir.h"
+#include "platform/rtl/FileUtils.h"
+#include "platform/rtl/Streams.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace {
+
+// Runs a test body with the current directory set to a folder, restoring it afterwards.
+class CurrentDir {
+ public:
+  explicit CurrentDir(const std::string& dir) : old_(GetCurrentDir()) { EXPECT_TRUE(SetCurrentDir(dir)); }
+  ~CurrentDir() { (void)SetCurrentDir(old_); }
+
+ private:
+  std::string old_;
+};
+
+TEST(Paths, FileNameParts) {
+  struct Case {
+    const char* name;
+    const char* path;
+    const char* file;
+    const char* ext;
+  };
+  const Case cases[] = {
+      {"C:\\Pelloran\\images\\skin.bmp", "C:\\Pelloran\\images\\", "skin.bmp", ".bmp"},
+      {"/a/b/c.tar.gz", "/a/b/", "c.tar.gz", ".gz"},
+      {"images\\Buttons/x.BMP", "images\\Buttons/", "x.BMP", ".BMP"},
+      {"dir.d\\noext", "dir.d\\", "noext", ""},
+      {"dir.d/", "dir.d/", "", ""},
+      {"plain", "", "plain", ""},
+      {".hidden", "", ".hidden", ".hidden"},
+      {"", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ExtractFilePath(c.name), c.path);
+    EXPECT_EQ(ExtractFileName(c.name), c.file);
+    EXPECT_EQ(ExtractFileExt(c.name), c.ext);
+  }
+  EXPECT_EQ(ChangeFileExt("a\\b.c\\Project.VX", ".bak"), "a\\b.c\\Project.bak");
+  EXPECT_EQ(ChangeFileExt("a.d\\Project", ".VX"), "a.d\\Project.VX");
+  EXPECT_EQ(ChangeFileExt("x.bmp", ""), "x");
+  EXPECT_EQ(ExtractFileDir("/a/b/c"), "/a/b");
+  EXPECT_EQ(ExtractFileDir("/c"), "/");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("/a"), "/a/");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("a\\"), "a\\");
+  EXPECT_EQ(ExcludeTrailingPathDelimiter("/a/"), "/a");
+  EXPECT_EQ(ExcludeTrailingPathDelimiter("/"), "/");
+  EXPECT_EQ(ExpandFileName("/a/./b/../c\\d"), "/a/c/d");
+  EXPECT_EQ(ExpandFileName("/.."), "/");
+}
+
+TEST(Paths, ResolverMatchesEachComponentIgnoringCase) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "Images/Buttons");
+  std::filesystem::create_directories(dir / "sounds");
+  dir.Write("Images/Buttons/Ok.bmp", "x");
+  dir.Write("sounds/Click.wav", "y");
+  struct Case {
+    std::string asked;
+    std::string resolved;
+  };
+  const Case cases[] = {
+      {dir / "Images/Buttons/Ok.bmp", dir / "Images/Buttons/Ok.bmp"},
+      {dir.Path() + "\\images\\buttons\\OK.BMP", dir / "Images/Buttons/Ok.bmp"},
+      {dir.Path() + "\\Sounds\\click.wav", dir / "sounds/Click.wav"},
+      // Missing tails are kept as given, below the folders that did match.
+      {dir.Path() + "\\IMAGES\\new.bmp", dir / "Images/new.bmp"},
+      {dir.Path() + "\\nothing\\Images\\x", dir / "nothing/Images/x"},
+      {dir.Path() + "\\images\\", dir / "Images/"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ResolvePath(c.asked), c.resolved) << c.asked;
+
+  CurrentDir cd(dir.Path());
+  EXPECT_EQ(ResolvePath("images\\buttons\\ok.bmp"), "Images/Buttons/Ok.bmp");
+  EXPECT_TRUE(FileExists("IMAGES\\Buttons\\ok.bmp"));
+  EXPECT_FALSE(FileExists("images\\Buttons"));
+  EXPECT_TRUE(DirectoryExists("images\\BUTTONS"));
+  EXPECT_FALSE(DirectoryExists("images\\Buttons\\Ok.bmp"));
+}
+
+TEST(Paths, ExactNameWinsOverCaseInsensitiveMatches) {
+  TempDir dir;
+  dir.Write("a.txt", "lower");
+  dir.Write("A.TXT", "upper");
+  EXPECT_EQ(ResolvePath(dir / "A.TXT"), dir / "A.TXT");
+  EXPECT_EQ(ResolvePath(dir / "a.txt"), dir / "a.txt");
+  // Neither spelling given: the first in name order.
+  EXPECT_EQ(ResolvePath(dir / "A.txt"), dir / "A.TXT");
+}
+
+TEST(Files, CurrentDirectoryAndFolders) {
+  TempDir dir;
+  CurrentDir cd(dir.Path());
+  EXPECT_EQ(GetCurrentDir(), std::filesystem::canonical(dir.Path()).string());
+  EXPECT_TRUE(ForceDirectories("x\\y\\z"));
+  EXPECT_TRUE(DirectoryExists("x/y/z"));
+  EXPECT_TRUE(ForceDirectories("X\\Y\\z\\w"));  // reuses x/y/z through the resolver
+  EXPECT_TRUE(DirectoryExists("x/y/z/w"));
+  EXPECT_FALSE(CreateDir("x"));
+  EXPECT_TRUE(CreateDir("fresh"));
+  dir.Write("f.txt", "1");
+  EXPECT_FALSE(ForceDirectories("f.txt\\sub"));
+  EXPECT_FALSE(DeleteFile("x"));
+  EXPECT_TRUE(DeleteFile("F.TXT"));
+  EXPECT_FALSE(FileExists("f.txt"));
+  EXPECT_FALSE(DeleteFile("f.txt"));
+  EXPECT_EQ(FileSize("missing"), -1);
+  EXPECT_FALSE(SetCurrentDir(dir / "missing"));
+}
+
+TEST(Files, CopyFileOverwritesKeepsModeAndLeavesASelfCopyAlone) {
+  TempDir dir;
+  dir.Write("Builder", "#!/bin/sh\necho hi\n");
+  ::chmod((dir / "Builder").c_str(), 0755);
+  dir.Write("target", "old content that is longer");
+  ASSERT_TRUE(CopyFile(dir / "Builder", dir / "target", false));
+  EXPECT_EQ(dir.Read("target"), "#!/bin/sh\necho hi\n");
+  struct stat st;
+  ASSERT_EQ(::stat((dir / "target").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0755u);
+
+  EXPECT_FALSE(CopyFile(dir / "Builder", dir / "target", true));
+  EXPECT_TRUE(CopyFile(dir / "Builder", dir / "BUILDER", false));  // the same file through the resolver
+  EXPECT_TRUE(CopyFile(dir / "Builder", dir / "Builder", false));
+  EXPECT_EQ(dir.Read("Builder"), "#!/bin/sh\necho hi\n");
+  EXPECT_FALSE(CopyFile(dir / "missing", dir / "new", false));
+  EXPECT_FALSE(FileExists(dir / "new"));
+  EXPECT_FALSE(CopyFile(dir / "Builder", dir / "nofolder/x", false));
+  EXPECT_EQ(dir.EntryCount(), 2);  // no temporary file left behind
+}
+
+TEST(Files, AtomicWriteReplacesWholeOrNothing) {
+  TempDir dir;
+  dir.Write("Config.VX", "old");
+  ::chmod((dir / "Config.VX").c_str(), 0640);
+  AtomicWriteFile(dir / "config.vx", "new");  // resolves to the existing file
+  EXPECT_EQ(dir.Read("Config.VX"), "new");
+  struct stat st;
+  ASSERT_EQ(::stat((dir / "Config.VX").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+  // A writer that fails half-way leaves the old file whole and no temporary file.
+  EXPECT_THROW(AtomicWriteFile(dir / "Config.VX",
+                               [](TStream& s) {
+                                 s.WriteString("partial");
+                                 throw EWriteError("Stream-Schreibfehler");
+                               }),
+               EWriteError);
+  EXPECT_EQ(dir.Read("Config.VX"), "new");
+  EXPECT_EQ(dir.EntryCount(), 1);
+
+  try {
+    AtomicWriteFile(dir / "nofolder/x.txt", "data");
+    ADD_FAILURE() << "no exception";
+  } catch (const EFCreateError& e) {
+    EXPECT_EQ(e.Message, "Datei " + (dir / "nofolder/x.txt") + " kann nicht erstellt werden");
+  }
+  // A folder in the way: the rename fails and nothing changes.
+  std::filesystem::create_directories(dir / "busy/inner");
+  EXPECT_THROW(AtomicWriteFile(dir / "busy", "data"), EFCreateError);
+  EXPECT_TRUE(DirectoryExists(dir / "busy/inner"));
+  EXPECT_EQ(dir.EntryCount(), 2);
+}
+
+TEST(Files, ReadFileContentAndListing) {
+  TempDir dir;
+  dir.Write("b.BMP", std::string("\0\1\2", 3));
+  dir.Write("a.bmp", "");
+  dir.Write("c.wav", "");
+  EXPECT_EQ(ReadFileContent(dir / "B.bmp"), std::string("\0\1\2", 3));
+  EXPECT_THROW((void)ReadFileContent(dir / "missing"), EFOpenError);
+  EXPECT_EQ(ListDirectory(dir.Path(), ".bmp"), (std::vector<std::string>{"a.bmp", "b.BMP"}));
+  EXPECT_EQ(ListDirectory(dir.Path()).size(), 3u);
+  EXPECT_TRUE(ListDirectory(dir / "missing").empty());
+}
+
+TEST(Files, ProgramFileAndFolder) {
+  const std::string exe = ProgramFileName();
+  EXPECT_TRUE(FileExists(exe));
+  EXPECT_EQ(ExtractFileName(exe), "rtl_tests");
+  EXPECT_EQ(ProgramFolder(), ExtractFilePath(exe));
+  EXPECT_EQ(ParamStr(0), exe);
+}
+
+}  // namespace

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "TempDir.h"
+#include "platform/rtl/Classes.h"
+
+namespace {
+
+TEST(MemoryStream, ReadReturnsWhatIsThereAndNeverRaises) {
+  TMemoryStream s;
+  s.WriteString("hello");
+  EXPECT_EQ(s.Size(), 5);
+  EXPECT_EQ(s.Position(), 5);
+  char buf[16] = {};
+  EXPECT_EQ(s.Read(buf, 4), 0);
+  s.SetPosition(3);
+  EXPECT_EQ(s.Read(buf, 10), 2);
+  EXPECT_EQ(std::string(buf, 2), "lo");
+  s.Seek(-1, soFromBeginning);
+  EXPECT_EQ(s.Read(buf, 1), 0);
+  s.Seek(10, soFromBeginning);
+  EXPECT_EQ(s.Read(buf, 1), 0);
+  // Writing past the end fills the gap with zeros.
+  s.WriteByte('!');
+  EXPECT_EQ(s.Size(), 11);
+  EXPECT_EQ(s.Memory()[7], 0);
+  s.SetSize(2);
+  EXPECT_EQ(s.Position(), 2);
+}
+
+TEST(MemoryStream, BufferTransfersInsistOnTheFullCount) {
+  TMemoryStream s;
+  s.WriteDWord(0x04030201);
+  s.WriteWord(0x0605);
+  s.SetPosition(0);
+  EXPECT_EQ(s.ReadByte(), 1);
+  EXPECT_EQ(s.ReadByte(), 2);
+  EXPECT_EQ(s.ReadWord(), 0x0403);
+  EXPECT_EQ(s.ReadWord(), 0x0605);
+  try {
+    (void)s.ReadByte();
+    ADD_FAILURE();
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Message, "Stream-Lesefehler");
+  }
+  s.SetPosition(5);
+  uint8_t two[2];
+  EXPECT_THROW(s.ReadBuffer(two, 2), EReadError);
+  EXPECT_NO_THROW(s.ReadBuffer(two, 0));
+}
+
+TEST(Stream, CopyFromWholeAndPart) {
+  TStringStream src("0123456789");
+  TMemoryStream dst;
+  src.SetPosition(7);
+  EXPECT_EQ(dst.CopyFrom(&src, 0), 10);  // 0: all of it from the start
+  src.SetPosition(2);
+  EXPECT_EQ(dst.CopyFrom(&src, 3), 3);
+  EXPECT_THROW(dst.CopyFrom(&src, 100), EReadError);
+  TStringStream check("");
+  dst.SaveToStream(&check);
+  EXPECT_EQ(check.DataString().substr(0, 13), "0123456789234");
+}
+
+TEST(FileStream, ModesAndErrors) {
+  TempDir dir;
+  {
+    TFileStream out(dir / "data.bin", fmCreate);
+    out.WriteString("abc");
+    EXPECT_EQ(out.Size(), 3);
+  }
+  {
+    TFileStream in(dir / "DATA.BIN", fmOpenRead | fmShareDenyWrite);
+    char buf[8];
+    EXPECT_EQ(in.Read(buf, 8), 3);
+    EXPECT_EQ(in.Write("x", 1), 0);  // read-only: nothing written, no exception
+    EXPECT_THROW(in.WriteBuffer("x", 1), EWriteError);
+  }
+  {
+    TFileStream rw(dir / "data.bin", fmOpenReadWrite);
+    rw.Seek(0, soFromEnd);
+    rw.WriteString("de");
+    rw.SetPosition(1);
+    EXPECT_EQ(rw.ReadByte(), 'b');
+  }
+  EXPECT_EQ(dir.Read("data.bin"), "abcde");
+  try {
+    TFileStream missing(dir / "none.bmp", fmOpenRead);
+    ADD_FAILURE();
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message, "Datei " + (dir / "none.bmp") + " kann nicht geöffnet werden");
+  }
+  EXPECT_THROW(TFileStream(dir.Path(), fmOpenRead), EFOpenError);  // a folder is no file
+  EXPECT_THROW(TFileStream(dir / "no/such/file", fmCreate), EFCreateError);
+}
+
+TEST(MemoryStream, FilesRoundTrip) {
+  TempDir dir;
+  TMemoryStream s;
+  s.WriteString(std::string("\0\xff\r\n", 4));
+  s.SaveToFile(dir / "m.bin");
+  TMemoryStream t;
+  t.LoadFromFile(dir / "M.bin");
+  EXPECT_EQ(t.Size(), 4);
+  EXPECT_EQ(t.Position(), 0);
+  EXPECT_EQ(t.Memory()[1], 0xff);
+  EXPECT_THROW(t.LoadFromFile(dir / "missing"), EFOpenError);
+  EXPECT_EQ(t.Size(), 4);
+}
+
+}  // namespace
