@@ -1,0 +1,87 @@
+// Helpers shared by the GIF tests: byte buffers, warning capture, frames built from pixel arrays.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "gif/GIFImage.h"
+#include "platform/rtl/Streams.h"
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes StreamBytes(TMemoryStream& Stream) {
+  return Bytes(Stream.Memory(), Stream.Memory() + Stream.Size());
+}
+
+inline std::unique_ptr<TMemoryStream> MemoryOf(const Bytes& Data) {
+  auto stream = std::make_unique<TMemoryStream>();
+  if (!Data.empty()) stream->WriteBuffer(Data.data(), static_cast<int64_t>(Data.size()));
+  stream->SetPosition(0);
+  return stream;
+}
+
+inline std::string SourceDir() {
+  const char* dir = std::getenv("PELLORAN_SOURCE_DIR");
+  return dir ? dir : ".";
+}
+
+inline std::string DataPath(const std::string& Name) {
+  return SourceDir() + "/tests/gif/data/" + Name;
+}
+
+inline Bytes ReadFileBytes(const std::string& Path) {
+  std::ifstream in(Path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Collects the warnings of an image.
+struct WarningLog {
+  std::vector<std::string> Messages;
+  void Attach(TGIFImage& Image) {
+    Image.OnWarningMessage = [this](TObject*, int, const std::string& Message) {
+      Messages.push_back(Message);
+    };
+  }
+};
+
+// A palette of Count distinct colours.
+inline void FillColorMap(TGIFColorMap* Map, int Count) {
+  for (int i = 0; i < Count; ++i)
+    Map->Add(static_cast<TColor>((i * 37 % 256) | ((i * 91 % 256) << 8) | (i << 16)));
+}
+
+// Adds a frame of the given size whose pixels come from Pixels (row-major).
+inline TGIFSubImage* AddPixelFrame(TGIFImage& Image, int Width, int Height, const Bytes& Pixels,
+                                   bool Interlaced = false) {
+  auto frame = std::make_unique<TGIFSubImage>(&Image);
+  TGIFSubImage* raw = frame.get();
+  raw->SetBounds(0, 0, Width, Height);
+  raw->SetInterlaced(Interlaced);
+  if (!Pixels.empty()) std::copy(Pixels.begin(), Pixels.end(), raw->Pixels());
+  Image.AddFrame(std::move(frame));
+  return raw;
+}
+
+inline Bytes SaveImage(TGIFImage& Image) {
+  TMemoryStream stream;
+  Image.SaveToStream(&stream);
+  return StreamBytes(stream);
+}
+
+inline Bytes FramePixels(const TGIFSubImage* Frame) {
+  return Bytes(Frame->Pixels(), Frame->Pixels() + Frame->PixelsSize());
+}
+
+inline Bytes NoisePixels(int Count, int Colors, uint32_t Seed) {
+  std::mt19937 rng(Seed);
+  Bytes pixels(static_cast<size_t>(Count));
+  for (auto& p : pixels)
+    p = static_cast<uint8_t>(rng() % static_cast<uint32_t>(Colors));
+  return pixels;
+}
