@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "TempDir.h"
+#include "platform/rtl/IniFiles.h"
+#include "platform/rtl/Registry.h"
+
+namespace {
+
+TEST(IniFile, ReadsIgnoringCaseAndFallsBackToDefaults) {
+  TempDir dir;
+  dir.Write("coord.ini",
+            "; positions\r\n"
+            "[Button1]\r\n"
+            "left = 10\r\n"
+            "top=abc\r\n"
+            "width=$20\r\n"
+            "name=\"quoted\"\r\n"
+            "flag=1\r\n"
+            "\r\n"
+            "[button1]\r\n"
+            "left=99\r\n"
+            "[Other]\n"
+            "height=5\n");
+  TIniFile ini(dir / "Coord.INI");
+  struct Case {
+    const char* section;
+    const char* key;
+    int def;
+    int expected;
+  };
+  const Case cases[] = {
+      {"BUTTON1", "LEFT", 0, 10},   // first of two sections counts, trimmed
+      {"Button1", "top", 7, 7},     // malformed
+      {"Button1", "width", 0, 32},  // hex
+      {"Button1", "height", 3, 3},  // missing key
+      {"Missing", "left", -1, -1},  // missing section
+      {"other", "Height", 0, 5},    // LF line ends
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ini.ReadInteger(c.section, c.key, c.def), c.expected) << c.key;
+  EXPECT_EQ(ini.ReadString("Button1", "name", ""), "quoted");
+  EXPECT_TRUE(ini.ReadBool("Button1", "flag", false));
+  EXPECT_TRUE(ini.ReadBool("Button1", "none", true));
+  EXPECT_TRUE(ini.SectionExists("OTHER"));
+  EXPECT_TRUE(ini.ValueExists("other", "HEIGHT"));
+  EXPECT_FALSE(ini.ValueExists("other", "width"));
+  TStringList keys;
+  ini.ReadSection("Button1", &keys);
+  EXPECT_EQ(keys.CommaText(), "left,top,width,name,flag");
+  ini.ReadSections(&keys);
+  EXPECT_EQ(keys.CommaText(), "Button1,button1,Other");
+
+  TIniFile missing(dir / "none.ini");
+  EXPECT_EQ(missing.ReadString("a", "b", "def"), "def");
+  EXPECT_FALSE(missing.SectionExists("a"));
+}
+
+TEST(IniFile, WritesKeepOtherLinesAndRoundTrip) {
+  TempDir dir;
+  dir.Write("a.ini", "; keep me\r\n[S]\r\nx=1\r\n\r\n[T]\r\ny=2\r\n");
+  TIniFile ini(dir / "a.ini");
+  ini.WriteInteger("s", "X", 5);     // replaces, keeps the line's place
+  ini.WriteString("S", "z", "new");  // appended to its section
+  ini.WriteBool("U", "b", true);     // a new section at the end
+  EXPECT_EQ(dir.Read("a.ini"), "; keep me\r\n[S]\r\nX=5\r\nz=new\r\n\r\n[T]\r\ny=2\r\n\r\n[U]\r\nb=1\r\n");
+  EXPECT_EQ(TIniFile(dir / "a.ini").ReadInteger("S", "x", 0), 5);
+  ini.DeleteKey("S", "z");
+  ini.EraseSection("t");
+  EXPECT_EQ(dir.Read("a.ini"), "; keep me\r\n[S]\r\nX=5\r\n\r\n[U]\r\nb=1\r\n");
+  EXPECT_THROW(ini.WriteString("S", "bad", "two\nlines"), EInOutError);
+  EXPECT_EQ(dir.Read("a.ini"), "; keep me\r\n[S]\r\nX=5\r\n\r\n[U]\r\nb=1\r\n");
+  EXPECT_EQ(dir.EntryCount(), 1);
+
+  TIniFile fresh(dir / "new.ini");
+  fresh.WriteInteger("Btn", "left", -3);
+  EXPECT_EQ(dir.Read("new.ini"), "[Btn]\r\nleft=-3\r\n");
+  TIniFile nowhere(dir / "no/folder.ini");
+  EXPECT_THROW(nowhere.WriteInteger("a", "b", 1), EFCreateError);
+}
+
+// Points the registry store at a fresh folder for one test.
+class RegistryTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    hadOld_ = old != nullptr;
+    if (hadOld_) old_ = old;
+    ::setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
+  }
+  void TearDown() override {
+    if (hadOld_)
+      ::setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
+    else
+      ::unsetenv("XDG_CONFIG_HOME");
+  }
+  TempDir dir_;
+  bool hadOld_ = false;
+  std::string old_;
+};
+
+TEST_F(RegistryTest, OptionsRoundTrip) {
+  EXPECT_EQ(TRegistry::StoreFileName(), dir_ / "Pelloran/registry.ini");
+  {
+    TRegistry reg;
+    EXPECT_FALSE(reg.OpenKey("Software\\Pelloran\\", false));
+    EXPECT_FALSE(FileExists(TRegistry::StoreFileName()));
+    ASSERT_TRUE(reg.OpenKey("Software\\Pelloran\\", true));
+    reg.WriteInteger("ShapeColor", 255);
+    reg.WriteInteger("HelperColor", 16777215);
+    reg.WriteBool("SoundsOn", false);
+    reg.WriteString("Name", "a=b c");
+    reg.CloseKey();
+  }
+  TRegistry reg;
+  EXPECT_TRUE(reg.KeyExists("\\Software"));
+  ASSERT_TRUE(reg.OpenKey("\\software\\PELLORAN", false));
+  EXPECT_EQ(reg.ReadInteger("ShapeColor"), 255);
+  EXPECT_EQ(reg.ReadInteger("helpercolor"), 16777215);
+  EXPECT_FALSE(reg.ReadBool("SoundsOn"));
+  EXPECT_EQ(reg.ReadString("Name"), "a=b c");
+  EXPECT_TRUE(reg.ValueExists("SoundsOn"));
+  EXPECT_FALSE(reg.ValueExists("MessageSoundsOn"));
+  EXPECT_EQ(reg.GetDataType("Name"), TRegDataType::rdString);
+  EXPECT_EQ(reg.GetDataType("ShapeColor"), TRegDataType::rdInteger);
+}
+
+TEST_F(RegistryTest, MissingAndMistypedValuesRaise) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("Software\\Pelloran", true));
+  reg.WriteString("Text", "5");
+  reg.WriteInteger("Number", 5);
+  EXPECT_EQ(reg.ReadString("Missing"), "");
+  try {
+    (void)reg.ReadInteger("Missing");
+    ADD_FAILURE();
+  } catch (const ERegistryException& e) {
+    EXPECT_EQ(e.Message, "Fehler beim Lesen der Daten für 'Missing'");
+  }
+  try {
+    (void)reg.ReadInteger("Text");
+    ADD_FAILURE();
+  } catch (const ERegistryException& e) {
+    EXPECT_EQ(e.Message, "Ungültiger Datentyp für 'Text'");
+  }
+  EXPECT_THROW((void)reg.ReadBool("Text"), ERegistryException);
+  EXPECT_THROW((void)reg.ReadString("Number"), ERegistryException);
+  EXPECT_TRUE(reg.DeleteValue("Text"));
+  EXPECT_FALSE(reg.ValueExists("Text"));
+}
+
+TEST_F(RegistryTest, MalformedStoreLinesReadAsMistyped) {
+  ForceDirectories(dir_ / "Pelloran");
+  dir_.Write("Pelloran/registry.ini",
+             "[Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\r\n"
+             "Favorites=sz:/home/user/Favorites\r\n"
+             "[Software\\Pelloran]\r\n"
+             "ShapeColor=dword:12x\r\n"
+             "garbage line\r\n"
+             "HelperColor=7\r\n");
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"));
+  EXPECT_EQ(reg.ReadString("Favorites"), "/home/user/Favorites");
+  EXPECT_THROW(reg.WriteString("Favorites", "x"), ERegistryException);
+  ASSERT_TRUE(reg.OpenKey("\\Software\\Pelloran", false));
+  EXPECT_THROW((void)reg.ReadInteger("ShapeColor"), ERegistryException);
+  EXPECT_THROW((void)reg.ReadInteger("HelperColor"), ERegistryException);
+  EXPECT_TRUE(reg.DeleteKey("\\Software\\Microsoft"));
+  EXPECT_FALSE(reg.KeyExists("\\Software\\Microsoft\\Windows"));
+  EXPECT_TRUE(reg.KeyExists("\\Software\\Pelloran"));
+}
+
+TEST_F(RegistryTest, OtherRootsHaveNoKeys) {
+  TRegistry reg;
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  EXPECT_FALSE(reg.OpenKey("Software", true));
+  EXPECT_FALSE(FileExists(TRegistry::StoreFileName()));
+}
+
+}  // namespace
