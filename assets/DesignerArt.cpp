@@ -319,7 +319,7 @@ void DrawBoxes(QPainter& p, const editor_layout::Box* boxes, size_t count) {
       case BoxKind::Picture:
         p.setPen(QPen(kSandDark, 1));
         p.setBrush(QColor(255, 255, 255));
-        p.drawRoundedRect(r.adjusted(-2.5, -2.5, 2.5, 2.5), 4, 4);
+        p.drawRoundedRect(r.adjusted(-1.5, -1.5, 1.5, 1.5), 3, 3);
         break;
       case BoxKind::Swatch:
         p.setPen(QPen(kInk, 1.5));

@@ -60,7 +60,7 @@ QImage SkinArt() {
   // Address field bed.
   const QRectF field(20, 68, 600, 32);
   p.setPen(QPen(kInk, 1.5));
-  p.setBrush(VerticalGradient(field, QColor(0xEE, 0xE6, 0xD6), kCream));
+  p.setBrush(kCream);  // the address field's own colour, so the borderless edit blends in
   p.drawRoundedRect(field, 16, 16);
   p.setPen(QPen(kSlateLight, 1.6));
   p.setBrush(Qt::NoBrush);

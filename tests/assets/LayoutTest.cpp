@@ -1,0 +1,58 @@
+// The property editor's panel layout: every control lies on the card, inside the window, clear of the
+// others, and every row caption ends before the controls begin.
+
+#include "assets/EditorLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <span>
+#include <string>
+
+namespace {
+
+using editor_layout::Box;
+
+struct Panel {
+  const char* name;
+  std::span<const Box> boxes;
+};
+
+const Panel kPanels[] = {
+    {"FormPanel", editor_layout::kFormPanel},       {"ButtonPanel", editor_layout::kButtonPanel},
+    {"LabelPanel", editor_layout::kLabelPanel},     {"EditPanel", editor_layout::kEditPanel},
+    {"OptionsPanel", editor_layout::kOptionsPanel},
+};
+
+bool Overlap(const Box& a, const Box& b) {
+  return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+         b.top < a.top + a.height;
+}
+
+TEST(EditorLayout, ControlsLieOnTheCardAndClearOfEachOther) {
+  // The card spans (8, 44) to (width - 8, height - 12); wells are drawn 2 pixels around a control.
+  for (const Panel& panel : kPanels) {
+    for (size_t i = 0; i < panel.boxes.size(); ++i) {
+      const Box& a = panel.boxes[i];
+      EXPECT_GE(a.left - 2, 8) << panel.name << "." << a.name;
+      EXPECT_GE(a.top - 2, 44) << panel.name << "." << a.name;
+      EXPECT_LE(a.left + a.width + 2, editor_layout::kWidth - 8) << panel.name << "." << a.name;
+      EXPECT_LE(a.top + a.height + 2, editor_layout::kHeight - 12) << panel.name << "." << a.name;
+      for (size_t j = i + 1; j < panel.boxes.size(); ++j)
+        EXPECT_FALSE(Overlap(a, panel.boxes[j]))
+            << panel.name << ": " << a.name << " and " << panel.boxes[j].name;
+    }
+  }
+}
+
+TEST(EditorLayout, RowCaptionsEndBeforeTheControlColumn) {
+  EXPECT_LT(editor_layout::kCaptionRight, editor_layout::kControlLeft);
+  for (const Panel& panel : kPanels) {
+    for (const Box& b : panel.boxes) {
+      if (b.kind == editor_layout::BoxKind::Field && b.width == 160) {
+        EXPECT_EQ(b.left, editor_layout::kControlLeft) << b.name;
+      }
+    }
+  }
+}
+
+}  // namespace
