@@ -440,6 +440,15 @@ QImage DefaultProjectSkin() {
   p.save();
   p.setClipPath(shape);
   p.fillRect(QRectF(0, 0, w, 56), VerticalGradient(QRectF(0, 0, w, 56), QColor(0xFB, 0xF7, 0xEE), kSand));
+  // A low sun and soft hills in the header's light tones, so buttons placed there stay readable.
+  p.setClipRect(QRectF(0, 0, w, 56.5), Qt::IntersectClip);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0xF2, 0xA5, 0x3A, 150));
+  p.drawEllipse(QPointF(398, 36), 10, 10);
+  p.setBrush(QColor(0xD9, 0xCB, 0xAE));
+  p.drawEllipse(QPointF(110, 74), 150, 30);
+  p.setBrush(QColor(0xCF, 0xBF, 0x9F));
+  p.drawEllipse(QPointF(360, 80), 170, 32);
   p.setPen(QPen(kSandDark, 1));
   p.drawLine(QPointF(0, 56.5), QPointF(w, 56.5));
   p.restore();
