@@ -1,0 +1,283 @@
+#include "platform/media/QtWebEngine.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QUrl>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineFullScreenRequest>
+#include <QWebEngineHistory>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <filesystem>
+
+#include "platform/rtl/FileUtils.h"
+
+namespace {
+
+// Printing and saving wait for the engine at most this long.
+constexpr int kJobTimeoutMs = 60000;
+
+std::string ToStd(const QString& s) {
+  return s.toUtf8().toStdString();
+}
+QString ToQt(const std::string& s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+[[noreturn]] void Fail(const std::string& what) {
+  throw EOleException(what);
+}
+
+// An engine job that finishes later: the callbacks may outlive the wait, so they share this state.
+struct TJob {
+  bool Done = false;
+  bool Ok = false;
+  QEventLoop* Loop = nullptr;
+  void Finish(bool ok) {
+    Ok = ok;
+    Done = true;
+    if (Loop) Loop->quit();
+  }
+};
+
+// Starts a job and runs the event loop until it finishes or the time is up; true when it succeeded.
+bool RunJob(const std::function<void(const std::shared_ptr<TJob>& Job)>& Start) {
+  auto job = std::make_shared<TJob>();
+  QEventLoop loop;
+  QTimer::singleShot(kJobTimeoutMs, &loop, &QEventLoop::quit);
+  Start(job);
+  if (!job->Done) {
+    job->Loop = &loop;
+    loop.exec();
+    job->Loop = nullptr;
+  }
+  return job->Done && job->Ok;
+}
+
+TWebEngineFactory& Factory() {
+  static TWebEngineFactory factory;
+  return factory;
+}
+
+class TQtWebDialogs final : public TWebDialogProvider {
+ public:
+  bool Print(std::string& PrinterName, std::string& FileName) override {
+    QPrinter printer;
+    QPrintDialog dialog(&printer);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    FileName = ToStd(printer.outputFileName());
+    PrinterName = FileName.empty() ? ToStd(printer.printerName()) : std::string();
+    return true;
+  }
+  bool SaveAs(std::string& FileName) override {
+    const QString name = QFileDialog::getSaveFileName(
+        nullptr, QStringLiteral("Webseite speichern"), ToQt(FileName),
+        QStringLiteral("Webseite, komplett (*.htm *.html);;Webarchiv, einzelne Datei (*.mht)"));
+    if (name.isEmpty()) return false;
+    FileName = ToStd(name);
+    return true;
+  }
+};
+
+std::unique_ptr<TWebDialogProvider>& Dialogs() {
+  static std::unique_ptr<TWebDialogProvider> dialogs;
+  return dialogs;
+}
+
+}  // namespace
+
+// --- addresses
+
+std::string WebAddressToURL(const std::string& Address) {
+  const QString address = ToQt(Address).trimmed();
+  if (address.isEmpty()) return "about:blank";
+  // A scheme has two letters at least, so "C:" stays a drive, and is not followed by a port number.
+  static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:(?!\\d+(/|$))"));
+  if (scheme.match(address).hasMatch()) return ToStd(address);
+  const std::string resolved = ResolvePath(ToStd(address));
+  std::error_code ec;
+  const bool exists = std::filesystem::exists(resolved, ec);
+  if (exists || address.startsWith('/') || address.startsWith(QStringLiteral("./")) ||
+      address.startsWith(QStringLiteral("../")) || address.contains('\\')) {
+    QString path = QDir::cleanPath(QDir::current().absoluteFilePath(ToQt(resolved)));
+    if (exists && std::filesystem::is_directory(resolved, ec) && !path.endsWith('/')) path += '/';
+    return ToStd(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+  }
+  return ToStd(QUrl(QStringLiteral("http://") + address).toString(QUrl::FullyEncoded));
+}
+
+// --- factories and dialogs
+
+std::unique_ptr<TWebEngine> CreateWebEngine() {
+  if (Factory()) return Factory()();
+  return std::make_unique<TQtWebEngine>();
+}
+
+TWebEngineFactory SetWebEngineFactory(TWebEngineFactory NewFactory) {
+  std::swap(Factory(), NewFactory);
+  return NewFactory;
+}
+
+std::unique_ptr<TWebDialogProvider> SetWebDialogProvider(std::unique_ptr<TWebDialogProvider> Provider) {
+  std::swap(Dialogs(), Provider);
+  return Provider;
+}
+
+TWebDialogProvider& WebDialogs() {
+  if (!Dialogs()) Dialogs() = std::make_unique<TQtWebDialogs>();
+  return *Dialogs();
+}
+
+// --- TQtWebEngine
+
+TQtWebEngine::TQtWebEngine() = default;
+
+TQtWebEngine::~TQtWebEngine() {
+  // A view that no widget has adopted is still ours.
+  if (FView && !FView->parent()) delete FView.data();
+}
+
+QWebEngineView* TQtWebEngine::View() {
+  if (!FView) CreateView();
+  return FView;
+}
+
+void* TQtWebEngine::NativeWidget() {
+  return View();
+}
+
+void TQtWebEngine::CreateView() {
+  FCanGoBack = FCanGoForward = false;
+  auto* view = new QWebEngineView;
+  FView = view;
+  QWebEnginePage* page = view->page();
+  page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+  QObject::connect(view, &QWebEngineView::urlChanged, this, [this] { UpdateCommandState(); });
+  QObject::connect(view, &QWebEngineView::titleChanged, this, [this](const QString& title) {
+    if (Events.TitleChange) Events.TitleChange(ToStd(title));
+  });
+  QObject::connect(view, &QWebEngineView::loadFinished, this, [this, view](bool) {
+    UpdateCommandState();
+    if (Events.NavigateComplete) Events.NavigateComplete(ToStd(view->url().toString(QUrl::FullyEncoded)));
+  });
+  QObject::connect(page, &QWebEnginePage::fullScreenRequested, this,
+                   [this](QWebEngineFullScreenRequest request) {
+                     request.accept();
+                     if (Events.FullScreen) Events.FullScreen(request.toggleOn());
+                   });
+}
+
+void TQtWebEngine::UpdateCommandState() {
+  if (!FView) return;
+  const bool forward = FView->history()->canGoForward();
+  const bool back = FView->history()->canGoBack();
+  if (forward != FCanGoForward) {
+    FCanGoForward = forward;
+    if (Events.CommandStateChange) Events.CommandStateChange(CSC_NAVIGATEFORWARD, forward);
+  }
+  if (back != FCanGoBack) {
+    FCanGoBack = back;
+    if (Events.CommandStateChange) Events.CommandStateChange(CSC_NAVIGATEBACK, back);
+  }
+}
+
+void TQtWebEngine::Navigate(const std::string& URL) {
+  View()->load(QUrl(ToQt(URL)));
+}
+
+void TQtWebEngine::GoBack() {
+  if (!CanGoBack()) Fail("Unbekannter Fehler");
+  FView->back();
+}
+
+void TQtWebEngine::GoForward() {
+  if (!CanGoForward()) Fail("Unbekannter Fehler");
+  FView->forward();
+}
+
+void TQtWebEngine::Reload() {
+  View()->reload();
+}
+
+void TQtWebEngine::Stop() {
+  View()->stop();
+}
+
+bool TQtWebEngine::CanGoBack() const {
+  return FView && FView->history()->canGoBack();
+}
+
+bool TQtWebEngine::CanGoForward() const {
+  return FView && FView->history()->canGoForward();
+}
+
+std::string TQtWebEngine::LocationURL() const {
+  return FView ? ToStd(FView->url().toString(QUrl::FullyEncoded)) : std::string();
+}
+
+std::string TQtWebEngine::LocationName() const {
+  return FView ? ToStd(FView->title()) : std::string();
+}
+
+void TQtWebEngine::Print(const std::string& PrinterName, const std::string& FileName) {
+  QWebEngineView* view = View();
+  if (!FileName.empty()) {
+    const QString path = QDir::current().absoluteFilePath(ToQt(ResolvePath(FileName)));
+    const bool ok = RunJob([&](const std::shared_ptr<TJob>& job) {
+      QObject::connect(
+          view, &QWebEngineView::pdfPrintingFinished, this,
+          [job](const QString&, bool success) { job->Finish(success); }, Qt::SingleShotConnection);
+      view->printToPdf(path);
+    });
+    if (!ok) Fail("Die Seite konnte nicht gedruckt werden");
+    return;
+  }
+  const QPrinterInfo info =
+      PrinterName.empty() ? QPrinterInfo::defaultPrinter() : QPrinterInfo::printerInfo(ToQt(PrinterName));
+  if (info.isNull()) Fail("Kein Drucker verfügbar");
+  // The printer must outlive the job, which may end after the wait gave up.
+  auto printer = std::make_shared<QPrinter>(info);
+  const bool ok = RunJob([&](const std::shared_ptr<TJob>& job) {
+    QObject::connect(
+        view, &QWebEngineView::printFinished, this, [job, printer](bool success) { job->Finish(success); },
+        Qt::SingleShotConnection);
+    view->print(printer.get());
+  });
+  if (!ok) Fail("Die Seite konnte nicht gedruckt werden");
+}
+
+void TQtWebEngine::SaveAs(const std::string& FileName) {
+  QWebEngineView* view = View();
+  QWebEnginePage* page = view->page();
+  const QString path = QDir::current().absoluteFilePath(ToQt(ResolvePath(FileName)));
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  const auto format = suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml")
+                          ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
+                          : QWebEngineDownloadRequest::CompleteHtmlSaveFormat;
+  QMetaObject::Connection watch;
+  const bool ok = RunJob([&](const std::shared_ptr<TJob>& job) {
+    watch = QObject::connect(
+        page->profile(), &QWebEngineProfile::downloadRequested, this,
+        [job, page](QWebEngineDownloadRequest* download) {
+          if (!download->isSavePageDownload() || download->page() != page) return;
+          QObject::connect(download, &QWebEngineDownloadRequest::isFinishedChanged, download,
+                           [job, download] {
+                             if (!download->isFinished()) return;
+                             job->Finish(download->state() == QWebEngineDownloadRequest::DownloadCompleted);
+                           });
+          download->accept();
+        });
+    page->save(path, format);
+  });
+  QObject::disconnect(watch);
+  if (!ok) Fail("Die Seite konnte nicht gespeichert werden");
+}

@@ -1,0 +1,81 @@
+// The web view's engine as the web-browser control drives it: navigation, history, printing, saving
+// and the events it raises. The control holds one; tests may give it a scripted stand-in.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/rtl/SysUtils.h"
+
+// Raised when the web view cannot do what it was asked (going back without history, a failed save).
+PELLORAN_EXCEPTION(EOleException, Exception)
+
+// Command numbers of the command-state event.
+constexpr int CSC_NAVIGATEFORWARD = 1;
+constexpr int CSC_NAVIGATEBACK = 2;
+
+class TWebEngine {
+ public:
+  // What the engine reports, on the user-interface thread; the control assigns these.
+  struct TEvents {
+    // Going forward (1) or back (2) became possible or impossible.
+    std::function<void(int Command, bool Enable)> CommandStateChange;
+    std::function<void(const std::string& Text)> TitleChange;
+    // The main frame has finished loading URL (also after a failed load: the view then shows an
+    // error page for URL).
+    std::function<void(const std::string& URL)> NavigateComplete;
+    // The page asked for full screen (true) or left it (false).
+    std::function<void(bool FullScreen)> FullScreen;
+  };
+
+  virtual ~TWebEngine() = default;
+
+  // Loads a complete URL (see WebAddressToURL).
+  virtual void Navigate(const std::string& URL) = 0;
+  virtual void GoBack() = 0;
+  virtual void GoForward() = 0;
+  virtual void Reload() = 0;
+  virtual void Stop() = 0;
+  [[nodiscard]] virtual bool CanGoBack() const = 0;
+  [[nodiscard]] virtual bool CanGoForward() const = 0;
+  [[nodiscard]] virtual std::string LocationURL() const = 0;
+  [[nodiscard]] virtual std::string LocationName() const = 0;
+  // Prints the page to the named printer (empty: the default one) or, with FileName, into that PDF
+  // file; returns when done. Raises EOleException on failure.
+  virtual void Print(const std::string& PrinterName, const std::string& FileName) = 0;
+  // Saves the page as FileName (".mht"/".mhtml": one archive file; otherwise the page with its
+  // resources in a folder beside it); returns when done. Raises EOleException on failure.
+  virtual void SaveAs(const std::string& FileName) = 0;
+  // The platform widget that shows the page, or null for an engine without one.
+  [[nodiscard]] virtual void* NativeWidget() = 0;
+
+  TEvents Events;
+};
+
+// Creates the engine for new web views: the QtWebEngine one unless a factory is installed.
+[[nodiscard]] std::unique_ptr<TWebEngine> CreateWebEngine();
+// Installs the factory CreateWebEngine uses (null: the real engine) and returns the previous one.
+using TWebEngineFactory = std::function<std::unique_ptr<TWebEngine>()>;
+TWebEngineFactory SetWebEngineFactory(TWebEngineFactory Factory);
+
+// Turns what a user or a project names into a URL: a URL with a scheme stays as it is; an existing
+// file or folder (names resolved as for every opened path, relative to the current directory), a
+// path starting with "/", "./" or "../", or one with backslashes, becomes a file URL; anything else
+// is a host name with an optional path and gets "http://". Blanks around it are dropped; nothing at
+// all is "about:blank".
+[[nodiscard]] std::string WebAddressToURL(const std::string& Address);
+
+// Asks the user how to print or where to save a page. Tests replace it.
+class TWebDialogProvider {
+ public:
+  virtual ~TWebDialogProvider() = default;
+  // The print dialog: true to print, to PrinterName (empty: the default printer) or, when FileName
+  // is set, into that PDF file.
+  virtual bool Print(std::string& PrinterName, std::string& FileName) = 0;
+  // The save-as dialog, proposing FileName: true with the chosen name.
+  virtual bool SaveAs(std::string& FileName) = 0;
+};
+// Installs the provider (null: the platform's own dialogs) and returns the previous one.
+std::unique_ptr<TWebDialogProvider> SetWebDialogProvider(std::unique_ptr<TWebDialogProvider> Provider);
+[[nodiscard]] TWebDialogProvider& WebDialogs();
