@@ -28,6 +28,12 @@ size_t LastDelim(const std::string& S) {
   return std::string::npos;
 }
 
+// Records errno as the thread's last error when Ok is false.
+bool Note(bool Ok) {
+  if (!Ok) SetLastError(static_cast<uint32_t>(errno));
+  return Ok;
+}
+
 bool Exists(const std::string& Path) {
   struct stat st;
   return ::stat(Path.c_str(), &st) == 0;
@@ -209,7 +215,7 @@ std::string GetCurrentDir() {
 }
 
 bool SetCurrentDir(const std::string& Dir) {
-  return ::chdir(ResolvePath(Dir).c_str()) == 0;
+  return Note(::chdir(ResolvePath(Dir).c_str()) == 0);
 }
 
 bool FileExists(const std::string& FileName) {
@@ -223,7 +229,7 @@ bool DirectoryExists(const std::string& Directory) {
 }
 
 bool CreateDir(const std::string& Dir) {
-  return ::mkdir(ResolvePath(Dir).c_str(), 0777) == 0;
+  return Note(::mkdir(ResolvePath(Dir).c_str(), 0777) == 0);
 }
 
 bool ForceDirectories(const std::string& Dir) {
@@ -238,18 +244,25 @@ bool ForceDirectories(const std::string& Dir) {
 bool DeleteFile(const std::string& FileName) {
   const std::string p = ResolvePath(FileName);
   struct stat st;
-  if (::lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-  return ::unlink(p.c_str()) == 0;
+  if (::lstat(p.c_str(), &st) != 0) return Note(false);
+  if (S_ISDIR(st.st_mode)) {
+    SetLastError(EISDIR);
+    return false;
+  }
+  return Note(::unlink(p.c_str()) == 0);
 }
 
 bool RemoveDir(const std::string& Dir) {
-  return ::rmdir(ResolvePath(Dir).c_str()) == 0;
+  return Note(::rmdir(ResolvePath(Dir).c_str()) == 0);
 }
 
 bool RenameFile(const std::string& OldName, const std::string& NewName) {
   const std::string to = ResolvePath(NewName);
-  if (Exists(to)) return false;
-  return ::rename(ResolvePath(OldName).c_str(), to.c_str()) == 0;
+  if (Exists(to)) {
+    SetLastError(EEXIST);
+    return false;
+  }
+  return Note(::rename(ResolvePath(OldName).c_str(), to.c_str()) == 0);
 }
 
 int64_t FileSize(const std::string& FileName) {
@@ -262,13 +275,20 @@ bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileNam
   const std::string from = ResolvePath(ExistingFileName);
   const std::string to = ResolvePath(NewFileName);
   struct stat src, dst;
-  if (::stat(from.c_str(), &src) != 0 || S_ISDIR(src.st_mode)) return false;
+  if (::stat(from.c_str(), &src) != 0) return Note(false);
+  if (S_ISDIR(src.st_mode)) {
+    SetLastError(EISDIR);
+    return false;
+  }
   if (::stat(to.c_str(), &dst) == 0) {
     if (src.st_dev == dst.st_dev && src.st_ino == dst.st_ino) return true;
-    if (FailIfExists || S_ISDIR(dst.st_mode)) return false;
+    if (FailIfExists || S_ISDIR(dst.st_mode)) {
+      SetLastError(FailIfExists ? EEXIST : EISDIR);
+      return false;
+    }
   }
   const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
+  if (in < 0) return Note(false);
   bool ok = true;
   try {
     WriteThroughTemporary(to, [&](THandleStream& out) {
@@ -283,7 +303,7 @@ bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileNam
       if (::fchmod(out.Handle(), src.st_mode & 07777) != 0) throw EWriteError("Stream-Schreibfehler");
     });
   } catch (const Exception&) {
-    ok = false;
+    ok = Note(false);
   }
   ::close(in);
   return ok;

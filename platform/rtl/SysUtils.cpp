@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <thread>
 
@@ -398,6 +399,27 @@ std::string FormatList(const std::string& Fmt, const std::vector<TVarRec>& Args)
     out += text;
   }
   return out;
+}
+
+// ---- System errors ----------------------------------------------------------------------------
+
+namespace {
+thread_local uint32_t gLastError = 0;
+}
+
+uint32_t GetLastError() {
+  return gLastError;
+}
+
+void SetLastError(uint32_t ErrorCode) {
+  gLastError = ErrorCode;
+}
+
+std::string SysErrorMessage(uint32_t ErrorCode) {
+  if (ErrorCode == 0) return {};
+  char buf[256];
+  // The GNU strerror_r returns the text, which need not be in buf.
+  return ::strerror_r(static_cast<int>(ErrorCode), buf, sizeof buf);
 }
 
 // ---- Numbers and time --------------------------------------------------------------------------

@@ -117,6 +117,14 @@ template <typename... Args>
   return FormatList(Fmt, std::vector<TVarRec>{rtl_detail::ToVarRec(args)...});
 }
 
+// ---- System errors ----------------------------------------------------------------------------
+
+// The error of the last failed file or process operation of this thread (an errno value; 0 for none).
+[[nodiscard]] uint32_t GetLastError();
+void SetLastError(uint32_t ErrorCode);
+// The system's text for an error code; "" for 0.
+[[nodiscard]] std::string SysErrorMessage(uint32_t ErrorCode);
+
 // ---- Numbers and time --------------------------------------------------------------------------
 
 // Number * Numerator / Denominator with a 64-bit product, rounded half away from zero;

@@ -20,6 +20,7 @@ struct SyncQueue {
   std::condition_variable Done;    // calls were run
   std::deque<std::shared_ptr<SyncCall>> Calls;
   std::function<void()> Wake;
+  std::function<void(std::exception_ptr)> OnQueuedError;
   std::thread::id MainThread = std::this_thread::get_id();
 };
 
@@ -74,23 +75,27 @@ bool CheckSynchronize(int Timeout) {
   if (!IsMainThread()) return false;
   SyncQueue& q = TheQueue();
   std::deque<std::shared_ptr<SyncCall>> calls;
+  std::function<void(std::exception_ptr)> onError;
   {
     std::unique_lock lock(q.Mutex);
     if (q.Calls.empty() && Timeout > 0)
       q.Queued.wait_for(lock, std::chrono::milliseconds(Timeout), [&] { return !q.Calls.empty(); });
     calls.swap(q.Calls);
+    onError = q.OnQueuedError;
   }
   if (calls.empty()) return false;
-  std::exception_ptr queuedError;
   for (const auto& call : calls) {
     try {
       call->Method();
     } catch (...) {
-      // A waiting caller gets its failure back; the first failure of a queued call is raised here.
+      // A waiting caller gets its failure back; a queued call's failure goes to the handler.
       if (call->Waited)
         call->Error = std::current_exception();
-      else if (!queuedError)
-        queuedError = std::current_exception();
+      else if (onError)
+        try {
+          onError(std::current_exception());
+        } catch (...) {
+        }
     }
     {
       std::lock_guard lock(q.Mutex);
@@ -98,8 +103,13 @@ bool CheckSynchronize(int Timeout) {
     }
     q.Done.notify_all();
   }
-  if (queuedError) std::rethrow_exception(queuedError);
   return true;
+}
+
+void SetQueuedExceptionHandler(std::function<void(std::exception_ptr)> Handler) {
+  SyncQueue& q = TheQueue();
+  std::lock_guard lock(q.Mutex);
+  q.OnQueuedError = std::move(Handler);
 }
 
 // ---- TThread ------------------------------------------------------------------------------------
@@ -111,7 +121,15 @@ TThread::~TThread() {
     FThread.detach();
     return;
   }
-  if (FStarted) TerminateAndWait();
+  if (!FStarted) return;
+  Terminate();
+  try {
+    WaitFor();
+  } catch (...) {
+    // Nothing may leave a destructor; the thread has been waited for before anything could raise.
+  }
+  std::lock_guard lock(FStateMutex);
+  if (FThread.joinable()) FThread.join();
 }
 
 void TThread::AfterConstruction() {
@@ -141,7 +159,11 @@ void TThread::Run() {
   FDone.SetEvent();
   NotifyMainThread();
   if (freeSelf) {
-    FThread.detach();
+    {
+      // Start may still be storing the thread object.
+      std::lock_guard lock(FStateMutex);
+      FThread.detach();
+    }
     delete this;
   }
 }

@@ -31,8 +31,12 @@ void SetMainThread();
 void SetWakeMainThread(std::function<void()> Wake);
 
 // On the main thread: runs every queued call, waiting up to Timeout ms for the first one when the queue
-// is empty. True when something ran. On another thread it does nothing and returns false.
+// is empty. True when something ran. On another thread it does nothing and returns false. It never
+// raises: a synchronised call's failure goes back to the waiting thread, a queued call's failure to the
+// handler below (dropped without one).
 bool CheckSynchronize(int Timeout = 0);
+// Installed by the user-interface layer to report failures of calls queued with TThread::Queue.
+void SetQueuedExceptionHandler(std::function<void(std::exception_ptr)> Handler);
 
 enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 

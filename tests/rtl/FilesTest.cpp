@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "TempDir.h"
@@ -133,6 +134,8 @@ TEST(Files, CopyFileOverwritesKeepsModeAndLeavesASelfCopyAlone) {
   EXPECT_TRUE(CopyFile(dir / "Builder", dir / "Builder", false));
   EXPECT_EQ(dir.Read("Builder"), "#!/bin/sh\necho hi\n");
   EXPECT_FALSE(CopyFile(dir / "missing", dir / "new", false));
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOENT));
+  EXPECT_FALSE(SysErrorMessage(GetLastError()).empty());
   EXPECT_FALSE(FileExists(dir / "new"));
   EXPECT_FALSE(CopyFile(dir / "Builder", dir / "nofolder/x", false));
   EXPECT_EQ(dir.EntryCount(), 2);  // no temporary file left behind

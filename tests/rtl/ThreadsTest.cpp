@@ -153,6 +153,33 @@ TEST(Thread, QueuedCallsRunLaterWithoutWaiting) {
   EXPECT_FALSE(CheckSynchronize());
 }
 
+TEST(Thread, FailuresOfQueuedCallsGoToTheHandlerNotTheEventLoop) {
+  std::string reported;
+  auto* w = TThread::Create<Worker>([&](Worker* self) {
+    TThread::Queue(self, [] { throw EConvertError("queued"); });
+    TThread::Queue(self, [&] { reported += "+next"; });
+  });
+  w->WaitFor();
+  EXPECT_NO_THROW(CheckSynchronize());  // without a handler the failure is dropped
+  EXPECT_EQ(reported, "+next");
+  delete w;
+
+  SetQueuedExceptionHandler([&](std::exception_ptr e) {
+    try {
+      std::rethrow_exception(e);
+    } catch (const Exception& x) {
+      reported = x.Message;
+    }
+  });
+  w = TThread::Create<Worker>(
+      [&](Worker* self) { TThread::Queue(self, [] { throw EConvertError("queued"); }); });
+  w->WaitFor();
+  EXPECT_NO_THROW(CheckSynchronize());
+  SetQueuedExceptionHandler(nullptr);
+  EXPECT_EQ(reported, "queued");
+  delete w;
+}
+
 TEST(SyncObjs, CriticalSectionIsRecursiveAndExcludesOthers) {
   TCriticalSection cs;
   cs.Enter();
