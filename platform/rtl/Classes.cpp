@@ -1,7 +1,11 @@
 #include "platform/rtl/Classes.h"
 
+#include <cxxabi.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <memory>
 #include <typeinfo>
 
 void TPersistent::Assign(TPersistent* Source) {
@@ -13,12 +17,14 @@ void TPersistent::Assign(TPersistent* Source) {
 }
 
 std::string TPersistent::ClassName() const {
-  std::string name = typeid(*this).name();
-  // Mangled names start with the length of the identifier; the class library shows the plain name.
-  size_t i = 0;
-  while (i < name.size() && name[i] >= '0' && name[i] <= '9')
-    ++i;
-  return name.substr(i);
+  // The class library shows the plain name, without namespaces or template arguments.
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> demangled(
+      abi::__cxa_demangle(typeid(*this).name(), nullptr, nullptr, &status), std::free);
+  std::string name = status == 0 && demangled ? demangled.get() : typeid(*this).name();
+  if (const size_t lt = name.find('<'); lt != std::string::npos) name.resize(lt);
+  if (const size_t colon = name.rfind("::"); colon != std::string::npos) name = name.substr(colon + 2);
+  return name;
 }
 
 void TPersistent::AssignTo(TPersistent* Dest) {

@@ -68,9 +68,24 @@ TEST(Component, SiblingsAreToldThroughTheirOwner) {
   EXPECT_EQ(watcher->watched, nullptr);
 }
 
-TEST(Persistent, DefaultAssignRaisesConvertError) {
-  TPersistent a, b;
-  EXPECT_THROW(a.Assign(&b), EConvertError);
+class Picture : public TPersistent {};
+class Font : public TPersistent {};
+
+TEST(Persistent, DefaultAssignRaisesConvertErrorNamingBothClasses) {
+  Picture a;
+  Font b;
+  try {
+    a.Assign(&b);
+    ADD_FAILURE();
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message, "Font kann nicht zu Picture zugewiesen werden");
+  }
+  try {
+    a.Assign(nullptr);
+    ADD_FAILURE();
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message, "nil kann nicht zu Picture zugewiesen werden");
+  }
 }
 
 }  // namespace
