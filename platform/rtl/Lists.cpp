@@ -213,6 +213,8 @@ void TStrings::Exchange(int Index1, int Index2) {
 
 void TStrings::Move(int CurIndex, int NewIndex) {
   if (CurIndex == NewIndex) return;
+  // Both indexes are checked before anything is taken out, so a bad move loses no line.
+  if (NewIndex < 0 || NewIndex >= Count()) StringListIndexError(NewIndex);
   BeginUpdate();
   try {
     const std::string s = Strings(CurIndex);

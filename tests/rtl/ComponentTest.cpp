@@ -68,6 +68,35 @@ TEST(Component, SiblingsAreToldThroughTheirOwner) {
   EXPECT_EQ(watcher->watched, nullptr);
 }
 
+TEST(Component, LoadingAndDesigningStates) {
+  Probe root(nullptr, "root");
+  auto* child = new Probe(&root, "child");
+  root.SetLoading(true);
+  EXPECT_TRUE(root.ComponentState().Contains(TComponentStateItem::csLoading));
+  root.Loaded();
+  EXPECT_FALSE(root.ComponentState().Contains(TComponentStateItem::csLoading));
+  root.SetDesigning(true);
+  EXPECT_TRUE(child->ComponentState().Contains(TComponentStateItem::csDesigning));
+  auto* late = new Probe(&root, "late");
+  EXPECT_EQ(late->ComponentIndex(), 1);
+  EXPECT_EQ(root.FindComponent(""), nullptr);
+  EXPECT_EQ(root.FindComponent("LATE"), late);
+}
+
+TEST(Component, MovingToAnotherOwner) {
+  destroyed.clear();
+  {
+    Probe a(nullptr, "a");
+    Probe b(nullptr, "b");
+    auto* moved = new Probe(&a, "moved");
+    b.InsertComponent(moved);
+    EXPECT_EQ(a.ComponentCount(), 0);
+    EXPECT_EQ(moved->Owner(), &b);
+  }
+  // b is destroyed first (reverse declaration order) and takes the moved component with it.
+  EXPECT_EQ(destroyed, (std::vector<std::string>{"b", "moved", "a"}));
+}
+
 class Picture : public TPersistent {};
 class Font : public TPersistent {};
 

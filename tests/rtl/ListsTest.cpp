@@ -180,4 +180,43 @@ TEST(StringList, ChangeEventsAreBatchedByUpdates) {
   EXPECT_THROW(copy.Assign(&other), EConvertError);
 }
 
+// Strings kept somewhere else (as a control keeps its items): the shared operations work on the four
+// storage operations alone.
+class VectorStrings : public TStrings {
+ public:
+  [[nodiscard]] int Count() const override { return static_cast<int>(items.size()); }
+  [[nodiscard]] std::string Strings(int Index) const override {
+    if (Index < 0 || Index >= Count()) StringListIndexError(Index);
+    return items[static_cast<size_t>(Index)];
+  }
+  void Insert(int Index, const std::string& S) override {
+    if (Index < 0 || Index > Count()) StringListIndexError(Index);
+    items.insert(items.begin() + Index, S);
+  }
+  void Delete(int Index) override {
+    if (Index < 0 || Index >= Count()) StringListIndexError(Index);
+    items.erase(items.begin() + Index);
+  }
+  void Clear() override { items.clear(); }
+  std::vector<std::string> items;
+};
+
+TEST(Strings, SharedOperationsWorkOnAnyStorage) {
+  VectorStrings s;
+  s.SetText("a=1\nB=2\nc");
+  EXPECT_EQ(s.items, (std::vector<std::string>{"a=1", "B=2", "c"}));
+  EXPECT_EQ(s.IndexOf("C"), 2);
+  EXPECT_EQ(s.Values("b"), "2");
+  s.SetStrings(0, "z");
+  s.Move(0, 2);
+  EXPECT_EQ(s.items, (std::vector<std::string>{"B=2", "c", "z"}));
+  s.Exchange(0, 1);
+  EXPECT_EQ(s.Text(), "c\r\nB=2\r\nz\r\n");
+  TStringList list;
+  list.Assign(&s);
+  EXPECT_TRUE(list.Equals(&s));
+  EXPECT_THROW(s.Move(0, 5), EStringListError);
+  EXPECT_EQ(s.Count(), 3);  // the failed move took nothing away
+}
+
 }  // namespace
