@@ -1,0 +1,246 @@
+// The blend routines and stretch transfers of the graphics library against pixman on the same pixels.
+// At the end a table shows how much time pixman takes per unit of ours (above 1: ours is faster), both
+// for pixman as installed (its SIMD paths) and for pixman's generic C path, measured in a child run of
+// this program with those paths switched off (pixman picks its paths when it is loaded).
+#include <benchmark/benchmark.h>
+#include <pixman.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "graphics/Gfx32.h"
+#include "graphics/GfxBlend.h"
+#include "graphics/GfxTransforms.h"
+
+namespace {
+
+constexpr int kW = 640, kH = 480;
+
+// Foreground with alpha spread over the whole range, background opaque.
+struct Pixels {
+  std::vector<TColor32> Src, Dst, SrcPremultiplied;
+  Pixels() {
+    std::mt19937 rng(42);
+    Src.resize(kW * kH);
+    Dst.resize(kW * kH);
+    SrcPremultiplied.resize(kW * kH);
+    for (size_t i = 0; i < Src.size(); ++i) {
+      Src[i] = rng();
+      Dst[i] = rng() | 0xFF000000u;
+      const TColor32 a = Src[i] >> 24;
+      TColor32 p = a << 24;
+      for (int s = 0; s < 24; s += 8) p |= (((Src[i] >> s) & 0xFF) * a / 255) << s;
+      SrcPremultiplied[i] = p;
+    }
+  }
+};
+
+Pixels& Data() {
+  static Pixels p;
+  return p;
+}
+
+const TBlendRoutines& SetOf(int i) { return BlendRoutines(i == 0 ? TBlendSet::Plain : TBlendSet::Mmx); }
+
+void BM_BlendRow(benchmark::State& state) {
+  const TBlendRoutines& r = SetOf(static_cast<int>(state.range(0)));
+  std::vector<TColor32> dst = Data().Dst;
+  for (auto _ : state) {
+    r.BlendRow(Data().Src.data(), dst.data(), kW * kH);
+    benchmark::ClobberMemory();
+  }
+  EndMmx();
+  state.SetItemsProcessed(state.iterations() * kW * kH);
+}
+
+void BM_BlendRowMaster(benchmark::State& state) {
+  const TBlendRoutines& r = SetOf(static_cast<int>(state.range(0)));
+  std::vector<TColor32> dst = Data().Dst;
+  for (auto _ : state) {
+    r.BlendRowMaster(Data().Src.data(), dst.data(), kW * kH, 128);
+    benchmark::ClobberMemory();
+  }
+  EndMmx();
+  state.SetItemsProcessed(state.iterations() * kW * kH);
+}
+
+void BM_CombineColor(benchmark::State& state) {
+  const TBlendRoutines& r = SetOf(static_cast<int>(state.range(0)));
+  std::vector<TColor32> dst = Data().Dst;
+  const TCombineColor combine = r.CombineColor;
+  for (auto _ : state) {
+    for (int i = 0; i < kW * kH; ++i) dst[i] = combine(Data().Src[i], dst[i], 100);
+    benchmark::ClobberMemory();
+  }
+  EndMmx();
+  state.SetItemsProcessed(state.iterations() * kW * kH);
+}
+
+struct PixmanImage {
+  pixman_image_t* Image;
+  PixmanImage(int w, int h, TColor32* bits) {
+    Image = pixman_image_create_bits(PIXMAN_a8r8g8b8, w, h, reinterpret_cast<uint32_t*>(bits), w * 4);
+  }
+  ~PixmanImage() { pixman_image_unref(Image); }
+};
+
+void PixmanComposite(benchmark::State& state, pixman_op_t op, bool mask) {
+  std::vector<TColor32> src = Data().SrcPremultiplied, dst = Data().Dst;
+  PixmanImage s(kW, kH, src.data()), d(kW, kH, dst.data());
+  pixman_color_t half{0, 0, 0, 0x8080};
+  pixman_image_t* m = mask ? pixman_image_create_solid_fill(&half) : nullptr;
+  for (auto _ : state) {
+    pixman_image_composite32(op, s.Image, m, d.Image, 0, 0, 0, 0, 0, 0, kW, kH);
+    benchmark::ClobberMemory();
+  }
+  if (m) pixman_image_unref(m);
+  state.SetItemsProcessed(state.iterations() * kW * kH);
+}
+
+void BM_PixmanOver(benchmark::State& state) { PixmanComposite(state, PIXMAN_OP_OVER, false); }
+void BM_PixmanOverMask(benchmark::State& state) { PixmanComposite(state, PIXMAN_OP_OVER, true); }
+void BM_PixmanAdd(benchmark::State& state) { PixmanComposite(state, PIXMAN_OP_ADD, false); }
+
+// Stretches: args are the filter (0 nearest, 1 linear), the blend set, and the case (0: 640x480 to
+// 1024x768, 1: 1024x768 to 320x240).
+struct StretchCase {
+  int sw, sh, dw, dh;
+};
+constexpr StretchCase kStretch[2] = {{640, 480, 1024, 768}, {1024, 768, 320, 240}};
+
+void BM_StretchCopy(benchmark::State& state) {
+  const StretchCase c = kStretch[state.range(2)];
+  SelectBlendRoutines(state.range(1) == 0 ? TBlendSet::Plain : TBlendSet::Mmx);
+  TBitmap32 src, dst;
+  src.SetSize(c.sw, c.sh);
+  std::mt19937 rng(7);
+  for (int i = 0; i < c.sw * c.sh; ++i) src.Bits()[i] = rng() | 0xFF000000u;
+  dst.SetSize(c.dw, c.dh);
+  const TStretchFilter f = state.range(0) == 0 ? sfNearest : sfLinear;
+  for (auto _ : state) {
+    StretchCopy(&dst, {0, 0, c.dw, c.dh}, &src, {0, 0, c.sw, c.sh}, dmOpaque, f, nullptr);
+    benchmark::ClobberMemory();
+  }
+  SelectBlendRoutines();
+  state.SetItemsProcessed(state.iterations() * c.dw * c.dh);
+}
+
+void BM_PixmanScale(benchmark::State& state) {
+  const StretchCase c = kStretch[state.range(1)];
+  std::vector<TColor32> src(static_cast<size_t>(c.sw) * c.sh), dst(static_cast<size_t>(c.dw) * c.dh);
+  std::mt19937 rng(7);
+  for (auto& p : src) p = rng() | 0xFF000000u;
+  PixmanImage s(c.sw, c.sh, src.data()), d(c.dw, c.dh, dst.data());
+  pixman_transform_t t;
+  pixman_transform_init_scale(&t, pixman_double_to_fixed(static_cast<double>(c.sw) / c.dw),
+                              pixman_double_to_fixed(static_cast<double>(c.sh) / c.dh));
+  pixman_image_set_transform(s.Image, &t);
+  pixman_image_set_filter(s.Image, state.range(0) == 0 ? PIXMAN_FILTER_NEAREST : PIXMAN_FILTER_BILINEAR, nullptr,
+                          0);
+  pixman_image_set_repeat(s.Image, PIXMAN_REPEAT_PAD);
+  for (auto _ : state) {
+    pixman_image_composite32(PIXMAN_OP_SRC, s.Image, nullptr, d.Image, 0, 0, 0, 0, 0, 0, c.dw, c.dh);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * c.dw * c.dh);
+}
+
+BENCHMARK(BM_BlendRow)->Arg(0)->Arg(1);
+BENCHMARK(BM_BlendRowMaster)->Arg(0)->Arg(1);
+BENCHMARK(BM_CombineColor)->Arg(0)->Arg(1);
+BENCHMARK(BM_PixmanOver);
+BENCHMARK(BM_PixmanOverMask);
+BENCHMARK(BM_PixmanAdd);
+BENCHMARK(BM_StretchCopy)->ArgsProduct({{0, 1}, {0, 1}, {0, 1}});
+BENCHMARK(BM_PixmanScale)->ArgsProduct({{0, 1}, {0, 1}});
+
+// Keeps the console output and remembers the time per iteration of every benchmark.
+class RecordingReporter : public benchmark::ConsoleReporter {
+ public:
+  explicit RecordingReporter(bool quiet) : Quiet(quiet) {}
+  bool ReportContext(const Context& context) override { return Quiet || ConsoleReporter::ReportContext(context); }
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs)
+      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+        Times[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations) * 1e9;
+    if (!Quiet) ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> Times;
+  bool Quiet;
+};
+
+// Runs this program again with pixman's SIMD and fast paths switched off and reads its pixman times.
+std::map<std::string, double> PixmanGenericTimes(const char* self) {
+  std::map<std::string, double> times;
+  const std::string command =
+      std::string("PIXMAN_DISABLE='fast mmx sse2 ssse3 wholeops' '") + self + "' --pixman-generic-child";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return times;
+  // pixman reports the paths it switched off on the same output; only RESULT lines count.
+  char line[512];
+  char name[256];
+  double ns = 0;
+  while (std::fgets(line, sizeof line, pipe))
+    if (std::sscanf(line, "RESULT %255s %lf", name, &ns) == 2) times[name] = ns;
+  pclose(pipe);
+  return times;
+}
+
+void PrintRatios(const std::map<std::string, double>& ours, const std::map<std::string, double>& generic) {
+  struct Pair {
+    std::string Ours, Peer, Label;
+  };
+  std::vector<Pair> pairs;
+  for (const char* set : {"0", "1"}) {
+    const std::string name = std::string(set) == "0" ? "plain" : "MMX";
+    pairs.push_back({"BM_BlendRow/" + std::string(set), "BM_PixmanOver", "BlendRow " + name + " vs OVER"});
+    pairs.push_back({"BM_BlendRowMaster/" + std::string(set), "BM_PixmanOverMask",
+                     "BlendRowMaster " + name + " vs OVER with a solid mask"});
+    pairs.push_back({"BM_CombineColor/" + std::string(set), "BM_PixmanAdd", "CombineColor " + name + " vs ADD"});
+  }
+  const char* sizes[2] = {"640x480->1024x768", "1024x768->320x240"};
+  for (int f = 0; f < 2; ++f)
+    for (int set = 0; set < 2; ++set)
+      for (int c = 0; c < 2; ++c) {
+        const std::string args = std::to_string(f) + "/" + std::to_string(set) + "/" + std::to_string(c);
+        pairs.push_back({"BM_StretchCopy/" + args, "BM_PixmanScale/" + std::to_string(f) + "/" + std::to_string(c),
+                         std::string(f == 0 ? "StretchCopy nearest " : "StretchCopy linear ") +
+                             (set == 0 ? "plain " : "MMX ") + sizes[c] + (f == 0 ? " vs nearest" : " vs bilinear")});
+      }
+  std::printf("\nTime of pixman per time of ours (above 1: ours is faster)\n");
+  std::printf("%-62s %10s %10s %10s %10s\n", "", "ours ns", "pixman ns", "ratio", "generic C");
+  for (const Pair& p : pairs) {
+    const auto o = ours.find(p.Ours), q = ours.find(p.Peer), g = generic.find(p.Peer);
+    if (o == ours.end() || q == ours.end()) continue;
+    std::printf("%-62s %10.0f %10.0f %10.2f", p.Label.c_str(), o->second, q->second, q->second / o->second);
+    if (g != generic.end()) std::printf(" %10.2f", g->second / o->second);
+    std::printf("\n");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool child = argc > 1 && std::strcmp(argv[1], "--pixman-generic-child") == 0;
+  if (child) {
+    std::vector<char*> args{argv[0], const_cast<char*>("--benchmark_filter=BM_Pixman")};
+    int n = static_cast<int>(args.size());
+    benchmark::Initialize(&n, args.data());
+    RecordingReporter reporter(true);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    for (const auto& [name, ns] : reporter.Times) std::printf("RESULT %s %f\n", name.c_str(), ns);
+    return 0;
+  }
+  benchmark::Initialize(&argc, argv);
+  RecordingReporter reporter(false);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::fflush(stdout);
+  PrintRatios(reporter.Times, PixmanGenericTimes(argv[0]));
+  benchmark::Shutdown();
+  return 0;
+}
