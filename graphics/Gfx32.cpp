@@ -288,10 +288,59 @@ void TBitmap32::Assign(TPersistent* Source) {
     FStretchFilter = src->FStretchFilter;
     return;
   }
+#ifdef PELLORAN_GRAPHICS_GDI
+  if (auto* picture = dynamic_cast<TPicture*>(Source)) {
+    AssignGraphic(picture->Graphic());
+    return;
+  }
+  if (auto* graphic = dynamic_cast<TGraphic*>(Source)) {
+    AssignGraphic(graphic);
+    return;
+  }
+#endif
   TCustomMap::Assign(Source);
 }
 
+#ifdef PELLORAN_GRAPHICS_GDI
+void TBitmap32::AssignGraphic(TGraphic* Graphic) {
+  if (!Graphic) {  // an empty picture; every caller passes one just loaded, so this is only a safeguard
+    SetSize(0, 0);
+    return;
+  }
+  if (auto* bitmap = dynamic_cast<TBitmap*>(Graphic)) {
+    SetSize(bitmap->Width(), bitmap->Height());
+    if (IsEmpty()) return;
+    BitBlt(FHDC, 0, 0, FWidth, FHeight, bitmap->Canvas()->Handle(), 0, 0, SRCCOPY);
+    if (bitmap->PixelFormat() != pf32bit) MakeOpaque();
+    return;
+  }
+  SetSize(Graphic->Width(), Graphic->Height());
+  if (IsEmpty()) return;
+  TCanvas canvas;
+  canvas.SetHandle(FHDC);
+  canvas.StretchDraw(TRect{0, 0, FWidth, FHeight}, Graphic);
+  canvas.SetHandle(nullptr);
+  MakeOpaque();
+}
+
+void TBitmap32::CopyToBitmap(TBitmap* Bitmap) const {
+  Bitmap->SetPixelFormat(pf32bit);
+  Bitmap->SetSize(FWidth, FHeight);
+  if (!IsEmpty()) BitBlt(Bitmap->Canvas()->Handle(), 0, 0, FWidth, FHeight, FHDC, 0, 0, SRCCOPY);
+}
+#endif
+
 void TBitmap32::AssignTo(TPersistent* Dest) {
+#ifdef PELLORAN_GRAPHICS_GDI
+  if (auto* picture = dynamic_cast<TPicture*>(Dest)) {
+    CopyToBitmap(picture->Bitmap());
+    return;
+  }
+  if (auto* bitmap = dynamic_cast<TBitmap*>(Dest)) {
+    CopyToBitmap(bitmap);
+    return;
+  }
+#endif
   TCustomMap::AssignTo(Dest);
 }
 

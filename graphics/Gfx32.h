@@ -18,6 +18,8 @@
 class TStream;
 class TFiler;
 class TFont;
+class TGraphic;
+class TBitmap;
 struct GdiDC;
 struct GdiObject;
 
@@ -160,6 +162,10 @@ class TBitmap32 : public TCustomMap {
   void CreateImage(int NewWidth, int NewHeight);
   void FontChanged(TObject* Sender);
   void CopyPixelsFrom(const TBitmap32* Source);
+  // The picture rows of Assign: a TBitmap by a block copy, any other graphic drawn onto this bitmap.
+  void AssignGraphic(TGraphic* Graphic);
+  // Makes Bitmap a 32-bit DIB of this size holding a copy of all pixels.
+  void CopyToBitmap(TBitmap* Bitmap) const;
 
   PColor32 FBits = nullptr;
   TDrawMode FDrawMode = dmOpaque;
