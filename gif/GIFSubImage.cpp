@@ -106,7 +106,9 @@ void TGIFSubImage::AllocatePixels() {
   const int64_t size = int64_t{Width()} * Height();
   if (size > MaxGIFPixels) RaiseGIFError("Invalid image dimensions");
   if (size <= 0) return;
-  FPixels = std::make_unique<uint8_t[]>(static_cast<size_t>(size));  // zero-filled
+  // calloc: the pages of a large frame are zero without being touched until decoded.
+  FPixels.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(size), 1)));
+  if (!FPixels) throw EOutOfMemory("Zu wenig Arbeitsspeicher");
   FPixelsSize = size;
 }
 
@@ -250,7 +252,8 @@ void TGIFSubImage::TrimTransparentBorder() {
     return;
   }
   const int newWidth = right - left + 1, newHeight = bottom - top + 1;
-  auto trimmed = std::make_unique<uint8_t[]>(static_cast<size_t>(newWidth) * newHeight);
+  TPixelBuffer trimmed(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(newWidth) * newHeight, 1)));
+  if (!trimmed) throw EOutOfMemory("Zu wenig Arbeitsspeicher");
   for (int y = 0; y < newHeight; ++y)
     std::memcpy(trimmed.get() + int64_t{y} * newWidth, p + int64_t{y + top} * w + left,
                 static_cast<size_t>(newWidth));

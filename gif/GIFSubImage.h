@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 #include "gif/GIFCore.h"
@@ -95,8 +96,13 @@ class TGIFSubImage final : public TGIFItem {
   [[nodiscard]] int ChooseTransparentIndex();
   [[nodiscard]] bool HasRoomForTransparentIndex(int& Reusable) const;
 
+  struct FreePixels {
+    void operator()(uint8_t* p) const { std::free(p); }
+  };
+  using TPixelBuffer = std::unique_ptr<uint8_t[], FreePixels>;
+
   bool FMaskNeeded = true;
-  std::unique_ptr<uint8_t[]> FPixels;
+  TPixelBuffer FPixels;
   int64_t FPixelsSize = 0;
   std::unique_ptr<TGIFLocalColorMap> FColorMap;
   TImageDescriptor FDescriptor;
