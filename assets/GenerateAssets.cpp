@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     GenerateDesignerSounds(app);
     app.Folder("temp");
     MediaFolder sample(argv[2]);
-    GenerateSampleBrowser(sample);
+    GenerateSampleBrowser(sample, app);
     std::printf("GenerateAssets: %zu files in %s, %zu files in %s\n", app.Written().size(), argv[1],
                 sample.Written().size(), argv[2]);
   } catch (const std::exception& e) {

@@ -3,6 +3,8 @@
 #include "assets/Artwork.h"
 #include "assets/Sounds.h"
 
+#include <array>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -188,77 +190,127 @@ std::string SecondPage() {
 )";
 }
 
+// How the media of the sample are named in a project text: generated names in a runtime folder, full
+// paths in a designer project.
+struct Naming {
+  bool build;                                       // "Config.VX" of a runtime folder, else a saved project
+  std::string skin;                                 // bitmap-list entry 0
+  std::vector<std::array<std::string, 4>> buttons;  // Mask, Touched, Pressed, Disabled per button
+  std::string startSound, exitSound, clickSound;
+  std::string startPage;
+};
+
+std::string Line(const std::string& key, const std::string& value) {
+  return key + "=" + value + "\r\n";
+}
+std::string Line(const std::string& key, int value) {
+  return Line(key, std::to_string(value));
+}
+
+std::string ProjectText(const Naming& n) {
+  const int key = ToTColor(QColor(255, 0, 255));
+  std::string text = Line("Pelloran", n.build ? "V1.0" : "V1.2");
+  text += "Object=Bitmaps\r\n" + n.skin + "\r\n";
+  for (const auto& pictures : n.buttons)
+    for (const std::string& p : pictures)
+      text += p + "\r\n";
+  // A sound that several buttons use is listed once.
+  text += "end\r\nObject=Sounds\r\n<NoSound>\r\n" + n.startSound + "\r\n" + n.exitSound + "\r\n" +
+          n.clickSound + "\r\nend\r\n";
+  text += "Object=Global\r\n" + Line("Top", 80) + Line("Left", 120) + Line("Width", kStartWidth) +
+          Line("Height", kStartHeight) + Line("ITop", kInnerTop) + Line("ILeft", kInnerLeft) +
+          Line("IRight", kInnerRight) + Line("IBottom", kInnerBottom) + "end\r\n";
+  text += "Object=Web\r\n" + Line("Top", kWebTop) + Line("Left", kWebLeft) + Line("Height", kWebHeight) +
+          Line("Width", kWebWidth) + Line("Startpage", n.startPage) + Line("Position", "Screencenter") +
+          Line("Bitmap", n.skin) + Line("InvisibleColor", key) + Line("StartSound", n.startSound) +
+          Line("ExitSound", n.exitSound) + Line("ZOrder", 6) + "end\r\n";
+  // Graphic controls come first in the surface's list, so the label precedes the buttons and the edit.
+  text += "Object=Label\r\n" + Line("Top", 26) + Line("Left", 262) + Line("Width", 196) +
+          Line("Color", ToTColor(kSlateLight)) + Line("Style", "Page Title") + Line("Text", "Pelloran") +
+          Line("Transparent", "1") + Line("Alignment", "Topleft") + Line("Autosize", "True") +
+          Line("Fontname", "DejaVu Sans") + Line("Fontcolor", ToTColor(kCream)) + Line("Fontheight", -13) +
+          Line("Fontstyle", "Bold") + Line("ZOrder", 5) + "end\r\n";
+  int zorder = 7;
+  for (size_t i = 0; i < std::size(kButtons); ++i) {
+    const SampleButton& b = kButtons[i];
+    const auto& pictures = n.buttons[i];
+    text += "Object=Button\r\n" + Line("Top", b.top) + Line("Left", b.left) + Line("Mask", pictures[0]) +
+            Line("Touched", pictures[1]) + Line("Pressed", pictures[2]) + Line("Disabled", pictures[3]) +
+            Line("InvisibleColor", key) + Line("Pressaction", b.action) + Line("Alignment", b.alignment) +
+            Line("Navigationtarget", b.target) + Line("Sound", n.clickSound) + Line("Hint", b.hint) +
+            Line("ZOrder", zorder++) + "end\r\n";
+  }
+  const std::string color = Line("Color", ToTColor(kCream)), style = Line("Style", "Simple Edit");
+  const std::string anchors = Line("Alignment", "Topleft") + Line("Autosize", "True");
+  text += "Object=Edit\r\n" + Line("Top", kEditTop) + Line("Left", kEditLeft) + Line("Width", kEditWidth) +
+          (n.build ? color + style + anchors : anchors + color + style) + Line("Fontname", "DejaVu Sans") +
+          Line("Fontcolor", ToTColor(kInk)) + Line("Fontheight", kEditFontHeight) + Line("ZOrder", zorder) +
+          "end\r\n";
+  return text;
+}
+
 }  // namespace
 
-void GenerateSampleBrowser(MediaFolder& sample) {
+void GenerateSampleBrowser(MediaFolder& sample, MediaFolder& app) {
   QImage skin = Flatten(SkinArt(), kKeyMagenta, kInk);
   MarkKeyCorner(skin, kKeyMagenta);
-  const int key = ToTColor(QColor(255, 0, 255));
-
-  // Bitmap list of the project: the skin, then each button's Mask, Touched, Pressed and Disabled.
-  std::vector<std::string> bitmaps;
-  const auto addBitmap = [&](const QImage& picture) {
-    const std::string name = "VXB" + std::to_string(bitmaps.size()) + ".BMP";
-    sample.Bitmap(name, picture);
-    bitmaps.push_back(name);
-    return name;
-  };
-  addBitmap(skin);
-
-  // Sounds: entry 0 is "<NoSound>", so generated sound numbers start at 1.
-  sample.Wave("VXS1.wav", MarimbaWelcome(), kSoundRate);
-  sample.Wave("VXS2.wav", MarimbaFarewell(), kSoundRate);
-  sample.Wave("VXS3.wav", WoodTick(), kSoundRate);
-
-  std::vector<std::string> buttonSections;
-  int zorder = 7;
+  std::vector<std::array<QImage, 4>> pictures;
   for (const SampleButton& b : kButtons) {
-    std::string names[4];
+    std::array<QImage, 4> states;
     for (int s = 0; s < 4; ++s)
-      names[s] = addBitmap(Flatten(ButtonPicture(b, kStates[s]), kKeyMagenta, skin, b.left, b.top));
-    std::string section = "Object=Button\r\n";
-    section += "Top=" + std::to_string(b.top) + "\r\nLeft=" + std::to_string(b.left) + "\r\n";
-    section += "Mask=" + names[0] + "\r\nTouched=" + names[1] + "\r\nPressed=" + names[2] +
-               "\r\nDisabled=" + names[3] + "\r\n";
-    section += "InvisibleColor=" + std::to_string(key) + "\r\n";
-    section += std::string("Pressaction=") + b.action + "\r\n";
-    section += std::string("Alignment=") + b.alignment + "\r\n";
-    section += std::string("Navigationtarget=") + b.target + "\r\n";
-    section += "Sound=VXS3.wav\r\n";
-    section += std::string("Hint=") + b.hint + "\r\n";
-    section += "ZOrder=" + std::to_string(zorder++) + "\r\nend\r\n";
-    buttonSections.push_back(section);
+      states[s] = Flatten(ButtonPicture(b, kStates[s]), kKeyMagenta, skin, b.left, b.top);
+    pictures.push_back(states);
   }
+  const std::vector<float> start = MarimbaWelcome(), exit = MarimbaFarewell(), click = WoodTick();
 
-  std::string text = "Pelloran=V1.0\r\nObject=Bitmaps\r\n";
-  for (const std::string& name : bitmaps)
-    text += name + "\r\n";
-  // A sound that several buttons use is listed once.
-  text += "end\r\nObject=Sounds\r\n<NoSound>\r\nVXS1.wav\r\nVXS2.wav\r\nVXS3.wav\r\nend\r\n";
-  text += "Object=Global\r\nTop=80\r\nLeft=120\r\nWidth=" + std::to_string(kStartWidth) +
-          "\r\nHeight=" + std::to_string(kStartHeight) + "\r\nITop=" + std::to_string(kInnerTop) +
-          "\r\nILeft=" + std::to_string(kInnerLeft) + "\r\nIRight=" + std::to_string(kInnerRight) +
-          "\r\nIBottom=" + std::to_string(kInnerBottom) + "\r\nend\r\n";
-  text += "Object=Web\r\nTop=" + std::to_string(kWebTop) + "\r\nLeft=" + std::to_string(kWebLeft) +
-          "\r\nHeight=" + std::to_string(kWebHeight) + "\r\nWidth=" + std::to_string(kWebWidth) +
-          "\r\nStartpage=#start.htm\r\nPosition=Screencenter\r\nBitmap=" + bitmaps[0] +
-          "\r\nInvisibleColor=" + std::to_string(key) +
-          "\r\nStartSound=VXS1.wav\r\nExitSound=VXS2.wav\r\nZOrder=6\r\nend\r\n";
-  // Graphic controls come first in the surface's list, so the label precedes the buttons and the edit.
-  text +=
-      "Object=Label\r\nTop=26\r\nLeft=262\r\nWidth=196\r\nColor=" + std::to_string(ToTColor(kSlateLight)) +
-      "\r\nStyle=Page Title\r\nText=Pelloran\r\nTransparent=1\r\nAlignment=Topleft\r\nAutosize=True\r\n"
-      "Fontname=DejaVu Sans\r\nFontcolor=" +
-      std::to_string(ToTColor(kCream)) + "\r\nFontheight=-13\r\nFontstyle=Bold\r\nZOrder=5\r\nend\r\n";
-  for (const std::string& section : buttonSections)
-    text += section;
-  text +=
-      "Object=Edit\r\nTop=" + std::to_string(kEditTop) + "\r\nLeft=" + std::to_string(kEditLeft) +
-      "\r\nWidth=" + std::to_string(kEditWidth) + "\r\nColor=" + std::to_string(ToTColor(kCream)) +
-      "\r\nStyle=Simple Edit\r\nAlignment=Topleft\r\nAutosize=True\r\nFontname=DejaVu Sans\r\nFontcolor=" +
-      std::to_string(ToTColor(kInk)) + "\r\nFontheight=" + std::to_string(kEditFontHeight) +
-      "\r\nZOrder=" + std::to_string(zorder) + "\r\nend\r\n";
-  sample.Text("Config.VX", text);
+  // The runtime folder, as a build writes it: the picture list holds the skin, then each button's four
+  // pictures, so VXB<n> numbers follow that list; sound numbers start at 1 after "<NoSound>".
+  Naming built{true, "VXB0.BMP", {}, "VXS1.wav", "VXS2.wav", "VXS3.wav", "#start.htm"};
+  sample.Bitmap(built.skin, skin);
+  int index = 1;
+  for (const auto& states : pictures) {
+    std::array<std::string, 4> names;
+    for (int s = 0; s < 4; ++s) {
+      names[s] = "VXB" + std::to_string(index++) + ".BMP";
+      sample.Bitmap(names[s], states[s]);
+    }
+    built.buttons.push_back(names);
+  }
+  sample.Wave(built.startSound, start, kSoundRate);
+  sample.Wave(built.exitSound, exit, kSoundRate);
+  sample.Wave(built.clickSound, click, kSoundRate);
+  sample.Text("Config.VX", ProjectText(built));
   sample.Text("start.htm", StartPage());
   sample.Text("page2.htm", SecondPage());
+
+  // The same composition as a designer project below the application folder, media by full path and
+  // with readable names, so the designer can open, test and build it.
+  const std::string folder = "samples/browser/";
+  const std::string base = std::filesystem::absolute(app.Root()).lexically_normal().string() + "/" + folder;
+  Naming project{false,
+                 base + "Skin.BMP",
+                 {},
+                 base + "Start.wav",
+                 base + "Exit.wav",
+                 base + "Click.wav",
+                 base + "start.htm"};
+  app.Bitmap(folder + "Skin.BMP", skin);
+  const char* const suffix[] = {"", "Over", "Press", "Dis"};
+  for (size_t i = 0; i < std::size(kButtons); ++i) {
+    std::string stem = kButtons[i].action;
+    if (stem == "Navigate to target") stem = "Home";
+    std::array<std::string, 4> names;
+    for (int s = 0; s < 4; ++s) {
+      const std::string file = folder + stem + suffix[s] + ".BMP";
+      app.Bitmap(file, pictures[i][s]);
+      names[s] = base + stem + suffix[s] + ".BMP";
+    }
+    project.buttons.push_back(names);
+  }
+  app.Wave(folder + "Start.wav", start, kSoundRate);
+  app.Wave(folder + "Exit.wav", exit, kSoundRate);
+  app.Wave(folder + "Click.wav", click, kSoundRate);
+  app.Text(folder + "start.htm", StartPage());
+  app.Text(folder + "page2.htm", SecondPage());
+  app.Text("samples/Browser.VX", ProjectText(project));
 }

@@ -349,3 +349,61 @@ TEST(SampleBrowser, StartPageLinksToTheSecondPage) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::string> KeyOrder(const Section& s) {
+  std::vector<std::string> keys;
+  for (const std::string& l : s.lines)
+    keys.push_back(l.substr(0, l.find('=')));
+  return keys;
+}
+
+TEST(SampleProject, DesignerProjectNamesListedFilesByFullPath) {
+  const std::vector<uint8_t> bytes = ReadAll(kApp + "/samples/Browser.VX");
+  const std::string text(bytes.begin(), bytes.end());
+  ASSERT_EQ(text.rfind("Pelloran=V1.2\r\n", 0), 0u);
+  std::string problem;
+  const std::vector<Section> sections = ReadSections(text, problem);
+  EXPECT_EQ(problem, "");
+  ASSERT_GE(sections.size(), 4u);
+  const std::set<std::string> bitmaps(sections[0].lines.begin(), sections[0].lines.end());
+  for (const std::string& path : bitmaps) {
+    EXPECT_EQ(path.front(), '/') << path;
+    EXPECT_TRUE(std::filesystem::is_regular_file(path)) << path;
+  }
+  for (size_t i = 1; i < sections[1].lines.size(); ++i)
+    EXPECT_TRUE(std::filesystem::is_regular_file(sections[1].lines[i])) << sections[1].lines[i];
+  const auto web = Keys(sections[3]);
+  EXPECT_TRUE(bitmaps.count(web.at("Bitmap")));
+  EXPECT_TRUE(std::filesystem::is_regular_file(web.at("Startpage")));
+  int buttons = 0;
+  for (const Section& s : sections) {
+    const auto keys = Keys(s);
+    if (s.kind == "Button") {
+      ++buttons;
+      // The loader looks every state picture up in the list read before.
+      for (const char* k : {"Mask", "Touched", "Pressed", "Disabled"})
+        EXPECT_TRUE(bitmaps.count(keys.at(k))) << k;
+    } else if (s.kind == "Edit") {
+      // A saved project writes the address field's keys in this order (a build writes another).
+      EXPECT_EQ(KeyOrder(s),
+                (std::vector<std::string>{"Top", "Left", "Width", "Alignment", "Autosize", "Color", "Style",
+                                          "Fontname", "Fontcolor", "Fontheight", "ZOrder"}));
+    }
+  }
+  EXPECT_EQ(buttons, 10);
+}
+
+TEST(SampleBrowser, BuiltAddressFieldKeysFollowTheBuildOrder) {
+  const std::vector<uint8_t> bytes = ReadAll(kSample + "/Config.VX");
+  std::string problem;
+  for (const Section& s : ReadSections(std::string(bytes.begin(), bytes.end()), problem)) {
+    if (s.kind != "Edit") continue;
+    EXPECT_EQ(KeyOrder(s),
+              (std::vector<std::string>{"Top", "Left", "Width", "Color", "Style", "Alignment", "Autosize",
+                                        "Fontname", "Fontcolor", "Fontheight", "ZOrder"}));
+  }
+}
+
+}  // namespace
