@@ -88,7 +88,7 @@ struct SampleButton {
   const char* action;
   const char* hint;
   const char* alignment;
-  const char* target;
+  const char* target;  // non-empty: the button navigates to the start page
   int left, top, size;
   Glyph glyph;
   QColor accent;
@@ -197,7 +197,7 @@ struct Naming {
   std::string skin;                                 // bitmap-list entry 0
   std::vector<std::array<std::string, 4>> buttons;  // Mask, Touched, Pressed, Disabled per button
   std::string startSound, exitSound, clickSound;
-  std::string startPage;
+  std::string startPage;  // also the home button's target
 };
 
 std::string Line(const std::string& key, const std::string& value) {
@@ -237,8 +237,8 @@ std::string ProjectText(const Naming& n) {
     text += "Object=Button\r\n" + Line("Top", b.top) + Line("Left", b.left) + Line("Mask", pictures[0]) +
             Line("Touched", pictures[1]) + Line("Pressed", pictures[2]) + Line("Disabled", pictures[3]) +
             Line("InvisibleColor", key) + Line("Pressaction", b.action) + Line("Alignment", b.alignment) +
-            Line("Navigationtarget", b.target) + Line("Sound", n.clickSound) + Line("Hint", b.hint) +
-            Line("ZOrder", zorder++) + "end\r\n";
+            Line("Navigationtarget", b.target[0] == '\0' ? std::string() : n.startPage) +
+            Line("Sound", n.clickSound) + Line("Hint", b.hint) + Line("ZOrder", zorder++) + "end\r\n";
   }
   const std::string color = Line("Color", ToTColor(kCream)), style = Line("Style", "Simple Edit");
   const std::string anchors = Line("Alignment", "Topleft") + Line("Autosize", "True");
