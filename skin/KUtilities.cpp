@@ -1,6 +1,11 @@
 #include "skin/KUtilities.h"
 
 #include <cstddef>
+#include <cstring>
+
+#include "graphics/GfxFilters.h"
+#include "platform/rtl/FileUtils.h"
+#include "platform/rtl/SysUtils.h"
 
 std::vector<TRect> AlphaRunRects(const uint32_t* Bits, int Width, int Height, int Threshold) {
   std::vector<TRect> rects;
@@ -22,4 +27,286 @@ std::vector<TRect> AlphaRunRects(const uint32_t* Bits, int Width, int Height, in
     }
   }
   return rects;
+}
+
+// ---- TRegionData -------------------------------------------------------------------------------------
+
+const RGNDATA* TRegionData::Data() const {
+  return FBlock.empty() ? nullptr : reinterpret_cast<const RGNDATA*>(FBlock.data());
+}
+
+RGNDATAHEADER TRegionData::Header() const {
+  RGNDATAHEADER header;
+  if (FBlock.size() >= sizeof header)
+    std::memcpy(&header, FBlock.data(), sizeof header);
+  else
+    header.dwSize = 0;
+  return header;
+}
+
+int TRegionData::Count() const {
+  if (FBlock.size() < sizeof(RGNDATAHEADER)) return 0;
+  const uint64_t room = (FBlock.size() - sizeof(RGNDATAHEADER)) / sizeof(RECT);
+  const uint64_t count = Header().nCount;
+  return static_cast<int>(count < room ? count : room);
+}
+
+TRect TRegionData::Rects(int Index) const {
+  TRect r;
+  std::memcpy(&r, FBlock.data() + sizeof(RGNDATAHEADER) + static_cast<size_t>(Index) * sizeof(RECT),
+              sizeof r);
+  return r;
+}
+
+std::vector<TRect> TRegionData::RectList() const {
+  std::vector<TRect> rects(static_cast<size_t>(Count()));
+  if (!rects.empty()) {
+    std::memcpy(rects.data(), FBlock.data() + sizeof(RGNDATAHEADER), rects.size() * sizeof(RECT));
+  }
+  return rects;
+}
+
+// ---- Regions from bitmaps ----------------------------------------------------------------------------
+
+HRGN BitmapToRegion(const TBitmap32* Bitmap, int Threshold) {
+  std::vector<TRect> runs;
+  int width = 0;
+  int height = 0;
+  if (Bitmap != nullptr && !Bitmap->IsEmpty()) {
+    width = Bitmap->Width();
+    height = Bitmap->Height();
+    runs = AlphaRunRects(Bitmap->Bits(), width, height, Threshold);
+  }
+  // The rectangles go into one region-data block, and the region is made from it in one step.
+  std::vector<uint8_t> block(sizeof(RGNDATAHEADER) + runs.size() * sizeof(RECT));
+  RGNDATAHEADER header;
+  header.nCount = static_cast<DWORD>(runs.size());
+  header.nRgnSize = 0;
+  header.rcBound = Rect(0, 0, width - 1, height - 1);
+  std::memcpy(block.data(), &header, sizeof header);
+  if (!runs.empty()) std::memcpy(block.data() + sizeof header, runs.data(), runs.size() * sizeof(RECT));
+  return ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()),
+                         reinterpret_cast<const RGNDATA*>(block.data()));
+}
+
+TRegionData RegionDataFromBitmap(const TBitmap32* Bitmap, int Threshold) {
+  HRGN region = BitmapToRegion(Bitmap, Threshold);
+  if (region == nullptr) return {};
+  const DWORD size = GetRegionData(region, 0, nullptr);
+  std::vector<uint8_t> block(size, 0);
+  if (size > 0) GetRegionData(region, size, reinterpret_cast<RGNDATA*>(block.data()));
+  DeleteObject(region);
+  return TRegionData(std::move(block));
+}
+
+// ---- Start directory ---------------------------------------------------------------------------------
+
+namespace {
+
+std::string& StartDirectoryValue() {
+  static std::string value = ExcludeTrailingPathDelimiter(GetCurrentDir());
+  return value;
+}
+
+// Takes the current directory while the program starts, before main runs.
+const bool StartDirectoryTaken = (StartDirectoryValue(), true);
+
+}  // namespace
+
+const std::string& StartDirectory() {
+  return StartDirectoryValue();
+}
+
+void SetStartDirectory(const std::string& Directory) {
+  StartDirectoryValue() = ExcludeTrailingPathDelimiter(Directory);
+}
+
+// ---- KMediaList --------------------------------------------------------------------------------------
+
+KMediaList::KMediaList() = default;
+KMediaList::~KMediaList() = default;
+
+KMediaList* KMediaList::Instance() {
+  static KMediaList list;
+  return &list;
+}
+
+TObject* KMediaList::AddOwned(const std::string& FileName, std::unique_ptr<TObject> Object) {
+  const int index = IndexOf(FileName);
+  if (index >= 0) return Objects(index);
+  TObject* object = Object.get();
+  if (Object) FOwned.push_back(std::move(Object));
+  AddObject(FileName, object);
+  return object;
+}
+
+TBitmap32* KMediaList::GetBitmap(const std::string& FileName) {
+  const int index = IndexOf(FileName);
+  if (index >= 0) {
+    TObject* object = Objects(index);
+    if (auto* bitmap = dynamic_cast<TBitmap32*>(object)) return bitmap;
+    // Another kind of picture (a GIF) is cached under this name: answer with a bitmap of it, made once.
+    auto& converted = FConverted[object];
+    if (!converted) {
+      converted = std::make_unique<TBitmap32>();
+      if (auto* persistent = dynamic_cast<TPersistent*>(object)) {
+        try {
+          converted->Assign(persistent);
+        } catch (const Exception&) {
+          converted->SetSize(0, 0);
+        }
+      }
+    }
+    return converted.get();
+  }
+
+  auto bitmap = std::make_unique<TBitmap32>();
+  TBitmap32* result = nullptr;
+  try {
+    LoadBitmap32FromFile(bitmap.get(), FileName);
+    result = bitmap.get();
+    FOwned.push_back(std::move(bitmap));
+  } catch (const Exception&) {
+    bitmap.reset();
+    if (FLoadingStock) {
+      // The stock picture itself cannot be read: answer with an empty bitmap.
+      auto empty = std::make_unique<TBitmap32>();
+      result = empty.get();
+      FOwned.push_back(std::move(empty));
+    } else {
+      FLoadingStock = true;
+      try {
+        result = GetBitmap(StartDirectory() + "\\Data\\noimage.bmp");
+      } catch (...) {
+        FLoadingStock = false;
+        throw;
+      }
+      FLoadingStock = false;
+    }
+  }
+  AddObject(FileName, result);
+  return result;
+}
+
+// ---- KGraphic ----------------------------------------------------------------------------------------
+
+KGraphic::KGraphic(TComponent* AOwner) : TComponent(AOwner), FBitmap(std::make_unique<TBitmap32>()) {}
+
+KGraphic::~KGraphic() = default;
+
+void KGraphic::Changed() {
+  if (OnChange) OnChange(this);
+}
+
+void KGraphic::RunPasses(uint8_t Mask) {
+  if ((FDirtyPasses & Mask) == 0) return;
+  if ((FDirtyPasses & DirtyPicture) != 0) PicturePass();
+  if ((FDirtyPasses & DirtyMode) != 0) ModePass();
+  FDirtyPasses &= static_cast<uint8_t>(~DirtyOther);
+  if ((Mask & DirtyRegion) != 0 && (FDirtyPasses & DirtyRegion) != 0) {
+    FRegionData = RegionDataFromBitmap(FBitmap.get(), 1);
+    FDirtyPasses &= static_cast<uint8_t>(~DirtyRegion);
+  }
+}
+
+TBitmap32* KGraphic::GetBitmap() {
+  RunPasses(DirtyPicture | DirtyMode | DirtyOther);
+  return FBitmap.get();
+}
+
+const TRegionData& KGraphic::GetRegionData() {
+  RunPasses(DirtyAll);
+  return FRegionData;
+}
+
+void KGraphic::PicturePass() {
+  FBitmap->Assign(KMediaList::Instance()->GetBitmap(FFileName));
+  FDirtyPasses &= static_cast<uint8_t>(~DirtyPicture);
+}
+
+void KGraphic::ModePass() {
+  FDirtyPasses &= static_cast<uint8_t>(~DirtyMode);
+  switch (FMode) {
+    case 0:
+      FBitmap->MakeOpaque();
+      break;
+    case 1:
+      AlphaFromIntensity(FBitmap.get(), KMediaList::Instance()->GetBitmap(FFileName));
+      break;
+    case 2:
+      AlphaFromIntensity(FBitmap.get(), KMediaList::Instance()->GetBitmap(FAlphaFileName));
+      break;
+    case 3:
+    case 4: {
+      // An empty picture has no bottom-left pixel to take the key from.
+      if (FMode == 3 && FBitmap->IsEmpty()) break;
+      TColor32 key;
+      FBitmap->BeginUpdate();
+      try {
+        FBitmap->MakeOpaque();
+        key = (FMode == 3 ? FBitmap->Pixel(0, FBitmap->Height() - 1) : Color32FromTColor(FInvisibleColor)) &
+              0x00FFFFFFu;
+        if (!FBitmap->IsEmpty()) {
+          TColor32* p = FBitmap->Bits();
+          const size_t n = static_cast<size_t>(FBitmap->Width()) * static_cast<size_t>(FBitmap->Height());
+          for (size_t i = 0; i < n; ++i) {
+            if ((p[i] & 0x00FFFFFFu) == key) p[i] = 0x0000FF00u;
+          }
+        }
+      } catch (...) {
+        FBitmap->EndUpdate();
+        throw;
+      }
+      FBitmap->EndUpdate();
+      FBitmap->Changed();
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void KGraphic::SetFileName(const std::string& Value) {
+  if (Value == FFileName) return;
+  FFileName = Value;
+  FDirtyPasses = DirtyAll;
+  Changed();
+}
+
+void KGraphic::SetInnerRect(const TRect& Value) {
+  if (Value == FInnerRect) return;
+  FInnerRect = Value;
+  if (FStretch) Changed();
+}
+
+void KGraphic::SetAlphaFileName(const std::string& Value) {
+  if (Value == FAlphaFileName) return;
+  FAlphaFileName = Value;
+  if (FMode == 2) FDirtyPasses = DirtyAll;
+  Changed();
+}
+
+void KGraphic::SetStretch(bool Value) {
+  if (Value == FStretch) return;
+  FStretch = Value;
+  Changed();
+}
+
+void KGraphic::SetMode(uint8_t Value) {
+  if (Value == FMode) return;
+  FMode = Value;
+  FDirtyPasses = DirtyAll;
+  Changed();
+}
+
+void KGraphic::SetInvisibleColor(TColor Value) {
+  if (Value == FInvisibleColor) return;
+  FInvisibleColor = Value;
+  if (FMode == 4) FDirtyPasses = DirtyAll;
+  Changed();
+}
+
+void KGraphic::Invalidate() {
+  FDirtyPasses = DirtyAll;
+  Changed();
 }

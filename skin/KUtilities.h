@@ -3,11 +3,129 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
 #include <vector>
 
+#include "graphics/Gfx32.h"
+#include "platform/gdi/Graphics.h"
+#include "platform/gdi/Windows.h"
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/Lists.h"
 #include "platform/rtl/Types.h"
 
 // The row runs of the pixels whose alpha (top byte) is at least Threshold, scanned row by row from the
 // top and left to right: one rectangle (start, y, end, y + 1) per run, right and bottom exclusive.
 // Pixels are 0xAARRGGBB values, rows top-down without gaps.
 [[nodiscard]] std::vector<TRect> AlphaRunRects(const uint32_t* Bits, int Width, int Height, int Threshold);
+
+// A region-data block (32-byte header followed by its rectangles), held as a value by one owner.
+class TRegionData {
+ public:
+  TRegionData() = default;
+  // Takes a block as GetRegionData fills it.
+  explicit TRegionData(std::vector<uint8_t> Block) : FBlock(std::move(Block)) {}
+  // The block, null when there is none.
+  [[nodiscard]] const RGNDATA* Data() const;
+  [[nodiscard]] DWORD Size() const { return static_cast<DWORD>(FBlock.size()); }
+  [[nodiscard]] bool Empty() const { return FBlock.empty(); }
+  [[nodiscard]] int Count() const;
+  [[nodiscard]] RGNDATAHEADER Header() const;
+  [[nodiscard]] TRect Rects(int Index) const;
+  [[nodiscard]] std::vector<TRect> RectList() const;
+
+ private:
+  std::vector<uint8_t> FBlock;
+};
+
+// The region of the pixels of Bitmap whose alpha is at least Threshold (0..255; 256 and above keep
+// nothing), built from its row runs in one step. Owned by the caller.
+[[nodiscard]] HRGN BitmapToRegion(const TBitmap32* Bitmap, int Threshold);
+// The region-data block of the region that BitmapToRegion builds.
+[[nodiscard]] TRegionData RegionDataFromBitmap(const TBitmap32* Bitmap, int Threshold);
+
+// The current directory when the program started, without a trailing separator.
+[[nodiscard]] const std::string& StartDirectory();
+// Replaces the start directory (for hosts and tests that set up their own application folder).
+void SetStartDirectory(const std::string& Directory);
+
+// The process-wide cache of decoded pictures: file names (compared ignoring case), each with the object
+// made for it. Nothing is ever removed. A picture that cannot be loaded is answered with the stock
+// picture "\Data\noimage.bmp" below the start directory, and its name stays mapped to it.
+class KMediaList final : public TStringList {
+ public:
+  KMediaList();
+  ~KMediaList() override;
+
+  // The one instance of the process.
+  [[nodiscard]] static KMediaList* Instance();
+
+  // The cached bitmap for FileName, loading it on first request.
+  [[nodiscard]] TBitmap32* GetBitmap(const std::string& FileName);
+  // Caches Object under FileName (taking it over) unless the name is known; returns the cached object.
+  TObject* AddOwned(const std::string& FileName, std::unique_ptr<TObject> Object);
+
+ private:
+  std::vector<std::unique_ptr<TObject>> FOwned;
+  // Bitmaps made for names that hold another kind of picture.
+  std::map<const TObject*, std::unique_ptr<TBitmap32>> FConverted;
+  bool FLoadingStock = false;
+};
+
+// The skin picture of a skinned form: a picture file turned into a 32-bit bitmap whose alpha says which
+// pixels belong to the window, and the region rectangles of that alpha. Both are rebuilt lazily, when
+// asked for after a change; every change is reported through OnChange.
+class KGraphic : public TComponent {
+ public:
+  // Pending passes.
+  static constexpr uint8_t DirtyPicture = 1;
+  static constexpr uint8_t DirtyMode = 2;
+  static constexpr uint8_t DirtyOther = 4;
+  static constexpr uint8_t DirtyRegion = 8;
+  static constexpr uint8_t DirtyAll = 15;
+
+  explicit KGraphic(TComponent* AOwner);
+  ~KGraphic() override;
+
+  // The prepared skin (runs the pending picture and mode passes first).
+  [[nodiscard]] TBitmap32* GetBitmap();
+  // The rectangles of the pixels with alpha >= 1 (runs every pending pass first); owned by the picture.
+  [[nodiscard]] const TRegionData& GetRegionData();
+
+  [[nodiscard]] const std::string& FileName() const { return FFileName; }
+  void SetFileName(const std::string& Value);
+  [[nodiscard]] const TRect& InnerRect() const { return FInnerRect; }
+  void SetInnerRect(const TRect& Value);
+  [[nodiscard]] const std::string& AlphaFileName() const { return FAlphaFileName; }
+  void SetAlphaFileName(const std::string& Value);
+  [[nodiscard]] bool Stretch() const { return FStretch; }
+  void SetStretch(bool Value);
+  [[nodiscard]] uint8_t Mode() const { return FMode; }
+  void SetMode(uint8_t Value);
+  [[nodiscard]] TColor InvisibleColor() const { return FInvisibleColor; }
+  void SetInvisibleColor(TColor Value);
+  void SetOnChange(TNotifyEvent Value) { OnChange = std::move(Value); }
+  [[nodiscard]] uint8_t DirtyPasses() const { return FDirtyPasses; }
+
+  // Marks every pass dirty and reports a change (after a picture was replaced under the same name).
+  void Invalidate();
+  virtual void Changed();
+
+  TNotifyEvent OnChange;
+
+ private:
+  void PicturePass();
+  void ModePass();
+  void RunPasses(uint8_t Mask);
+
+  std::string FFileName;
+  TRect FInnerRect{10, 10, 30, 30};
+  std::string FAlphaFileName;
+  bool FStretch = false;
+  std::unique_ptr<TBitmap32> FBitmap;
+  uint8_t FDirtyPasses = DirtyAll;
+  uint8_t FMode = 0;
+  TRegionData FRegionData;
+  TColor FInvisibleColor = 0;
+};

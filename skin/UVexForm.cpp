@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -99,4 +100,159 @@ std::vector<TRect> MapSkinRegionRects(const std::vector<TRect>& Rects, TSize Ski
     out.push_back(m);
   }
   return out;
+}
+
+// ---- TVexForm ----------------------------------------------------------------------------------------
+
+namespace {
+
+// Ends an update of a bitmap when the scope ends, however it is left.
+class TBitmapUpdate {
+ public:
+  explicit TBitmapUpdate(TBitmap32* Bitmap) : FBitmap(Bitmap) { FBitmap->BeginUpdate(); }
+  ~TBitmapUpdate() { FBitmap->EndUpdate(); }
+  TBitmapUpdate(const TBitmapUpdate&) = delete;
+  TBitmapUpdate& operator=(const TBitmapUpdate&) = delete;
+
+ private:
+  TBitmap32* FBitmap;
+};
+
+}  // namespace
+
+TVexForm::TVexForm(TComponent* AOwner) : TZForm(AOwner) {
+  FSkin = new KGraphic(this);
+  FSkin->SetOnChange([this](TObject* Sender) { SkinChanged(Sender); });
+  FScaleX = 1.0f;
+  FScaleY = 1.0f;
+  FRegionMode = 0;
+  SetDoubleBuffered(true);
+}
+
+TVexForm::~TVexForm() {
+  // The skin goes first, without reporting back to a form that is going away.
+  FSkin->SetOnChange(nullptr);
+  delete FSkin;
+  FSkin = nullptr;
+}
+
+void TVexForm::ReadResource() {
+  TZForm::ReadResource();
+  SetCaption("VexForm");
+}
+
+void TVexForm::UpdateScale() {
+  TBitmap32* skin = FSkin->GetBitmap();
+  // An empty skin has no scale: keep the old factors rather than divide by zero.
+  if (skin->Width() <= 0 || skin->Height() <= 0) return;
+  FScaleX = static_cast<float>(static_cast<double>(Width()) / skin->Width());
+  FScaleY = static_cast<float>(static_cast<double>(Height()) / skin->Height());
+}
+
+void TVexForm::PaintSkin() {
+  if (FSkin->FileName().empty()) return;
+  TBitmap32* target = Bitmap();
+  TBitmap32* skin = FSkin->GetBitmap();
+  {
+    TBitmapUpdate update(target);
+    const int FW = Width();
+    const int FH = Height();
+    if (FSkin->Stretch()) {
+      target->SetSize(FW, FH);
+      for (const TSlicePiece& piece :
+           NineSlicePieces({skin->Width(), skin->Height()}, FSkin->InnerRect(), {FW, FH})) {
+        skin->DrawTo(target, piece.Dst, piece.Src);
+      }
+    } else if (FRegionMode < 4) {
+      target->SetSize(skin->Width(), skin->Height());
+      skin->DrawTo(target);
+    } else {
+      target->SetSize(FW, FH);
+      skin->DrawTo(target, Rect(0, 0, FW - 1, FH - 1));
+    }
+  }
+  target->Changed();
+}
+
+HRGN TVexForm::CreateSkinRegion() {
+  const TRegionData& data = FSkin->GetRegionData();
+  TBitmap32* skin = FSkin->GetBitmap();
+  const std::vector<TRect> mapped =
+      MapSkinRegionRects(data.RectList(), {skin->Width(), skin->Height()}, FSkin->InnerRect(),
+                         {Width(), Height()}, FSkin->Stretch(), FScaleX, FScaleY);
+  std::vector<uint8_t> block(sizeof(RGNDATAHEADER) + mapped.size() * sizeof(RECT));
+  RGNDATAHEADER header;
+  header.nCount = static_cast<DWORD>(mapped.size());
+  header.rcBound = Rect(0, 0, Width() - 1, Height() - 1);
+  std::memcpy(block.data(), &header, sizeof header);
+  if (!mapped.empty()) std::memcpy(block.data() + sizeof header, mapped.data(), mapped.size() * sizeof(RECT));
+  return ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()),
+                         reinterpret_cast<const RGNDATA*>(block.data()));
+}
+
+void TVexForm::UpdateRegion() {
+  HRGN region = nullptr;
+  switch (FRegionMode) {
+    case 0:
+      region = CreateRectRgn(0, 0, Width(), Height());
+      break;
+    case 1:
+      region = CreateEllipticRgn(0, 0, Width(), Height());
+      break;
+    case 2:
+      region = CreateRoundRectRgn(0, 0, Width(), Height(), 10, 10);
+      break;
+    case 3:
+      region = CreateSkinRegion();
+      break;
+    case 4:
+      region = BitmapToRegion(Bitmap(), FAlphaThreshold);
+      break;
+    default:
+      return;  // no shape for other modes: the window keeps its region
+  }
+  if (region == nullptr) return;
+  // The window takes the region over; when it cannot, the region is ours to free.
+  if (SetWindowRgn(Handle(), region, true) == 0) DeleteObject(region);
+}
+
+void TVexForm::Resize() {
+  if (FRegionMode == 4) {
+    if (!FSkin->FileName().empty()) {
+      UpdateScale();
+      PaintSkin();
+      UpdateRegion();
+    }
+  } else {
+    if (!FSkin->FileName().empty()) {
+      UpdateScale();
+      PaintSkin();
+    }
+    UpdateRegion();
+  }
+  TZForm::Resize();
+}
+
+void TVexForm::SkinChanged(TObject* Sender) {
+  if (Bitmap()->IsEmpty()) {
+    Bitmap()->Assign(FSkin->GetBitmap());
+    Bitmap()->Clear();
+    Bitmap()->Draw(0, 0, FSkin->GetBitmap());
+  }
+  SetScaleMode(FSkin->Stretch() ? TScaleMode::smNormal : TScaleMode::smStretch);
+  PaintSkin();
+  UpdateRegion();
+}
+
+void TVexForm::SetRegionMode(uint8_t Value) {
+  FRegionMode = Value;
+  SetScaleMode(FSkin->Stretch() ? TScaleMode::smNormal : TScaleMode::smStretch);
+  PaintSkin();
+  UpdateRegion();
+}
+
+void TVexForm::SetAlphaThreshold(int Value) {
+  if (Value == FAlphaThreshold) return;
+  FAlphaThreshold = Value;
+  if (FRegionMode == 3 || FRegionMode == 4) UpdateRegion();
 }

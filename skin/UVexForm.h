@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "platform/rtl/Types.h"
+#include "skin/KUtilities.h"
+#include "skin/UZForm.h"
 
 // One piece of a nine-slice rendering: Src in the skin is stretched onto Dst in the form's bitmap.
 struct TSlicePiece {
@@ -31,3 +33,43 @@ struct TSlicePiece {
 [[nodiscard]] std::vector<TRect> MapSkinRegionRects(const std::vector<TRect>& Rects, TSize SkinSize,
                                                     const TRect& Inner, TSize FormSize, bool Stretch,
                                                     float ScaleX, float ScaleY);
+
+// The skinned window: renders its skin picture into Bitmap (1:1, stretched, or by nine slices around the
+// skin's inner rectangle) and cuts the window to one of five shapes: 0 rectangle, 1 ellipse, 2 rounded
+// rectangle, 3 the skin's own region rectangles mapped to the form, 4 the alpha of the painted bitmap.
+class TVexForm : public TZForm {
+ public:
+  explicit TVexForm(TComponent* AOwner);
+  ~TVexForm() override;
+
+  [[nodiscard]] KGraphic* Skin() const { return FSkin; }
+  [[nodiscard]] uint8_t RegionMode() const { return FRegionMode; }
+  // Stores the mode (also an unchanged one), then re-renders and rebuilds the region.
+  void SetRegionMode(uint8_t Value);
+  [[nodiscard]] int AlphaThreshold() const { return FAlphaThreshold; }
+  void SetAlphaThreshold(int Value);
+  [[nodiscard]] float ScaleX() const { return FScaleX; }
+  [[nodiscard]] float ScaleY() const { return FScaleY; }
+
+  // Renders the skin into Bitmap.
+  virtual void PaintSkin();
+  // Builds the region of the current mode and gives it to the window.
+  virtual void UpdateRegion();
+  // The skin's handler of its change event.
+  void SkinChanged(TObject* Sender);
+  // The region of mode 3, owned by the caller.
+  [[nodiscard]] HRGN CreateSkinRegion();
+
+ protected:
+  void ReadResource() override;
+  void Resize() override;
+
+ private:
+  void UpdateScale();
+
+  uint8_t FRegionMode = 0;
+  float FScaleX = 1.0f;
+  float FScaleY = 1.0f;
+  KGraphic* FSkin = nullptr;  // owned through the component tree
+  int FAlphaThreshold = 0;
+};

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
+
+#include "tests/skin/SkinTestPictures.h"
 
 namespace {
 
@@ -107,6 +110,231 @@ TEST(MapSkinRegionRects, ZeroWidthInnerBandDoesNotDivide) {
   const auto out = MapSkinRegionRects({Rect(0, 0, 5, 1), Rect(5, 1, 8, 2)}, {10, 10}, Rect(5, 5, 5, 5),
                                       {14, 10}, true, 1, 1);
   EXPECT_EQ(out, (std::vector<TRect>{Rect(0, 0, 5, 1), Rect(5, 1, 11, 2)}));
+}
+
+// ---- TVexForm ----------------------------------------------------------------------------------------
+
+// Counts renders and region builds.
+class CountingVexForm : public TVexForm {
+ public:
+  using TVexForm::TVexForm;
+  void PaintSkin() override {
+    ++Paints;
+    TVexForm::PaintSkin();
+  }
+  void UpdateRegion() override {
+    ++Regions;
+    TVexForm::UpdateRegion();
+  }
+  int Paints = 0;
+  int Regions = 0;
+};
+
+struct FormDeleter {
+  void operator()(TVexForm* f) const { delete f; }
+};
+using FormPtr = std::unique_ptr<CountingVexForm, FormDeleter>;
+FormPtr NewForm() {
+  return FormPtr(TCustomForm::Create<CountingVexForm>(nullptr));
+}
+
+// A skin whose pixel (x, y) has green x and blue y, so every painted pixel names its source.
+std::string CoordinateSkin(const skintest::ScratchDir& dir, int w, int h) {
+  const std::string path = dir.File("coords" + std::to_string(w) + "x" + std::to_string(h) + ".bmp");
+  skintest::WriteBmp24(path, w, h, [](int x, int y) { return static_cast<uint32_t>((x << 8) | y); });
+  return path;
+}
+
+TPoint SourceOf(uint32_t pixel) {
+  return {static_cast<int>((pixel >> 8) & 0xFF), static_cast<int>(pixel & 0xFF)};
+}
+
+// Whether the window's region holds the point.
+bool WindowHas(TVexForm* f, int x, int y) {
+  HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+  GetWindowRgn(f->Handle(), rgn);
+  const bool in = PtInRegion(rgn, x, y) != 0;
+  DeleteObject(rgn);
+  return in;
+}
+
+TEST(TVexForm, ResourceAndDefaults) {
+  FormPtr f = NewForm();
+  EXPECT_EQ(f->Caption(), "VexForm");
+  EXPECT_EQ(f->BorderStyle(), bsNone);
+  EXPECT_EQ(f->RegionMode(), 0);
+  EXPECT_EQ(f->AlphaThreshold(), 0);
+  EXPECT_EQ(f->ScaleX(), 1.0f);
+  EXPECT_TRUE(f->DoubleBuffered());
+  EXPECT_EQ(f->Skin()->Owner(), f.get());
+}
+
+TEST(TVexForm, NineSlicePiecesCopyTheirSourcePixels) {
+  skintest::ScratchDir dir;
+  const TSize skin{40, 30};
+  const TRect inner = Rect(10, 8, 30, 20);
+  for (const TSize form : {TSize{40, 30}, TSize{100, 50}, TSize{30, 25}}) {
+    SCOPED_TRACE(testing::Message() << "form " << form.cx << "x" << form.cy);
+    FormPtr f = NewForm();
+    f->Skin()->SetInnerRect(inner);
+    f->Skin()->SetStretch(true);
+    f->Skin()->SetFileName(CoordinateSkin(dir, skin.cx, skin.cy));
+    f->SetBounds(0, 0, form.cx, form.cy);
+    TBitmap32* b = f->Bitmap();
+    ASSERT_EQ(b->Width(), form.cx);
+    ASSERT_EQ(b->Height(), form.cy);
+    EXPECT_EQ(f->ScaleMode(), TScaleMode::smNormal);
+    EXPECT_EQ(b->UpdateCount(), 0);
+    const auto pieces = NineSlicePieces(skin, inner, form);
+    ASSERT_EQ(pieces.size(), 9u);
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      const TSlicePiece& p = pieces[i];
+      const bool oneToOne = p.Src.Width() == p.Dst.Width() && p.Src.Height() == p.Dst.Height();
+      TPoint last{-1, -1};
+      for (int y = p.Dst.Top; y < p.Dst.Bottom; ++y) {
+        for (int x = p.Dst.Left; x < p.Dst.Right; ++x) {
+          const TPoint s = SourceOf(b->Pixel(x, y));
+          ASSERT_GE(s.X, p.Src.Left) << "piece " << i << " at " << x << "," << y;
+          ASSERT_LT(s.X, p.Src.Right) << "piece " << i << " at " << x << "," << y;
+          ASSERT_GE(s.Y, p.Src.Top) << "piece " << i << " at " << x << "," << y;
+          ASSERT_LT(s.Y, p.Src.Bottom) << "piece " << i << " at " << x << "," << y;
+          if (oneToOne) {
+            ASSERT_EQ(s, (TPoint{x - p.Dst.Left + p.Src.Left, y - p.Dst.Top + p.Src.Top})) << "piece " << i;
+          }
+          if (x > p.Dst.Left) {
+            ASSERT_GE(s.X, last.X) << "piece " << i << " runs backwards";
+          }
+          last = s;
+        }
+      }
+      // Each piece starts at its source's top-left pixel and reaches its far edge.
+      EXPECT_EQ(SourceOf(b->Pixel(p.Dst.Left, p.Dst.Top)), (TPoint{p.Src.Left, p.Src.Top})) << "piece " << i;
+      if (p.Dst.Width() >= p.Src.Width()) {
+        EXPECT_EQ(SourceOf(b->Pixel(p.Dst.Right - 1, p.Dst.Top)).X, p.Src.Right - 1) << "piece " << i;
+      }
+    }
+    if (form.cx == skin.cx && form.cy == skin.cy) {
+      for (int y = 0; y < skin.cy - 1; ++y) {
+        for (int x = 0; x < skin.cx - 1; ++x)
+          ASSERT_EQ(SourceOf(b->Pixel(x, y)), (TPoint{x, y}));
+      }
+    }
+  }
+}
+
+TEST(TVexForm, BadInnerRectanglesNeverRaiseWhilePainting) {
+  skintest::ScratchDir dir;
+  const std::string path = CoordinateSkin(dir, 16, 16);
+  for (const TRect inner : {Rect(10, 10, 30, 30), Rect(-5, -5, 3, 3), Rect(12, 12, 4, 4), Rect(0, 0, 0, 0),
+                            Rect(100, 100, 200, 200)}) {
+    FormPtr f = NewForm();
+    f->Skin()->SetStretch(true);
+    f->Skin()->SetInnerRect(inner);
+    EXPECT_NO_THROW({
+      f->Skin()->SetFileName(path);
+      f->SetBounds(0, 0, 50, 40);
+      f->SetRegionMode(3);
+      f->SetBounds(0, 0, 8, 6);
+    });
+    EXPECT_EQ(f->Bitmap()->UpdateCount(), 0);
+  }
+}
+
+TEST(TVexForm, EmptySkinSkipsTheScaleUpdate) {
+  skintest::ScratchDir dir;
+  const std::string oldStart = StartDirectory();
+  SetStartDirectory(dir.Path);  // no stock picture: a missing file gives an empty bitmap
+  FormPtr f = NewForm();
+  f->Skin()->SetMode(3);
+  EXPECT_NO_THROW({
+    f->Skin()->SetFileName(dir.File("missing.bmp"));
+    f->SetBounds(0, 0, 50, 40);
+  });
+  EXPECT_EQ(f->ScaleX(), 1.0f);
+  EXPECT_EQ(f->ScaleY(), 1.0f);
+  SetStartDirectory(oldStart);
+}
+
+// A 20 x 10 skin: a key-coloured (white, bottom-left) left half of the top row, the rest red.
+std::string ShapedSkin(const skintest::ScratchDir& dir) {
+  const std::string path = dir.File("shaped.bmp");
+  skintest::WriteBmp24(path, 20, 10, [](int x, int y) {
+    return (y == 9 && x == 0) || (y == 0 && x < 10) ? 0xFFFFFFu : 0xFF0000u;
+  });
+  return path;
+}
+
+TEST(TVexForm, RegionModes) {
+  skintest::ScratchDir dir;
+  FormPtr f = NewForm();
+  f->Skin()->SetMode(3);
+  f->Skin()->SetFileName(ShapedSkin(dir));
+  f->SetBounds(0, 0, 40, 20);  // twice the skin's size
+  f->SetRegionMode(0);
+  EXPECT_TRUE(WindowHas(f.get(), 0, 0));
+  EXPECT_TRUE(WindowHas(f.get(), 39, 19));
+  EXPECT_FALSE(WindowHas(f.get(), 40, 19));
+  f->SetRegionMode(1);
+  EXPECT_FALSE(WindowHas(f.get(), 0, 0));
+  EXPECT_TRUE(WindowHas(f.get(), 20, 10));
+  f->SetRegionMode(2);
+  EXPECT_FALSE(WindowHas(f.get(), 0, 0));
+  EXPECT_TRUE(WindowHas(f.get(), 20, 0));
+  // Mode 3 without stretching on a form twice the skin's size: the skin's rectangles double.
+  f->SetRegionMode(3);
+  EXPECT_EQ(f->ScaleX(), 2.0f);
+  EXPECT_FALSE(WindowHas(f.get(), 0, 0));
+  EXPECT_FALSE(WindowHas(f.get(), 19, 1));
+  EXPECT_TRUE(WindowHas(f.get(), 20, 0));
+  EXPECT_TRUE(WindowHas(f.get(), 5, 2));
+  EXPECT_FALSE(WindowHas(f.get(), 0, 18)) << "the bottom-left key pixel, doubled";
+  // Mode 4: the painted bitmap at form size, cut where its alpha is below the threshold.
+  f->SetAlphaThreshold(100);
+  f->SetRegionMode(4);
+  EXPECT_EQ(f->Bitmap()->Width(), 40);
+  EXPECT_FALSE(WindowHas(f.get(), 0, 0));
+  EXPECT_TRUE(WindowHas(f.get(), 30, 0));
+  EXPECT_TRUE(WindowHas(f.get(), 5, 5));
+}
+
+TEST(TVexForm, ThresholdRebuildsOnlyInModesThreeAndFour) {
+  skintest::ScratchDir dir;
+  for (uint8_t mode = 0; mode <= 4; ++mode) {
+    FormPtr f = NewForm();
+    f->Skin()->SetMode(3);
+    f->Skin()->SetFileName(ShapedSkin(dir));
+    f->SetBounds(0, 0, 20, 10);
+    f->SetRegionMode(mode);
+    f->SetAlphaThreshold(100);
+    const int before = f->Regions;
+    f->SetAlphaThreshold(101);
+    EXPECT_EQ(f->Regions - before, mode >= 3 ? 1 : 0) << "mode " << int(mode);
+    f->SetAlphaThreshold(101);
+    EXPECT_EQ(f->Regions - before, mode >= 3 ? 1 : 0) << "unchanged threshold, mode " << int(mode);
+  }
+}
+
+TEST(TVexForm, SettingTheSameRegionModeStillRendersAndRebuilds) {
+  skintest::ScratchDir dir;
+  FormPtr f = NewForm();
+  f->Skin()->SetFileName(ShapedSkin(dir));
+  f->SetRegionMode(2);
+  const int paints = f->Paints;
+  const int regions = f->Regions;
+  f->SetRegionMode(2);
+  EXPECT_EQ(f->Paints, paints + 1);
+  EXPECT_EQ(f->Regions, regions + 1);
+}
+
+TEST(TVexForm, SkinChangesRenderAndPickTheScaleMode) {
+  skintest::ScratchDir dir;
+  FormPtr f = NewForm();
+  f->Skin()->SetFileName(ShapedSkin(dir));
+  EXPECT_EQ(f->ScaleMode(), TScaleMode::smStretch) << "a 1:1 skin is stretched by the bitmap stage";
+  EXPECT_EQ(f->Bitmap()->Width(), 20);
+  f->Skin()->SetStretch(true);
+  EXPECT_EQ(f->ScaleMode(), TScaleMode::smNormal);
+  EXPECT_EQ(f->Bitmap()->Width(), f->Width());
 }
 
 }  // namespace

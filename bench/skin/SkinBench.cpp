@@ -1,0 +1,151 @@
+// Region building from a skin's alpha against Qt's QRegion(QBitmap) on the same 1024 x 768 skin, the
+// key-colour region of a skin picture, and the nine-slice repaint of a 1024 x 768 skinned window.
+// A table at the end gives Qt's time per unit of ours (above 1: ours is faster).
+#include <benchmark/benchmark.h>
+
+#include <QBitmap>
+#include <QImage>
+#include <QRegion>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/ui/Forms.h"
+#include "skin/KUtilities.h"
+#include "skin/UVexForm.h"
+#include "tests/skin/SkinTestPictures.h"
+
+namespace {
+
+constexpr int kW = 1024, kH = 768;
+
+// An irregular outline: an ellipse with a row of round holes and a comb cut into its lower half, about
+// four thousand runs.
+bool Inside(int x, int y) {
+  const double ex = (x - kW / 2.0) / (kW / 2.0), ey = (y - kH / 2.0) / (kH / 2.0);
+  if (ex * ex + ey * ey > 1.0) return false;
+  for (int c = 0; c < 8; ++c) {
+    const double cx = 128 + c * 110.0, cy = 250;
+    if ((x - cx) * (x - cx) + (y - cy) * (y - cy) < 40 * 40) return false;
+  }
+  if (y > 450 && y < 700 && (x / 16) % 3 == 0) return false;
+  return true;
+}
+
+struct Skin {
+  TBitmap32 Bitmap;
+  QBitmap Mask;
+  int Runs = 0;
+  Skin() {
+    Bitmap.SetSize(kW, kH);
+    QImage mask(kW, kH, QImage::Format_Mono);
+    mask.fill(0);
+    for (int y = 0; y < kH; ++y) {
+      for (int x = 0; x < kW; ++x) {
+        const bool in = Inside(x, y);
+        Bitmap.SetPixel(x, y, in ? 0xFF4080C0u : 0x0000FF00u);
+        if (in) mask.setPixel(x, y, 1);
+      }
+    }
+    Mask = QBitmap::fromImage(mask);
+    Runs = static_cast<int>(AlphaRunRects(Bitmap.Bits(), kW, kH, 1).size());
+  }
+};
+
+Skin& TheSkin() {
+  static Skin s;
+  return s;
+}
+
+void BM_BitmapToRegion(benchmark::State& state) {
+  Skin& s = TheSkin();
+  for (auto _ : state) {
+    HRGN r = BitmapToRegion(&s.Bitmap, 1);
+    benchmark::DoNotOptimize(r);
+    DeleteObject(r);
+  }
+  state.counters["runs"] = s.Runs;
+}
+
+void BM_QRegionFromQBitmap(benchmark::State& state) {
+  Skin& s = TheSkin();
+  for (auto _ : state) {
+    QRegion r(s.Mask);
+    benchmark::DoNotOptimize(r);
+  }
+}
+
+// The skin picture's region of a key-coloured skin: mode pass and region pass, as after a skin change.
+void BM_KeyColourRegion(benchmark::State& state) {
+  Skin& s = TheSkin();
+  const std::string path = (std::filesystem::temp_directory_path() / "pelloran-bench-skin.bmp").string();
+  skintest::WriteBmp24(path, kW, kH,
+                       [&](int x, int y) { return (s.Bitmap.Pixel(x, y) >> 24) ? 0x4080C0u : 0xFFFFFFu; });
+  KGraphic skin(nullptr);
+  skin.SetFileName(path);
+  skin.SetMode(3);
+  for (auto _ : state) {
+    skin.Invalidate();
+    benchmark::DoNotOptimize(skin.GetRegionData().Count());
+  }
+  std::filesystem::remove(path);
+}
+
+class BenchForm : public TVexForm {
+ public:
+  using TVexForm::TVexForm;
+};
+
+void BM_NineSliceRepaint(benchmark::State& state) {
+  const std::string path = (std::filesystem::temp_directory_path() / "pelloran-bench-nine.bmp").string();
+  skintest::WriteBmp24(path, 640, 480,
+                       [](int x, int y) { return static_cast<uint32_t>((x * 7) ^ (y * 13)) & 0xFFFFFF; });
+  BenchForm* form = TCustomForm::Create<BenchForm>(nullptr);
+  form->Skin()->SetInnerRect(Rect(60, 60, 580, 420));
+  form->Skin()->SetStretch(true);
+  form->Skin()->SetFileName(path);
+  form->SetBounds(0, 0, kW, kH);
+  for (auto _ : state)
+    form->PaintSkin();
+  delete form;
+  std::filesystem::remove(path);
+}
+
+BENCHMARK(BM_BitmapToRegion)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QRegionFromQBitmap)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KeyColourRegion)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NineSliceRepaint)->Unit(benchmark::kMillisecond);
+
+// Keeps each benchmark's time per iteration for the table at the end.
+class RecordingReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& r : runs)
+      Times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> Times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  (void)Application->Title();  // starts the window system that QBitmap needs
+  benchmark::Initialize(&argc, argv);
+  RecordingReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const auto& t = reporter.Times;
+  auto ratio = [&](const char* peer, const char* ours) {
+    if (t.count(peer) && t.count(ours) && t.at(ours) > 0) {
+      std::printf("%-28s / %-24s %6.2f\n", peer, ours, t.at(peer) / t.at(ours));
+    }
+  };
+  std::printf("\nQt time per unit of ours (above 1: ours is faster), %d runs in the skin:\n", TheSkin().Runs);
+  ratio("BM_QRegionFromQBitmap", "BM_BitmapToRegion");
+  ratio("BM_QRegionFromQBitmap", "BM_KeyColourRegion");
+  benchmark::Shutdown();
+  return 0;
+}

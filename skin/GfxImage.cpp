@@ -1,0 +1,5 @@
+#include "skin/GfxImage.h"
+
+TPaintStageEntry& TPaintStages::Add() {
+  return FItems.emplace_back();
+}
