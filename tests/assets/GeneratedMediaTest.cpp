@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -403,6 +404,53 @@ TEST(SampleBrowser, BuiltAddressFieldKeysFollowTheBuildOrder) {
     EXPECT_EQ(KeyOrder(s),
               (std::vector<std::string>{"Top", "Left", "Width", "Color", "Style", "Alignment", "Autosize",
                                         "Fontname", "Fontcolor", "Fontheight", "ZOrder"}));
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Signed distance of a pixel centre from the outline of a rounded rectangle (negative inside).
+double OutlineDistance(int x, int y, int width, int height, double radius) {
+  const double px = x + 0.5, py = y + 0.5;
+  const double cx = std::clamp(px, radius, width - radius), cy = std::clamp(py, radius, height - radius);
+  const double dx = px - cx, dy = py - cy;
+  return std::sqrt(dx * dx + dy * dy) - (radius - 0.5);
+}
+
+// Every picture's key colour covers exactly the outside of its button shape: a pixel clearly outside is
+// key, a pixel clearly inside is not (the one-pixel band along the outline may go either way).
+TEST(GeneratedMedia, KeyColourMarksExactlyTheOutsideOfEachShape) {
+  struct Shape {
+    std::string file;
+    uint32_t key;
+    double radius;  // 0: half the smaller side (pills and circles)
+  };
+  std::vector<Shape> shapes;
+  for (const char* f : {"New2", "Save5Over", "Clear1Press", "Check1Dis", "Label2", "Options"})
+    shapes.push_back({ButtonFile(f), kRed, 0});
+  for (const char* f : {"Open4", "Exit1Over", "Lock_n", "Minimize1Press", "Button1", "Play", "Sweep"})
+    shapes.push_back({ButtonFile(f), kWhite, 0});
+  for (const char* f : {"Yes", "NoOver", "CancelPress"})
+    shapes.push_back({ButtonFile(f), kWhite, 7});
+  for (int n = 1; n <= 36; ++n)
+    shapes.push_back({kSample + "/VXB" + std::to_string(n) + ".BMP", kMagenta, 0});
+  for (int n = 37; n <= 40; ++n)
+    shapes.push_back({kSample + "/VXB" + std::to_string(n) + ".BMP", kMagenta, 6});
+  for (const Shape& s : shapes) {
+    const Bmp24 bmp = ReadBmp24(s.file);
+    ASSERT_TRUE(bmp.valid) << s.file << ": " << bmp.problem;
+    const double radius = s.radius > 0 ? s.radius : std::min(bmp.width, bmp.height) / 2.0;
+    int wrong = 0;
+    for (int y = 0; y < bmp.height; ++y) {
+      for (int x = 0; x < bmp.width; ++x) {
+        const double d = OutlineDistance(x, y, bmp.width, bmp.height, radius);
+        const bool key = bmp.At(x, y) == s.key;
+        if ((d > 1.0 && !key) || (d < -1.0 && key)) ++wrong;
+      }
+    }
+    EXPECT_EQ(wrong, 0) << s.file;
   }
 }
 
