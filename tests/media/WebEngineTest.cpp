@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 #include <filesystem>
 #include <fstream>
@@ -153,6 +155,39 @@ TEST_F(WebEngineTest, PrintsIntoAPdfFileAndSavesArchives) {
   Engine->SaveAs("complete.htm");
   EXPECT_TRUE(fs::exists(Dir / "complete.htm"));
   EXPECT_THROW(Engine->Print("", "/nonexistent-folder/out.pdf"), EOleException);
+}
+
+// A page that asks for full screen on a click (the engine grants it only for a user's action) and
+// leaves it from a script.
+TEST_F(WebEngineTest, FullScreenRequestsOfThePage) {
+  WriteFile(Dir / "Pages" / "full.htm",
+            "<html><body style='margin:0'><div style='width:400px;height:300px' "
+            "onclick='document.documentElement.requestFullscreen()'>x</div></body></html>");
+  std::vector<bool> requests;
+  Engine->Events.FullScreen = [&](bool on) { requests.push_back(on); };
+  Navigation([&] { Engine->Navigate(WebAddressToURL("Pages/full.htm")); });
+  auto click = [&] {
+    QWidget* target = Engine->View()->focusProxy() ? Engine->View()->focusProxy() : Engine->View();
+    const QPointF at(100, 100);
+    QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QApplication::sendEvent(target, &release);
+  };
+  // The first clicks may come before the page takes input.
+  for (int i = 0; i < 60 && requests.empty(); ++i) {
+    click();
+    QElapsedTimer clock;
+    clock.start();
+    while (requests.empty() && clock.elapsed() < 500)
+      QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  ASSERT_EQ(requests.size(), 1u);
+  Engine->View()->page()->runJavaScript(QStringLiteral("document.exitFullscreen()"));
+  ASSERT_TRUE(WaitUntil([&] { return requests.size() == 2; }));
+  EXPECT_EQ(requests, (std::vector<bool>{true, false}));
 }
 
 }  // namespace
