@@ -355,7 +355,7 @@ void DrawCaptions(QPainter& p, const editor_layout::Caption* captions, size_t co
 
 template <size_t B, size_t C>
 QImage PanelPicture(const QImage& frame, const char* title, const editor_layout::Box (&boxes)[B],
-                    const editor_layout::Caption (&captions)[C]) {
+                    const editor_layout::Caption (&captions)[C], const char* tip) {
   QImage art = frame.copy();
   QPainter p(&art);
   Prepare(p);
@@ -365,6 +365,12 @@ QImage PanelPicture(const QImage& frame, const char* title, const editor_layout:
              QString::fromUtf8(title));
   DrawBoxes(p, boxes, B);
   DrawCaptions(p, captions, C);
+  if (tip != nullptr) {  // a hint in the free space at the foot of the card
+    p.setFont(Face(10, false, true));
+    p.setPen(kSandDark.darker(125));
+    p.drawText(QRectF(20, editor_layout::kTipTop, editor_layout::kWidth - 40, 40),
+               Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWordWrap, QString::fromUtf8(tip));
+  }
   p.end();
   QImage flat = Flatten(art, kKeyMagenta, kInk);
   MarkKeyCorner(flat, kKeyMagenta);
@@ -377,11 +383,22 @@ void WriteEditorPictures(MediaFolder& app) {
   MarkKeyCorner(skin, kKeyMagenta);
   app.Bitmap("images/Blaselinksoben.BMP", skin);
   namespace L = editor_layout;
-  app.Bitmap(L::kPanelPictures[0], PanelPicture(frame, "Window", L::kFormPanel, L::kFormCaptions));
-  app.Bitmap(L::kPanelPictures[1], PanelPicture(frame, "Button", L::kButtonPanel, L::kButtonCaptions));
-  app.Bitmap(L::kPanelPictures[2], PanelPicture(frame, "Label", L::kLabelPanel, L::kLabelCaptions));
-  app.Bitmap(L::kPanelPictures[3], PanelPicture(frame, "Address field", L::kEditPanel, L::kEditCaptions));
-  app.Bitmap(L::kPanelPictures[4], PanelPicture(frame, "Options", L::kOptionsPanel, L::kOptionsCaptions));
+  app.Bitmap(L::kPanelPictures[0], PanelPicture(frame, "Window", L::kFormPanel, L::kFormCaptions, nullptr));
+  app.Bitmap(
+      L::kPanelPictures[1],
+      PanelPicture(frame, "Button", L::kButtonPanel, L::kButtonCaptions,
+                   "Click a preview to load a picture. The normal picture gives the button its outline."));
+  app.Bitmap(L::kPanelPictures[2],
+             PanelPicture(frame, "Label", L::kLabelPanel, L::kLabelCaptions,
+                          "A \"Page Title\" label shows the title of the page on display."));
+  app.Bitmap(L::kPanelPictures[3],
+             PanelPicture(frame, "Address field", L::kEditPanel, L::kEditCaptions,
+                          "A browser has one address field: a simple edit or a list that "
+                          "remembers the addresses visited."));
+  app.Bitmap(L::kPanelPictures[4],
+             PanelPicture(frame, "Options", L::kOptionsPanel, L::kOptionsCaptions,
+                          "Options belong to the designer, not to the project; they are "
+                          "kept for the next start."));
 
   // The panels' small shaped buttons sit on the cream card; key colour white.
   const struct {

@@ -34,6 +34,10 @@ struct Caption {
   bool rightAligned;
 };
 
+// Top of the hint text that the button, label, address-field and options panel pictures carry at the
+// foot of their card; no control is placed below it on those panels.
+inline constexpr int kTipTop = kHeight - 62;
+
 // Right edge of the row captions; controls of a row start at kControlLeft.
 inline constexpr int kCaptionRight = 90;
 inline constexpr int kControlLeft = 96;

@@ -55,4 +55,12 @@ TEST(EditorLayout, RowCaptionsEndBeforeTheControlColumn) {
   }
 }
 
+TEST(EditorLayout, PanelsWithAHintKeepItsPlaceFree) {
+  for (const Panel& panel : kPanels) {
+    if (std::string(panel.name) == "FormPanel") continue;  // the window panel has no hint
+    for (const Box& b : panel.boxes)
+      EXPECT_LE(b.top + b.height + 2, editor_layout::kTipTop) << panel.name << "." << b.name;
+  }
+}
+
 }  // namespace
