@@ -12,6 +12,7 @@
 
 #include "platform/gdi/BmpCodec.h"
 #include "platform/gdi/GdiPrivate.h"
+#include "platform/gdi/Jpeg.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -789,6 +790,8 @@ std::vector<FileFormat>& Formats() {
   static std::vector<FileFormat> formats = [] {
     std::vector<FileFormat> f;
     f.push_back({"bmp", "Bitmaps", GraphicClassOf<TBitmap>()});
+    f.push_back({"jpg", "JPEG-Grafikdatei", GraphicClassOf<TJPEGImage>()});
+    f.push_back({"jpeg", "JPEG-Grafikdatei", GraphicClassOf<TJPEGImage>()});
     f.push_back({"ico", "Symbole", GraphicClassOf<TIcon>()});
     f.push_back({"wmf", "Metadateien", GraphicClassOf<TMetafile>()});
     f.push_back({"emf", "Erweiterte Metadateien", GraphicClassOf<TMetafile>()});

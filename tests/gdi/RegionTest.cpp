@@ -1,0 +1,240 @@
+// Regions checked against brute-force pixel sets on random shapes.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <vector>
+
+#include "platform/gdi/Windows.h"
+
+namespace {
+
+constexpr int kGrid = 48;
+using Pixels = std::vector<bool>;  // kGrid x kGrid, offset by 8 so negative coordinates fit
+
+constexpr int kOrigin = -8;
+
+Pixels PixelsOf(HRGN rgn) {
+  Pixels p(kGrid * kGrid);
+  for (int y = 0; y < kGrid; ++y)
+    for (int x = 0; x < kGrid; ++x)
+      p[y * kGrid + x] = PtInRegion(rgn, x + kOrigin, y + kOrigin) != 0;
+  return p;
+}
+
+// Region owned for the length of a test.
+struct Rgn {
+  explicit Rgn(HRGN h) : H(h) {}
+  ~Rgn() { DeleteObject(H); }
+  Rgn(const Rgn&) = delete;
+  Rgn& operator=(const Rgn&) = delete;
+  HRGN H;
+};
+
+HRGN RandomShape(std::mt19937& rng) {
+  std::uniform_int_distribution<int> coord(-6, 38);
+  std::uniform_int_distribution<int> kind(0, 3);
+  const int l = coord(rng), t = coord(rng), r = coord(rng), b = coord(rng);
+  switch (kind(rng)) {
+    case 0:
+      return CreateRectRgn(l, t, r, b);
+    case 1:
+      return CreateEllipticRgn(l, t, r, b);
+    case 2:
+      return CreateRoundRectRgn(l, t, r, b, coord(rng) & 15, coord(rng) & 15);
+    default: {
+      // A union of a few rectangles, built through region data.
+      std::vector<char> block(sizeof(RGNDATAHEADER) + 3 * sizeof(RECT));
+      auto* data = reinterpret_cast<RGNDATA*>(block.data());
+      data->rdh = RGNDATAHEADER{};
+      data->rdh.nCount = 3;
+      auto* rects = reinterpret_cast<RECT*>(data->Buffer);
+      for (int i = 0; i < 3; ++i) {
+        const int a = coord(rng), c = coord(rng), e = coord(rng), f = coord(rng);
+        rects[i] = RECT{std::min(a, c), std::min(e, f), std::max(a, c), std::max(e, f)};
+      }
+      return ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()), data);
+    }
+  }
+}
+
+bool Combine(bool a, bool b, int mode) {
+  switch (mode) {
+    case RGN_AND:
+      return a && b;
+    case RGN_OR:
+      return a || b;
+    case RGN_XOR:
+      return a != b;
+    case RGN_DIFF:
+      return a && !b;
+    default:
+      return a;
+  }
+}
+
+int KindOf(const Pixels& p, HRGN rgn) {
+  bool any = false;
+  for (bool b : p)
+    any = any || b;
+  if (!any) return NULLREGION;
+  const DWORD size = GetRegionData(rgn, 0, nullptr);
+  return size == sizeof(RGNDATAHEADER) + sizeof(RECT) ? SIMPLEREGION : COMPLEXREGION;
+}
+
+std::vector<RECT> RectsOf(HRGN rgn) {
+  const DWORD size = GetRegionData(rgn, 0, nullptr);
+  std::vector<char> block(size);
+  EXPECT_EQ(GetRegionData(rgn, size, reinterpret_cast<RGNDATA*>(block.data())), size);
+  const auto* data = reinterpret_cast<const RGNDATA*>(block.data());
+  const auto* r = reinterpret_cast<const RECT*>(data->Buffer);
+  return {r, r + data->rdh.nCount};
+}
+
+TEST(Regions, CombineAgreesWithPixelSetsOnRandomShapes) {
+  std::mt19937 rng(1234);
+  for (int round = 0; round < 300; ++round) {
+    Rgn a(RandomShape(rng)), b(RandomShape(rng));
+    ASSERT_NE(a.H, nullptr);
+    ASSERT_NE(b.H, nullptr);
+    const Pixels pa = PixelsOf(a.H), pb = PixelsOf(b.H);
+    for (int mode : {RGN_AND, RGN_OR, RGN_XOR, RGN_DIFF, RGN_COPY}) {
+      Rgn d(CreateRectRgn(0, 0, 0, 0));
+      const int kind = CombineRgn(d.H, a.H, b.H, mode);
+      const Pixels pd = PixelsOf(d.H);
+      for (size_t i = 0; i < pd.size(); ++i)
+        ASSERT_EQ(pd[i], Combine(pa[i], pb[i], mode))
+            << "round " << round << " mode " << mode << " pixel " << i;
+      EXPECT_EQ(kind, KindOf(pd, d.H));
+    }
+  }
+}
+
+TEST(Regions, RegionDataRoundTripsAndIsCanonical) {
+  std::mt19937 rng(99);
+  for (int round = 0; round < 200; ++round) {
+    Rgn a(RandomShape(rng)), b(RandomShape(rng));
+    Rgn d(CreateRectRgn(0, 0, 0, 0));
+    CombineRgn(d.H, a.H, b.H, round % 2 ? RGN_XOR : RGN_OR);
+    const std::vector<RECT> rects = RectsOf(d.H);
+    // Rectangles are disjoint, non-empty, sorted by top then left, and cover exactly the region.
+    std::set<std::pair<int, int>> covered;
+    for (size_t i = 0; i < rects.size(); ++i) {
+      const RECT& r = rects[i];
+      ASSERT_LT(r.Left, r.Right);
+      ASSERT_LT(r.Top, r.Bottom);
+      if (i) {
+        ASSERT_TRUE(rects[i - 1].Top < r.Top || (rects[i - 1].Top == r.Top && rects[i - 1].Right < r.Left));
+      }
+      for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x)
+          ASSERT_TRUE(covered.insert({x, y}).second);
+    }
+    const Pixels pd = PixelsOf(d.H);
+    size_t count = 0;
+    for (bool p : pd)
+      count += p;
+    EXPECT_EQ(count, covered.size());
+
+    const DWORD size = GetRegionData(d.H, 0, nullptr);
+    std::vector<char> block(size);
+    GetRegionData(d.H, size, reinterpret_cast<RGNDATA*>(block.data()));
+    Rgn copy(ExtCreateRegion(nullptr, size, reinterpret_cast<RGNDATA*>(block.data())));
+    ASSERT_NE(copy.H, nullptr);
+    EXPECT_TRUE(EqualRgn(copy.H, d.H));
+    EXPECT_EQ(RectsOf(copy.H).size(), rects.size());
+  }
+}
+
+TEST(Regions, RunsBuildTheSameRegionAsUnions) {
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> x(-5, 40), y(-5, 40), len(0, 9);
+  for (int round = 0; round < 100; ++round) {
+    std::vector<TRegionRun> runs;
+    Rgn slow(CreateRectRgn(0, 0, 0, 0));
+    for (int i = 0; i < 60; ++i) {
+      const int x0 = x(rng), yy = y(rng);
+      runs.push_back({x0, yy, x0 + len(rng)});
+      Rgn one(CreateRectRgn(runs.back().X0, yy, runs.back().X1, yy + 1));
+      CombineRgn(slow.H, slow.H, one.H, RGN_OR);
+    }
+    Rgn fast(CreateRegionFromRuns(runs.data(), runs.size()));
+    EXPECT_TRUE(EqualRgn(fast.H, slow.H));
+    EXPECT_EQ(RectsOf(fast.H).size(), RectsOf(slow.H).size()) << "both are in canonical banded form";
+  }
+}
+
+TEST(Regions, ExtCreateRegionIgnoresTheBoundAndRejectsBadBlocks) {
+  std::vector<char> block(sizeof(RGNDATAHEADER) + 2 * sizeof(RECT));
+  auto* data = reinterpret_cast<RGNDATA*>(block.data());
+  data->rdh = RGNDATAHEADER{};
+  data->rdh.nCount = 2;
+  data->rdh.rcBound = RECT{0, 0, 1, 1};  // smaller than the rectangles: must not clip
+  auto* rects = reinterpret_cast<RECT*>(data->Buffer);
+  rects[0] = RECT{0, 0, 10, 5};
+  rects[1] = RECT{5, 5, 20, 10};
+  Rgn r(ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()), data));
+  ASSERT_NE(r.H, nullptr);
+  EXPECT_TRUE(PtInRegion(r.H, 19, 9));
+  RECT box;
+  EXPECT_EQ(GetRgnBox(r.H, &box), COMPLEXREGION);
+  EXPECT_EQ(box, (RECT{0, 0, 20, 10}));
+
+  EXPECT_EQ(ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()) - 1, data), nullptr)
+      << "count runs past size";
+  data->rdh.dwSize = 40;
+  EXPECT_EQ(ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()), data), nullptr);
+  data->rdh.dwSize = 32;
+  data->rdh.iType = 2;
+  EXPECT_EQ(ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()), data), nullptr);
+  data->rdh.iType = RDH_RECTANGLES;
+  data->rdh.nCount = 0x40000000;  // overflows 32 bits when multiplied naively
+  EXPECT_EQ(ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()), data), nullptr);
+  EXPECT_EQ(ExtCreateRegion(nullptr, 8, data), nullptr);
+}
+
+TEST(Regions, GetRegionDataReportsSizeThenFills) {
+  Rgn r(CreateRectRgn(2, 3, 12, 13));
+  EXPECT_EQ(GetRegionData(r.H, 0, nullptr), sizeof(RGNDATAHEADER) + sizeof(RECT));
+  std::vector<char> small(sizeof(RGNDATAHEADER));
+  EXPECT_EQ(GetRegionData(r.H, static_cast<DWORD>(small.size()), reinterpret_cast<RGNDATA*>(small.data())),
+            sizeof(RGNDATAHEADER) + sizeof(RECT))
+      << "a buffer that is too small only gets the size";
+  const auto rects = RectsOf(r.H);
+  ASSERT_EQ(rects.size(), 1u);
+  EXPECT_EQ(rects[0], (RECT{2, 3, 12, 13}));
+}
+
+TEST(Regions, HandlesAndEdgeCases) {
+  Rgn empty(CreateRectRgn(5, 5, 5, 9));
+  RECT box{1, 1, 1, 1};
+  EXPECT_EQ(GetRgnBox(empty.H, &box), NULLREGION);
+  EXPECT_EQ(box, RECT{});
+  Rgn swapped(CreateRectRgn(10, 10, 0, 0));
+  EXPECT_TRUE(PtInRegion(swapped.H, 0, 0));
+  EXPECT_FALSE(PtInRegion(swapped.H, 10, 10)) << "right and bottom are exclusive";
+  EXPECT_EQ(OffsetRgn(swapped.H, 5, -5), SIMPLEREGION);
+  EXPECT_TRUE(PtInRegion(swapped.H, 14, 4));
+  EXPECT_EQ(GetObjectType(swapped.H), OBJ_REGION);
+
+  HRGN dead = CreateRectRgn(0, 0, 1, 1);
+  EXPECT_TRUE(DeleteObject(dead));
+  EXPECT_FALSE(DeleteObject(dead)) << "a deleted handle is refused";
+  EXPECT_EQ(CombineRgn(dead, swapped.H, nullptr, RGN_COPY), ERROR);
+  EXPECT_EQ(GetObjectType(dead), 0u);
+  EXPECT_EQ(CombineRgn(swapped.H, swapped.H, nullptr, RGN_AND), ERROR);
+
+  // The ellipse inscribed in (0, 0, 10, 10) is symmetric and excludes the corners.
+  Rgn e(CreateEllipticRgn(0, 0, 10, 10));
+  EXPECT_FALSE(PtInRegion(e.H, 0, 0));
+  EXPECT_TRUE(PtInRegion(e.H, 5, 5));
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 10; ++x)
+      EXPECT_EQ(PtInRegion(e.H, x, y), PtInRegion(e.H, 9 - x, 9 - y));
+  Rgn rr(CreateRoundRectRgn(0, 0, 30, 20, 10, 10));
+  EXPECT_FALSE(PtInRegion(rr.H, 0, 0));
+  EXPECT_TRUE(PtInRegion(rr.H, 15, 0));
+  EXPECT_TRUE(PtInRegion(rr.H, 0, 10));
+}
+
+}  // namespace
