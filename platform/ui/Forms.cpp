@@ -1,0 +1,816 @@
+#include "platform/ui/Forms.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+
+#include <unistd.h>
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+
+#include "platform/gdi/GdiPrivate.h"
+#include "platform/rtl/Threads.h"
+#include "platform/ui/AppEvnts.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/QtHost.h"
+
+namespace {
+
+TApplication* gApplication = nullptr;
+TScreen* gScreen = nullptr;
+// Forms whose Release is pending (freed from the event loop unless freed before).
+std::set<TCustomForm*> gReleased;
+int gDefaultPlacements = 0;
+
+std::string ProgramPath() {
+  std::error_code ec;
+  char buf[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return "program";
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+void EnsureQApplication() {
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) return;
+  if (QCoreApplication::instance() != nullptr) return;  // a plain GUI application already runs
+  static int argc = 1;
+  static std::string path = ProgramPath();
+  static char* argv[] = {path.data(), nullptr};
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  new QApplication(argc, argv);
+  SetWakeMainThread([] {
+    if (auto* d = QAbstractEventDispatcher::instance(QCoreApplication::instance()->thread())) d->wakeUp();
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { CheckSynchronize(); }, Qt::QueuedConnection);
+  });
+}
+
+// Moves or sizes a window with the mouse where the window system cannot (no window manager, or the
+// offscreen platform): follows mouse moves until the button is released.
+class TMouseTracker : public QObject {
+ public:
+  TMouseTracker(TCustomForm* Form, bool Size, QPoint StartGlobal)
+      : FForm(Form), FSize(Size), FStart(StartGlobal), FBounds(Form->BoundsRect()) {
+    qApp->installEventFilter(this);
+  }
+  ~TMouseTracker() override { qApp->removeEventFilter(this); }
+  TCustomForm* FForm;
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    if (!Watched->isWidgetType()) return false;
+    const auto type = Event->type();
+    if (type != QEvent::MouseMove && type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonPress)
+      return false;
+    auto* me = static_cast<QMouseEvent*>(Event);
+    const QPoint d = me->globalPosition().toPoint() - FStart;
+    TCustomForm* form = FForm;
+    Guarded(form, [&] {
+      if (FSize)
+        form->SetBounds(FBounds.Left, FBounds.Top, FBounds.Width() + d.x(), FBounds.Height() + d.y());
+      else
+        form->SetBounds(FBounds.Left + d.x(), FBounds.Top + d.y(), FBounds.Width(), FBounds.Height());
+    });
+    if (type == QEvent::MouseButtonRelease || !(me->buttons() & Qt::LeftButton)) deleteLater();
+    return true;
+  }
+
+ private:
+  bool FSize;
+  QPoint FStart;
+  TRect FBounds;
+};
+
+QPointer<TMouseTracker> gTracker;
+
+}  // namespace
+
+// ---- TScrollingWinControl, TScrollBox -------------------------------------------------------------------
+
+TScrollingWinControl::TScrollingWinControl(TComponent* AOwner) : TWinControl(AOwner) {
+  FControlStyle.Include(csAcceptsControls);
+}
+
+TScrollBox::TScrollBox(TComponent* AOwner) : TScrollingWinControl(AOwner) {
+  SetBounds(0, 0, 185, 41);
+  SetColor(clBtnFace);
+  SetParentColor(true);
+}
+
+// ---- TCustomForm ---------------------------------------------------------------------------------------
+
+TCustomForm::TCustomForm(TComponent* AOwner)
+    : TScrollingWinControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {
+  TApplicationRef::Get();
+  FVisible = false;
+  FParentFont = false;
+  FColor = clBtnFace;
+  FControlStyle = {csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
+  FWidth = 320;
+  FHeight = 240;
+  Screen->AddForm(this);
+}
+
+TCustomForm::~TCustomForm() {
+  gReleased.erase(this);
+  if (gTracker != nullptr && gTracker->FForm == this) delete gTracker.data();
+  if (!FDestroyCalled) {
+    FDestroyCalled = true;
+    try {
+      DoDestroy();
+    } catch (...) {
+      HandleUiException(this);
+    }
+  }
+  Destroying();
+  if (gScreen != nullptr) gScreen->RemoveForm(this);
+  if (gApplication != nullptr) gApplication->FormDestroyed(this);
+}
+
+void TCustomForm::InitializeForm() {
+  SetLoading(true);
+  FLoadedList.assign(1, this);
+  try {
+    ReadResource();
+  } catch (...) {
+    for (TComponent* c : FLoadedList)
+      c->SetLoading(false);
+    FLoadedList.clear();
+    throw;
+  }
+  std::vector<TComponent*> loaded;
+  loaded.swap(FLoadedList);
+  for (TComponent* c : loaded)
+    c->Loaded();
+  for (TComponent* c : loaded)
+    c->SetLoading(false);
+  try {
+    DoCreate();
+  } catch (...) {
+    HandleUiException(this);
+  }
+  if (Visible()) UpdateShowing();
+}
+
+void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
+  TScrollingWinControl::Notification(AComponent, Operation);
+  if (Operation == TOperation::opInsert) {
+    if (ComponentState().Contains(TComponentStateItem::csLoading) && AComponent != this) {
+      AComponent->SetLoading(true);
+      FLoadedList.push_back(AComponent);
+    }
+  } else {
+    auto it = std::find(FLoadedList.begin(), FLoadedList.end(), AComponent);
+    if (it != FLoadedList.end()) FLoadedList.erase(it);
+    if (AComponent == FActiveControl) FActiveControl = nullptr;
+    if (AComponent == FFocusedControl) FFocusedControl = nullptr;
+  }
+}
+
+void TCustomForm::DoCreate() {
+  if (OnCreate) OnCreate(this);
+}
+
+void TCustomForm::DoDestroy() {
+  if (OnDestroy) OnDestroy(this);
+}
+
+void TCustomForm::DoShow() {
+  if (OnShow) OnShow(this);
+}
+
+void TCustomForm::DoHide() {
+  if (OnHide) OnHide(this);
+}
+
+void TCustomForm::DoClose(TCloseAction& Action) {
+  if (OnClose) OnClose(this, Action);
+}
+
+void TCustomForm::Activate() {
+  if (OnActivate) OnActivate(this);
+}
+
+void TCustomForm::Deactivate() {
+  if (OnDeactivate) OnDeactivate(this);
+}
+
+void TCustomForm::Paint() {
+  if (OnPaint) OnPaint(this);
+}
+
+void TCustomForm::PaintWindow(HDC DC) {
+  FCanvas->Lock();
+  try {
+    FCanvas->SetHandle(DC);
+    FCanvas->Font()->Assign(Font());
+    Paint();
+  } catch (...) {
+    FCanvas->SetHandle(nullptr);
+    FCanvas->Unlock();
+    throw;
+  }
+  FCanvas->SetHandle(nullptr);
+  FCanvas->Unlock();
+}
+
+void TCustomForm::CreateWnd() {
+  TScrollingWinControl::CreateWnd();
+  Host()->Widget->setWindowTitle(QString::fromStdString(Caption()));
+  ApplyWindowFlags();
+}
+
+void TCustomForm::ApplyWindowFlags() {
+  THostWidget* w = Host()->Widget;
+  if (w == nullptr) return;
+  Qt::WindowFlags flags = Qt::Window;
+  if (FBorderStyle == bsNone) flags |= Qt::FramelessWindowHint;
+  if (FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin) flags |= Qt::Tool;
+  if (FFormStyle == fsStayOnTop) flags |= Qt::WindowStaysOnTopHint;
+  if (w->windowFlags() == flags) return;
+  const bool shown = w->isVisible();
+  w->setWindowFlags(flags);  // hides the window
+  w->setGeometry(Left(), Top(), Width(), Height());
+  if (Host()->Region != nullptr) w->setMask(RegionToQRegion(Host()->Region));
+  if (shown) w->show();
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
+  if (FBorderStyle == Value) return;
+  FBorderStyle = Value;
+  ApplyWindowFlags();
+}
+
+void TCustomForm::SetFormStyle(TFormStyle Value) {
+  if (FFormStyle == Value) return;
+  FFormStyle = Value;
+  ApplyWindowFlags();
+}
+
+TWindowState TCustomForm::WindowState() const {
+  const THostWidget* w = Host()->Widget;
+  if (w == nullptr || !w->isVisible()) return FWindowState;
+  if (w->isMinimized()) return wsMinimized;
+  if (w->isMaximized()) return wsMaximized;
+  return wsNormal;
+}
+
+void TCustomForm::SetWindowState(TWindowState Value) {
+  FWindowState = Value;
+  THostWidget* w = Host()->Widget;
+  if (w == nullptr || !w->isVisible()) return;
+  switch (Value) {
+    case wsMinimized:
+      w->showMinimized();
+      break;
+    case wsMaximized:
+      w->showMaximized();
+      break;
+    default:
+      w->showNormal();
+      break;
+  }
+}
+
+void TCustomForm::SetVisible(bool Value) {
+  TScrollingWinControl::SetVisible(Value);
+}
+
+bool TCustomForm::Showing() const {
+  return Visible() && Host()->Widget != nullptr && Host()->Widget->isVisible();
+}
+
+void TCustomForm::CMVisibleChanged(TMessage& /*Message*/) {
+  UpdateShowing();
+}
+
+void TCustomForm::UpdateShowing() {
+  if (ComponentState().Contains(TComponentStateItem::csLoading)) return;
+  if (Parent() != nullptr) {
+    TScrollingWinControl::UpdateShowing();
+    return;
+  }
+  if (Visible()) {
+    HandleNeeded();
+    THostWidget* w = Host()->Widget;
+    if (w == nullptr || w->isVisible()) return;
+    DoShow();
+    if (!Visible() || Host()->Widget == nullptr) return;
+    PlaceOnShow();
+    w->setGeometry(Left(), Top(), Width(), Height());
+    switch (FWindowState) {
+      case wsMinimized:
+        w->showMinimized();
+        break;
+      case wsMaximized:
+        w->showMaximized();
+        break;
+      default:
+        w->show();
+        break;
+    }
+    if (FActiveControl != nullptr && FActiveControl->HandleAllocated())
+      FActiveControl->Host()->Widget->setFocus();
+  } else {
+    THostWidget* w = Host()->Widget;
+    if (w == nullptr || !w->isVisible()) return;
+    DoHide();
+    w->hide();
+  }
+}
+
+void TCustomForm::PlaceOnShow() {
+  const int sw = Screen->Width(), sh = Screen->Height();
+  switch (FPosition) {
+    case poScreenCenter:
+    case poDesktopCenter:
+      SetBounds((sw - Width()) / 2, (sh - Height()) / 2, Width(), Height());
+      break;
+    case poMainFormCenter:
+    case poOwnerFormCenter: {
+      TCustomForm* ref =
+          FPosition == poMainFormCenter ? Application->MainForm() : dynamic_cast<TCustomForm*>(Owner());
+      if (ref == nullptr || ref == this) ref = nullptr;
+      if (ref != nullptr)
+        SetBounds(ref->Left() + (ref->Width() - Width()) / 2, ref->Top() + (ref->Height() - Height()) / 2,
+                  Width(), Height());
+      else
+        SetBounds((sw - Width()) / 2, (sh - Height()) / 2, Width(), Height());
+      break;
+    }
+    case poDefault:
+    case poDefaultPosOnly: {
+      // The window system's default place: cascading from the upper left.
+      const int step = 24 * (gDefaultPlacements++ % 8);
+      SetBounds(24 + step, 24 + step, Width(), Height());
+      FPosition = poDesigned;
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void TCustomForm::Show() {
+  SetVisible(true);
+  BringToFront();
+}
+
+void TCustomForm::Hide() {
+  SetVisible(false);
+}
+
+bool TCustomForm::CloseQuery() {
+  bool canClose = true;
+  if (OnCloseQuery) OnCloseQuery(this, canClose);
+  return canClose;
+}
+
+void TCustomForm::Close() {
+  if (FModal) {
+    FModalResult = mrCancel;
+    return;
+  }
+  if (!CloseQuery()) return;
+  TCloseAction action = caHide;
+  DoClose(action);
+  if (action == caNone) return;
+  if (Application->MainForm() == this) {
+    Application->Terminate();
+  } else if (action == caHide) {
+    Hide();
+  } else if (action == caMinimize) {
+    SetWindowState(wsMinimized);
+  } else {
+    Release();
+  }
+}
+
+void TCustomForm::WindowCloseRequested() {
+  Close();
+}
+
+void TCustomForm::Release() {
+  gReleased.insert(this);
+  QTimer::singleShot(0, qApp, [this] {
+    if (gReleased.erase(this) != 0) delete this;
+  });
+}
+
+int TCustomForm::ShowModal() {
+  if (Visible() || !Enabled() || FModal)
+    throw EInvalidOperation("Aus einem sichtbaren Fenster kann kein modales gemacht werden");
+  FModal = true;
+  FModalResult = mrNone;
+  HandleNeeded();
+  Host()->Widget->setWindowModality(Qt::ApplicationModal);
+  struct Restore {
+    TCustomForm* f;
+    ~Restore() {
+      f->FModal = false;
+      if (f->Host()->Widget != nullptr) {
+        f->Host()->Widget->hide();
+        f->Host()->Widget->setWindowModality(Qt::NonModal);
+      }
+      f->FVisible = false;
+    }
+  } restore{this};
+  Show();
+  auto loop = [this]() -> int {
+    while (FModalResult == mrNone) {
+      Application->HandleMessage();
+      if (Application->Terminated()) {
+        FModalResult = mrCancel;
+      }
+      if (FModalResult != mrNone) {
+        // Closing a modal form asks as a close would; caNone keeps it open.
+        TCloseAction action = caNone;
+        if (CloseQuery()) {
+          action = caHide;
+          DoClose(action);
+        }
+        if (action == caNone && !Application->Terminated()) FModalResult = mrNone;
+      }
+    }
+    return FModalResult;
+  };
+  const int result = DialogProvider()->RunModal(this, loop);
+  if (Visible()) {
+    FVisible = false;
+    DoHide();
+  }
+  return result;
+}
+
+void TCustomForm::SetFocus() {
+  if (!Visible() || !Enabled())
+    throw EInvalidOperation("Ein deaktiviertes oder unsichtbares Fenster kann nicht den Fokus erhalten");
+  if (THostWidget* w = Host()->Widget) w->activateWindow();
+}
+
+void TCustomForm::SetActiveControl(TWinControl* Control) {
+  if (FActiveControl == Control) return;
+  const bool loading = ComponentState().Contains(TComponentStateItem::csLoading);
+  if (Control != nullptr &&
+      (Control == this || GetParentForm(Control) != this || (!loading && !Control->CanFocus())))
+    throw EInvalidOperation("Ein deaktiviertes oder unsichtbares Fenster kann nicht den Fokus erhalten");
+  FActiveControl = Control;
+  if (!loading && Control != nullptr) FocusControl(Control);
+}
+
+void TCustomForm::FocusControl(TWinControl* Control) {
+  if (Control != nullptr && !Control->CanFocus())
+    throw EInvalidOperation("Ein deaktiviertes oder unsichtbares Fenster kann nicht den Fokus erhalten");
+  FActiveControl = Control;
+  SetFocusedControl(Control);
+  if (Control != nullptr && Control != this) {
+    Control->HandleNeeded();
+    QWidget* w =
+        Control->Host()->Inner != nullptr ? Control->Host()->Inner.data() : Control->Host()->Widget.data();
+    if (w != nullptr) w->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void TCustomForm::SetFocusedControl(TWinControl* Control) {
+  if (Control == FFocusedControl) return;
+  if (Control != nullptr && Control != this && GetParentForm(Control) != this) return;
+  TWinControl* old = FFocusedControl;
+  // The chain of the new control's parents, up to the form.
+  std::vector<TWinControl*> newChain;
+  for (TWinControl* c = Control; c != nullptr && c != this; c = c->Parent())
+    newChain.push_back(c);
+  auto inNew = [&](TWinControl* c) {
+    return std::find(newChain.begin(), newChain.end(), c) != newChain.end();
+  };
+  FFocusedControl = Control;
+  if (Control != nullptr && Control != this) FActiveControl = Control;
+  // OnExit from the old control up to (not including) the common parent, then OnEnter down.
+  for (TWinControl* c = old; c != nullptr && c != this && !inNew(c); c = c->Parent()) {
+    c->Perform(CM_EXIT, 0, 0);
+    if (FFocusedControl != Control) return;  // a handler moved the focus
+  }
+  std::vector<TWinControl*> enter;
+  for (TWinControl* c : newChain) {
+    bool wasIn = false;
+    for (TWinControl* o = old; o != nullptr && o != this; o = o->Parent())
+      if (o == c) wasIn = true;
+    if (wasIn) break;
+    enter.push_back(c);
+  }
+  for (auto it = enter.rbegin(); it != enter.rend(); ++it) {
+    (*it)->Perform(CM_ENTER, 0, 0);
+    if (FFocusedControl != Control) return;
+  }
+}
+
+void TCustomForm::ControlRemoved(TWinControl* Control) {
+  for (TWinControl* c = FFocusedControl; c != nullptr; c = c->Parent()) {
+    if (c == Control) {
+      FFocusedControl = nullptr;
+      break;
+    }
+  }
+  for (TWinControl* c = FActiveControl; c != nullptr; c = c->Parent()) {
+    if (c == Control) {
+      FActiveControl = nullptr;
+      break;
+    }
+  }
+}
+
+void TCustomForm::WindowMovedOrSized(int ALeft, int ATop, int AWidth, int AHeight) {
+  if (ALeft == Left() && ATop == Top() && AWidth == Width() && AHeight == Height()) return;
+  SetBounds(ALeft, ATop, AWidth, AHeight);
+}
+
+void TCustomForm::WindowActivated(bool IsActive) {
+  if (FActive == IsActive) return;
+  FActive = IsActive;
+  if (IsActive) {
+    Screen->SetActiveForm(this);
+    if (FActiveControl != nullptr && FFocusedControl != FActiveControl && FActiveControl->CanFocus())
+      FocusControl(FActiveControl);
+    Activate();
+  } else {
+    Deactivate();
+  }
+}
+
+void TCustomForm::WMSysCommand(TMessage& Message) {
+  THostWidget* w = Host()->Widget;
+  const WPARAM cmd = Message.WParam & 0xFFF0;
+  if (w == nullptr) HandleNeeded();
+  w = Host()->Widget;
+  if (Message.WParam == SC_DRAGMOVE || Message.WParam == SC_DRAGSIZE_BOTTOMRIGHT ||
+      (cmd == SC_MOVE || cmd == SC_SIZE)) {
+    const bool size = cmd == SC_SIZE;
+    QWindow* win = w->windowHandle();
+    const bool system =
+        win != nullptr && QGuiApplication::platformName() != "offscreen" &&
+        (size ? win->startSystemResize(Qt::BottomEdge | Qt::RightEdge) : win->startSystemMove());
+    if (!system) {
+      delete gTracker.data();
+      gTracker = new TMouseTracker(this, size, THostWidget::LastPressGlobal);
+    }
+    Message.Result = 0;
+    return;
+  }
+  switch (cmd) {
+    case SC_MINIMIZE:
+      SetWindowState(wsMinimized);
+      break;
+    case SC_MAXIMIZE:
+      SetWindowState(wsMaximized);
+      break;
+    case SC_RESTORE:
+      SetWindowState(wsNormal);
+      break;
+    case SC_CLOSE:
+      Close();
+      break;
+    default:
+      TScrollingWinControl::WMSysCommand(Message);
+      break;
+  }
+}
+
+// ---- TApplication --------------------------------------------------------------------------------------
+
+TApplication::TApplication() : TComponent(nullptr) {}
+
+TApplication::~TApplication() {
+  Destroying();
+  DestroyComponents();
+}
+
+std::string TApplication::ExeName() const {
+  return ProgramPath();
+}
+
+std::string TApplication::DefaultTitle(const std::string& ExePath) {
+  std::string name = ExePath;
+  const auto slash = name.find_last_of("/\\");
+  if (slash != std::string::npos) name = name.substr(slash + 1);
+  const auto dot = name.find('.');
+  if (dot != std::string::npos) name = name.substr(0, dot);
+  for (size_t i = 1; i < name.size(); ++i)
+    if (name[i] >= 'A' && name[i] <= 'Z') name[i] = static_cast<char>(name[i] - 'A' + 'a');
+  return name;
+}
+
+std::string TApplication::Title() const {
+  return FTitleSet ? FTitle : DefaultTitle(ExeName());
+}
+
+void TApplication::Run() {
+  if (FMainForm != nullptr && FShowMainForm) {
+    try {
+      if (FMainForm->WindowState() == wsMinimized) Minimize();
+      FMainForm->Show();
+    } catch (...) {
+      HandleException(FMainForm);
+    }
+  }
+  while (!FTerminated) {
+    try {
+      HandleMessage();
+    } catch (...) {
+      HandleException(this);
+    }
+  }
+}
+
+void TApplication::Terminate() {
+  FTerminated = true;
+  if (auto* d = QAbstractEventDispatcher::instance()) d->wakeUp();
+}
+
+void TApplication::ProcessMessages() {
+  CheckSynchronize();
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  CheckSynchronize();
+}
+
+void TApplication::HandleMessage() {
+  CheckSynchronize();
+  if (FTerminated) return;
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  CheckSynchronize();
+  Idle();
+}
+
+void TApplication::Idle() {
+  bool done = true;
+  if (OnIdle) OnIdle(this, done);
+  for (TApplicationEvents* e : std::vector<TApplicationEvents*>(FEvents))
+    if (e->OnIdle) e->OnIdle(e, done);
+}
+
+void TApplication::Minimize() {
+  for (int i = 0; i < Screen->FormCount(); ++i) {
+    TCustomForm* f = Screen->Forms(i);
+    if (f->Visible() && f->Host()->Widget != nullptr) f->Host()->Widget->showMinimized();
+  }
+  if (OnMinimize) OnMinimize(this);
+}
+
+void TApplication::Restore() {
+  for (int i = 0; i < Screen->FormCount(); ++i) {
+    TCustomForm* f = Screen->Forms(i);
+    if (f->Visible() && f->Host()->Widget != nullptr && f->Host()->Widget->isMinimized())
+      f->Host()->Widget->showNormal();
+  }
+  if (OnRestore) OnRestore(this);
+}
+
+void TApplication::BringToFront() {
+  if (FMainForm != nullptr) FMainForm->BringToFront();
+}
+
+void TApplication::HandleException(TObject* Sender) {
+  std::exception_ptr ep = std::current_exception();
+  if (!ep) return;
+  try {
+    std::rethrow_exception(ep);
+  } catch (const EAbort&) {
+  } catch (const Exception& e) {
+    HandleException(Sender, e);
+  } catch (const std::exception& e) {
+    HandleException(Sender, Exception(e.what()));
+  } catch (...) {
+    HandleException(Sender, Exception("Unbekannte Ausnahme"));
+  }
+}
+
+void TApplication::HandleException(TObject* Sender, const Exception& E) {
+  if (dynamic_cast<const EAbort*>(&E) != nullptr) return;
+  try {
+    bool handled = false;
+    if (OnException) {
+      OnException(Sender, E);
+      handled = true;
+    }
+    for (TApplicationEvents* ev : std::vector<TApplicationEvents*>(FEvents)) {
+      if (ev->OnException) {
+        ev->OnException(Sender, E);
+        handled = true;
+      }
+    }
+    if (!handled) ShowException(E);
+  } catch (...) {
+    // A failing report is not reported again.
+  }
+}
+
+void TApplication::ShowException(const Exception& E) {
+  std::string msg = E.Message;
+  if (!msg.empty() && static_cast<unsigned char>(msg.back()) > '.') msg += '.';
+  MessageBox(msg, Title(), MB_OK | MB_ICONSTOP);
+}
+
+int TApplication::MessageBox(const std::string& Text, const std::string& Caption, int Flags) {
+  return DialogProvider()->MessageBox(Text, Caption, Flags);
+}
+
+bool TApplication::FilterMessage(TMsg& Msg) {
+  bool handled = false;
+  if (OnMessage) OnMessage(Msg, handled);
+  for (TApplicationEvents* e : std::vector<TApplicationEvents*>(FEvents)) {
+    if (handled) break;
+    if (e->OnMessage) e->OnMessage(Msg, handled);
+  }
+  return handled;
+}
+
+void TApplication::AddApplicationEvents(TApplicationEvents* Events) {
+  FEvents.push_back(Events);
+}
+
+void TApplication::RemoveApplicationEvents(TApplicationEvents* Events) {
+  FEvents.erase(std::remove(FEvents.begin(), FEvents.end(), Events), FEvents.end());
+}
+
+void TApplication::FormDestroyed(TCustomForm* Form) {
+  if (FMainForm == Form) FMainForm = nullptr;
+}
+
+TApplication* TApplicationRef::Get() {
+  if (gApplication == nullptr) {
+    EnsureQApplication();
+    gApplication = new TApplication();
+    std::atexit(DoneApplication);
+  }
+  return gApplication;
+}
+
+void DoneApplication() {
+  if (gApplication == nullptr) return;
+  TApplication* app = gApplication;
+  try {
+    app->DestroyComponents();
+  } catch (...) {
+  }
+  // Forms that nobody owns stay with their owners; the application object itself lives to the end.
+}
+
+// ---- TScreen -------------------------------------------------------------------------------------------
+
+TScreen::TScreen() : TComponent(nullptr) {}
+
+int TScreen::Width() const {
+  QScreen* s = QGuiApplication::primaryScreen();
+  return s != nullptr ? s->geometry().width() : 800;
+}
+
+int TScreen::Height() const {
+  QScreen* s = QGuiApplication::primaryScreen();
+  return s != nullptr ? s->geometry().height() : 600;
+}
+
+void TScreen::SetCursor(TCursor Value) {
+  if (FCursor == Value) return;
+  const bool had = FCursor != crDefault;
+  FCursor = Value;
+  if (Value == crDefault) {
+    if (had) QApplication::restoreOverrideCursor();
+  } else if (had) {
+    QApplication::changeOverrideCursor(QCursor(CursorShapeOf(Value)));
+  } else {
+    QApplication::setOverrideCursor(QCursor(CursorShapeOf(Value)));
+  }
+}
+
+TCustomForm* TScreen::Forms(int Index) const {
+  if (Index < 0 || Index >= FormCount())
+    throw EListError("Der Index der Liste überschreitet das Maximum (" + std::to_string(Index) + ")");
+  return FForms[static_cast<size_t>(Index)];
+}
+
+TWinControl* TScreen::ActiveControl() const {
+  return FActiveForm != nullptr ? FActiveForm->ActiveControl() : nullptr;
+}
+
+void TScreen::AddForm(TCustomForm* Form) {
+  FForms.push_back(Form);
+}
+
+void TScreen::RemoveForm(TCustomForm* Form) {
+  FForms.erase(std::remove(FForms.begin(), FForms.end(), Form), FForms.end());
+  if (FActiveForm == Form) FActiveForm = nullptr;
+}
+
+TScreen* TScreenRef::Get() {
+  if (gScreen == nullptr) {
+    TApplicationRef::Get();
+    gScreen = new TScreen();
+  }
+  return gScreen;
+}

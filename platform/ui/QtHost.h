@@ -1,0 +1,81 @@
+// Platform-private: the Qt widgets behind windowed controls. Only platform/ui sources and tests that drive
+// widgets include this header; nothing above the platform layer may see Qt.
+#pragma once
+
+#include <QPointer>
+#include <QRegion>
+#include <QWidget>
+
+#include "platform/ui/Controls.h"
+
+class QMouseEvent;
+class QKeyEvent;
+
+// The widget of a windowed control: forwards painting, mouse, keys, focus, moves and closing to it.
+class THostWidget : public QWidget {
+ public:
+  THostWidget(TWinControl* Control, QWidget* Parent);
+  ~THostWidget() override;
+  TWinControl* Control;
+  // The last press (global position) that reached any host, for moving and sizing by the mouse.
+  static QPoint LastPressGlobal;
+
+ protected:
+  bool event(QEvent* Event) override;
+  void paintEvent(QPaintEvent* Event) override;
+  void mousePressEvent(QMouseEvent* Event) override;
+  void mouseDoubleClickEvent(QMouseEvent* Event) override;
+  void mouseMoveEvent(QMouseEvent* Event) override;
+  void mouseReleaseEvent(QMouseEvent* Event) override;
+  void keyPressEvent(QKeyEvent* Event) override;
+  void keyReleaseEvent(QKeyEvent* Event) override;
+  void moveEvent(QMoveEvent* Event) override;
+  void resizeEvent(QResizeEvent* Event) override;
+  void closeEvent(QCloseEvent* Event) override;
+  void contextMenuEvent(QContextMenuEvent* Event) override;
+};
+
+// What a windowed control keeps of its window.
+struct TWidgetHost {
+  ~TWidgetHost();
+  QPointer<THostWidget> Widget;
+  // A standard Qt control (line edit, combo box...) that fills the host widget, or null.
+  QPointer<QWidget> Inner;
+  // The window region, owned by the window (null: rectangular).
+  HRGN Region = nullptr;
+};
+
+// The widget of a windowed control, creating its window when needed.
+[[nodiscard]] QWidget* WidgetOf(TWinControl* Control);
+// The windowed control whose window is Widget or contains it, or null.
+[[nodiscard]] TWinControl* ControlOfWidget(const QWidget* Widget);
+// Places a standard Qt control inside the control's window; it fills the client area, and its mouse
+// and key input goes through the control's handlers first.
+void SetInnerWidget(TWinControl* Control, QWidget* Inner);
+// Key and mouse conversions.
+[[nodiscard]] TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons);
+[[nodiscard]] WORD VirtualKeyOf(int QtKey, const QString& Text);
+[[nodiscard]] int QtKeyOf(WORD VirtualKey);
+[[nodiscard]] Qt::CursorShape CursorShapeOf(TCursor Cursor);
+// Reports an exception raised by code that Qt called, through the application's exception report.
+void HandleUiException(TObject* Sender);
+// Runs F; an exception is reported through the application and goes no further.
+template <typename F>
+void Guarded(TObject* Sender, F&& f) {
+  try {
+    f();
+  } catch (...) {
+    HandleUiException(Sender);
+  }
+}
+// Updates which control is under the mouse and sends mouse enter/leave (DESIGN: follows the window
+// region, suppressed for other controls while one has captured the mouse, never for disabled controls).
+void UpdateMouseControl(TControl* Control);
+// Forgets a control that is being destroyed (mouse, capture and focus tracking).
+void ForgetControl(TControl* Control);
+// A key message that went through TApplication::OnMessage; returns true when it was marked handled.
+bool FilterKeyMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+// A real key event that reached a host widget: messages, then the key handlers.
+bool HostKeyEvent(TWinControl* Control, QKeyEvent* Event);
+// The character a posted WM_KEYDOWN produces when the message loop translates it (0 for none).
+[[nodiscard]] char TranslateKeyMessage(UINT Msg, WPARAM WParam);

@@ -1,0 +1,474 @@
+// The Qt side of windowed controls: the host widget's event handlers, mouse enter/leave tracking, key
+// and cursor conversions.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+
+#include "platform/gdi/GdiPrivate.h"
+#include "platform/ui/Forms.h"
+#include "platform/ui/Menus.h"
+#include "platform/ui/QtHost.h"
+
+QPoint THostWidget::LastPressGlobal;
+
+namespace {
+
+// The control under the mouse as last reported with CM_MOUSEENTER.
+TControl* gMouseControl = nullptr;
+
+TMouseButton ButtonOf(Qt::MouseButton b) {
+  switch (b) {
+    case Qt::RightButton:
+      return mbRight;
+    case Qt::MiddleButton:
+      return mbMiddle;
+    default:
+      return mbLeft;
+  }
+}
+
+// The control that takes a mouse event that reached a host widget at P: the capture control when it
+// lies in this window, else the topmost enabled graphic child at P, else the windowed control.
+TControl* MouseTarget(TWinControl* Win, const QPoint& P) {
+  TControl* cap = GetCaptureControl();
+  if (cap != nullptr) {
+    for (TControl* c = cap; c != nullptr; c = c->Parent())
+      if (c == Win) return cap;
+  }
+  if (TControl* g = Win->ControlAtPos(TPoint{P.x(), P.y()}, false)) return g;
+  return Win;
+}
+
+TPoint LocalPoint(TWinControl* Win, TControl* Target, const QPoint& P) {
+  if (Target == Win) return TPoint{P.x(), P.y()};
+  // Target is a graphic control somewhere below Win (normally a direct child).
+  const TPoint s = Win->ClientToScreen(TPoint{P.x(), P.y()});
+  return Target->ScreenToClient(s);
+}
+
+// The enabled control under P (client coordinates of Win) for enter/leave.
+TControl* HoverTarget(TWinControl* Win, const QPoint& P) {
+  if (Win == nullptr) return nullptr;
+  TControl* g = Win->ControlAtPos(TPoint{P.x(), P.y()}, false);
+  TControl* c = g != nullptr ? g : Win;
+  while (c != nullptr && !c->Enabled())
+    c = c->Parent();
+  return c;
+}
+
+// The enabled control under a screen position (through window masks), or null.
+TControl* UnderMouse(const QPoint& Global) {
+  QWidget* w = QApplication::widgetAt(Global);
+  TWinControl* u = ControlOfWidget(w);
+  if (u == nullptr || u->Host()->Widget == nullptr) return nullptr;
+  return HoverTarget(u, u->Host()->Widget->mapFromGlobal(Global));
+}
+
+}  // namespace
+
+void UpdateMouseControl(TControl* Control) {
+  if (Control == gMouseControl) return;
+  TControl* cap = GetCaptureControl();
+  TControl* old = gMouseControl;
+  gMouseControl = Control;
+  // While a control holds the capture only it hears enter and leave.
+  if (old != nullptr && (cap == nullptr || cap == old))
+    Guarded(old, [&] { old->Perform(CM_MOUSELEAVE, 0, 0); });
+  if (Control != nullptr && gMouseControl == Control && (cap == nullptr || cap == Control))
+    Guarded(Control, [&] { Control->Perform(CM_MOUSEENTER, 0, 0); });
+}
+
+void ForgetControl(TControl* Control) {
+  if (gMouseControl == Control) gMouseControl = nullptr;
+  if (GetCaptureControl() == Control) SetCaptureControl(nullptr);
+}
+
+THostWidget::THostWidget(TWinControl* AControl, QWidget* Parent) : QWidget(Parent), Control(AControl) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+  setAutoFillBackground(false);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::ClickFocus);
+}
+
+THostWidget::~THostWidget() = default;
+
+TWidgetHost::~TWidgetHost() {
+  if (Region != nullptr) DeleteObject(Region);
+  delete Widget.data();
+}
+
+bool THostWidget::event(QEvent* Event) {
+  if (Control == nullptr) return QWidget::event(Event);
+  switch (Event->type()) {
+    case QEvent::Leave:
+      // The mouse left the window for no window of ours (moves inside windows say where it is).
+      if (isWindow()) UpdateMouseControl(nullptr);
+      break;
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate:
+      if (auto* form = dynamic_cast<TCustomForm*>(Control); form != nullptr && isWindow())
+        Guarded(form, [&] { form->WindowActivated(Event->type() == QEvent::WindowActivate); });
+      break;
+    case QEvent::FocusIn:
+      if (auto* form = GetParentForm(Control); form != nullptr && form->FocusedControl() != Control)
+        Guarded(Control, [&] { form->SetFocusedControl(Control); });
+      break;
+    default:
+      break;
+  }
+  return QWidget::event(Event);
+}
+
+void THostWidget::paintEvent(QPaintEvent* Event) {
+  if (Control == nullptr) return;
+  QPainter painter(this);
+  HDC dc = CreatePainterDC(&painter, size());
+  const QRect r = Event->rect();
+  TWinControl* c = Control;
+  Guarded(c, [&] { c->PaintHandler(dc, Rect(r.left(), r.top(), r.right() + 1, r.bottom() + 1)); });
+  DeleteDC(dc);
+}
+
+void THostWidget::mousePressEvent(QMouseEvent* Event) {
+  if (Control == nullptr) return;
+  LastPressGlobal = Event->globalPosition().toPoint();
+  const QPoint p = Event->position().toPoint();
+  TWinControl* win = Control;
+  if (GetCaptureControl() == nullptr) UpdateMouseControl(HoverTarget(win, p));
+  TControl* t = MouseTarget(win, p);
+  const TPoint lp = LocalPoint(win, t, p);
+  const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
+  Guarded(t, [&] { t->HandleMouseDown(ButtonOf(Event->button()), shift, lp.X, lp.Y, false); });
+  Event->accept();
+}
+
+void THostWidget::mouseDoubleClickEvent(QMouseEvent* Event) {
+  if (Control == nullptr) return;
+  LastPressGlobal = Event->globalPosition().toPoint();
+  const QPoint p = Event->position().toPoint();
+  TWinControl* win = Control;
+  if (GetCaptureControl() == nullptr) UpdateMouseControl(HoverTarget(win, p));
+  TControl* t = MouseTarget(win, p);
+  const TPoint lp = LocalPoint(win, t, p);
+  const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
+  Guarded(t, [&] { t->HandleMouseDown(ButtonOf(Event->button()), shift, lp.X, lp.Y, true); });
+  Event->accept();
+}
+
+void THostWidget::mouseMoveEvent(QMouseEvent* Event) {
+  if (Control == nullptr) return;
+  const QPoint p = Event->position().toPoint();
+  TWinControl* win = Control;
+  TControl* t = MouseTarget(win, p);
+  const TPoint lp = LocalPoint(win, t, p);
+  const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
+  // Enter and leave: the control under the mouse (the capture control hears only about itself).
+  TControl* hover = nullptr;
+  if (TControl* cap = GetCaptureControl(); cap != nullptr) {
+    const TRect cr = cap->ClientRect();
+    const TPoint cp = cap == t ? lp : cap->ScreenToClient(Control->ClientToScreen(TPoint{p.x(), p.y()}));
+    bool inside = cp.X >= cr.Left && cp.X < cr.Right && cp.Y >= cr.Top && cp.Y < cr.Bottom;
+    if (auto* cw = dynamic_cast<TWinControl*>(cap); inside && cw != nullptr && cw->Host()->Region != nullptr)
+      inside = PtInRegion(cw->Host()->Region, cp.X, cp.Y) != 0;
+    hover = inside ? cap : UnderMouse(Event->globalPosition().toPoint());
+  } else {
+    hover = rect().contains(p) ? HoverTarget(win, p) : UnderMouse(Event->globalPosition().toPoint());
+  }
+  UpdateMouseControl(hover);
+  Guarded(t, [&] { t->HandleMouseMove(shift, lp.X, lp.Y); });
+  if (Screen->Cursor() == crDefault) {
+    const TCursor cur = t->Cursor();
+    const Qt::CursorShape shape = CursorShapeOf(cur);
+    if (cursor().shape() != shape) setCursor(shape);
+  }
+  Event->accept();
+}
+
+void THostWidget::mouseReleaseEvent(QMouseEvent* Event) {
+  if (Control == nullptr) return;
+  const QPoint p = Event->position().toPoint();
+  TWinControl* win = Control;
+  TControl* t = MouseTarget(win, p);
+  const TPoint lp = LocalPoint(win, t, p);
+  const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
+  QPointer<THostWidget> self(this);
+  Guarded(t, [&] { t->HandleMouseUp(ButtonOf(Event->button()), shift, lp.X, lp.Y); });
+  if (Event->buttons() == Qt::NoButton && GetCaptureControl() != nullptr) SetCaptureControl(nullptr);
+  // After the release the control under the mouse may have changed while the capture hid it.
+  if (self != nullptr && self->Control != nullptr) {
+    UpdateMouseControl(rect().contains(p) ? HoverTarget(win, p)
+                                          : UnderMouse(Event->globalPosition().toPoint()));
+  }
+  // A right click opens the control's popup menu.
+  if (Event->button() == Qt::RightButton && self != nullptr) {
+    for (TControl* c = t; c != nullptr; c = c->Parent()) {
+      bool handled = false;
+      const TPoint mp = c->ScreenToClient(
+          TPoint{Event->globalPosition().toPoint().x(), Event->globalPosition().toPoint().y()});
+      if (c->OnContextPopup) Guarded(c, [&] { c->OnContextPopup(c, mp, handled); });
+      if (handled) break;
+      if (TPopupMenu* menu = c->PopupMenu()) {
+        const QPoint g = Event->globalPosition().toPoint();
+        Guarded(c, [&] {
+          menu->SetPopupComponent(c);
+          menu->Popup(g.x(), g.y());
+        });
+        break;
+      }
+    }
+  }
+  Event->accept();
+}
+
+void THostWidget::keyPressEvent(QKeyEvent* Event) {
+  if (Control == nullptr) return QWidget::keyPressEvent(Event);
+  HostKeyEvent(Control, Event);
+  Event->accept();
+}
+
+void THostWidget::keyReleaseEvent(QKeyEvent* Event) {
+  if (Control == nullptr) return QWidget::keyReleaseEvent(Event);
+  HostKeyEvent(Control, Event);
+  Event->accept();
+}
+
+void THostWidget::moveEvent(QMoveEvent* Event) {
+  QWidget::moveEvent(Event);
+  if (Control == nullptr || !isWindow()) return;
+  if (auto* form = dynamic_cast<TCustomForm*>(Control)) {
+    const QRect g = geometry();
+    Guarded(form, [&] { form->WindowMovedOrSized(g.x(), g.y(), g.width(), g.height()); });
+  }
+}
+
+void THostWidget::resizeEvent(QResizeEvent* Event) {
+  QWidget::resizeEvent(Event);
+  if (Control == nullptr) return;
+  if (Control->Host()->Inner != nullptr) Control->Host()->Inner->setGeometry(rect());
+  if (!isWindow()) return;
+  if (auto* form = dynamic_cast<TCustomForm*>(Control)) {
+    const QRect g = geometry();
+    Guarded(form, [&] { form->WindowMovedOrSized(g.x(), g.y(), g.width(), g.height()); });
+  }
+}
+
+void THostWidget::closeEvent(QCloseEvent* Event) {
+  // The form decides (OnCloseQuery, OnClose) and hides itself when it closes.
+  Event->ignore();
+  if (auto* form = dynamic_cast<TCustomForm*>(Control)) Guarded(form, [&] { form->WindowCloseRequested(); });
+}
+
+void THostWidget::contextMenuEvent(QContextMenuEvent* Event) {
+  Event->accept();
+}
+
+// ---- Helpers -------------------------------------------------------------------------------------------
+
+QWidget* WidgetOf(TWinControl* Control) {
+  Control->HandleNeeded();
+  return Control->Host()->Widget;
+}
+
+TWinControl* ControlOfWidget(const QWidget* Widget) {
+  for (const QWidget* w = Widget; w != nullptr; w = w->parentWidget()) {
+    if (auto* h = dynamic_cast<const THostWidget*>(w); h != nullptr && h->Control != nullptr)
+      return h->Control;
+  }
+  return nullptr;
+}
+
+TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons) {
+  TShiftState s;
+  if (Modifiers & Qt::ShiftModifier) s.Include(ssShift);
+  if (Modifiers & Qt::ControlModifier) s.Include(ssCtrl);
+  if (Modifiers & Qt::AltModifier) s.Include(ssAlt);
+  if (Buttons & Qt::LeftButton) s.Include(ssLeft);
+  if (Buttons & Qt::RightButton) s.Include(ssRight);
+  if (Buttons & Qt::MiddleButton) s.Include(ssMiddle);
+  return s;
+}
+
+WORD VirtualKeyOf(int QtKey, const QString& /*Text*/) {
+  if (QtKey >= Qt::Key_A && QtKey <= Qt::Key_Z) return static_cast<WORD>('A' + (QtKey - Qt::Key_A));
+  if (QtKey >= Qt::Key_0 && QtKey <= Qt::Key_9) return static_cast<WORD>('0' + (QtKey - Qt::Key_0));
+  if (QtKey >= Qt::Key_F1 && QtKey <= Qt::Key_F24) return static_cast<WORD>(VK_F1 + (QtKey - Qt::Key_F1));
+  switch (QtKey) {
+    case Qt::Key_Backspace:
+      return VK_BACK;
+    case Qt::Key_Tab:
+      return VK_TAB;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return VK_RETURN;
+    case Qt::Key_Shift:
+      return VK_SHIFT;
+    case Qt::Key_Control:
+      return VK_CONTROL;
+    case Qt::Key_Alt:
+      return VK_MENU;
+    case Qt::Key_Escape:
+      return VK_ESCAPE;
+    case Qt::Key_Space:
+      return VK_SPACE;
+    case Qt::Key_PageUp:
+      return VK_PRIOR;
+    case Qt::Key_PageDown:
+      return VK_NEXT;
+    case Qt::Key_End:
+      return VK_END;
+    case Qt::Key_Home:
+      return VK_HOME;
+    case Qt::Key_Left:
+      return VK_LEFT;
+    case Qt::Key_Up:
+      return VK_UP;
+    case Qt::Key_Right:
+      return VK_RIGHT;
+    case Qt::Key_Down:
+      return VK_DOWN;
+    case Qt::Key_Insert:
+      return VK_INSERT;
+    case Qt::Key_Delete:
+      return VK_DELETE;
+    default:
+      return 0;
+  }
+}
+
+int QtKeyOf(WORD VirtualKey) {
+  if (VirtualKey >= 'A' && VirtualKey <= 'Z') return Qt::Key_A + (VirtualKey - 'A');
+  if (VirtualKey >= '0' && VirtualKey <= '9') return Qt::Key_0 + (VirtualKey - '0');
+  if (VirtualKey >= VK_F1 && VirtualKey < VK_F1 + 24) return Qt::Key_F1 + (VirtualKey - VK_F1);
+  switch (VirtualKey) {
+    case VK_BACK:
+      return Qt::Key_Backspace;
+    case VK_TAB:
+      return Qt::Key_Tab;
+    case VK_RETURN:
+      return Qt::Key_Return;
+    case VK_SHIFT:
+      return Qt::Key_Shift;
+    case VK_CONTROL:
+      return Qt::Key_Control;
+    case VK_MENU:
+      return Qt::Key_Alt;
+    case VK_ESCAPE:
+      return Qt::Key_Escape;
+    case VK_SPACE:
+      return Qt::Key_Space;
+    case VK_PRIOR:
+      return Qt::Key_PageUp;
+    case VK_NEXT:
+      return Qt::Key_PageDown;
+    case VK_END:
+      return Qt::Key_End;
+    case VK_HOME:
+      return Qt::Key_Home;
+    case VK_LEFT:
+      return Qt::Key_Left;
+    case VK_UP:
+      return Qt::Key_Up;
+    case VK_RIGHT:
+      return Qt::Key_Right;
+    case VK_DOWN:
+      return Qt::Key_Down;
+    case VK_INSERT:
+      return Qt::Key_Insert;
+    case VK_DELETE:
+      return Qt::Key_Delete;
+    default:
+      return Qt::Key_unknown;
+  }
+}
+
+Qt::CursorShape CursorShapeOf(TCursor Cursor) {
+  switch (Cursor) {
+    case crNone:
+      return Qt::BlankCursor;
+    case crCross:
+      return Qt::CrossCursor;
+    case crIBeam:
+      return Qt::IBeamCursor;
+    case crSizeNESW:
+      return Qt::SizeBDiagCursor;
+    case crSizeNS:
+      return Qt::SizeVerCursor;
+    case crSizeNWSE:
+      return Qt::SizeFDiagCursor;
+    case crSizeWE:
+      return Qt::SizeHorCursor;
+    case crUpArrow:
+      return Qt::UpArrowCursor;
+    case crHourGlass:
+      return Qt::WaitCursor;
+    case crDrag:
+    case crMultiDrag:
+      return Qt::DragCopyCursor;
+    case crNoDrop:
+    case crNo:
+      return Qt::ForbiddenCursor;
+    case crHSplit:
+      return Qt::SplitHCursor;
+    case crVSplit:
+      return Qt::SplitVCursor;
+    case crAppStart:
+      return Qt::BusyCursor;
+    case crHelp:
+      return Qt::WhatsThisCursor;
+    case crHandPoint:
+      return Qt::PointingHandCursor;
+    case crSizeAll:
+      return Qt::SizeAllCursor;
+    default:
+      return Qt::ArrowCursor;
+  }
+}
+
+void HandleUiException(TObject* Sender) {
+  try {
+    Application->HandleException(Sender);
+  } catch (...) {
+    // The report itself failed; nothing may cross the event loop.
+  }
+}
+
+// ---- Regions -------------------------------------------------------------------------------------------
+
+int SetWindowRgn(HWND Wnd, HRGN Rgn, bool Redraw) {
+  if (Wnd == nullptr) return 0;
+  Wnd->HandleNeeded();
+  TWidgetHost* host = Wnd->Host();
+  if (host->Region != nullptr && host->Region != Rgn) DeleteObject(host->Region);
+  host->Region = Rgn;
+  if (THostWidget* w = host->Widget) {
+    if (Rgn == nullptr)
+      w->clearMask();
+    else
+      w->setMask(RegionToQRegion(Rgn));
+    if (Redraw) w->update();
+  }
+  return 1;
+}
+
+int GetWindowRgn(HWND Wnd, HRGN Rgn) {
+  if (Wnd == nullptr || Wnd->Host()->Region == nullptr) return ERROR;
+  return CombineRgn(Rgn, Wnd->Host()->Region, nullptr, RGN_COPY);
+}
+
+HWND GetFocus() {
+  return ControlOfWidget(QApplication::focusWidget());
+}
+
+TControl* FindDragTarget(const TPoint& Pos, bool AllowDisabled) {
+  QWidget* w = QApplication::widgetAt(QPoint(Pos.X, Pos.Y));
+  TWinControl* win = ControlOfWidget(w);
+  if (win == nullptr) return nullptr;
+  const TPoint p = win->ScreenToClient(Pos);
+  TControl* g = win->ControlAtPos(p, AllowDisabled);
+  return g != nullptr ? g : win;
+}
