@@ -85,6 +85,17 @@ const std::vector<std::string>& FontStyleNames() {
   return names;
 }
 
+bool HasKey(const std::string& Line, const std::string& Key) {
+  return GetKey(Line) == Key;
+}
+
+int FontStyleIndex(const std::string& Value) {
+  const auto& names = FontStyleNames();
+  for (size_t i = 0; i < names.size(); ++i)
+    if (Value == names[i]) return static_cast<int>(i);
+  return -1;
+}
+
 bool IsStayOnTopLine(const std::string& Line) {
   return Trim(Line) == ProjectText::StayOnTopLine;
 }

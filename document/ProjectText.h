@@ -60,6 +60,10 @@ enum class TVXWriteOrder { woProject, woBuild };
 // The font style names in written order.
 [[nodiscard]] const std::vector<std::string>& FontStyleNames();
 
+// True when the key of Line is exactly Key.
+[[nodiscard]] bool HasKey(const std::string& Line, const std::string& Key);
+// Index of a "Fontstyle" value in FontStyleNames (0 Bold .. 3 StrikeOut), -1 for any other text.
+[[nodiscard]] int FontStyleIndex(const std::string& Value);
 // True when Line is the "SOT" flag (the whole line, trimmed).
 [[nodiscard]] bool IsStayOnTopLine(const std::string& Line);
 // The value of a key line as an integer (the class library's conversion; EConvertError on bad text).

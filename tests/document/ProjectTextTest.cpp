@@ -34,6 +34,20 @@ TEST(ProjectText, KeyAndValueSplitAtTheFirstEqualsSign) {
   }
 }
 
+TEST(ProjectText, KeysMatchExactly) {
+  EXPECT_TRUE(HasKey("Top=5", "Top"));
+  EXPECT_TRUE(HasKey("Top=", "Top"));
+  EXPECT_TRUE(HasKey("=x", ""));
+  for (const char* line : {"top=5", "Top =5", " Top=5", "Top", "TopX=5", "To=p", ""})
+    EXPECT_FALSE(HasKey(line, "Top")) << line;
+  EXPECT_TRUE(HasKey("end", ""));  // a line without "=" has the empty key
+  EXPECT_FALSE(HasKey("a=b=c", "a=b"));
+  EXPECT_EQ(FontStyleIndex("Bold"), 0);
+  EXPECT_EQ(FontStyleIndex("StrikeOut"), 3);
+  EXPECT_EQ(FontStyleIndex("bold"), -1);
+  EXPECT_EQ(FontStyleIndex("Strikeout"), -1);
+}
+
 TEST(ProjectText, SectionKindsAreExact) {
   TVXSectionKind kind;
   for (const char* name : {"Bitmaps", "Sounds", "Global", "Web", "Button", "Label", "Edit"}) {
