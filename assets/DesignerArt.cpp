@@ -381,7 +381,7 @@ void WriteEditorPictures(MediaFolder& app) {
   const QImage frame = EditorArt();
   QImage skin = Flatten(frame, kKeyMagenta, kInk);
   MarkKeyCorner(skin, kKeyMagenta);
-  app.Bitmap("images/Blaselinksoben.BMP", skin);
+  app.Bitmap("Images/Blaselinksoben.BMP", skin);
   namespace L = editor_layout;
   app.Bitmap(L::kPanelPictures[0], PanelPicture(frame, "Window", L::kFormPanel, L::kFormCaptions, nullptr));
   app.Bitmap(
@@ -534,7 +534,7 @@ QImage NoImage() {
 
 void GenerateDesignerPictures(MediaFolder& app) {
   const QImage mainSkin = MainDialogSkin();
-  app.Bitmap("images/MainDialog.BMP", mainSkin);
+  app.Bitmap("Images/MainDialog.BMP", mainSkin);
   for (const ToolButton& b : kMainButtons)
     WriteToolButton(app, b, mainSkin);
   WriteToolButton(app, kButtonTool, mainSkin);

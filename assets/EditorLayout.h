@@ -167,8 +167,8 @@ inline constexpr Caption kOptionsCaptions[] = {
 // Panel picture files below the application folder, in the order FormPanel, ButtonPanel, LabelPanel,
 // EditPanel, OptionsPanel (the images Image1, fsdfsdfs, Image4, Image3 and Image5).
 inline constexpr const char* kPanelPictures[] = {
-    "images/PanelWindow.BMP", "images/PanelButton.BMP",  "images/PanelLabel.BMP",
-    "images/PanelEdit.BMP",   "images/PanelOptions.BMP",
+    "Images/PanelWindow.BMP", "Images/PanelButton.BMP",  "Images/PanelLabel.BMP",
+    "Images/PanelEdit.BMP",   "Images/PanelOptions.BMP",
 };
 
 // The shaped 20 x 20 buttons of the panels (key colour white); each has a normal, an under-the-mouse and

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 
 namespace {
 
@@ -33,6 +34,14 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication application(argc, argv);
   try {
+    // The programs name this folder "images" and "Images"; one folder serves both spellings through
+    // the programs' case-blind path lookup. A folder of the other spelling left by an older generator
+    // would make the lookup ambiguous, so it goes.
+    const std::filesystem::path lower = std::filesystem::path(argv[1]) / "images";
+    const std::filesystem::path upper = std::filesystem::path(argv[1]) / "Images";
+    if (std::filesystem::is_directory(lower) && std::filesystem::is_directory(upper) &&
+        !std::filesystem::equivalent(lower, upper))
+      std::filesystem::remove_all(lower);
     MediaFolder app(argv[1]);
     GenerateDesignerPictures(app);
     GenerateDesignerSounds(app);

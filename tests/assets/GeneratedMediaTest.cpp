@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -46,6 +47,33 @@ std::string ButtonFile(const char* name) {
   return kApp + "/Images/Buttons/" + name + ".BMP";
 }
 
+std::string Lower(std::string s) {
+  for (char& c : s)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Finds a file below the application folder as the programs do: each part of the name exactly when it
+// exists, else the entry whose name differs only in letter case. Empty when nothing matches.
+std::string Resolve(const std::string& name) {
+  std::filesystem::path at = kApp;
+  std::stringstream parts(name);
+  std::string part;
+  while (std::getline(parts, part, '/')) {
+    if (std::filesystem::exists(at / part)) {
+      at /= part;
+      continue;
+    }
+    std::string found;
+    if (std::filesystem::is_directory(at))
+      for (const auto& entry : std::filesystem::directory_iterator(at))
+        if (Lower(entry.path().filename().string()) == Lower(part)) found = entry.path().filename().string();
+    if (found.empty()) return {};
+    at /= found;
+  }
+  return at.string();
+}
+
 int CountKey(const Bmp24& bmp, uint32_t key) {
   return static_cast<int>(std::count(bmp.pixels.begin(), bmp.pixels.end(), key));
 }
@@ -70,15 +98,29 @@ TEST(GeneratedMedia, EveryNamedFileExists) {
       "images/PanelOptions.BMP",
   };
   for (const char* f : files)
-    EXPECT_TRUE(std::filesystem::is_regular_file(kApp + "/" + f)) << f;
+    EXPECT_TRUE(std::filesystem::is_regular_file(Resolve(f))) << f;
   EXPECT_TRUE(std::filesystem::is_directory(kApp + "/temp"));
   for (const MainButton& b : kMainButtons)
     for (const char* f : b.files)
       EXPECT_TRUE(std::filesystem::is_regular_file(ButtonFile(f))) << f;
 }
 
+// The programs find files whatever the letter case of their names; that is only unambiguous while no
+// folder holds two entries that differ in case alone.
+TEST(GeneratedMedia, NoTwoNamesDifferOnlyInLetterCase) {
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(kApp)) {
+    if (!entry.is_directory()) continue;
+    std::map<std::string, std::string> seen;
+    for (const auto& child : std::filesystem::directory_iterator(entry.path())) {
+      const std::string name = child.path().filename().string();
+      const auto [it, added] = seen.emplace(Lower(name), name);
+      EXPECT_TRUE(added) << entry.path() << ": " << name << " and " << it->second;
+    }
+  }
+}
+
 TEST(GeneratedMedia, MainButtonsShareSizesCutAtCornersAndFitTheSkin) {
-  const Bmp24 skin = ReadBmp24(kApp + "/images/MainDialog.BMP");
+  const Bmp24 skin = ReadBmp24(Resolve("images/MainDialog.BMP"));
   ASSERT_TRUE(skin.valid) << skin.problem;
   std::vector<std::pair<std::string, std::array<int, 4>>> placed;
   for (const MainButton& b : kMainButtons) {
@@ -125,7 +167,7 @@ TEST(GeneratedMedia, SkinsCarryTheirKeyWhereTheProgramsLookForIt) {
       {"images/PanelWindow.BMP", 272, 470, kMagenta},    {"images/PanelOptions.BMP", 272, 470, kMagenta},
   };
   for (const Skin& s : skins) {
-    const Bmp24 bmp = ReadBmp24(kApp + "/" + s.file);
+    const Bmp24 bmp = ReadBmp24(Resolve(s.file));
     ASSERT_TRUE(bmp.valid) << s.file << ": " << bmp.problem;
     if (s.width != 0) {
       EXPECT_EQ(bmp.width, s.width) << s.file;
