@@ -240,7 +240,7 @@ HBITMAP DecodeBmp(const uint8_t* data, size_t size, int64_t maxPixelBytes) {
             while (!((m >> shift) & 1))
               ++shift;
             const uint32_t mm = m >> shift;
-            channel = static_cast<uint32_t>((uint64_t{(v >> shift) & mm} * 255 + mm / 2) / mm);
+            channel = static_cast<uint32_t>((uint64_t{(v >> shift) & mm} * 255) / mm);
           }
           argb |= channel << (16 - 8 * c);
         }
@@ -249,7 +249,7 @@ HBITMAP DecodeBmp(const uint8_t* data, size_t size, int64_t maxPixelBytes) {
           while (!((m >> shift) & 1))
             ++shift;
           const uint32_t mm = m >> shift;
-          argb |= static_cast<uint32_t>((uint64_t{(v >> shift) & mm} * 255 + mm / 2) / mm) << 24;
+          argb |= static_cast<uint32_t>((uint64_t{(v >> shift) & mm} * 255) / mm) << 24;
         }
         std::memcpy(b->Row(target) + 4 * x, &argb, 4);
       }

@@ -211,7 +211,7 @@ std::unique_ptr<GdiBitmap> GdiBitmap::Create(int width, int height, int bitCount
 
 namespace {
 
-// Extracts a channel described by a bit mask, scaled to 0..255.
+// Extracts a channel described by a bit mask, scaled to 0..255 (rounded down, as common decoders do).
 uint32_t FromMask(uint32_t value, uint32_t mask) {
   if (!mask) return 0;
   int shift = 0;
@@ -219,7 +219,7 @@ uint32_t FromMask(uint32_t value, uint32_t mask) {
     ++shift;
   const uint32_t m = mask >> shift;
   const uint32_t v = (value >> shift) & m;
-  return m == 255 ? v : static_cast<uint32_t>((uint64_t{v} * 255 + m / 2) / m);
+  return m == 255 ? v : static_cast<uint32_t>((uint64_t{v} * 255) / m);
 }
 
 uint32_t ToMask(uint32_t channel, uint32_t mask) {
