@@ -82,15 +82,17 @@ void DrawGlyphUnits(QPainter& p, Glyph glyph, const QColor& ink) {
       p.drawRect(QRectF(8.5, 13.5, 7, 5.5));
       break;
     }
-    case Glyph::Gear: {
-      p.drawEllipse(QPointF(12, 12), 3, 3);
-      QPainterPath ring;
-      for (int i = 0; i < 8; ++i) {
-        const double a = i * M_PI / 4;
-        p.drawLine(QPointF(12 + 5.5 * std::cos(a), 12 + 5.5 * std::sin(a)),
-                   QPointF(12 + 8.2 * std::cos(a), 12 + 8.2 * std::sin(a)));
+    case Glyph::Sliders: {
+      // Three slider tracks with their knobs: settings.
+      const double knobs[] = {9, 15, 11};
+      for (int row = 0; row < 3; ++row) {
+        const double y = 6.5 + row * 5.5;
+        p.setPen(QPen(ink, 2.0, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(5, y), QPointF(19, y));
+        p.setPen(Qt::NoPen);
+        p.setBrush(ink);
+        p.drawEllipse(QPointF(knobs[row], y), 2.6, 2.6);
       }
-      p.drawEllipse(QPointF(12, 12), 6, 6);
       break;
     }
     case Glyph::Package: {
@@ -157,14 +159,15 @@ void DrawGlyphUnits(QPainter& p, Glyph glyph, const QColor& ink) {
       p.drawPolyline(QPolygonF({QPointF(13, 6.5), QPointF(18.5, 12), QPointF(13, 17.5)}));
       break;
     case Glyph::Refresh: {
+      // An arc open at the upper right whose end at three o'clock carries an arrowhead pointing up.
+      const QRectF circle(5.5, 5.5, 13, 13);
       QPainterPath arc;
-      arc.arcMoveTo(QRectF(5.5, 5.5, 13, 13), 60);
-      arc.arcTo(QRectF(5.5, 5.5, 13, 13), 60, 280);
+      arc.arcMoveTo(circle, 75);
+      arc.arcTo(circle, 75, 285);
       p.drawPath(arc);
-      const QPointF tip(12 + 6.5 * std::cos(60 * M_PI / 180), 12 - 6.5 * std::sin(60 * M_PI / 180));
+      p.setPen(Qt::NoPen);
       p.setBrush(ink);
-      p.drawPolygon(
-          QPolygonF({tip + QPointF(-4.2, -1.6), tip + QPointF(1.6, 3.4), tip + QPointF(1.4, -3.6)}));
+      p.drawPolygon(QPolygonF({QPointF(14.6, 12.8), QPointF(22.4, 12.8), QPointF(18.5, 7.2)}));
       break;
     }
     case Glyph::Stop: {

@@ -43,7 +43,7 @@ enum class Glyph {
   Plus,
   Folder,
   Disk,
-  Gear,
+  Sliders,
   Package,
   Play,
   Trash,

@@ -58,7 +58,7 @@ const ToolButton kMainButtons[] = {
      78,
      24,
      "Options",
-     Glyph::Gear,
+     Glyph::Sliders,
      kKeyRed,
      kAmber},
     {{"Clear1.BMP", "Clear1Over.BMP", "Clear1Press.BMP", "Clear1Dis.BMP"},
