@@ -7,14 +7,8 @@
 #include <typeinfo>
 
 #include "graphics/GfxTransforms.h"
-#include "platform/rtl/Streams.h"
-
-#ifdef PELLORAN_GRAPHICS_GDI
 #include "platform/gdi/Graphics.h"
-#include "platform/gdi/Windows.h"
-#else
-class TFont : public TObject {};  // stands in until the GDI layer provides fonts
-#endif
+#include "platform/rtl/Streams.h"
 
 namespace {
 
@@ -106,10 +100,8 @@ bool TCustomMap::SetSize(int NewWidth, int NewHeight) {
 // ---- TBitmap32 ----------------------------------------------------------------------------------------
 
 TBitmap32::TBitmap32() {
-#ifdef PELLORAN_GRAPHICS_GDI
   FFont = std::make_unique<TFont>();
   FFont->OnChange = [this](TObject* Sender) { FontChanged(Sender); };
-#endif
 }
 
 TBitmap32::~TBitmap32() {
@@ -124,12 +116,8 @@ TBitmap32::~TBitmap32() {
 }
 
 void TBitmap32::ReleaseImage() {
-#ifdef PELLORAN_GRAPHICS_GDI
   if (FHDC) DeleteDC(FHDC);
   if (FHandle) DeleteObject(FHandle);
-#else
-  std::free(FBits);
-#endif
   FHDC = nullptr;
   FHandle = nullptr;
   FBits = nullptr;
@@ -139,7 +127,6 @@ void TBitmap32::ReleaseImage() {
 void TBitmap32::CreateImage(int NewWidth, int NewHeight) {
   const int64_t bytes = int64_t{NewWidth} * NewHeight * 4;
   if (bytes > kMaxImageBytes) throw Exception("Can't allocate the DIB handle");
-#ifdef PELLORAN_GRAPHICS_GDI
   BITMAPINFO info{};
   info.bmiHeader.biSize = 40;
   info.bmiHeader.biWidth = NewWidth;
@@ -171,11 +158,6 @@ void TBitmap32::CreateImage(int NewWidth, int NewHeight) {
     FBits = nullptr;
     throw Exception("Can't select an object into DC");
   }
-#else
-  FBits = static_cast<PColor32>(std::calloc(static_cast<size_t>(bytes), 1));
-  if (!FBits) throw Exception("Can't allocate the DIB handle");
-  FHandle = reinterpret_cast<GdiObject*>(FBits);  // stands for the section until the GDI layer is there
-#endif
 }
 
 bool TBitmap32::SetSize(int NewWidth, int NewHeight) {
@@ -256,11 +238,9 @@ void TBitmap32::DrawTo(TBitmap32* Dst, const TRect& DstRect, const TRect& SrcRec
   Dst->Changed();
 }
 
-void TBitmap32::DrawToDC(GdiDC* DC, int X, int Y) const {
+void TBitmap32::DrawToDC(HDC DC, int X, int Y) const {
   if (IsEmpty()) return;
-#ifdef PELLORAN_GRAPHICS_GDI
   BitBlt(DC, X, Y, FWidth, FHeight, FHDC, 0, 0, SRCCOPY);
-#endif
 }
 
 void TBitmap32::CopyPixelsFrom(const TBitmap32* Source) {
@@ -288,7 +268,6 @@ void TBitmap32::Assign(TPersistent* Source) {
     FStretchFilter = src->FStretchFilter;
     return;
   }
-#ifdef PELLORAN_GRAPHICS_GDI
   if (auto* picture = dynamic_cast<TPicture*>(Source)) {
     AssignGraphic(picture->Graphic());
     return;
@@ -297,11 +276,9 @@ void TBitmap32::Assign(TPersistent* Source) {
     AssignGraphic(graphic);
     return;
   }
-#endif
   TCustomMap::Assign(Source);
 }
 
-#ifdef PELLORAN_GRAPHICS_GDI
 void TBitmap32::AssignGraphic(TGraphic* Graphic) {
   if (!Graphic) {  // an empty picture; every caller passes one just loaded, so this is only a safeguard
     SetSize(0, 0);
@@ -328,10 +305,8 @@ void TBitmap32::CopyToBitmap(TBitmap* Bitmap) const {
   Bitmap->SetSize(FWidth, FHeight);
   if (!IsEmpty()) BitBlt(Bitmap->Canvas()->Handle(), 0, 0, FWidth, FHeight, FHDC, 0, 0, SRCCOPY);
 }
-#endif
 
 void TBitmap32::AssignTo(TPersistent* Dest) {
-#ifdef PELLORAN_GRAPHICS_GDI
   if (auto* picture = dynamic_cast<TPicture*>(Dest)) {
     CopyToBitmap(picture->Bitmap());
     return;
@@ -340,7 +315,6 @@ void TBitmap32::AssignTo(TPersistent* Dest) {
     CopyToBitmap(bitmap);
     return;
   }
-#endif
   TCustomMap::AssignTo(Dest);
 }
 
@@ -399,28 +373,20 @@ void TBitmap32::SetStretchFilter(TStretchFilter Value) {
 }
 
 void TBitmap32::SetFont(TFont* Value) {
-#ifdef PELLORAN_GRAPHICS_GDI
   FFont->Assign(Value);
-#endif
 }
 
 void TBitmap32::FontChanged(TObject*) {
-#ifdef PELLORAN_GRAPHICS_GDI
   if (FFontHandle) {
     SelectObject(FHDC, GetStockObject(SYSTEM_FONT));
     FFontHandle = nullptr;
   }
-#endif
 }
 
 // ---- Functions ----------------------------------------------------------------------------------------
 
 TColor32 Color32FromTColor(int32_t Color) {
-#ifdef PELLORAN_GRAPHICS_GDI
   return ColorToArgb(static_cast<uint32_t>(ColorToRGB(Color)));
-#else
-  return ColorToArgb(static_cast<uint32_t>(Color));
-#endif
 }
 
 void BuildGammaTable(float Gamma_) {
@@ -435,11 +401,7 @@ const std::array<uint8_t, 256>& GammaTable() {
 }
 
 void LoadBitmap32FromFile(TBitmap32* Bitmap, const std::string& FileName) {
-#ifdef PELLORAN_GRAPHICS_GDI
   auto picture = std::make_unique<TPicture>();
   picture->LoadFromFile(FileName);
   Bitmap->Assign(picture.get());
-#else
-  throw Exception("Picture formats are not available");
-#endif
 }

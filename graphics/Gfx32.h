@@ -12,6 +12,7 @@
 #include <string>
 
 #include "graphics/GfxLowLevel.h"
+#include "platform/gdi/Windows.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SyncObjs.h"
 
@@ -20,8 +21,6 @@ class TFiler;
 class TFont;
 class TGraphic;
 class TBitmap;
-struct GdiDC;
-struct GdiObject;
 
 // How a bitmap is laid onto another when drawn.
 enum TDrawMode : uint8_t { dmOpaque, dmBlend, dmCustom };
@@ -124,7 +123,7 @@ class TBitmap32 : public TCustomMap {
   void DrawTo(TBitmap32* Dst, const TRect& DstRect);
   void DrawTo(TBitmap32* Dst, const TRect& DstRect, const TRect& SrcRect);
   // GDI block copy of the whole bitmap to (X, Y) of a device context; nothing when empty.
-  void DrawToDC(GdiDC* DC, int X, int Y) const;
+  void DrawToDC(HDC DC, int X, int Y) const;
 
   // True when both are empty, or both are TBitmap32s of the same size and pixels (alpha included).
   [[nodiscard]] bool SameImage(const TBitmap32* Other) const;
@@ -145,9 +144,9 @@ class TBitmap32 : public TCustomMap {
   void SetStretchFilter(TStretchFilter Value);
 
   // The memory device context with the image selected into it; null while empty.
-  [[nodiscard]] GdiDC* Handle() const { return FHDC; }
+  [[nodiscard]] HDC Handle() const { return FHDC; }
   // The DIB section; null while empty.
-  [[nodiscard]] GdiObject* BitmapHandle() const { return FHandle; }
+  [[nodiscard]] HBITMAP BitmapHandle() const { return FHandle; }
   [[nodiscard]] TFont* Font() const { return FFont.get(); }
   void SetFont(TFont* Value);
 
@@ -170,12 +169,12 @@ class TBitmap32 : public TCustomMap {
   PColor32 FBits = nullptr;
   TDrawMode FDrawMode = dmOpaque;
   std::unique_ptr<TFont> FFont;
-  GdiObject* FHandle = nullptr;
-  GdiDC* FHDC = nullptr;
+  HBITMAP FHandle = nullptr;
+  HDC FHDC = nullptr;
   uint32_t FMasterAlpha = 255;
   TColor32 FOuterColor = 0;
   TStretchFilter FStretchFilter = sfNearest;
-  GdiObject* FFontHandle = nullptr;
+  HFONT FFontHandle = nullptr;
 };
 
 // A pair of singles.

@@ -1,7 +1,5 @@
 // TBitmap32 with the GDI layer: its device context, copies to and from class-library bitmaps and
 // pictures, drawing of other graphics, and loading picture files.
-#ifdef PELLORAN_GRAPHICS_GDI
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -178,5 +176,3 @@ TEST(Bitmap32Gdi, SystemColoursAreResolved) {
 }
 
 }  // namespace
-
-#endif
