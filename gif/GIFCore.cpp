@@ -198,7 +198,8 @@ int TGIFColorMap::FindOrAdd(TColor Color) {
 
 void TGIFColorMap::RemoveColor(int Index) {
   if (Index < 0 || Index >= FCount) RaiseGIFError("Invalid color index");
-  std::memmove(&FData[Index * 3], &FData[(Index + 1) * 3], static_cast<size_t>(FCount - Index - 1) * 3);
+  std::memmove(FData.data() + Index * 3, FData.data() + (Index + 1) * 3,
+               static_cast<size_t>(FCount - Index - 1) * 3);
   --FCount;
   FSorted = false;
   ColorsChanged();
@@ -255,7 +256,7 @@ void TGIFColorMap::Assign(TPersistent* Source) {
   FCount = source->FCount;
   FSorted = source->FSorted;
   FData.assign(static_cast<size_t>(FCapacity) * 3, 0);
-  std::memcpy(FData.data(), source->FData.data(), static_cast<size_t>(FCount) * 3);
+  if (FCount > 0) std::memcpy(FData.data(), source->FData.data(), static_cast<size_t>(FCount) * 3);
   ColorsChanged();
 }
 

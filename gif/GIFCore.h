@@ -34,7 +34,7 @@ class GIFException : public EInvalidGraphic {
 // Largest pixel buffer a frame may have: width x height bytes must fit in a signed 32-bit count.
 inline constexpr int64_t MaxGIFPixels =
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
-    int64_t{1} << 26;  // keeps the fuzzer within its memory limit
+    int64_t{1} << 24;  // keeps the fuzzer fast and within its memory limit
 #else
     int64_t{0x7FFFFFFF};
 #endif
