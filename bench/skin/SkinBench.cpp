@@ -70,6 +70,13 @@ void BM_BitmapToRegion(benchmark::State& state) {
   state.counters["runs"] = s.Runs;
 }
 
+// The row scan alone, without making the region.
+void BM_AlphaRuns(benchmark::State& state) {
+  Skin& s = TheSkin();
+  for (auto _ : state)
+    benchmark::DoNotOptimize(AlphaRunRects(s.Bitmap.Bits(), kW, kH, 1).size());
+}
+
 void BM_QRegionFromQBitmap(benchmark::State& state) {
   Skin& s = TheSkin();
   for (auto _ : state) {
@@ -115,6 +122,7 @@ void BM_NineSliceRepaint(benchmark::State& state) {
 }
 
 BENCHMARK(BM_BitmapToRegion)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AlphaRuns)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QRegionFromQBitmap)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KeyColourRegion)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NineSliceRepaint)->Unit(benchmark::kMillisecond);
