@@ -565,11 +565,12 @@ bool MirrorY(const Transfer& t) {
   return (t.DstRect.height() < 0) != (t.SrcRect.height() < 0);
 }
 
+// A rectangle with a negative extent covers the pixels from its origin backwards (x + w + 1 .. x).
 QRect Positive(const QRect& r) {
-  QRect n = r;
-  if (n.width() < 0) n = QRect(r.x() + r.width(), r.y(), -r.width(), r.height());
-  if (n.height() < 0) n = QRect(n.x(), r.y() + r.height(), n.width(), -r.height());
-  return n;
+  const int w = r.width(), h = r.height();
+  const int x = w < 0 ? r.x() + w + 1 : r.x();
+  const int y = h < 0 ? r.y() + h + 1 : r.y();
+  return QRect(x, y, std::abs(w), std::abs(h));
 }
 
 // The source pixel under destination offset (u, v), in the destination's colour terms.
