@@ -372,3 +372,16 @@ TEST(GIFFile, HugeFrameIsRefused) {
     EXPECT_STREQ(e.what(), "Invalid image dimensions");
   }
 }
+
+// ".gif" files load through the picture registry once the format is registered.
+TEST(GIFFile, PictureRegistryLoadsGIFFiles) {
+  RegisterGIFImageFormat();
+  RegisterGIFImageFormat();
+  TPicture picture;
+  picture.LoadFromFile(DataPath("im_gradient.gif"));
+  auto* gif = dynamic_cast<TGIFImage*>(picture.Graphic());
+  ASSERT_NE(gif, nullptr);
+  EXPECT_EQ(gif->Width(), 64);
+  EXPECT_EQ(gif->Height(), 48);
+  EXPECT_EQ(picture.Width(), 64);
+}
