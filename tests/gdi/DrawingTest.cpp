@@ -22,7 +22,7 @@ struct Surface {
     info->bmiHeader.biWidth = w;
     info->bmiHeader.biHeight = -h;
     info->bmiHeader.biBitCount = static_cast<WORD>(bits);
-    std::memcpy(info->bmiColors, colors.data(), colors.size() * sizeof(RGBQUAD));
+    if (!colors.empty()) std::memcpy(info->bmiColors, colors.data(), colors.size() * sizeof(RGBQUAD));
     Bmp = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &Bits, nullptr, 0);
     DC = CreateCompatibleDC(nullptr);
     Old = SelectObject(DC, Bmp);
