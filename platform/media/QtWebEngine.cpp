@@ -2,9 +2,7 @@
 
 #include <QDir>
 #include <QEventLoop>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRegularExpression>
@@ -68,31 +66,6 @@ TWebEngineFactory& Factory() {
   return factory;
 }
 
-class TQtWebDialogs final : public TWebDialogProvider {
- public:
-  bool Print(std::string& PrinterName, std::string& FileName) override {
-    QPrinter printer;
-    QPrintDialog dialog(&printer);
-    if (dialog.exec() != QDialog::Accepted) return false;
-    FileName = ToStd(printer.outputFileName());
-    PrinterName = FileName.empty() ? ToStd(printer.printerName()) : std::string();
-    return true;
-  }
-  bool SaveAs(std::string& FileName) override {
-    const QString name = QFileDialog::getSaveFileName(
-        nullptr, QStringLiteral("Webseite speichern"), ToQt(FileName),
-        QStringLiteral("Webseite, komplett (*.htm *.html);;Webarchiv, einzelne Datei (*.mht)"));
-    if (name.isEmpty()) return false;
-    FileName = ToStd(name);
-    return true;
-  }
-};
-
-std::unique_ptr<TWebDialogProvider>& Dialogs() {
-  static std::unique_ptr<TWebDialogProvider> dialogs;
-  return dialogs;
-}
-
 }  // namespace
 
 // --- addresses
@@ -115,7 +88,7 @@ std::string WebAddressToURL(const std::string& Address) {
   return ToStd(QUrl(QStringLiteral("http://") + address).toString(QUrl::FullyEncoded));
 }
 
-// --- factories and dialogs
+// --- factories
 
 std::unique_ptr<TWebEngine> CreateWebEngine() {
   if (Factory()) return Factory()();
@@ -125,16 +98,6 @@ std::unique_ptr<TWebEngine> CreateWebEngine() {
 TWebEngineFactory SetWebEngineFactory(TWebEngineFactory NewFactory) {
   std::swap(Factory(), NewFactory);
   return NewFactory;
-}
-
-std::unique_ptr<TWebDialogProvider> SetWebDialogProvider(std::unique_ptr<TWebDialogProvider> Provider) {
-  std::swap(Dialogs(), Provider);
-  return Provider;
-}
-
-TWebDialogProvider& WebDialogs() {
-  if (!Dialogs()) Dialogs() = std::make_unique<TQtWebDialogs>();
-  return *Dialogs();
 }
 
 // --- TQtWebEngine

@@ -76,6 +76,7 @@ class TWebDialogProvider {
   // The save-as dialog, proposing FileName: true with the chosen name.
   virtual bool SaveAs(std::string& FileName) = 0;
 };
-// Installs the provider (null: the platform's own dialogs) and returns the previous one.
+// Installs the provider (null: the window layer's dialogs, through its dialog provider) and returns the
+// previous one.
 std::unique_ptr<TWebDialogProvider> SetWebDialogProvider(std::unique_ptr<TWebDialogProvider> Provider);
 [[nodiscard]] TWebDialogProvider& WebDialogs();
