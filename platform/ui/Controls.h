@@ -25,6 +25,9 @@ enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TShiftStateItem { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
 using TShiftState = TSet<TShiftStateItem>;
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+// The border of a control: bsNone or bsSingle.
+using TBorderStyle = TFormBorderStyle;
 
 // Control style bits, in the class library's order (so ToBits()/FromBits() give its numbers:
 // 0x8AA = capture mouse, click events, set caption, double clicks, replicatable).

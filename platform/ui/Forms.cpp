@@ -44,7 +44,15 @@ void EnsureQApplication() {
   static std::string path = ProgramPath();
   static char* argv[] = {path.data(), nullptr};
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  new QApplication(argc, argv);
+  auto* app = new QApplication(argc, argv);
+  // The window system moved the focus (a click, a window activation): the form's focused control follows.
+  QObject::connect(app, &QApplication::focusChanged, app, [](QWidget*, QWidget* Now) {
+    TWinControl* c = ControlOfWidget(Now);
+    if (c == nullptr) return;
+    TCustomForm* form = GetParentForm(c);
+    if (form != nullptr && form->FocusedControl() != c && c != form)
+      Guarded(c, [&] { form->SetFocusedControl(c); });
+  });
   SetWakeMainThread([] {
     if (auto* d = QAbstractEventDispatcher::instance(QCoreApplication::instance()->thread())) d->wakeUp();
     QMetaObject::invokeMethod(

@@ -2,6 +2,7 @@
 // application's OnMessage sees first; key messages sent or posted to a window reach its Qt widget.
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 #include "platform/ui/Forms.h"
 #include "platform/ui/QtHost.h"
@@ -162,10 +163,23 @@ class TInnerFilter : public QObject {
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override {
     if (gDelivering) return false;
+    switch (Event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::MouseMove:
+      case QEvent::MouseButtonRelease:
+        // The control hears the mouse first; the standard control then handles it as usual.
+        DispatchMouseEvent(FControl, static_cast<QWidget*>(Watched), static_cast<QMouseEvent*>(Event));
+        return false;
+      default:
+        break;
+    }
     if (Event->type() != QEvent::KeyPress && Event->type() != QEvent::KeyRelease) return false;
     auto* ke = static_cast<QKeyEvent*>(Event);
     char replacement = 0;
-    if (ProcessKeyEvent(FControl, ke, replacement)) return true;
+    const bool used = ProcessKeyEvent(FControl, ke, replacement);
+    FlushPostedMessages();
+    if (used) return true;
     if (replacement != 0) {
       SendQtKey(static_cast<QWidget*>(Watched), QEvent::KeyPress, 0, replacement);
       return true;
@@ -223,17 +237,27 @@ void SetInnerWidget(TWinControl* Control, QWidget* Inner) {
   Inner->show();
   h->Inner = Inner;
   h->Widget->setFocusProxy(Inner);
+  Inner->setContextMenuPolicy(Qt::NoContextMenu);
+  Inner->setMouseTracking(true);
   auto* filter = new TInnerFilter(Control, Inner);
   Inner->installEventFilter(filter);
-  if (QWidget* proxy = Inner->focusProxy()) proxy->installEventFilter(filter);
+  if (QWidget* proxy = Inner->focusProxy()) {
+    proxy->installEventFilter(filter);
+    proxy->setContextMenuPolicy(Qt::NoContextMenu);
+    proxy->setMouseTracking(true);
+  }
 }
 
 // The host widget's own key events (controls without a standard Qt control inside).
 bool HostKeyEvent(TWinControl* Control, QKeyEvent* Event) {
+  // Keys of a standard control inside went through its filter; delivered messages are no input.
+  if (gDelivering || Control->Host()->Inner != nullptr) return true;
   char replacement = 0;
   ProcessKeyEvent(Control, Event, replacement);
-  if (replacement != 0 && Event->type() == QEvent::KeyPress) {
-    // Nothing below the host handles characters; the changed character has been delivered.
-  }
+  FlushPostedMessages();
   return true;
+}
+
+bool DeliveringKeyMessage() {
+  return gDelivering;
 }

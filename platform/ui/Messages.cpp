@@ -20,17 +20,14 @@ std::vector<TPosted> gQueue;
 bool gDelivering = false;
 
 void Deliver() {
-  // Messages posted while these are handed out wait for the next round, in order.
-  std::vector<TPosted> queue;
-  queue.swap(gQueue);
+  if (gDelivering) return;  // the running loop below takes what was added
   gDelivering = true;
   struct Done {
-    ~Done() {
-      gDelivering = false;
-      if (!gQueue.empty()) QTimer::singleShot(0, QCoreApplication::instance(), Deliver);
-    }
+    ~Done() { gDelivering = false; }
   } done;
-  for (TPosted& p : queue) {
+  while (!gQueue.empty()) {
+    TPosted p = gQueue.front();
+    gQueue.erase(gQueue.begin());
     if (p.Widget == nullptr || ControlOfWidget(p.Widget) != p.Wnd) continue;  // the window is gone
     TWinControl* wnd = p.Wnd;
     Guarded(wnd, [&] {
@@ -49,6 +46,10 @@ LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
   return Wnd->Perform(Msg, WParam, LParam);
 }
 
+void FlushPostedMessages() {
+  Deliver();
+}
+
 bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
   if (Wnd == nullptr) return false;
   QWidget* w = WidgetOf(Wnd);
@@ -57,8 +58,8 @@ bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
   m.message = Msg;
   m.wParam = WParam;
   m.lParam = LParam;
-  const bool first = gQueue.empty() && !gDelivering;
+  const bool first = gQueue.empty();
   gQueue.push_back(TPosted{w, Wnd, m});
-  if (first) QTimer::singleShot(0, QCoreApplication::instance(), Deliver);
+  if (first && !gDelivering) QTimer::singleShot(0, QCoreApplication::instance(), Deliver);
   return true;
 }

@@ -52,6 +52,9 @@ struct TWidgetHost {
 // Places a standard Qt control inside the control's window; it fills the client area, and its mouse
 // and key input goes through the control's handlers first.
 void SetInnerWidget(TWinControl* Control, QWidget* Inner);
+// Mouse input that reached Receiver (the control's window or a widget inside it): targets, capture,
+// enter/leave, clicks and pop-up menus.
+void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event);
 // Key and mouse conversions.
 [[nodiscard]] TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons);
 [[nodiscard]] WORD VirtualKeyOf(int QtKey, const QString& Text);
@@ -75,6 +78,11 @@ void UpdateMouseControl(TControl* Control);
 void ForgetControl(TControl* Control);
 // A key message that went through TApplication::OnMessage; returns true when it was marked handled.
 bool FilterKeyMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+// Hands out the posted messages now (the window system's input waits behind them, as posted messages
+// come before input).
+void FlushPostedMessages();
+// True while a key message is handed to a Qt widget (its key events are not input).
+[[nodiscard]] bool DeliveringKeyMessage();
 // A real key event that reached a host widget: messages, then the key handlers.
 bool HostKeyEvent(TWinControl* Control, QKeyEvent* Event);
 // The character a posted WM_KEYDOWN produces when the message loop translates it (0 for none).

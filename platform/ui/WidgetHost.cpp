@@ -114,10 +114,6 @@ bool THostWidget::event(QEvent* Event) {
       if (auto* form = dynamic_cast<TCustomForm*>(Control); form != nullptr && isWindow())
         Guarded(form, [&] { form->WindowActivated(Event->type() == QEvent::WindowActivate); });
       break;
-    case QEvent::FocusIn:
-      if (auto* form = GetParentForm(Control); form != nullptr && form->FocusedControl() != Control)
-        Guarded(Control, [&] { form->SetFocusedControl(Control); });
-      break;
     default:
       break;
   }
@@ -134,94 +130,90 @@ void THostWidget::paintEvent(QPaintEvent* Event) {
   DeleteDC(dc);
 }
 
-void THostWidget::mousePressEvent(QMouseEvent* Event) {
-  if (Control == nullptr) return;
-  LastPressGlobal = Event->globalPosition().toPoint();
-  const QPoint p = Event->position().toPoint();
-  TWinControl* win = Control;
-  if (GetCaptureControl() == nullptr) UpdateMouseControl(HoverTarget(win, p));
-  TControl* t = MouseTarget(win, p);
-  const TPoint lp = LocalPoint(win, t, p);
+void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event) {
+  THostWidget* host = Win->Host()->Widget;
+  if (host == nullptr) return;
+  const QPoint p =
+      Receiver == host ? Event->position().toPoint() : Receiver->mapTo(host, Event->position().toPoint());
+  const QPoint global = Event->globalPosition().toPoint();
   const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
-  Guarded(t, [&] { t->HandleMouseDown(ButtonOf(Event->button()), shift, lp.X, lp.Y, false); });
+  const auto type = Event->type();
+  if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+    THostWidget::LastPressGlobal = global;
+    if (GetCaptureControl() == nullptr) UpdateMouseControl(HoverTarget(Win, p));
+    TControl* t = MouseTarget(Win, p);
+    const TPoint lp = LocalPoint(Win, t, p);
+    const bool dbl = type == QEvent::MouseButtonDblClick;
+    Guarded(t, [&] { t->HandleMouseDown(ButtonOf(Event->button()), shift, lp.X, lp.Y, dbl); });
+    return;
+  }
+  if (type == QEvent::MouseMove) {
+    TControl* t = MouseTarget(Win, p);
+    const TPoint lp = LocalPoint(Win, t, p);
+    // Enter and leave: the control under the mouse (the capture control hears only about itself).
+    TControl* hover = nullptr;
+    if (TControl* cap = GetCaptureControl(); cap != nullptr) {
+      const TRect cr = cap->ClientRect();
+      const TPoint cp = cap->ScreenToClient(TPoint{global.x(), global.y()});
+      bool inside = cp.X >= cr.Left && cp.X < cr.Right && cp.Y >= cr.Top && cp.Y < cr.Bottom;
+      if (auto* cw = dynamic_cast<TWinControl*>(cap);
+          inside && cw != nullptr && cw->Host()->Region != nullptr)
+        inside = PtInRegion(cw->Host()->Region, cp.X, cp.Y) != 0;
+      hover = inside ? cap : UnderMouse(global);
+    } else {
+      hover = host->rect().contains(p) ? HoverTarget(Win, p) : UnderMouse(global);
+    }
+    UpdateMouseControl(hover);
+    Guarded(t, [&] { t->HandleMouseMove(shift, lp.X, lp.Y); });
+    if (Screen->Cursor() == crDefault) {
+      const Qt::CursorShape shape = CursorShapeOf(t->Cursor());
+      if (Receiver->cursor().shape() != shape) Receiver->setCursor(shape);
+    }
+    return;
+  }
+  if (type != QEvent::MouseButtonRelease) return;
+  TControl* t = MouseTarget(Win, p);
+  const TPoint lp = LocalPoint(Win, t, p);
+  QPointer<THostWidget> self(host);
+  Guarded(t, [&] { t->HandleMouseUp(ButtonOf(Event->button()), shift, lp.X, lp.Y); });
+  if (Event->buttons() == Qt::NoButton && GetCaptureControl() != nullptr) SetCaptureControl(nullptr);
+  if (self == nullptr || self->Control == nullptr) return;
+  // After the release the control under the mouse may have changed while the capture hid it.
+  UpdateMouseControl(host->rect().contains(p) ? HoverTarget(Win, p) : UnderMouse(global));
+  // A right click opens the control's pop-up menu.
+  if (Event->button() != Qt::RightButton) return;
+  for (TControl* c = t; c != nullptr; c = c->Parent()) {
+    bool handled = false;
+    const TPoint mp = c->ScreenToClient(TPoint{global.x(), global.y()});
+    if (c->OnContextPopup) Guarded(c, [&] { c->OnContextPopup(c, mp, handled); });
+    if (handled) break;
+    if (TPopupMenu* menu = c->PopupMenu(); menu != nullptr && menu->AutoPopup()) {
+      Guarded(c, [&] {
+        menu->SetPopupComponent(c);
+        menu->Popup(global.x(), global.y());
+      });
+      break;
+    }
+  }
+}
+
+void THostWidget::mousePressEvent(QMouseEvent* Event) {
+  if (Control != nullptr) DispatchMouseEvent(Control, this, Event);
   Event->accept();
 }
 
 void THostWidget::mouseDoubleClickEvent(QMouseEvent* Event) {
-  if (Control == nullptr) return;
-  LastPressGlobal = Event->globalPosition().toPoint();
-  const QPoint p = Event->position().toPoint();
-  TWinControl* win = Control;
-  if (GetCaptureControl() == nullptr) UpdateMouseControl(HoverTarget(win, p));
-  TControl* t = MouseTarget(win, p);
-  const TPoint lp = LocalPoint(win, t, p);
-  const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
-  Guarded(t, [&] { t->HandleMouseDown(ButtonOf(Event->button()), shift, lp.X, lp.Y, true); });
+  if (Control != nullptr) DispatchMouseEvent(Control, this, Event);
   Event->accept();
 }
 
 void THostWidget::mouseMoveEvent(QMouseEvent* Event) {
-  if (Control == nullptr) return;
-  const QPoint p = Event->position().toPoint();
-  TWinControl* win = Control;
-  TControl* t = MouseTarget(win, p);
-  const TPoint lp = LocalPoint(win, t, p);
-  const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
-  // Enter and leave: the control under the mouse (the capture control hears only about itself).
-  TControl* hover = nullptr;
-  if (TControl* cap = GetCaptureControl(); cap != nullptr) {
-    const TRect cr = cap->ClientRect();
-    const TPoint cp = cap == t ? lp : cap->ScreenToClient(Control->ClientToScreen(TPoint{p.x(), p.y()}));
-    bool inside = cp.X >= cr.Left && cp.X < cr.Right && cp.Y >= cr.Top && cp.Y < cr.Bottom;
-    if (auto* cw = dynamic_cast<TWinControl*>(cap); inside && cw != nullptr && cw->Host()->Region != nullptr)
-      inside = PtInRegion(cw->Host()->Region, cp.X, cp.Y) != 0;
-    hover = inside ? cap : UnderMouse(Event->globalPosition().toPoint());
-  } else {
-    hover = rect().contains(p) ? HoverTarget(win, p) : UnderMouse(Event->globalPosition().toPoint());
-  }
-  UpdateMouseControl(hover);
-  Guarded(t, [&] { t->HandleMouseMove(shift, lp.X, lp.Y); });
-  if (Screen->Cursor() == crDefault) {
-    const TCursor cur = t->Cursor();
-    const Qt::CursorShape shape = CursorShapeOf(cur);
-    if (cursor().shape() != shape) setCursor(shape);
-  }
+  if (Control != nullptr) DispatchMouseEvent(Control, this, Event);
   Event->accept();
 }
 
 void THostWidget::mouseReleaseEvent(QMouseEvent* Event) {
-  if (Control == nullptr) return;
-  const QPoint p = Event->position().toPoint();
-  TWinControl* win = Control;
-  TControl* t = MouseTarget(win, p);
-  const TPoint lp = LocalPoint(win, t, p);
-  const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
-  QPointer<THostWidget> self(this);
-  Guarded(t, [&] { t->HandleMouseUp(ButtonOf(Event->button()), shift, lp.X, lp.Y); });
-  if (Event->buttons() == Qt::NoButton && GetCaptureControl() != nullptr) SetCaptureControl(nullptr);
-  // After the release the control under the mouse may have changed while the capture hid it.
-  if (self != nullptr && self->Control != nullptr) {
-    UpdateMouseControl(rect().contains(p) ? HoverTarget(win, p)
-                                          : UnderMouse(Event->globalPosition().toPoint()));
-  }
-  // A right click opens the control's popup menu.
-  if (Event->button() == Qt::RightButton && self != nullptr) {
-    for (TControl* c = t; c != nullptr; c = c->Parent()) {
-      bool handled = false;
-      const TPoint mp = c->ScreenToClient(
-          TPoint{Event->globalPosition().toPoint().x(), Event->globalPosition().toPoint().y()});
-      if (c->OnContextPopup) Guarded(c, [&] { c->OnContextPopup(c, mp, handled); });
-      if (handled) break;
-      if (TPopupMenu* menu = c->PopupMenu()) {
-        const QPoint g = Event->globalPosition().toPoint();
-        Guarded(c, [&] {
-          menu->SetPopupComponent(c);
-          menu->Popup(g.x(), g.y());
-        });
-        break;
-      }
-    }
-  }
+  if (Control != nullptr) DispatchMouseEvent(Control, this, Event);
   Event->accept();
 }
 
