@@ -45,6 +45,8 @@ enum class TBlendSet { Plain, Mmx };
 
 // True while the MMX set is installed.
 [[nodiscard]] bool MmxActive();
+// The set whose routines are in the slots.
+[[nodiscard]] TBlendSet InstalledBlendSet();
 
 // Installs the set the processor test chooses. Runs once at start-up, before any bitmap exists.
 void SelectBlendRoutines();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "graphics/GfxBlend.h"
+#include "graphics/GfxBlendInline.h"
 
 namespace {
 
@@ -15,6 +16,38 @@ struct TEndMmxGuard {
   TEndMmxGuard& operator=(const TEndMmxGuard&) = delete;
   ~TEndMmxGuard() { EndMmx(); }
 };
+
+// The blend operations of the installed set for the per-pixel loops: the inline forms when the slots
+// hold one of the two known sets (no call per pixel), else calls through the slots.
+template <typename Set>
+struct TInlineOps {
+  static TColor32 Combine(TColor32 X, TColor32 Y, TColor32 W) { return Set::Combine(X, Y, W); }
+  static void Blend(TColor32 F, TColor32& B) { Set::BlendInPlace(F, B); }
+  static void BlendMaster(TColor32 F, TColor32& B, TColor32 M) {
+    Set::BlendMasterInPlace(F, B, GfxBlendInline::Limit255(M));
+  }
+};
+
+struct TSlotOps {
+  static TColor32 Combine(TColor32 X, TColor32 Y, TColor32 W) { return CombineColor(X, Y, W); }
+  static void Blend(TColor32 F, TColor32& B) { BlendColorInPlace(F, B); }
+  static void BlendMaster(TColor32 F, TColor32& B, TColor32 M) { BlendColorMasterInPlace(F, B, M); }
+};
+
+bool SlotsHold(const TBlendRoutines& r) {
+  return CombineColor == r.CombineColor && BlendColorInPlace == r.BlendColorInPlace &&
+         BlendColorMasterInPlace == r.BlendColorMasterInPlace;
+}
+
+template <typename F>
+void WithInstalledSet(F&& Body) {
+  if (SlotsHold(BlendRoutines(TBlendSet::Mmx)))
+    Body(TInlineOps<GfxBlendInline::Mmx>{});
+  else if (SlotsHold(BlendRoutines(TBlendSet::Plain)))
+    Body(TInlineOps<GfxBlendInline::Plain>{});
+  else
+    Body(TSlotOps{});
+}
 
 // ---- Block transfer -----------------------------------------------------------------------------------
 
@@ -124,26 +157,27 @@ void StretchNearestImpl(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, co
       NearestMap(MakeAxis(clip.Left, DstRect.Left, dstW, srcW), w, SrcRect.Left, srcW);
   const TAxis ay = MakeAxis(clip.Top, DstRect.Top, dstH, srcH);
   TEndMmxGuard endMmx;
-  int64_t accY = ay.Start;
-  for (int y = clip.Top; y < clip.Bottom; ++y, accY += ay.Step) {
-    const TColor32* s = Src->ScanLine(SrcRect.Top + static_cast<int>(std::min(accY >> 16, srcH - 1)));
-    TColor32* d = Dst->PixelPointer(clip.Left, y);
-    if (Kind == TNearestKind::Opaque) {
-      for (int x = 0; x < w; ++x)
-        d[x] = s[cols[x]];
-    } else if (DrawMode == dmCustom) {
-      for (int x = 0; x < w; ++x)
-        Combine(s[cols[x]], d[x], ma);
-    } else if (ma >= 255) {
-      const TBlendColorInPlace blend = BlendColorInPlace;
-      for (int x = 0; x < w; ++x)
-        blend(s[cols[x]], d[x]);
-    } else {
-      const TBlendColorMasterInPlace blend = BlendColorMasterInPlace;
-      for (int x = 0; x < w; ++x)
-        blend(s[cols[x]], d[x], ma);
+  WithInstalledSet([&](auto ops) {
+    using Ops = decltype(ops);
+    int64_t accY = ay.Start;
+    for (int y = clip.Top; y < clip.Bottom; ++y, accY += ay.Step) {
+      const TColor32* s = Src->ScanLine(SrcRect.Top + static_cast<int>(std::min(accY >> 16, srcH - 1)));
+      TColor32* d = Dst->PixelPointer(clip.Left, y);
+      if (Kind == TNearestKind::Opaque) {
+        for (int x = 0; x < w; ++x)
+          d[x] = s[cols[x]];
+      } else if (DrawMode == dmCustom) {
+        for (int x = 0; x < w; ++x)
+          Combine(s[cols[x]], d[x], ma);
+      } else if (ma >= 255) {
+        for (int x = 0; x < w; ++x)
+          Ops::Blend(s[cols[x]], d[x]);
+      } else {
+        for (int x = 0; x < w; ++x)
+          Ops::BlendMaster(s[cols[x]], d[x], ma);
+      }
     }
-  }
+  });
 }
 
 // One bilinear sample position: the left (upper) source index, the offset to the right (lower) one, and
@@ -183,33 +217,39 @@ void StretchLinear(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, const T
       LinearMap(MakeAxis(clip.Left, DstRect.Left, dstW, srcW - 1), w, SrcRect.Left, srcW);
   const std::vector<TLinearTap> rows =
       LinearMap(MakeAxis(clip.Top, DstRect.Top, dstH, srcH - 1), clip.Bottom - clip.Top, SrcRect.Top, srcH);
-  const TCombineColor C = CombineColor;
-  const TBlendColorInPlace blend = BlendColorInPlace;
-  const TBlendColorMasterInPlace blendMaster = BlendColorMasterInPlace;
   TEndMmxGuard endMmx;
-  for (int y = clip.Top; y < clip.Bottom; ++y) {
-    const TLinearTap& ry = rows[y - clip.Top];
-    const TColor32* upper = Src->ScanLine(ry.Lo);
-    const TColor32* lower = Src->ScanLine(ry.Lo + ry.Next);
-    const TColor32 wy = ry.Weight;
-    TColor32* d = Dst->PixelPointer(clip.Left, y);
-    for (int x = 0; x < w; ++x) {
-      const TLinearTap& cx = cols[x];
-      const TColor32 p00 = upper[cx.Lo], p10 = upper[cx.Lo + cx.Next];
-      const TColor32 p01 = lower[cx.Lo], p11 = lower[cx.Lo + cx.Next];
-      if (DrawMode == dmBlend && ma < 255) {
-        blendMaster(C(C(p00, p10, cx.Weight), C(p01, p11, cx.Weight), wy), d[x], ma);
-        continue;
+  WithInstalledSet([&](auto ops) {
+    using Ops = decltype(ops);
+    for (int y = clip.Top; y < clip.Bottom; ++y) {
+      const TLinearTap& ry = rows[y - clip.Top];
+      const TColor32* upper = Src->ScanLine(ry.Lo);
+      const TColor32* lower = Src->ScanLine(ry.Lo + ry.Next);
+      const TColor32 wy = ry.Weight;
+      TColor32* d = Dst->PixelPointer(clip.Left, y);
+      // Vertical pairs first, except for a master blend, which takes horizontal pairs first.
+      const auto verticalFirst = [&](const TLinearTap& cx) {
+        return Ops::Combine(Ops::Combine(upper[cx.Lo], lower[cx.Lo], wy),
+                            Ops::Combine(upper[cx.Lo + cx.Next], lower[cx.Lo + cx.Next], wy), cx.Weight);
+      };
+      if (DrawMode == dmOpaque) {
+        for (int x = 0; x < w; ++x)
+          d[x] = verticalFirst(cols[x]);
+      } else if (DrawMode == dmCustom) {
+        for (int x = 0; x < w; ++x)
+          Combine(verticalFirst(cols[x]), d[x], ma);
+      } else if (ma >= 255) {
+        for (int x = 0; x < w; ++x)
+          Ops::Blend(verticalFirst(cols[x]), d[x]);
+      } else {
+        for (int x = 0; x < w; ++x) {
+          const TLinearTap& cx = cols[x];
+          const TColor32 top = Ops::Combine(upper[cx.Lo], upper[cx.Lo + cx.Next], cx.Weight);
+          const TColor32 bottom = Ops::Combine(lower[cx.Lo], lower[cx.Lo + cx.Next], cx.Weight);
+          Ops::BlendMaster(Ops::Combine(top, bottom, wy), d[x], ma);
+        }
       }
-      const TColor32 v = C(C(p00, p01, wy), C(p10, p11, wy), cx.Weight);
-      if (DrawMode == dmOpaque)
-        d[x] = v;
-      else if (DrawMode == dmBlend)
-        blend(v, d[x]);
-      else
-        Combine(v, d[x], ma);
     }
-  }
+  });
 }
 
 // ---- Weighted resampler -------------------------------------------------------------------------------
@@ -300,37 +340,39 @@ void StretchResample(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, const
   BuildWeights(dstH, Src->Height(), SrcRect.Top, SrcRect.Bottom, Filter, int64_t{clip.Top} - DstRect.Top, h,
                vert);
   if (horz.empty() || vert.empty()) return;
-  const TBlendColorMasterInPlace blendMaster = BlendColorMasterInPlace;
   TEndMmxGuard endMmx;
-  for (int y = 0; y < h; ++y) {
-    const TCluster& cy = vert[y];
-    TColor32* d = Dst->PixelPointer(clip.Left, clip.Top + y);
-    for (int x = 0; x < w; ++x) {
-      const TCluster& cx = horz[x];
-      int64_t a = 0, r = 0, g = 0, b = 0;
-      for (const TPointRec& py : cy) {
-        const TColor32* row = Src->ScanLine(py.Pos);
-        for (const TPointRec& px : cx) {
-          const TColor32 c = row[px.Pos];
-          const int64_t wt = int64_t{px.Weight} * py.Weight;
-          a += (c >> 24) * wt;
-          r += ((c >> 16) & 0xFF) * wt;
-          g += ((c >> 8) & 0xFF) * wt;
-          b += (c & 0xFF) * wt;
+  WithInstalledSet([&](auto ops) {
+    using Ops = decltype(ops);
+    for (int y = 0; y < h; ++y) {
+      const TCluster& cy = vert[y];
+      TColor32* d = Dst->PixelPointer(clip.Left, clip.Top + y);
+      for (int x = 0; x < w; ++x) {
+        const TCluster& cx = horz[x];
+        int64_t a = 0, r = 0, g = 0, b = 0;
+        for (const TPointRec& py : cy) {
+          const TColor32* row = Src->ScanLine(py.Pos);
+          for (const TPointRec& px : cx) {
+            const TColor32 c = row[px.Pos];
+            const int64_t wt = int64_t{px.Weight} * py.Weight;
+            a += (c >> 24) * wt;
+            r += ((c >> 16) & 0xFF) * wt;
+            g += ((c >> 8) & 0xFF) * wt;
+            b += (c & 0xFF) * wt;
+          }
         }
+        const auto channel = [](int64_t sum) {
+          return static_cast<TColor32>(std::clamp<int64_t>(sum >> 16, 0, 255));
+        };
+        const TColor32 v = channel(a) << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
+        if (DrawMode == dmOpaque)
+          d[x] = v;
+        else if (DrawMode == dmBlend)
+          Ops::BlendMaster(v, d[x], ma);
+        else
+          Combine(v, d[x], ma);
       }
-      const auto channel = [](int64_t sum) {
-        return static_cast<TColor32>(std::clamp<int64_t>(sum >> 16, 0, 255));
-      };
-      const TColor32 v = channel(a) << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
-      if (DrawMode == dmOpaque)
-        d[x] = v;
-      else if (DrawMode == dmBlend)
-        blendMaster(v, d[x], ma);
-      else
-        Combine(v, d[x], ma);
     }
-  }
+  });
 }
 
 }  // namespace

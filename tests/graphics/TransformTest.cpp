@@ -460,3 +460,29 @@ TEST(Transfer, EndMmxRunsWhenTheCombineHandlerRaises) {
 }
 
 }  // namespace
+
+namespace {
+
+TColor32 AverageCombine(TColor32 X, TColor32 Y, TColor32 W) {
+  return ((X >> 1) & 0x7F7F7F7F) + ((Y >> 1) & 0x7F7F7F7F) + (W & 1);
+}
+
+// Slots holding routines of neither set are still called (through the slots) by every stretch.
+TEST(Transfer, RoutinesOtherThanBothSetsAreCalledThroughTheSlots) {
+  TBitmap32 src, dst;
+  Fill(src, 9, 7, 21, true);
+  SelectBlendRoutines(TBlendSet::Plain);
+  CombineColor = AverageCombine;
+  for (TDrawMode mode : kModes)
+    for (uint32_t ma : {100u, 255u}) {
+      Fill(dst, 20, 15, 22, true);
+      src.SetMasterAlpha(ma);
+      Image want = Snapshot(dst);
+      RefStretch(want, {-3, 1, 18, 17}, Snapshot(src), {1, 0, 9, 6}, mode, sfLinear, ma, true);
+      StretchCopy(&dst, {-3, 1, 18, 17}, &src, {1, 0, 9, 6}, mode, sfLinear, TestCombine);
+      EXPECT_EQ(Snapshot(dst).P, want.P) << int(mode) << " " << ma;
+    }
+  SelectBlendRoutines();
+}
+
+}  // namespace
