@@ -63,6 +63,7 @@ TEST(StringList, ObjectsAreNotOwned) {
   struct Probe : TObject {
     ~Probe() override { ++freed; }
   };
+  freed = 0;
   Probe probe;
   {
     TStringList list;

@@ -112,6 +112,7 @@ TEST(Thread, FreeOnTerminateFreesItself) {
     using Worker::Worker;
     ~SelfFreeing() override { ++destroyed; }
   };
+  destroyed = 0;
   TSimpleEvent done;
   auto* w = TThread::Create<SelfFreeing>([&](Worker*) {}, true);
   w->SetFreeOnTerminate(true);
