@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 #include "platform/gdi/GdiPrivate.h"
 
@@ -839,7 +840,15 @@ QFont LogFontToQFont(const LOGFONT& lf) {
 namespace {
 
 QFont FontOf(const GdiDC& d) {
-  return d.S.Font ? LogFontToQFont(d.S.Font->Log) : LogFontToQFont(LOGFONT{});
+  GdiFont* f = d.S.Font;
+  if (!f) return LogFontToQFont(LOGFONT{});
+  static std::mutex lock;  // stock fonts are shared by every DC, on any thread
+  std::lock_guard guard(lock);
+  if (!f->FontBuilt) {
+    f->Font = LogFontToQFont(f->Log);
+    f->FontBuilt = true;
+  }
+  return f->Font;
 }
 
 // Splits text into display lines with the accelerator prefix handled; `underline` receives the index of

@@ -53,7 +53,8 @@ struct GdiBrush final : GdiObject {
 struct GdiFont final : GdiObject {
   GdiFont() : GdiObject(OBJ_FONT) {}
   LOGFONT Log;
-  QFont Font;
+  QFont Font;  // built from Log on first use
+  bool FontBuilt = false;
 };
 
 struct GdiPalette final : GdiObject {

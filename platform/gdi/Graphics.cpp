@@ -417,8 +417,9 @@ void TCanvas::RequireState() {
   SelectObject(FHandle, FFont->Handle());
   SetTextColor(FHandle, ToColorRef(FFont->Color()));
   SelectObject(FHandle, FPen->Handle());
-  static constexpr int kRop2[] = {R2_BLACK, R2_WHITE, R2_NOP, R2_NOT, R2_COPYPEN, 4, 14,        3,
-                                  12,       2,        15,     1,      9,          8, R2_XORPEN, 10};
+  // The pen modes in declaration order as GDI mix modes.
+  static constexpr int kRop2[] = {R2_BLACK, R2_WHITE, R2_NOP, R2_NOT, R2_COPYPEN, 4, 14,        5,
+                                  12,       3,        15,     2,      9,          8, R2_XORPEN, 10};
   SetROP2(FHandle, kRop2[static_cast<int>(FPen->Mode())]);
   SelectObject(FHandle, FBrush->Handle());
   SetBkColor(FHandle, ToColorRef(FBrush->Color()));

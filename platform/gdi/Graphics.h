@@ -330,6 +330,8 @@ class TCanvas : public TPersistent {
   virtual void CreateHandle() {}
   // Puts the pen, brush and font into the DC before drawing.
   void RequireState();
+  // The DC without the drawing state (pixel access needs none).
+  HDC PlainHandle();
   void DeselectHandles();
   std::string ClassName() const override { return "TCanvas"; }
 
