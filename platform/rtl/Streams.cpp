@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/rtl/FileUtils.h"
@@ -154,12 +155,13 @@ int64_t TMemoryStream::Read(void* Buffer, int64_t Count) {
 }
 
 int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
-  if (Count <= 0 || FPosition < 0) return 0;
+  if (Count <= 0 || FPosition < 0 || Count > INT64_MAX - FPosition) return 0;
   const int64_t end = FPosition + Count;
   if (end > Size()) {
     try {
       FData.resize(static_cast<size_t>(end));
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
+      // Too big for memory: nothing is written, as for any other short write.
       return 0;
     }
   }
@@ -182,7 +184,7 @@ void TMemoryStream::SetSize(int64_t NewSize) {
   if (NewSize < 0) NewSize = 0;
   try {
     FData.resize(static_cast<size_t>(NewSize));
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {
     throw EOutOfMemory("Zu wenig Arbeitsspeicher");
   }
   if (FPosition > NewSize) FPosition = NewSize;

@@ -48,6 +48,15 @@ TEST(MemoryStream, BufferTransfersInsistOnTheFullCount) {
   EXPECT_NO_THROW(s.ReadBuffer(two, 0));
 }
 
+TEST(MemoryStream, ImpossibleSizesFailCleanly) {
+  TMemoryStream s;
+  s.WriteString("ab");
+  s.Seek(INT64_MAX - 1, soFromBeginning);
+  EXPECT_EQ(s.Write("xyz", 3), 0);
+  EXPECT_THROW(s.WriteBuffer("xyz", 3), EWriteError);
+  EXPECT_EQ(s.Size(), 2);
+}
+
 TEST(Stream, CopyFromWholeAndPart) {
   TStringStream src("0123456789");
   TMemoryStream dst;

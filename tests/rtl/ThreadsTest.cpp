@@ -181,6 +181,21 @@ TEST(Thread, FailuresOfQueuedCallsGoToTheHandlerNotTheEventLoop) {
   delete w;
 }
 
+TEST(Thread, ManyWorkersSynchronisingAtOnce) {
+  int counter = 0;  // touched only on the main thread
+  std::vector<Worker*> workers;
+  for (int t = 0; t < 8; ++t)
+    workers.push_back(TThread::Create<Worker>([&](Worker* self) {
+      for (int i = 0; i < 200; ++i)
+        self->Synchronize([&] { ++counter; });
+    }));
+  for (Worker* w : workers)
+    w->WaitFor();
+  EXPECT_EQ(counter, 1600);
+  for (Worker* w : workers)
+    delete w;
+}
+
 TEST(SyncObjs, CriticalSectionIsRecursiveAndExcludesOthers) {
   TCriticalSection cs;
   cs.Enter();
