@@ -79,6 +79,7 @@ class TStrings : public TPersistent {
   // Sets or adds "Name=Value"; an empty Value deletes the line.
   void SetValues(const std::string& Name, const std::string& Value);
   virtual void Exchange(int Index1, int Index2);
+  // Both indexes are checked before anything changes (EStringListError).
   virtual void Move(int CurIndex, int NewIndex);
   [[nodiscard]] bool Equals(const TStrings* Strings) const;
 
