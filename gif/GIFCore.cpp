@@ -12,6 +12,36 @@ void RaiseGIFError(const std::string& Msg) {
   throw GIFException(Msg);
 }
 
+HGDIOBJ CheckGDIHandle(HGDIOBJ Handle) {
+  if (Handle) return Handle;
+  const uint32_t error = GetLastError();
+  const std::string text = error != 0 ? SysErrorMessage(error) : std::string();
+  throw EOutOfResources(text.empty() ? "Systemressourcen erschöpft." : text);
+}
+
+HPALETTE CreateWebPalette() {
+  TMaxLogPalette log;
+  log.palVersion = 0x300;
+  log.palNumEntries = 216;
+  for (int r = 0; r < 6; ++r)
+    for (int g = 0; g < 6; ++g)
+      for (int b = 0; b < 6; ++b)
+        log.palPalEntry[36 * r + 6 * g + b] = {static_cast<BYTE>(51 * r), static_cast<BYTE>(51 * g),
+                                               static_cast<BYTE>(51 * b), 0};
+  return CreatePalette(&log);
+}
+
+bool IsLowColorDisplay() {
+  // Read once per process, as the screen's depth does not change while the program runs.
+  static const bool lowColor = [] {
+    HDC dc = GetDC(nullptr);
+    const bool result = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES) <= 8;
+    ReleaseDC(nullptr, dc);
+    return result;
+  }();
+  return lowColor;
+}
+
 int PaddedByteCount(int Count, int BitsPerItem, int Alignment) {
   const int64_t bits = int64_t{Count} * BitsPerItem + Alignment - 1;
   return static_cast<int>((bits & ~int64_t{Alignment - 1}) / 8);
@@ -226,6 +256,42 @@ void TGIFColorMap::LoadFromColorTable(const uint8_t* Entries, int Count) {
   }
   FCount = Count;
   ColorsChanged();
+}
+
+void TGIFColorMap::LoadFromPalette(HPALETTE Palette) {
+  Clear();
+  PALETTEENTRY entries[256];
+  const int n = static_cast<int>(GetPaletteEntries(Palette, 0, 256, entries));
+  if (n <= 0) return;
+  Reserve(n);
+  for (int i = 0; i < n; ++i) {
+    FData[static_cast<size_t>(i) * 3] = entries[i].peRed;
+    FData[static_cast<size_t>(i) * 3 + 1] = entries[i].peGreen;
+    FData[static_cast<size_t>(i) * 3 + 2] = entries[i].peBlue;
+  }
+  FCount = n;
+  ColorsChanged();
+}
+
+static_assert(sizeof(RGBQUAD) == 4);
+
+void TGIFColorMap::LoadFromDIBColorTable(HDC DC) {
+  Clear();
+  std::vector<RGBQUAD> table(256);
+  const int n = static_cast<int>(GetDIBColorTable(DC, 0, 256, table.data()));
+  LoadFromColorTable(reinterpret_cast<const uint8_t*>(table.data()), n);
+  ColorsChanged();
+}
+
+HPALETTE TGIFColorMap::CreatePaletteHandle() const {
+  if (FCount == 0) return nullptr;
+  TMaxLogPalette log;
+  log.palVersion = 0x300;
+  log.palNumEntries = static_cast<WORD>(FCount);
+  for (int i = 0; i < FCount; ++i)
+    log.palPalEntry[i] = {FData[static_cast<size_t>(i) * 3], FData[static_cast<size_t>(i) * 3 + 1],
+                          FData[static_cast<size_t>(i) * 3 + 2], PC_NOCOLLAPSE};
+  return CreatePalette(&log);
 }
 
 void TGIFColorMap::SaveToStream(TStream* Stream) const {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/gdi/Graphics.h"
+#include "platform/gdi/Windows.h"
 #include "platform/rtl/Objects.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
@@ -25,9 +26,16 @@ class GIFException : public EInvalidGraphic {
 };
 
 [[noreturn]] void RaiseGIFError(const std::string& Msg);
+// Returns a GDI handle unchanged; a null handle raises EOutOfResources with the system's error text.
+HGDIOBJ CheckGDIHandle(HGDIOBJ Handle);
 
 // Bytes of Count items of BitsPerItem bits, each row padded to Alignment bits (a power of two).
 [[nodiscard]] int PaddedByteCount(int Count, int BitsPerItem, int Alignment);
+// The 216-colour web palette: entry 36 r + 6 g + b holds (51 r, 51 g, 51 b); the caller owns it.
+[[nodiscard]] HPALETTE CreateWebPalette();
+// True when the screen shows at most 256 colours (bits per pixel times planes at most 8).
+[[nodiscard]] bool IsLowColorDisplay();
+
 // The smallest b >= 1 with 2^b >= n; 0 for n = 0.
 [[nodiscard]] int BitsForColorCount(int n);
 
@@ -121,7 +129,12 @@ class TGIFColorMap : public TPersistent {
   void RemoveColor(int Index);
   // Warns "Invalid color index" for an index outside the table and answers colour 0 instead.
   [[nodiscard]] TColor ColorAt(int Index);
+  void LoadFromPalette(HPALETTE Palette);
+  // Entries in colour-table order: blue, green, red, reserved.
   void LoadFromColorTable(const uint8_t* Entries, int Count);
+  void LoadFromDIBColorTable(HDC DC);
+  // A palette of the colours (null when the map is empty); the caller owns it.
+  [[nodiscard]] HPALETTE CreatePaletteHandle() const;
   void SaveToStream(TStream* Stream) const;
   void LoadFromStream(TStream* Stream, int Count);
   [[nodiscard]] int IndexBits() const { return BitsForColorCount(FCount); }

@@ -71,6 +71,7 @@ TGIFImage::TGIFImage()
 TGIFImage::~TGIFImage() {
   // Frames leave the list while it still exists.
   FImages->Clear();
+  if (FPalette) DeleteObject(FPalette);
 }
 
 void TGIFImage::ClearImage() {
@@ -245,6 +246,34 @@ void TGIFImage::ReportWarning(TObject* Sender, int Severity, const std::string& 
 
 void TGIFImage::GlobalColorsChanged() {
   SetPalette(nullptr);
+}
+
+bool TGIFImage::ShouldDither() const {
+  return (FDrawOptions & goDither) && (!(FDrawOptions & goDitherLowColor) || IsLowColorDisplay());
+}
+
+HPALETTE TGIFImage::Palette() {
+  if (FQueryingPalette) RaiseGIFError("No global or local color table defined");
+  FQueryingPalette = true;
+  struct Reset {
+    bool& Flag;
+    ~Reset() { Flag = false; }
+  } reset{FQueryingPalette};
+  if (FPalette) return FPalette;
+  if (ShouldDither()) {
+    FPalette = CreateWebPalette();
+  } else if (GlobalColorMap()->Count() > 0) {
+    FPalette = GlobalColorMap()->CreatePaletteHandle();
+  } else {
+    return FImages->Count() > 0 ? FImages->SubImage(0)->Palette() : nullptr;
+  }
+  return FPalette;
+}
+
+void TGIFImage::SetPalette(HPALETTE Value) {
+  if (Value == FPalette) return;
+  if (FPalette) DeleteObject(FPalette);
+  FPalette = Value;
 }
 
 void RegisterGIFImageFormat() {

@@ -106,6 +106,14 @@ class TGIFImage : public TGraphic {
   void Assign(TPersistent* Source) override;
   // Identity, not content.
   [[nodiscard]] bool Equals(const TGraphic* Graphic) const { return Graphic == this; }
+  // The cached palette, else the web palette when dithering, else one of the global colour table, else
+  // the first frame's. A picture without any colour table raises "No global or local color table defined".
+  [[nodiscard]] HPALETTE Palette() override;
+  // Takes Value as the cached palette (the image owns it) and drops the old one.
+  void SetPalette(HPALETTE Value) override;
+  // Frames are rendered against the web palette: goDither is set and either goDitherLowColor is clear or
+  // the display shows at most 256 colours.
+  [[nodiscard]] bool ShouldDither() const;
 
   void ClearImage();
   [[nodiscard]] TGIFImageList* Images() const { return FImages.get(); }
@@ -153,6 +161,8 @@ class TGIFImage : public TGraphic {
  private:
   std::unique_ptr<TGIFImageList> FImages;
   std::unique_ptr<TGIFHeader> FHeader;
+  HPALETTE FPalette = nullptr;
+  bool FQueryingPalette = false;
   TGIFDrawOptions FDrawOptions = GIFDefaultDrawOptions;
   TReductionMethod FColorReduction = GIFDefaultReductionMethod;
   int FReductionBits = GIFDefaultReductionBits;

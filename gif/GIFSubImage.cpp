@@ -16,6 +16,7 @@ TGIFSubImage::~TGIFSubImage() {
   // The extensions still point at this frame while they go.
   FExtensions->Clear();
   FControlExtension = nullptr;
+  if (FPaletteHandle) DeleteObject(FPaletteHandle);
 }
 
 void TGIFSubImage::Clear() {
@@ -130,7 +131,27 @@ void TGIFSubImage::PixelsChanged() {
 }
 
 void TGIFSubImage::ColorsChanged() {
+  SetPalette(nullptr);
   ReleaseBitmap();
+}
+
+HPALETTE TGIFSubImage::Palette() {
+  if (FPaletteHandle) return FPaletteHandle;
+  if (FOwnerImage && FOwnerImage->ShouldDither()) {
+    FPaletteHandle = CreateWebPalette();
+    return FPaletteHandle;
+  }
+  if (FColorMap->Count() > 0) {
+    FPaletteHandle = FColorMap->CreatePaletteHandle();
+    return FPaletteHandle;
+  }
+  return FOwnerImage ? FOwnerImage->Palette() : nullptr;
+}
+
+void TGIFSubImage::SetPalette(HPALETTE Value) {
+  if (Value == FPaletteHandle) return;
+  if (FPaletteHandle) DeleteObject(FPaletteHandle);
+  FPaletteHandle = Value;
 }
 
 int TGIFSubImage::RequiredVersion() const {

@@ -82,6 +82,12 @@ class TGIFSubImage final : public TGIFItem {
   // Makes the pixels that repeat what Previous shows at the same screen position transparent.
   void MaskUnchangedPixels(TGIFSubImage* Previous);
 
+  // The palette the frame is shown with: its cached handle, else a new one from its own colour table
+  // (the web palette when the image dithers), else the image's palette (not cached).
+  [[nodiscard]] HPALETTE Palette();
+  // Replaces the cached palette handle (the frame owns it).
+  void SetPalette(HPALETTE Value);
+
   // Caches that depend on the pixels, the colours or the transparency are dropped.
   void ReleaseBitmap() {}
   void ReleaseMask() { FMaskNeeded = true; }
@@ -102,6 +108,7 @@ class TGIFSubImage final : public TGIFItem {
   using TPixelBuffer = std::unique_ptr<uint8_t[], FreePixels>;
 
   bool FMaskNeeded = true;
+  HPALETTE FPaletteHandle = nullptr;
   TPixelBuffer FPixels;
   int64_t FPixelsSize = 0;
   std::unique_ptr<TGIFLocalColorMap> FColorMap;

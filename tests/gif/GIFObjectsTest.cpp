@@ -434,3 +434,46 @@ TEST(GIFImage, AssignFromAnotherImage) {
   target.Assign(nullptr);
   EXPECT_TRUE(target.Empty());
 }
+
+TEST(GIFColorMap, PalettesBothWays) {
+  TGIFImage image;
+  TGIFColorMap* map = image.GlobalColorMap();
+  EXPECT_EQ(map->CreatePaletteHandle(), nullptr);
+  for (TColor c : {0x0000FF, 0x00FF00, 0x123456})
+    map->Add(c);
+  HPALETTE palette = map->CreatePaletteHandle();
+  ASSERT_NE(palette, nullptr);
+  PALETTEENTRY entries[3];
+  ASSERT_EQ(GetPaletteEntries(palette, 0, 3, entries), 3u);
+  EXPECT_EQ(entries[2].peRed, 0x56);
+  EXPECT_EQ(entries[2].peBlue, 0x12);
+  EXPECT_EQ(entries[0].peFlags, PC_NOCOLLAPSE);
+  TGIFImage other;
+  other.GlobalColorMap()->LoadFromPalette(palette);
+  EXPECT_EQ(other.GlobalColorMap()->Count(), 3);
+  EXPECT_EQ(other.GlobalColorMap()->ColorAt(2), 0x123456);
+  DeleteObject(palette);
+  const uint8_t table[8] = {1, 2, 3, 0, 4, 5, 6, 0};  // blue, green, red, reserved
+  other.GlobalColorMap()->LoadFromColorTable(table, 2);
+  EXPECT_EQ(other.GlobalColorMap()->ColorAt(1), 0x040506);
+  EXPECT_THROW(CheckGDIHandle(nullptr), EOutOfResources);
+}
+
+TEST(GIFImage, PaletteQuery) {
+  TGIFImage image;
+  image.SetDrawOptions(0);  // no dithering
+  EXPECT_EQ(image.Palette(), nullptr) << "no colour table and no frame";
+  AddPixelFrame(image, 1, 1, Bytes{0});
+  EXPECT_THROW((void)image.Palette(), GIFException) << "No global or local color table defined";
+  image.Images()->SubImage(0)->ColorMap()->Add(0x00FF00);
+  HPALETTE framePalette = image.Palette();
+  EXPECT_EQ(framePalette, image.Images()->SubImage(0)->Palette()) << "the first frame's palette";
+  image.GlobalColorMap()->Add(0x0000FF);
+  HPALETTE global = image.Palette();
+  PALETTEENTRY entry;
+  ASSERT_EQ(GetPaletteEntries(global, 0, 1, &entry), 1u);
+  EXPECT_EQ(entry.peRed, 0xFF);
+  image.SetDrawOptions(goDither);
+  image.SetPalette(nullptr);
+  EXPECT_EQ(GetPaletteEntries(image.Palette(), 0, 0, nullptr), 216u);
+}
