@@ -246,6 +246,42 @@ TEST(ProjectText, HandlerFailuresEndTheWalk) {
   EXPECT_EQ(seen, std::vector<std::string>{"Top=x"});
 }
 
+// Random texts from the format's own pieces: the walk ends normally or with one of the class library's
+// errors (a missing "end", a bad integer), never otherwise.
+TEST(ProjectText, RandomTextsEndInTheDocumentedErrorsOnly) {
+  const char* pieces[] = {"Object=Web", "Object=Button", "Object=Sounds", "Object=", "end", "end ",
+                          "Top=1",      "Top=x",         "SOT",           "=",       "",    "\r",
+                          "\n",         "\r\n",          "Object=Global"};
+  uint32_t seed = 12345;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  int errors = 0;
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    const uint32_t n = next() % 30;
+    for (uint32_t i = 0; i < n; ++i) {
+      text += pieces[next() % std::size(pieces)];
+      if (next() % 2) text += "\r\n";
+    }
+    TStringList lines;
+    lines.SetText(text);
+    TVXSectionHandlers h;
+    h.OnLine = [](TVXSectionKind, const std::string& line) {
+      if (HasKey(line, "Top")) (void)IntegerValue(line);
+    };
+    try {
+      ReadProjectSections(lines, ProjectReaderKinds(), h);
+    } catch (const EStringListError&) {
+      ++errors;
+    } catch (const EConvertError&) {
+      ++errors;
+    }
+  }
+  EXPECT_GT(errors, 0);
+}
+
 TEST(ProjectText, WrittenFileReadsBackThroughTheWalk) {
   const auto dir = std::filesystem::temp_directory_path() / ("pelloran-text-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
