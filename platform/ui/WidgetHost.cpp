@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include "platform/gdi/GdiPrivate.h"
 #include "platform/ui/Forms.h"
@@ -109,6 +111,20 @@ bool THostWidget::event(QEvent* Event) {
       // The mouse left the window for no window of ours (moves inside windows say where it is).
       if (isWindow()) UpdateMouseControl(nullptr);
       break;
+    case QEvent::ToolTip: {
+      // The hint of the control under the mouse: the text before the first "|".
+      auto* he = static_cast<QHelpEvent*>(Event);
+      TControl* c = Control->ControlAtPos(TPoint{he->pos().x(), he->pos().y()}, true);
+      if (c == nullptr) c = Control;
+      for (; c != nullptr; c = c->Parent()) {
+        if (!c->Hint().empty()) break;
+      }
+      if (c != nullptr && c->ShowHint() && Application->ShowHint() && !GetShortHint(c->Hint()).empty())
+        QToolTip::showText(he->globalPos(), QString::fromStdString(GetShortHint(c->Hint())), this);
+      else
+        QToolTip::hideText();
+      return true;
+    }
     case QEvent::WindowActivate:
     case QEvent::WindowDeactivate:
       if (auto* form = dynamic_cast<TCustomForm*>(Control); form != nullptr && isWindow())
