@@ -1,0 +1,134 @@
+#include "document/MediaLists.h"
+
+#include "document/ProjectText.h"
+#include "platform/gdi/Jpeg.h"
+#include "platform/rtl/FileUtils.h"
+#include "platform/ui/Controls.h"
+
+namespace {
+
+// Reads the picture file at Path into a new bitmap; raises the load's error.
+std::unique_ptr<TBitmap> LoadPicture(const std::string& Path) {
+  auto bitmap = std::make_unique<TBitmap>();
+  if (UpperCase(ExtractFileExt(Path)) == ".JPG") {
+    TJPEGImage jpeg;
+    jpeg.LoadFromFile(Path);
+    bitmap->Assign(&jpeg);
+  } else {
+    bitmap->LoadFromFile(Path);
+  }
+  return bitmap;
+}
+
+void FillNames(const TStringList& Paths, TStringList& Names) {
+  Names.BeginUpdate();
+  Names.Clear();
+  for (int i = 0; i < Paths.Count(); ++i)
+    Names.Add(MediaFileName(Paths.Strings(i)));
+  Names.EndUpdate();
+}
+
+}  // namespace
+
+std::string MediaFileName(const std::string& Path) {
+  const auto cut = Path.find_last_of("\\/");
+  return cut == std::string::npos ? Path : Path.substr(cut + 1);
+}
+
+// ---- TVXBitmaps ------------------------------------------------------------------------------------------
+
+TVXBitmaps::TVXBitmaps(TComponent* AOwner) : TComponent(AOwner) {}
+
+TVXBitmaps::~TVXBitmaps() {
+  while (FPaths.Count() > 0) {
+    delete FPaths.Objects(0);
+    FPaths.Delete(0);
+  }
+}
+
+TBitmap* TVXBitmaps::Add(const std::string& Path) {
+  // Decode first: a file that cannot be read changes nothing in the list.
+  std::unique_ptr<TBitmap> loaded = LoadPicture(Path);
+  const int index = FPaths.IndexOf(Path);
+  TBitmap* bitmap;
+  if (index >= 0) {
+    bitmap = static_cast<TBitmap*>(FPaths.Objects(index));
+    bitmap->Assign(loaded.get());
+  } else {
+    bitmap = loaded.release();
+    FPaths.AddObject(Path, bitmap);
+  }
+  UpdateNames();
+  return bitmap;
+}
+
+void TVXBitmaps::Delete(int Index) {
+  TObject* bitmap = FPaths.Objects(Index);  // checks the index
+  FPaths.Delete(Index);
+  delete bitmap;
+  UpdateNames();
+}
+
+TBitmap* TVXBitmaps::GetBitmap(int Index) const {
+  return static_cast<TBitmap*>(FPaths.Objects(Index));
+}
+
+std::string TVXBitmaps::GetPath(int Index) const {
+  return FPaths.Strings(Index);
+}
+
+void TVXBitmaps::UpdateNames() {
+  FillNames(FPaths, FNames);
+}
+
+// ---- TVXSounds -------------------------------------------------------------------------------------------
+
+TVXSounds::TVXSounds(TComponent* AOwner) : TComponent(AOwner) {
+  Add(ProjectText::NoSound);
+}
+
+void TVXSounds::Add(const std::string& Path) {
+  if (FPaths.IndexOf(Path) >= 0) return;
+  FPaths.Add(Path);
+  UpdateNames();
+}
+
+void TVXSounds::Delete(int Index) {
+  FPaths.Delete(Index);
+  UpdateNames();
+}
+
+void TVXSounds::UpdateNames() {
+  FillNames(FPaths, FNames);
+}
+
+// ---- TZOrderer -------------------------------------------------------------------------------------------
+
+void TZOrderer::Add(TControl* Control, int Z) {
+  FPairs.AddObject(IntToStr(Z), Control);
+}
+
+int TZOrderer::ZValue(int Index) const {
+  return StrToInt(FPairs.Strings(Index));
+}
+
+TControl* TZOrderer::Control(int Index) const {
+  return static_cast<TControl*>(FPairs.Objects(Index));
+}
+
+void TZOrderer::Apply() {
+  // Neighbour exchanges only when the first value is greater: equal values keep their order.
+  const int n = FPairs.Count();
+  for (int pass = 0; pass < n; ++pass) {
+    bool swapped = false;
+    for (int i = 0; i + 1 < n; ++i) {
+      if (ZValue(i) > ZValue(i + 1)) {
+        FPairs.Exchange(i, i + 1);
+        swapped = true;
+      }
+    }
+    if (!swapped) break;
+  }
+  for (int i = 0; i < n; ++i)
+    Control(i)->BringToFront();
+}

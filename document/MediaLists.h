@@ -1,0 +1,80 @@
+// The media lists of a browser composition and the z-order list: the pictures, loaded once and looked
+// up by path; the sound entries, "<NoSound>" always first; and the (z value, control) pairs collected
+// while a project text is read, raised afterwards in ascending order.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/gdi/Graphics.h"
+#include "platform/rtl/Classes.h"
+
+class TControl;
+
+// The file name part of a media path: the text after its last "\" or "/".
+[[nodiscard]] std::string MediaFileName(const std::string& Path);
+
+// Pictures keyed by the path they were loaded from; the list owns them. Paths compare ignoring case.
+class TVXBitmaps : public TComponent {
+ public:
+  explicit TVXBitmaps(TComponent* AOwner);
+  ~TVXBitmaps() override;
+
+  // Loads the file at Path (".JPG" through the JPEG picture, anything else as a Windows bitmap) into
+  // the entry of Path, appending one when it is not listed, and returns the entry's bitmap. A listed
+  // entry is reloaded in place, so its bitmap shows the file's current content. When the file cannot
+  // be loaded the list stays as it was (no new entry, an old entry keeps its picture) and the load's
+  // error propagates.
+  TBitmap* Add(const std::string& Path);
+  // Frees the entry's bitmap and removes the entry.
+  void Delete(int Index);
+  // An index outside the list raises the string list's index error.
+  [[nodiscard]] TBitmap* GetBitmap(int Index) const;
+  [[nodiscard]] std::string GetPath(int Index) const;
+  [[nodiscard]] int Count() const { return FPaths.Count(); }
+  // The file name of each path, in list order (owned by the list).
+  [[nodiscard]] TStringList* GetNames() { return &FNames; }
+  // The index of Path (ignoring case), -1 when absent.
+  [[nodiscard]] int IndexOf(const std::string& Path) const { return FPaths.IndexOf(Path); }
+  void UpdateNames();
+
+ private:
+  TStringList FPaths;  // each entry's object is its TBitmap, owned here
+  TStringList FNames;
+};
+
+// Sound entries: plain strings, no file is opened. Entry 0 is always "<NoSound>".
+class TVXSounds : public TComponent {
+ public:
+  explicit TVXSounds(TComponent* AOwner);
+
+  // Appends Path unless it is listed already (ignoring case).
+  void Add(const std::string& Path);
+  void Delete(int Index);
+  [[nodiscard]] std::string GetPath(int Index) const { return FPaths.Strings(Index); }
+  [[nodiscard]] int Count() const { return FPaths.Count(); }
+  [[nodiscard]] TStringList* GetNames() { return &FNames; }
+  [[nodiscard]] int IndexOf(const std::string& Path) const { return FPaths.IndexOf(Path); }
+  void UpdateNames();
+
+ private:
+  TStringList FPaths;
+  TStringList FNames;
+};
+
+// Collects (z value, control) pairs and raises the controls in ascending z order; pairs of equal value
+// keep the order they were added in, so the last added of them ends in front.
+class TZOrderer : public TObject {
+ public:
+  TZOrderer() = default;
+
+  void Add(TControl* Control, int Z);
+  // Sorts the pairs (stable) and brings each control to the front in that order; the pairs stay.
+  void Apply();
+  [[nodiscard]] int Count() const { return FPairs.Count(); }
+  [[nodiscard]] int ZValue(int Index) const;
+  [[nodiscard]] TControl* Control(int Index) const;
+
+ private:
+  TStringList FPairs;  // the z value as decimal text, the control as the entry's object
+};
