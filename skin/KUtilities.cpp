@@ -168,8 +168,10 @@ KMediaList::KMediaList() = default;
 KMediaList::~KMediaList() = default;
 
 KMediaList* KMediaList::Instance() {
-  static KMediaList list;
-  return &list;
+  // Lives until the process ends and is never destroyed: its pictures hold drawing objects whose own
+  // process-wide tables may already be gone while static objects are being destroyed.
+  static KMediaList* const list = new KMediaList;
+  return list;
 }
 
 TObject* KMediaList::AddOwned(const std::string& FileName, std::unique_ptr<TObject> Object) {

@@ -71,6 +71,7 @@ class TZForm : public TForm {
   [[nodiscard]] TScaleMode ScaleMode() const { return FScaleMode; }
   void SetScaleMode(TScaleMode Value);
   // The bitmap's pixel-combine event.
+  [[nodiscard]] const TPixelCombineEvent& OnBitmapPixelCombine() const { return FBitmap->OnPixelCombine; }
   void SetOnBitmapPixelCombine(TPixelCombineEvent Value);
 
   [[nodiscard]] TPaintStages* PaintStages() const { return FPaintStages.get(); }

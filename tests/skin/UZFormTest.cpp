@@ -385,4 +385,42 @@ TEST(TLayerCollection, PaintingAssignAndChangeEvents) {
   EXPECT_EQ(changes, 2);
 }
 
+class InitCountingForm : public TZForm {
+ public:
+  using TZForm::TZForm;
+  void FireInitStages() override {
+    ++Inits;
+    InitDuringLoading = ComponentState().Contains(TComponentStateItem::csLoading);
+    TZForm::FireInitStages();
+  }
+  int Inits = 0;
+  bool InitDuringLoading = true;
+};
+
+TEST(TZForm, InitStagesFiresOnceAfterTheResource) {
+  std::unique_ptr<InitCountingForm, FormDeleter> f(TCustomForm::Create<InitCountingForm>(nullptr));
+  EXPECT_EQ(f->Inits, 1);
+  EXPECT_FALSE(f->InitDuringLoading);
+}
+
+TEST(TZForm, AutoSizeFollowsTheBitmapAndReportsItsResize) {
+  FormPtr f = NewForm();
+  int resizes = 0;
+  f->OnBitmapResize = [&](TObject*) { ++resizes; };
+  f->SetAutoSize(true);
+  f->Bitmap()->SetSize(120, 70);
+  EXPECT_EQ(resizes, 1);
+  EXPECT_EQ(f->Width(), 120);
+  EXPECT_EQ(f->Height(), 70);
+  f->SetScaleMode(TScaleMode::smScale);
+  f->SetScale(0.5f);
+  f->Bitmap()->SetSize(101, 51);  // 50.5 and 25.5 round to even
+  EXPECT_EQ(f->Width(), 50);
+  EXPECT_EQ(f->Height(), 26);
+  f->BeginUpdate();
+  f->Bitmap()->SetSize(10, 10);
+  EXPECT_EQ(resizes, 2) << "no resize report during an update";
+  f->EndUpdate();
+}
+
 }  // namespace
