@@ -261,20 +261,6 @@ void CompressImage(TGIFSubImage* SubImage, TStream* Stream) {
 
 namespace {
 
-// Probes a few slots of the scattering sequence, then walks down linearly, so a probe always ends: the
-// table never holds more than 4096 of its 8009 entries.
-constexpr int kScatterProbes = 64;
-
-inline int FirstSlot(uint32_t Key) {
-  return static_cast<int>(((Key >> 4) ^ Key) % THashTable::HashSize);
-}
-
-inline int NextSlot(int Slot, int Probe) {
-  int next = Probe < kScatterProbes ? (Slot == 0 ? -1 : Slot - (THashTable::HashSize - Slot)) : Slot - 1;
-  if (next < 0) next += THashTable::HashSize;
-  return next;
-}
-
 constexpr uint32_t kEmpty = 0xFFFFFFFF;
 
 inline bool IsEmpty(uint32_t Entry) {
@@ -288,21 +274,10 @@ void THashTable::Reset() {
 }
 
 void THashTable::Insert(uint32_t Key, int Code) {
-  int slot = FirstSlot(Key);
+  int slot = HomeSlot(Key);
   for (int probe = 0; !IsEmpty(FTable[static_cast<size_t>(slot)]); ++probe)
     slot = NextSlot(slot, probe);
   FTable[static_cast<size_t>(slot)] = (Key << 12) | (static_cast<uint32_t>(Code) & 0xFFF);
-}
-
-int THashTable::Lookup(uint32_t Key) const {
-  const uint32_t wanted = Key << 12;
-  int slot = FirstSlot(Key);
-  for (int probe = 0;; ++probe) {
-    const uint32_t entry = FTable[static_cast<size_t>(slot)];
-    if (IsEmpty(entry)) return -1;
-    if ((entry & 0xFFFFF000u) == wanted) return static_cast<int>(entry & 0xFFF);
-    slot = NextSlot(slot, probe);
-  }
 }
 
 // --- TGIFStream, TGIFWriter ---
@@ -400,15 +375,13 @@ void TGIFEncoder::EmitCode(int Code) {
     FAccumulator = static_cast<uint32_t>(Code);
   FBits += FCodeWidth;
   while (FBits >= 8) {
-    const uint8_t byte = static_cast<uint8_t>(FAccumulator & 0xFF);
-    FWriter->Write(&byte, 1);
+    FWriter->WriteByte(static_cast<uint8_t>(FAccumulator & 0xFF));
     FAccumulator >>= 8;
     FBits -= 8;
   }
   if (Code == FEOICode) {
     while (FBits > 0) {
-      const uint8_t byte = static_cast<uint8_t>(FAccumulator & 0xFF);
-      FWriter->Write(&byte, 1);
+      FWriter->WriteByte(static_cast<uint8_t>(FAccumulator & 0xFF));
       FAccumulator >>= 8;
       FBits -= 8;
     }

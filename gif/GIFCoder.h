@@ -31,11 +31,31 @@ class THashTable final : public TObject {
   THashTable() { Reset(); }
   void Reset();
   void Insert(uint32_t Key, int Code);
-  // The code stored for Key, or -1.
-  [[nodiscard]] int Lookup(uint32_t Key) const;
+  // The code stored for Key, or -1. Inline: the encoder asks once per pixel.
+  [[nodiscard]] int Lookup(uint32_t Key) const {
+    const uint32_t wanted = Key << 12;
+    int slot = HomeSlot(Key);
+    for (int probe = 0;; ++probe) {
+      const uint32_t entry = FTable[static_cast<size_t>(slot)];
+      if ((entry >> 12) == 0xFFFFF) return -1;
+      if ((entry & 0xFFFFF000u) == wanted) return static_cast<int>(entry & 0xFFF);
+      slot = NextSlot(slot, probe);
+    }
+  }
 
  private:
+  static int HomeSlot(uint32_t Key) { return static_cast<int>(((Key * 2654435761u) >> 12) % HashSize); }
+  // A few probes of a scattering sequence, then a linear walk down: every probe sequence ends, since the
+  // table never holds more than 4096 of its 8009 entries.
+  static int NextSlot(int Slot, int Probe) {
+    int next = Probe < 4 ? (Slot == 0 ? -1 : Slot - (HashSize - Slot)) : Slot - 1;
+    if (next < 0) next += HashSize;
+    return next;
+  }
   std::vector<uint32_t> FTable = std::vector<uint32_t>(HashSize);
+
+ public:
+  [[nodiscard]] static int HomeSlotOf(uint32_t Key) { return HomeSlot(Key); }
 };
 
 // A stream that only stands in for the GIF data sub-block writers: it neither reads, writes nor seeks.
@@ -60,6 +80,12 @@ class TGIFWriter final : public TGIFStream {
   explicit TGIFWriter(TStream* Stream) : TGIFStream(Stream) {}
   ~TGIFWriter() override;
   int64_t Write(const void* Buffer, int64_t Count) override;
+  // The same as a one-byte Write, without the call through the stream interface.
+  void WriteByte(uint8_t Value) {
+    FNeedsFlush = true;
+    FBuffer[FBufferCount++] = Value;
+    if (FBufferCount == 256) Flush();
+  }
   void Flush();
 
  private:

@@ -303,38 +303,34 @@ TEST(GIFCoder, TrailingCodesAfterTheLastPixelAreSkipped) {
   EXPECT_EQ(Decode(data, 2, 1, false), (Bytes{1, 2}));
 }
 
-// Keys whose home slots lie on one probe cycle fill that whole cycle; lookups and inserts still end.
+// The most entries a table ever holds (4089, at minimum code size 2) all placed in one cluster: inserts
+// and lookups, also of absent keys whose home slot is inside the cluster, still end.
 TEST(GIFCoder, HashTableProbeIsBounded) {
-  auto home = [](uint32_t key) { return static_cast<int>(((key >> 4) ^ key) % THashTable::HashSize); };
   std::vector<int> keyForSlot(THashTable::HashSize, -1);
-  for (uint32_t key = 0; key < (1u << 20) - 1; ++key)
-    if (keyForSlot[static_cast<size_t>(home(key))] < 0)
-      keyForSlot[static_cast<size_t>(home(key))] = static_cast<int>(key);
-  std::vector<int> cycle;
-  for (int slot = 5; cycle.empty() || slot != 5;) {
-    cycle.push_back(slot);
-    slot = slot - (THashTable::HashSize - slot);
-    if (slot < 0) slot += THashTable::HashSize;
+  for (uint32_t key = 0; key < (1u << 20) - 1; ++key) {
+    int& k = keyForSlot[static_cast<size_t>(THashTable::HomeSlotOf(key))];
+    if (k < 0) k = static_cast<int>(key);
   }
   THashTable table;
-  int code = 0;
   std::vector<std::pair<uint32_t, int>> inserted;
-  for (int slot : cycle) {
+  for (int i = 0; i < 4089; ++i) {
+    const int slot = ((5000 - i) % THashTable::HashSize + THashTable::HashSize) % THashTable::HashSize;
     const int key = keyForSlot[static_cast<size_t>(slot)];
-    if (key < 0 || table.Lookup(static_cast<uint32_t>(key)) >= 0) continue;
-    table.Insert(static_cast<uint32_t>(key), code & 0xFFF);
-    inserted.emplace_back(static_cast<uint32_t>(key), code++ & 0xFFF);
+    ASSERT_GE(key, 0);
+    table.Insert(static_cast<uint32_t>(key), i & 0xFFF);
+    inserted.emplace_back(static_cast<uint32_t>(key), i & 0xFFF);
   }
   for (auto [key, value] : inserted)
     EXPECT_EQ(table.Lookup(key), value);
-  // A key that is absent and whose home slot is on the filled cycle.
-  for (uint32_t key = 0; key < (1u << 20) - 1; ++key) {
-    if (home(key) != 5 || static_cast<int>(key) == keyForSlot[5]) continue;
+  int absent = 0;
+  for (uint32_t key = 0; key < (1u << 20) - 1 && absent < 50; ++key) {
+    const int slot = THashTable::HomeSlotOf(key);
+    if (slot > 5000 || slot < 5000 - 4000 || keyForSlot[static_cast<size_t>(slot)] == static_cast<int>(key))
+      continue;
     EXPECT_EQ(table.Lookup(key), -1);
-    table.Insert(key, 77);
-    EXPECT_EQ(table.Lookup(key), 77);
-    break;
+    ++absent;
   }
+  EXPECT_EQ(absent, 50);
 }
 
 TEST(GIFCoder, IntegerSquareRoot) {
