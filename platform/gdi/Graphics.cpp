@@ -719,7 +719,9 @@ void TPicture::SetGraphic(TGraphic* Value) {
     std::lock_guard guard(FormatsLock());
     for (const FileFormat& f : Formats()) {
       std::unique_ptr<TGraphic> probe = f.GraphicClass();
-      if (typeid(*probe) == typeid(*Value)) {
+      const TGraphic& made = *probe;
+      const TGraphic& wanted = *Value;
+      if (typeid(made) == typeid(wanted)) {
         copy = std::move(probe);
         break;
       }
