@@ -385,3 +385,52 @@ TEST(GIFFile, PictureRegistryLoadsGIFFiles) {
   EXPECT_EQ(gif->Height(), 48);
   EXPECT_EQ(picture.Width(), 64);
 }
+
+TEST(GIFFile, LoadingReportsProgressAndFilesRoundTrip) {
+  TGIFImage image;
+  std::vector<std::pair<TProgressStage, int>> stages;
+  image.OnProgress = [&](TObject*, TProgressStage stage, uint8_t percent, bool, const TRect&,
+                         const std::string& msg) {
+    EXPECT_EQ(msg, "Loading...");
+    stages.emplace_back(stage, percent);
+  };
+  LoadInto(image, ReadFileBytes(DataPath("pil_anim.gif")));
+  ASSERT_EQ(stages.size(), 5u);
+  EXPECT_EQ(stages.front(), std::make_pair(psStarting, 0));
+  EXPECT_EQ(stages.back(), std::make_pair(psEnding, 100));
+  EXPECT_EQ(stages[3].first, psRunning);
+  image.OnProgress = nullptr;
+  // A frame writes itself to a file and reads itself back.
+  const std::string path = testing::TempDir() + "gif_frame_item.bin";
+  TGIFSubImage* frame = image.Images()->SubImage(1);
+  frame->WriteToFile(path);
+  TGIFSubImage copy(&image);
+  copy.ReadFromFile(path);
+  EXPECT_EQ(FramePixels(&copy), FramePixels(frame));
+  std::remove(path.c_str());
+}
+
+// giftext reports the header fields we wrote.
+TEST(GIFFile, GiftextAgreesOnHeaderFields) {
+  if (RunCommand("command -v giftext").empty()) GTEST_SKIP() << "no giftext";
+  TGIFImage image;
+  FillColorMap(image.GlobalColorMap(), 16);
+  AddPixelFrame(image, 21, 13, NoisePixels(21 * 13, 16, 9));
+  TGIFSubImage* local = AddPixelFrame(image, 5, 4, NoisePixels(20, 64, 10));
+  FillColorMap(local->ColorMap(), 64);
+  image.Header()->LogicalScreenDescriptor.BackgroundColorIndex = 3;
+  const Bytes ours = SaveImage(image);
+  const std::string path = testing::TempDir() + "gif_giftext_check.gif";
+  FILE* f = fopen(path.c_str(), "wb");
+  fwrite(ours.data(), 1, ours.size(), f);
+  fclose(f);
+  const std::string text = RunCommand("giftext " + path);
+  EXPECT_NE(text.find("Screen Size - Width = 21, Height = 13."), std::string::npos) << text;
+  EXPECT_NE(text.find("ColorResolution = 6, BitsPerPixel = 4, BackGround = 3, Aspect = 0."),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Image Size - Left = 0, Top = 0, Width = 5, Height = 4."), std::string::npos) << text;
+  EXPECT_NE(text.find("Image Has Color Map."), std::string::npos) << text;
+  EXPECT_NE(text.find("GIF file terminated normally."), std::string::npos) << text;
+  std::remove(path.c_str());
+}
