@@ -434,3 +434,27 @@ TEST(GIFFile, GiftextAgreesOnHeaderFields) {
   EXPECT_NE(text.find("GIF file terminated normally."), std::string::npos) << text;
   std::remove(path.c_str());
 }
+
+// giflib reads what both encoders write, for every bit depth, interlaced and not.
+TEST(GIFFile, GiflibReadsBothEncodersAtEveryDepth) {
+  for (int bpp = 1; bpp <= 8; ++bpp)
+    for (bool interlaced : {false, true})
+      for (TGIFCompression compression : {gcLZW, gcRLE}) {
+        TGIFImage image;
+        FillColorMap(image.GlobalColorMap(), 1 << bpp);
+        image.SetCompression(compression);
+        const Bytes noise = NoisePixels(300 * 200, 1 << bpp, static_cast<uint32_t>(bpp));
+        Bytes runs(97 * 31, 0);
+        for (size_t i = 0; i < runs.size(); ++i)
+          runs[i] = static_cast<uint8_t>((i / 40) % (1u << bpp));
+        AddPixelFrame(image, 300, 200, noise, interlaced);
+        AddPixelFrame(image, 97, 31, runs, interlaced);
+        const GiflibView view = ReadWithGiflib(SaveImage(image));
+        ASSERT_EQ(view.Error, 0);
+        ASSERT_EQ(view.Frames.size(), 2u);
+        EXPECT_EQ(view.Frames[0], noise)
+            << "bpp " << bpp << (interlaced ? " interlaced " : " ") << int{compression};
+        EXPECT_EQ(view.Frames[1], runs)
+            << "bpp " << bpp << (interlaced ? " interlaced " : " ") << int{compression};
+      }
+}
