@@ -663,6 +663,29 @@ bool TransferToBitmap(const Transfer& t) {
   return true;
 }
 
+// The painter's composition for a raster operation on a window; false for those it cannot do.
+bool SetBlockMode(QPainter& p, uint32_t op) {
+  switch (op) {
+    case 0xCC:
+      p.setCompositionMode(QPainter::CompositionMode_Source);
+      return true;
+    case 0x88:
+      p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+      return true;
+    case 0xEE:
+      p.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+      return true;
+    case 0x66:
+      p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+      return true;
+    case 0x33:
+      p.setCompositionMode(QPainter::RasterOp_NotSource);
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool TransferToWindow(const Transfer& t) {
   QPainter* p = t.Dst->Painter;
   if (!p || !p->isActive()) return false;
@@ -703,6 +726,32 @@ bool TransferToWindow(const Transfer& t) {
   src.MonoToColour = src.Bmp->IsMonochromeDevice();
   src.Text = ColorRefToRaw(t.Dst->S.TextColor);
   src.Back = ColorRefToRaw(t.Dst->S.BkColor);
+  // Fast path for 24- and 32-bit top-down pixels; alpha is ignored.
+  const GdiBitmap* bmp = src.Bmp;
+  const bool whole = QRect(0, 0, bmp->Width, bmp->Height).contains(srcRect);
+  if (!t.Mask && !src.MonoToColour && bmp->TopDown && (PlainLayout32(*bmp) || bmp->BitCount == 24) && whole &&
+      !MirrorX(t) && !MirrorY(t) && !srcRect.isEmpty()) {
+    QImage view;
+    QRect from = srcRect;
+    if (bmp->BitCount == 24) {
+      view = QImage(bmp->Bits.get(), bmp->Width, bmp->Height, bmp->Stride, QImage::Format_BGR888);
+    } else {
+      // Painting copies the fourth byte as it is, so the block is copied with alpha set first.
+      view = QImage(srcRect.size(), QImage::Format_RGB32);
+      for (int y = 0; y < srcRect.height(); ++y) {
+        const auto* in = reinterpret_cast<const uint32_t*>(bmp->Row(srcRect.y() + y)) + srcRect.x();
+        auto* out = reinterpret_cast<uint32_t*>(view.scanLine(y));
+        for (int x = 0; x < srcRect.width(); ++x)
+          out[x] = in[x] | 0xFF000000;
+      }
+      from = QRect(QPoint(0, 0), srcRect.size());
+    }
+    if (SetBlockMode(*p, fore)) {
+      p->drawImage(dstRect, view, from);
+      return done(true);
+    }
+    return done(false);
+  }
   QImage img(srcRect.size(), QImage::Format_ARGB32);
   if (img.isNull()) return done(srcRect.isEmpty());
   for (int v = 0; v < srcRect.height(); ++v) {
@@ -721,26 +770,8 @@ bool TransferToWindow(const Transfer& t) {
         if (MaskBit(t.Mask, t.MaskOrg.x() + u, t.MaskOrg.y() + v) == keepWhereSet) line[u] = 0;
     }
     p->setCompositionMode(QPainter::CompositionMode_SourceOver);
-  } else {
-    switch (fore) {
-      case 0xCC:
-        p->setCompositionMode(QPainter::CompositionMode_Source);
-        break;
-      case 0x88:
-        p->setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        break;
-      case 0xEE:
-        p->setCompositionMode(QPainter::RasterOp_SourceOrDestination);
-        break;
-      case 0x66:
-        p->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        break;
-      case 0x33:
-        p->setCompositionMode(QPainter::RasterOp_NotSource);
-        break;
-      default:
-        return done(false);
-    }
+  } else if (!SetBlockMode(*p, fore)) {
+    return done(false);
   }
   QImage drawn = img.mirrored(MirrorX(t), MirrorY(t));
   p->drawImage(dstRect, drawn);

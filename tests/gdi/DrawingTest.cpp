@@ -205,21 +205,24 @@ TEST(MaskBlt, KeepsTheDestinationWhereTheMaskIsSet) {
 }
 
 TEST(BitBlt, ToAWindowIgnoresAlpha) {
-  QImage window(4, 1, QImage::Format_RGB32);
-  window.fill(Qt::white);
-  Surface src(4, 1);
-  src.At(0, 0) = 0x00FF0000;  // alpha 0, red
-  src.At(1, 0) = 0x800000FF;  // half alpha, blue
-  {
-    QPainter painter(&window);
-    HDC dc = CreatePainterDC(&painter, window.size());
-    EXPECT_EQ(GetObjectType(dc), OBJ_DC);
-    EXPECT_TRUE(BitBlt(dc, 0, 0, 2, 1, src.DC, 0, 0, SRCCOPY));
-    DeleteDC(dc);
+  for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
+    QImage window(4, 1, format);
+    window.fill(Qt::white);
+    Surface src(4, 1);
+    src.At(0, 0) = 0x00FF0000;  // alpha 0, red
+    src.At(1, 0) = 0x800000FF;  // half alpha, blue
+    {
+      QPainter painter(&window);
+      HDC dc = CreatePainterDC(&painter, window.size());
+      EXPECT_EQ(GetObjectType(dc), OBJ_DC);
+      EXPECT_TRUE(BitBlt(dc, 0, 0, 2, 1, src.DC, 0, 0, SRCCOPY));
+      DeleteDC(dc);
+    }
+    const auto* line = reinterpret_cast<const uint32_t*>(window.constScanLine(0));
+    EXPECT_EQ(line[0], 0xFFFF0000u) << format;
+    EXPECT_EQ(line[1], 0xFF0000FFu) << format;
+    EXPECT_EQ(line[2], 0xFFFFFFFFu) << format;
   }
-  EXPECT_EQ(window.pixel(0, 0), 0xFFFF0000u);
-  EXPECT_EQ(window.pixel(1, 0), 0xFF0000FFu);
-  EXPECT_EQ(window.pixel(2, 0), 0xFFFFFFFFu);
 }
 
 TEST(Shapes, FollowGdiPixelRules) {
