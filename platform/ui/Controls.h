@@ -410,6 +410,12 @@ class TWinControl : public TControl {
   friend class TCustomForm;
   friend class TApplication;
   void CreateHandle();
+
+ public:
+  // The windowed children in tab order.
+  [[nodiscard]] const std::vector<TWinControl*>& TabList() const { return FTabList; }
+
+ private:
   void ApplyAnchorsToChildren();
   void DoAlign();
 

@@ -533,6 +533,36 @@ void TCustomForm::ControlRemoved(TWinControl* Control) {
   }
 }
 
+void TCustomForm::GetTabOrderList(TWinControl* Parent, std::vector<TWinControl*>& List) const {
+  for (TWinControl* c : Parent->TabList()) {
+    List.push_back(c);
+    GetTabOrderList(c, List);
+  }
+}
+
+void TCustomForm::SelectNext(TWinControl* Current, bool GoForward, bool CheckTabStop) {
+  std::vector<TWinControl*> list;
+  GetTabOrderList(this, list);
+  if (list.empty()) return;
+  const int n = static_cast<int>(list.size());
+  auto it = std::find(list.begin(), list.end(), Current);
+  int start = it == list.end() ? (GoForward ? n - 1 : 0) : static_cast<int>(it - list.begin());
+  for (int step = 1; step <= n; ++step) {
+    const int i = ((start + (GoForward ? step : -step)) % n + n) % n;
+    TWinControl* c = list[static_cast<size_t>(i)];
+    if (c == Current) break;
+    if (c->CanFocus() && (!CheckTabStop || c->TabStop())) {
+      c->SetFocus();
+      return;
+    }
+  }
+}
+
+void TCustomForm::CMTextChanged(TMessage& Message) {
+  TScrollingWinControl::CMTextChanged(Message);
+  if (Host()->Widget != nullptr) Host()->Widget->setWindowTitle(QString::fromStdString(Caption()));
+}
+
 void TCustomForm::WindowMovedOrSized(int ALeft, int ATop, int AWidth, int AHeight) {
   if (ALeft == Left() && ATop == Top() && AWidth == Width() && AHeight == Height()) return;
   SetBounds(ALeft, ATop, AWidth, AHeight);

@@ -62,6 +62,8 @@ class TScrollBox : public TScrollingWinControl {
 
 class TCustomForm : public TScrollingWinControl {
  public:
+  // A form class whose constructor is protected names TCustomForm (and TApplication, for CreateForm) as
+  // a friend.
   // Creates a form in two phases: construction, then the form resource of every class level (ancestor
   // first) under csLoading, then Loaded for the form and the components its resource created, then
   // OnCreate (an exception there goes to the application's report and creation goes on).
@@ -104,6 +106,11 @@ class TCustomForm : public TScrollingWinControl {
   void SetFocusedControl(TWinControl* Control);
   // A control left the form or became unable to hold the focus.
   void ControlRemoved(TWinControl* Control);
+  // Gives the focus to the next (or previous) control in tab order after Current, wrapping around;
+  // with CheckTabStop only controls with TabStop count.
+  void SelectNext(TWinControl* Current, bool GoForward, bool CheckTabStop);
+  // Every windowed control below Parent, in tab order (a control before its children).
+  void GetTabOrderList(TWinControl* Parent, std::vector<TWinControl*>& List) const;
 
   void Show();
   void Hide();
@@ -154,6 +161,7 @@ class TCustomForm : public TScrollingWinControl {
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void WMSysCommand(TMessage& Message) override;
   void CMVisibleChanged(TMessage& Message) override;
+  void CMTextChanged(TMessage& Message) override;
 
  private:
   void ApplyWindowFlags();

@@ -138,6 +138,14 @@ bool ProcessKeyEvent(TWinControl* Control, QKeyEvent* Event, char& Replacement) 
       used = true;
       return;
     }
+    // Tab and Shift+Tab move the focus in tab order.
+    if (vk == VK_TAB && !shift.Contains(ssCtrl) && !shift.Contains(ssAlt)) {
+      if (TCustomForm* form = GetParentForm(Control)) {
+        form->SelectNext(Control, !shift.Contains(ssShift), true);
+        used = true;
+        return;
+      }
+    }
     const QByteArray utf8 = Event->text().toUtf8();
     if (utf8.size() != 1) return;
     char ch = utf8[0];

@@ -33,6 +33,7 @@ class THostWidget : public QWidget {
   void resizeEvent(QResizeEvent* Event) override;
   void closeEvent(QCloseEvent* Event) override;
   void contextMenuEvent(QContextMenuEvent* Event) override;
+  bool focusNextPrevChild(bool Next) override;
 };
 
 // What a windowed control keeps of its window.

@@ -136,6 +136,10 @@ bool THostWidget::event(QEvent* Event) {
   return QWidget::event(Event);
 }
 
+bool THostWidget::focusNextPrevChild(bool /*Next*/) {
+  return false;  // Tab reaches the key handlers; the form moves the focus in tab order
+}
+
 void THostWidget::paintEvent(QPaintEvent* Event) {
   if (Control == nullptr) return;
   QPainter painter(this);
@@ -309,6 +313,7 @@ WORD VirtualKeyOf(int QtKey, const QString& /*Text*/) {
     case Qt::Key_Backspace:
       return VK_BACK;
     case Qt::Key_Tab:
+    case Qt::Key_Backtab:
       return VK_TAB;
     case Qt::Key_Return:
     case Qt::Key_Enter:

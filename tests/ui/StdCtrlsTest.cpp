@@ -277,3 +277,41 @@ TEST_F(StdCtrlsTest, PanelIsAContainerWithItsColour) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TabOrderTest, TabMovesTheFocusInTabOrderAndSkipsWhatCannotTakeIt) {
+  auto* f = TCustomForm::Create<TForm>(nullptr);
+  f->SetBounds(0, 0, 300, 200);
+  f->SetCaption("Properties");
+  auto* a = new TEdit(f);
+  a->SetParent(f);
+  auto* b = new TEdit(f);
+  b->SetParent(f);
+  auto* c = new TEdit(f);
+  c->SetParent(f);
+  auto* hidden = new TEdit(f);
+  hidden->SetParent(f);
+  hidden->SetVisible(false);
+  c->SetTabOrder(0);  // c, a, b, hidden
+  EXPECT_EQ(a->TabOrder(), 1);
+  ShowAndWait(f);
+  EXPECT_EQ(WidgetOf(f)->windowTitle(), QString("Properties"));
+  c->SetFocus();
+  auto tab = [&](TWinControl* From, bool Back) {
+    QWidget* w = WidgetOf(From)->focusProxy();
+    QTest::keyClick(w, Back ? Qt::Key_Backtab : Qt::Key_Tab, Back ? Qt::ShiftModifier : Qt::NoModifier);
+    ProcessEvents();
+  };
+  tab(c, false);
+  EXPECT_TRUE(a->Focused());
+  tab(a, false);
+  EXPECT_TRUE(b->Focused());
+  tab(b, false);  // the hidden one is skipped; around to the first
+  EXPECT_TRUE(c->Focused());
+  tab(c, true);
+  EXPECT_TRUE(b->Focused());
+  delete f;
+}
+
+}  // namespace
