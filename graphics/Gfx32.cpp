@@ -125,8 +125,8 @@ void TBitmap32::ReleaseImage() {
 }
 
 void TBitmap32::CreateImage(int NewWidth, int NewHeight) {
-  const int64_t bytes = int64_t{NewWidth} * NewHeight * 4;
-  if (bytes > kMaxImageBytes) throw Exception("Can't allocate the DIB handle");
+  // Both values are positive and below 2^31, so their product fits 64 bits.
+  if (int64_t{NewWidth} * NewHeight > kMaxImageBytes / 4) throw Exception("Can't allocate the DIB handle");
   BITMAPINFO info{};
   info.bmiHeader.biSize = 40;
   info.bmiHeader.biWidth = NewWidth;
@@ -333,9 +333,10 @@ void TBitmap32::ReadData(TStream* Stream) {
   Stream->ReadBuffer(&w, 4);
   Stream->ReadBuffer(&h, 4);
   // Only sizes that describe the pixels that follow are taken; the check comes before any allocation.
-  const int64_t bytes = int64_t{w} * h * 4;
-  const bool sizesAgree = (w > 0 && h > 0) || bytes == 0;
-  if (!sizesAgree || bytes > Stream->Size() - Stream->Position()) throw EReadError("Stream-Lesefehler");
+  const int64_t pixels = int64_t{w} * h;  // |w|, |h| <= 2^31: the product fits 64 bits
+  const bool sizesAgree = (w > 0 && h > 0) || pixels == 0;
+  if (!sizesAgree || pixels > (Stream->Size() - Stream->Position()) / 4)
+    throw EReadError("Stream-Lesefehler");
   SetSize(w, h);
   if (!IsEmpty()) Stream->ReadBuffer(FBits, int64_t{FWidth} * FHeight * 4);
 }

@@ -242,8 +242,8 @@ TEST(Bitmap32, DataReadRefusesShortStreamsAndDisagreeingSizes) {
     int32_t w, h;
     int pixelBytes;
   };
-  for (const Case& c :
-       {Case{2, 2, 15}, Case{-2, -2, 16}, Case{-1, 4, 0}, Case{65536, 65536, 64}, Case{3, 1, 0}}) {
+  for (const Case& c : {Case{2, 2, 15}, Case{-2, -2, 16}, Case{-1, 4, 0}, Case{65536, 65536, 64},
+                        Case{3, 1, 0}, Case{INT32_MIN, INT32_MIN, 8}, Case{INT32_MAX, INT32_MAX, 8}}) {
     TMemoryStream s;
     s.WriteBuffer(&c.w, 4);
     s.WriteBuffer(&c.h, 4);

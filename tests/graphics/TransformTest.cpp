@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -483,6 +484,47 @@ TEST(Transfer, RoutinesOtherThanBothSetsAreCalledThroughTheSlots) {
       EXPECT_EQ(Snapshot(dst).P, want.P) << int(mode) << " " << ma;
     }
   SelectBlendRoutines();
+}
+
+}  // namespace
+
+namespace {
+
+// Rectangles and positions at the ends of the integer range neither crash nor write outside the
+// destination; the sanitizer builds check the arithmetic on the way.
+TEST(Transfer, ExtremeRectanglesAndPositions) {
+  constexpr int lo = std::numeric_limits<int>::min(), hi = std::numeric_limits<int>::max();
+  TBitmap32 src, dst;
+  Fill(src, 5, 4, 31, true);
+  const TRect rects[] = {{lo, lo, hi, hi},   {lo, 0, 0, 4},  {hi - 1, 0, hi, 4},
+                         {0, lo, 5, lo + 3}, {-1, -1, 6, 5}, {lo, lo, lo + 1, lo + 1}};
+  const int positions[] = {lo, -3, 0, 2, hi};
+  for (TDrawMode mode : kModes) {
+    src.SetMasterAlpha(128);
+    for (const TRect& r : rects)
+      for (int x : positions)
+        for (int y : positions) {
+          Fill(dst, 6, 5, 32, true);
+          Image want = Snapshot(dst);
+          RefCopyBlock(want, x, y, Snapshot(src), r, mode, 128);
+          CopyBlock(&dst, x, y, &src, r, mode, TestCombine);
+          ASSERT_EQ(Snapshot(dst).P, want.P) << Describe(r) << " at " << x << "," << y;
+        }
+    for (TStretchFilter f : {sfNearest, sfLinear, sfLinear2, sfSpline})
+      for (const TRect& r : rects) {
+        Fill(dst, 6, 5, 33, true);
+        EXPECT_NO_THROW(StretchCopy(&dst, r, &src, {0, 0, 5, 4}, mode, f, TestCombine));
+        EXPECT_THROW(StretchCopy(&dst, {0, 0, 3, 3}, &src, r, mode, f, TestCombine), ETransformError)
+            << Describe(r);
+      }
+  }
+  dst.SetSize(6, 5);
+  dst.FillRect(lo, lo, hi, hi, 0x12345678);
+  EXPECT_EQ(dst.Pixel(5, 4), 0x12345678u);
+  dst.FillRectClipped(lo, lo, hi, hi, 0x9);
+  EXPECT_EQ(dst.Pixel(0, 0), 0x9u);
+  EXPECT_THROW(dst.SetSize(hi, hi), Exception);
+  EXPECT_TRUE(dst.IsEmpty());
 }
 
 }  // namespace
