@@ -168,4 +168,18 @@ TEST_F(DeviceSound, AsynchronousSoundEndsByItself) {
   EXPECT_TRUE(PlaySound(MediaFixture("tone8m.wav").c_str(), nullptr, SND_FILENAME | SND_ASYNC | SND_NOSTOP));
 }
 
+// Without an audio device PlaySound fails at once, whatever the flags (ctest runs this binary a second
+// time with no sound server reachable).
+TEST(NoDevice, PlaySoundFailsWithoutWaiting) {
+  if (!QMediaDevices::defaultAudioOutput().isNull()) GTEST_SKIP() << "An audio device exists";
+  (void)SetSoundOutput(nullptr);
+  for (DWORD flags : {SND_FILENAME, SND_FILENAME | SND_LOOP, SND_FILENAME | SND_ASYNC | SND_LOOP}) {
+    SCOPED_TRACE(flags);
+    const auto t0 = Clock::now();
+    EXPECT_FALSE(PlaySound(MediaFixture("tone16s.wav").c_str(), nullptr, flags));
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - t0).count(), 0.2);
+  }
+  EXPECT_TRUE(PlaySound(nullptr, nullptr, 0));
+}
+
 }  // namespace
