@@ -49,8 +49,9 @@ void InitErrors(ErrorManager* err) {
 struct RawImage {
   int Width = 0;
   int Height = 0;
-  int Components = 0;               // 1 (gray) or 3 (RGB)
-  unsigned char* Pixels = nullptr;  // malloc'ed, Width * Components bytes per row
+  int Components = 0;             // 1 (gray) or 3 (B, G, R)
+  unsigned char* Rows = nullptr;  // the first row of the target; rows follow at Stride bytes
+  size_t Stride = 0;
 };
 
 struct DecodeOptions {
@@ -60,20 +61,19 @@ struct DecodeOptions {
   bool Fast = false;
 };
 
-// Returns null on success, else the error text (in err->Message).
+// Reads the header (HeaderOnly: only that, filling out's size) or decodes into out->Rows, which the
+// caller allocated for the size a header-only call reported. Returns null on success, else the error
+// text (in err->Message).
 const char* DecodeRaw(const uint8_t* data, size_t size, const DecodeOptions* opt, RawImage* out,
                       ErrorManager* err) {
   jpeg_decompress_struct cinfo;
   std::memset(&cinfo, 0, sizeof cinfo);
   InitErrors(err);
   cinfo.err = &err->Pub;
-  out->Pixels = nullptr;
   unsigned char* cmykRow = nullptr;
   if (setjmp(err->Jump)) {
     jpeg_destroy_decompress(&cinfo);
-    std::free(out->Pixels);
     std::free(cmykRow);
-    out->Pixels = nullptr;
     return err->Message;
   }
   jpeg_create_decompress(&cinfo);
@@ -90,7 +90,7 @@ const char* DecodeRaw(const uint8_t* data, size_t size, const DecodeOptions* opt
   else if (cmyk)
     cinfo.out_color_space = JCS_CMYK;
   else
-    cinfo.out_color_space = JCS_RGB;
+    cinfo.out_color_space = JCS_EXT_BGR;
   cinfo.scale_num = 1;
   cinfo.scale_denom = static_cast<unsigned>(opt->ScaleDenom);
   if (opt->Fast) {
@@ -98,34 +98,42 @@ const char* DecodeRaw(const uint8_t* data, size_t size, const DecodeOptions* opt
     cinfo.do_fancy_upsampling = FALSE;
   }
   jpeg_calc_output_dimensions(&cinfo);
-  out->Width = static_cast<int>(cinfo.output_width);
-  out->Height = static_cast<int>(cinfo.output_height);
-  out->Components = cinfo.out_color_space == JCS_GRAYSCALE ? 1 : 3;
-  const int64_t stride = ((int64_t{out->Width} * (out->Components == 1 ? 8 : 24) + 31) / 32) * 4;
-  if (out->Width <= 0 || out->Height <= 0 || stride * out->Height > MaxPixelBytes) {
+  const int width = static_cast<int>(cinfo.output_width);
+  const int height = static_cast<int>(cinfo.output_height);
+  const int components = cinfo.out_color_space == JCS_GRAYSCALE ? 1 : 3;
+  const int64_t stride = ((int64_t{width} * components * 8 + 31) / 32) * 4;
+  if (width <= 0 || height <= 0 || stride * height > MaxPixelBytes) {
     std::snprintf(err->Message, sizeof err->Message, "JPEG image too large");
     jpeg_destroy_decompress(&cinfo);
     return err->Message;
   }
   if (opt->HeaderOnly) {
+    out->Width = width;
+    out->Height = height;
+    out->Components = components;
     jpeg_destroy_decompress(&cinfo);
     return nullptr;
   }
+  if (width != out->Width || height != out->Height || components != out->Components || !out->Rows) {
+    std::snprintf(err->Message, sizeof err->Message, "JPEG size changed");
+    jpeg_destroy_decompress(&cinfo);
+    return err->Message;
+  }
   jpeg_start_decompress(&cinfo);
-  const size_t rowBytes = size_t(out->Width) * size_t(out->Components);
-  out->Pixels = static_cast<unsigned char*>(std::malloc(rowBytes * size_t(out->Height)));
-  if (cmyk && !opt->Gray) cmykRow = static_cast<unsigned char*>(std::malloc(size_t(out->Width) * 4));
-  if (!out->Pixels || (cmyk && !opt->Gray && !cmykRow)) {
-    std::snprintf(err->Message, sizeof err->Message, "out of memory");
-    longjmp(err->Jump, 1);
+  if (cinfo.out_color_space == JCS_CMYK) {
+    cmykRow = static_cast<unsigned char*>(std::malloc(size_t(width) * 4));
+    if (!cmykRow) {
+      std::snprintf(err->Message, sizeof err->Message, "out of memory");
+      longjmp(err->Jump, 1);
+    }
   }
   const bool inverted = cinfo.saw_Adobe_marker;
   while (cinfo.output_scanline < cinfo.output_height) {
-    unsigned char* row = out->Pixels + rowBytes * cinfo.output_scanline;
+    unsigned char* row = out->Rows + out->Stride * cinfo.output_scanline;
     if (cmykRow) {
       JSAMPROW rows[1] = {cmykRow};
       jpeg_read_scanlines(&cinfo, rows, 1);
-      for (int x = 0; x < out->Width; ++x) {
+      for (int x = 0; x < width; ++x) {
         int c = cmykRow[4 * x], m = cmykRow[4 * x + 1], y = cmykRow[4 * x + 2], k = cmykRow[4 * x + 3];
         if (!inverted) {
           c = 255 - c;
@@ -133,9 +141,9 @@ const char* DecodeRaw(const uint8_t* data, size_t size, const DecodeOptions* opt
           y = 255 - y;
           k = 255 - k;
         }
-        row[3 * x] = static_cast<unsigned char>(c * k / 255);
+        row[3 * x] = static_cast<unsigned char>(y * k / 255);
         row[3 * x + 1] = static_cast<unsigned char>(m * k / 255);
-        row[3 * x + 2] = static_cast<unsigned char>(y * k / 255);
+        row[3 * x + 2] = static_cast<unsigned char>(c * k / 255);
       }
     } else {
       JSAMPROW rows[1] = {row};
@@ -274,12 +282,10 @@ void TJPEGImage::DIBNeeded() {
   opt.Gray = FGrayscale || FPixelFormat == jf8Bit;
   opt.ScaleDenom = ScaleDenom(FScale);
   opt.Fast = FPerformance == jpBestSpeed;
-  Progress(this, psStarting, 0, false, TRect{}, "");
-  if (const char* message = DecodeRaw(FData.data(), FData.size(), &opt, &raw, &err)) {
-    Progress(this, psEnding, 0, false, TRect{}, "");
+  opt.HeaderOnly = true;
+  if (const char* message = DecodeRaw(FData.data(), FData.size(), &opt, &raw, &err))
     throw EInvalidGraphic(std::string("JPEG-Fehler: ") + message);
-  }
-  std::unique_ptr<unsigned char, FreeDeleter> pixels(raw.Pixels);
+  // The pixels are decoded straight into the rows of a top-down DIB.
   auto bitmap = std::make_unique<TBitmap>();
   bitmap->SetPixelFormat(raw.Components == 1 ? pf8bit : pf24bit);
   bitmap->SetSize(raw.Width, raw.Height);
@@ -292,18 +298,13 @@ void TJPEGImage::DIBNeeded() {
     }
     bitmap->SetPalette(CreatePalette(&log));
   }
-  for (int y = 0; y < raw.Height; ++y) {
-    auto* dst = static_cast<uint8_t*>(bitmap->ScanLine(y));
-    const unsigned char* src = raw.Pixels + size_t(y) * size_t(raw.Width) * size_t(raw.Components);
-    if (raw.Components == 1) {
-      std::memcpy(dst, src, size_t(raw.Width));
-    } else {
-      for (int x = 0; x < raw.Width; ++x) {
-        dst[3 * x] = src[3 * x + 2];
-        dst[3 * x + 1] = src[3 * x + 1];
-        dst[3 * x + 2] = src[3 * x];
-      }
-    }
+  raw.Rows = static_cast<unsigned char*>(bitmap->ScanLine(0));
+  raw.Stride = static_cast<size_t>(bitmap->BytesPerRow());
+  opt.HeaderOnly = false;
+  Progress(this, psStarting, 0, false, TRect{}, "");
+  if (const char* message = DecodeRaw(FData.data(), FData.size(), &opt, &raw, &err)) {
+    Progress(this, psEnding, 0, false, TRect{}, "");
+    throw EInvalidGraphic(std::string("JPEG-Fehler: ") + message);
   }
   FBitmap = std::move(bitmap);
   Progress(this, psEnding, 100, false, TRect{}, "");

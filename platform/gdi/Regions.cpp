@@ -15,11 +15,50 @@ struct Span {
   friend bool operator==(const Span&, const Span&) = default;
 };
 
+// Rows of one pixel height given in row order, left to right (what a scan of a bitmap yields): merged
+// and joined in one pass.
+bool BandRowsInOrder(const std::vector<QRect>& rects, std::vector<QRect>& out) {
+  for (size_t i = 0; i < rects.size(); ++i) {
+    if (rects[i].height() != 1) return false;
+    if (i && (rects[i].top() < rects[i - 1].top() ||
+              (rects[i].top() == rects[i - 1].top() && rects[i].left() < rects[i - 1].left())))
+      return false;
+  }
+  std::vector<Span> previous, spans;
+  int previousBottom = 0;
+  size_t previousStart = 0;
+  for (size_t i = 0; i < rects.size();) {
+    const int y = rects[i].top();
+    spans.clear();
+    for (; i < rects.size() && rects[i].top() == y; ++i) {
+      const Span s{rects[i].left(), rects[i].right() + 1};
+      if (!spans.empty() && s.X0 <= spans.back().X1)
+        spans.back().X1 = std::max(spans.back().X1, s.X1);
+      else
+        spans.push_back(s);
+    }
+    if (!previous.empty() && previousBottom == y && previous == spans) {
+      for (size_t k = previousStart; k < out.size(); ++k)
+        out[k].setBottom(y);
+    } else {
+      previousStart = out.size();
+      for (const Span& s : spans)
+        out.emplace_back(QPoint(s.X0, y), QPoint(s.X1 - 1, y));
+      std::swap(previous, spans);
+    }
+    previousBottom = y + 1;
+  }
+  return true;
+}
+
 // Builds the canonical banded rectangles of the union of `rects` (empty rectangles are ignored).
 std::vector<QRect> BandRects(std::vector<QRect> rects) {
   std::erase_if(rects, [](const QRect& r) { return r.isEmpty(); });
   std::vector<QRect> out;
   if (rects.empty()) return out;
+  out.reserve(rects.size());
+  if (BandRowsInOrder(rects, out)) return out;
+  out.clear();
   std::vector<int> edges;
   edges.reserve(rects.size() * 2);
   for (const QRect& r : rects) {

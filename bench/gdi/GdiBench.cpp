@@ -1,0 +1,152 @@
+// The picture decoders and region building side by side with a peer in the same run: BMP decoding
+// against Qt's BMP reader, JPEG decoding against plain libjpeg (what djpeg runs), and building a region
+// from row runs against uniting the runs one by one in QRegion. Compare the pairs' times.
+#include <benchmark/benchmark.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+#include <QRegion>
+
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+// clang-format off
+#include <jpeglib.h>
+// clang-format on
+
+#include "platform/gdi/BmpCodec.h"
+#include "platform/gdi/GdiPrivate.h"
+#include "platform/gdi/Jpeg.h"
+#include "platform/rtl/Streams.h"
+
+namespace {
+
+constexpr int kW = 1024, kH = 768;
+
+QImage Picture() {
+  QImage img(kW, kH, QImage::Format_RGB32);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x)
+      img.setPixel(x, y, qRgb((x * 7) & 255, (y * 3) & 255, ((x ^ y) * 5) & 255));
+  return img;
+}
+
+const std::vector<uint8_t>& Bmp24() {
+  static const std::vector<uint8_t> bytes = [] {
+    HBITMAP h = BitmapFromQImage(Picture().convertToFormat(QImage::Format_ARGB32));
+    TBitmap b;
+    b.SetHandle(h);
+    b.SetPixelFormat(pf24bit);
+    return b.SaveToBytes();
+  }();
+  return bytes;
+}
+
+const std::vector<uint8_t>& Jpeg() {
+  static const std::vector<uint8_t> bytes = [] {
+    TBitmap b;
+    b.SetHandle(BitmapFromQImage(Picture().convertToFormat(QImage::Format_ARGB32)));
+    TJPEGImage j;
+    j.Assign(&b);
+    j.SetCompressionQuality(85);
+    TMemoryStream s;
+    j.SaveToStream(&s);
+    return std::vector<uint8_t>(s.Memory(), s.Memory() + s.Size());
+  }();
+  return bytes;
+}
+
+void BM_BmpDecode_Ours(benchmark::State& state) {
+  const auto& data = Bmp24();
+  for (auto _ : state) {
+    HBITMAP h = DecodeBmp(data.data(), data.size());
+    DeleteObject(h);
+  }
+}
+BENCHMARK(BM_BmpDecode_Ours)->Unit(benchmark::kMillisecond);
+
+void BM_BmpDecode_Qt(benchmark::State& state) {
+  const auto& data = Bmp24();
+  const QByteArray bytes(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
+  for (auto _ : state) {
+    QImage img = QImage::fromData(bytes, "BMP");
+    benchmark::DoNotOptimize(img.bits());
+  }
+}
+BENCHMARK(BM_BmpDecode_Qt)->Unit(benchmark::kMillisecond);
+
+void BM_JpegDecode_Ours(benchmark::State& state) {
+  const auto& data = Jpeg();
+  for (auto _ : state) {
+    TJPEGImage j;
+    j.LoadFromBytes(data.data(), data.size());
+    j.DIBNeeded();
+    benchmark::DoNotOptimize(j.Bitmap()->Handle());
+  }
+}
+BENCHMARK(BM_JpegDecode_Ours)->Unit(benchmark::kMillisecond);
+
+void BM_JpegDecode_Libjpeg(benchmark::State& state) {
+  const auto& data = Jpeg();
+  std::vector<unsigned char> pixels(size_t(kW) * kH * 3);
+  for (auto _ : state) {
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, data.data(), data.size());
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_start_decompress(&cinfo);
+    while (cinfo.output_scanline < cinfo.output_height) {
+      JSAMPROW row = pixels.data() + size_t(cinfo.output_scanline) * kW * 3;
+      jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+BENCHMARK(BM_JpegDecode_Libjpeg)->Unit(benchmark::kMillisecond);
+
+// Runs of an irregular outline: a disc with a comb cut into it.
+std::vector<TRegionRun> Runs() {
+  std::vector<TRegionRun> runs;
+  for (int y = 0; y < kH; ++y) {
+    int start = -1;
+    for (int x = 0; x <= kW; ++x) {
+      const double ex = (x - kW / 2.0) / (kW / 2.0), ey = (y - kH / 2.0) / (kH / 2.0);
+      const bool in = x < kW && ex * ex + ey * ey <= 1 && !(y > 400 && (x / 12) % 3 == 0);
+      if (in && start < 0) start = x;
+      if (!in && start >= 0) {
+        runs.push_back({start, y, x});
+        start = -1;
+      }
+    }
+  }
+  return runs;
+}
+
+void BM_RegionFromRuns_Ours(benchmark::State& state) {
+  const auto runs = Runs();
+  for (auto _ : state) {
+    HRGN r = CreateRegionFromRuns(runs.data(), runs.size());
+    DeleteObject(r);
+  }
+  state.counters["runs"] = static_cast<double>(runs.size());
+}
+BENCHMARK(BM_RegionFromRuns_Ours)->Unit(benchmark::kMillisecond);
+
+void BM_RegionFromRuns_QRegionUnite(benchmark::State& state) {
+  const auto runs = Runs();
+  for (auto _ : state) {
+    QRegion r;
+    for (const TRegionRun& run : runs)
+      r += QRect(run.X0, run.Y, run.X1 - run.X0, 1);
+    benchmark::DoNotOptimize(r.rectCount());
+  }
+}
+BENCHMARK(BM_RegionFromRuns_QRegionUnite)->Unit(benchmark::kMillisecond);
+
+}  // namespace
