@@ -179,6 +179,7 @@ void TGIFImage::Assign(TPersistent* Source) {
   Progress(this, psStarting, 0, false, TRect{}, "Copying...");
   try {
     FHeader->Assign(source->FHeader.get());
+    FThreadPriority = source->FThreadPriority;
     FDrawBackgroundColor = source->FDrawBackgroundColor;
     FDrawOptions = source->FDrawOptions;
     FColorReduction = source->FColorReduction;

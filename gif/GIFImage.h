@@ -10,6 +10,7 @@
 #include "gif/GIFCore.h"
 #include "gif/GIFSubImage.h"
 #include "platform/gdi/Graphics.h"
+#include "platform/rtl/Threads.h"
 
 // The frames of an image in stream order.
 class TGIFImageList final : public TGIFList {
@@ -143,6 +144,8 @@ class TGIFImage : public TGraphic {
   void SetDitherMode(TDitherKind Value) { FDitherMode = Value; }
   [[nodiscard]] int AnimationSpeed() const { return FAnimationSpeed; }
   void SetAnimationSpeed(int Value) { FAnimationSpeed = Value; }
+  [[nodiscard]] TThreadPriority ThreadPriority() const { return FThreadPriority; }
+  void SetThreadPriority(TThreadPriority Value) { FThreadPriority = Value; }
   [[nodiscard]] TColor DrawBackgroundColor() const { return FDrawBackgroundColor; }
   void SetDrawBackgroundColor(TColor Value) { FDrawBackgroundColor = Value; }
 
@@ -169,6 +172,7 @@ class TGIFImage : public TGraphic {
   TDitherKind FDitherMode = GIFDefaultDitherMode;
   TGIFCompression FCompression = GIFDefaultCompression;
   int FAnimationSpeed = GIFDefaultAnimationSpeed;
+  TThreadPriority FThreadPriority = TThreadPriority::tpNormal;
   TColor FDrawBackgroundColor = GIFDefaultDrawBackgroundColor;
 };
 

@@ -218,6 +218,10 @@ void TGIFSubImage::Assign(TPersistent* Source) {
     Clear();
     return;
   }
+  if (auto* picture = dynamic_cast<TPicture*>(Source)) {
+    Assign(picture->Graphic());
+    return;
+  }
   auto* source = dynamic_cast<TGIFSubImage*>(Source);
   if (!source) {
     TGIFItem::Assign(Source);

@@ -422,6 +422,7 @@ TEST(GIFImage, AssignFromAnotherImage) {
   source.SetAnimationSpeed(50);
   source.SetCompression(gcRLE);
   source.SetDrawOptions(0x0003);
+  source.SetThreadPriority(TThreadPriority::tpLowest);
   TGIFImage target;
   target.Assign(&target);
   target.Assign(&source);
@@ -429,6 +430,11 @@ TEST(GIFImage, AssignFromAnotherImage) {
   EXPECT_EQ(target.AnimationSpeed(), 100);
   EXPECT_EQ(target.Compression(), gcLZW);
   EXPECT_EQ(target.DrawOptions(), 0x0003);
+  EXPECT_EQ(target.ThreadPriority(), TThreadPriority::tpLowest);
+  // A frame assigned from an empty picture is cleared.
+  TPicture empty;
+  target.Images()->SubImage(0)->Assign(&empty);
+  EXPECT_TRUE(target.Images()->SubImage(0)->IsEmpty());
   EXPECT_TRUE(target.Equals(&target));
   EXPECT_FALSE(target.Equals(&source));
   target.Assign(nullptr);
