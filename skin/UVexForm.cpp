@@ -15,11 +15,13 @@ bool IsEmptyRect(const TRect& R) {
 }
 
 // Maps one coordinate along an axis of the nine-slice stretch: the near band stays, the middle band is
-// scaled by Factor, the far band moves by Delta (a far edge one less).
-int MapStretched(int V, int Lo, int Hi, int Delta, float Factor, bool FarEdge) {
+// scaled by Factor, the far band moves by Delta. A far (right or bottom) edge stops at Extent - 1, where
+// the painting of the far pieces stops, so the skin's last column and row stay outside, as they stay
+// unpainted.
+int MapStretched(int V, int Lo, int Hi, int Delta, float Factor, bool FarEdge, int Extent) {
   if (V <= Lo) return V;
   if (V < Hi) return RoundHalfEven((V - Lo) * static_cast<double>(Factor)) + Lo;
-  return FarEdge ? V + Delta - 1 : V + Delta;
+  return FarEdge ? std::min(V + Delta, Extent - 1) : V + Delta;
 }
 
 bool Overlaps(const TRect& A, const TRect& B) {
@@ -91,10 +93,10 @@ std::vector<TRect> MapSkinRegionRects(const std::vector<TRect>& Rects, TSize Ski
           ? static_cast<float>(static_cast<double>(in.Bottom - in.Top + dy) / (in.Bottom - in.Top))
           : 1.0f;
   for (const TRect& r : Rects) {
-    const TRect m = Rect(MapStretched(r.Left, in.Left, in.Right, dx, sx, false),
-                         MapStretched(r.Top, in.Top, in.Bottom, dy, sy, false),
-                         MapStretched(r.Right, in.Left, in.Right, dx, sx, true),
-                         MapStretched(r.Bottom, in.Top, in.Bottom, dy, sy, true));
+    const TRect m = Rect(MapStretched(r.Left, in.Left, in.Right, dx, sx, false, FormSize.cx),
+                         MapStretched(r.Top, in.Top, in.Bottom, dy, sy, false, FormSize.cy),
+                         MapStretched(r.Right, in.Left, in.Right, dx, sx, true, FormSize.cx),
+                         MapStretched(r.Bottom, in.Top, in.Bottom, dy, sy, true, FormSize.cy));
     if (m.Left > m.Right || m.Top > m.Bottom) continue;
     if (!out.empty() && Overlaps(out.back(), m)) continue;
     out.push_back(m);

@@ -28,8 +28,9 @@ struct TSlicePiece {
 [[nodiscard]] std::vector<TSlicePiece> NineSlicePieces(TSize SkinSize, const TRect& Inner, TSize FormSize);
 
 // The skin's region rectangles (in skin coordinates) mapped to a form of FormSize. With Stretch the
-// coordinates follow the nine-slice mapping around Inner and a rectangle overlapping the last one kept is
-// dropped; without it they are scaled by (ScaleX, ScaleY).
+// coordinates follow the nine-slice mapping around Inner (right and bottom edges in the far bands stop at
+// the form's width - 1 and height - 1, where painting stops) and a rectangle overlapping the last one kept
+// is dropped; without it they are scaled by (ScaleX, ScaleY).
 [[nodiscard]] std::vector<TRect> MapSkinRegionRects(const std::vector<TRect>& Rects, TSize SkinSize,
                                                     const TRect& Inner, TSize FormSize, bool Stretch,
                                                     float ScaleX, float ScaleY);

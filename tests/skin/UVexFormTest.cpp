@@ -92,7 +92,7 @@ TEST(MapSkinRegionRects, StretchedFollowsTheNineSliceBands) {
                                     Rect(2, 39, 9, 40)};
   EXPECT_EQ(
       MapSkinRegionRects(rects, {40, 40}, Rect(10, 10, 30, 30), {60, 40}, true, 1.5f, 1.0f),
-      (std::vector<TRect>{Rect(0, 0, 59, 1), Rect(20, 5, 40, 6), Rect(55, 6, 57, 7), Rect(2, 39, 9, 39)}));
+      (std::vector<TRect>{Rect(0, 0, 59, 1), Rect(20, 5, 40, 6), Rect(55, 6, 58, 7), Rect(2, 39, 9, 39)}));
 }
 
 TEST(MapSkinRegionRects, StretchedRoundsHalvesToEvenAndDropsOverlaps) {
@@ -106,10 +106,18 @@ TEST(MapSkinRegionRects, StretchedRoundsHalvesToEvenAndDropsOverlaps) {
             (std::vector<TRect>{Rect(0, 2, 4, 4)}));
 }
 
+TEST(MapSkinRegionRects, FarBandRectanglesKeepTheirLastRowAndColumn) {
+  // Skin 40 x 40, inner (10, 10, 30, 30), form 60 x 50. One-row and one-column rectangles in the far
+  // bands keep their size; those reaching the skin's edge stop where painting stops.
+  const std::vector<TRect> rects = {Rect(32, 33, 33, 34), Rect(0, 35, 40, 36), Rect(31, 36, 35, 40)};
+  EXPECT_EQ(MapSkinRegionRects(rects, {40, 40}, Rect(10, 10, 30, 30), {60, 50}, true, 1, 1),
+            (std::vector<TRect>{Rect(52, 43, 53, 44), Rect(0, 45, 59, 46), Rect(51, 46, 55, 49)}));
+}
+
 TEST(MapSkinRegionRects, ZeroWidthInnerBandDoesNotDivide) {
   const auto out = MapSkinRegionRects({Rect(0, 0, 5, 1), Rect(5, 1, 8, 2)}, {10, 10}, Rect(5, 5, 5, 5),
                                       {14, 10}, true, 1, 1);
-  EXPECT_EQ(out, (std::vector<TRect>{Rect(0, 0, 5, 1), Rect(5, 1, 11, 2)}));
+  EXPECT_EQ(out, (std::vector<TRect>{Rect(0, 0, 5, 1), Rect(5, 1, 12, 2)}));
 }
 
 // ---- TVexForm ----------------------------------------------------------------------------------------
@@ -335,6 +343,37 @@ TEST(TVexForm, SkinChangesRenderAndPickTheScaleMode) {
   f->Skin()->SetStretch(true);
   EXPECT_EQ(f->ScaleMode(), TScaleMode::smNormal);
   EXPECT_EQ(f->Bitmap()->Width(), f->Width());
+}
+
+TEST(TVexForm, StretchedSkinRegionMatchesThePaintedSkin) {
+  // Transparent (white, the bottom-left pixel) corners cut in steps, and a one-row notch in the
+  // bottom-right corner; everything else opaque. Every edge of the region lies in a corner band.
+  skintest::ScratchDir dir;
+  const std::string path = dir.File("corners.bmp");
+  skintest::WriteBmp24(path, 40, 30, [](int x, int y) {
+    const int cx = x < 10 ? x : (x >= 30 ? 39 - x : 99);
+    const int cy = y < 8 ? y : (y >= 20 ? 29 - y : 99);
+    const bool corner = cx + cy < 5;
+    const bool notch = y == 24 && x >= 33 && x < 37;
+    return corner || notch ? 0xFFFFFFu : 0x336699u;
+  });
+  for (const TSize form : {TSize{40, 30}, TSize{100, 70}, TSize{34, 26}}) {
+    SCOPED_TRACE(testing::Message() << "form " << form.cx << "x" << form.cy);
+    FormPtr f = NewForm();
+    f->Skin()->SetMode(3);
+    f->Skin()->SetInnerRect(Rect(10, 8, 30, 20));
+    f->Skin()->SetStretch(true);
+    f->Skin()->SetFileName(path);
+    f->SetRegionMode(3);
+    f->SetBounds(0, 0, form.cx, form.cy);
+    HRGN painted = BitmapToRegion(f->Bitmap(), 1);
+    for (int y = 0; y < form.cy; ++y) {
+      for (int x = 0; x < form.cx; ++x) {
+        ASSERT_EQ(WindowHas(f.get(), x, y), PtInRegion(painted, x, y) != 0) << "pixel " << x << "," << y;
+      }
+    }
+    DeleteObject(painted);
+  }
 }
 
 }  // namespace
