@@ -1,0 +1,737 @@
+#include "runtime/VXBuilder.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "document/ProjectText.h"
+#include "platform/rtl/FileUtils.h"
+#include "platform/rtl/Process.h"
+#include "platform/rtl/Registry.h"
+#include "skin/KUtilities.h"
+
+namespace {
+
+// The anchors an "Alignment" value names; false for any other value (the anchors stay).
+bool AnchorsOfAlignment(const std::string& Value, TAnchors& Anchors) {
+  if (Value == "Topleft") {
+    Anchors = {akLeft, akTop};
+  } else if (Value == "Topright") {
+    Anchors = {akTop, akRight};
+  } else if (Value == "Bottomleft") {
+    Anchors = {akLeft, akBottom};
+  } else if (Value == "Bottomright") {
+    Anchors = {akRight, akBottom};
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void ApplyAlignment(TControl* Control, const std::string& Value) {
+  TAnchors anchors;
+  if (AnchorsOfAlignment(Value, anchors)) Control->SetAnchors(anchors);
+}
+
+// "Autosize=True" makes a control stretch with the window's width.
+void ApplyAutosize(TControl* Control, const std::string& Value) {
+  if (Value != "True") return;
+  TAnchors anchors = Control->Anchors();
+  anchors.Include(akLeft).Include(akRight);
+  Control->SetAnchors(anchors);
+}
+
+// The font keys shared by labels and the address controls; false when Line is none of them.
+bool ApplyFontKey(TFont* Font, const std::string& Line) {
+  if (HasKey(Line, "Fontname")) {
+    Font->SetName(GetValue(Line));
+  } else if (HasKey(Line, "Fontcolor")) {
+    Font->SetColor(IntegerValue(Line));
+  } else if (HasKey(Line, "Fontheight")) {
+    Font->SetHeight(IntegerValue(Line));
+  } else if (HasKey(Line, "Fontstyle")) {
+    static constexpr TFontStyle styles[] = {fsBold, fsItalic, fsUnderline, fsStrikeOut};
+    const int index = FontStyleIndex(GetValue(Line));
+    if (index >= 0) Font->SetStyle(Font->Style() | TFontStyles{styles[index]});
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Quotes a word of a command line when it needs it, so that the system's splitting gives it back.
+std::string QuoteWord(const std::string& Word) {
+  if (!Word.empty() && Word.find_first_of(" \t\"") == std::string::npos) return Word;
+  std::string quoted = "\"";
+  for (char c : Word) {
+    if (c == '"') quoted += '\\';
+    quoted += c;
+  }
+  // A backslash before the closing quote would escape it.
+  size_t trailing = 0;
+  while (trailing < Word.size() && Word[Word.size() - 1 - trailing] == '\\')
+    ++trailing;
+  quoted.append(trailing, '\\');
+  return quoted + "\"";
+}
+
+}  // namespace
+
+std::string ExpandExeRelative(const std::string& Address, const std::string& ExeFolder) {
+  if (Address.empty() || Address[0] != '#') return Address;
+  return IncludeTrailingPathDelimiter(ExeFolder) + Address.substr(1);
+}
+
+TExecCommand ExecCommandOf(const std::string& Target) {
+  const std::vector<std::string> words = SplitCommandLine(Target);
+  if (words.empty()) return {};
+  TExecCommand command;
+  command.WorkingDir = ExtractFilePath(words[0]);
+  command.CommandLine = QuoteWord(command.WorkingDir.empty() ? words[0] : ExtractFileName(words[0]));
+  for (size_t i = 1; i < words.size(); ++i)
+    command.CommandLine += " " + QuoteWord(words[i]);
+  return command;
+}
+
+TKeyTranslation TranslateEnterKey(const TMsg& Msg, bool& EnterPending) {
+  TKeyTranslation t;
+  auto post = [&](UINT Message, WPARAM WParam, uint32_t LParam) {
+    TMsg& m = t.Posted[t.PostedCount++];
+    m.hwnd = Msg.hwnd;
+    m.message = Message;
+    m.wParam = WParam;
+    m.lParam = static_cast<LPARAM>(static_cast<int32_t>(LParam));
+  };
+  const auto lparam = static_cast<uint32_t>(Msg.lParam);
+  if (Msg.message == WM_KEYDOWN && Msg.wParam == 13 && lparam == 0x1C0001u) {
+    post(WM_KEYDOWN, 17, 0x1D0001u);
+    post(WM_KEYDOWN, 77, 0x320001u);
+    t.Handled = true;
+    EnterPending = true;
+  } else if (Msg.message == WM_KEYUP && Msg.wParam == 13 && lparam == 0xC01C0001u) {
+    post(WM_KEYUP, 77, 0xC0320001u);
+    post(WM_KEYUP, 17, 0xC01D0001u);
+    t.Handled = true;
+    EnterPending = false;
+  } else if (Msg.message == WM_CHAR && Msg.wParam == 109 && lparam == 0x320001u && EnterPending) {
+    post(WM_CHAR, 13, 0x320001u);
+    t.Handled = true;
+    EnterPending = false;
+  }
+  return t;
+}
+
+// ---- Reading ---------------------------------------------------------------------------------------------
+
+// The state of one reading of a project text: the inner rectangle of the Global section and the control
+// of the section being read.
+struct TVXBuilder::TReader {
+  TVXBuilder& W;
+  TRect Inner{0, 0, 0, 0};
+  TVXOButton* Button = nullptr;
+  TVXOLabel* Label = nullptr;
+  int LabelWidth = 0;
+
+  void Begin(TVXSectionKind Kind) {
+    switch (Kind) {
+      case TVXSectionKind::skButton:
+        Button = new TVXOButton(&W);
+        Button->SetParent(&W);
+        break;
+      case TVXSectionKind::skLabel:
+        Label = new TVXOLabel(&W);
+        Label->SetParent(&W);
+        Label->SetAutoSize(false);
+        LabelWidth = Label->Width();
+        break;
+      case TVXSectionKind::skEdit:
+        W.AddressEdit->SetVisible(false);
+        W.AddressCombo->SetVisible(false);
+        break;
+      default:
+        break;
+    }
+  }
+
+  void Line(TVXSectionKind Kind, const std::string& Line) {
+    switch (Kind) {
+      case TVXSectionKind::skBitmaps:
+        W.FBitmaps->Add(Line);
+        break;
+      case TVXSectionKind::skGlobal:
+        GlobalLine(Line);
+        break;
+      case TVXSectionKind::skWeb:
+        WebLine(Line);
+        break;
+      case TVXSectionKind::skButton:
+        ButtonLine(Line);
+        break;
+      case TVXSectionKind::skLabel:
+        LabelLine(Line);
+        break;
+      case TVXSectionKind::skEdit:
+        EditLine(Line);
+        break;
+      default:
+        break;
+    }
+  }
+
+  void End(TVXSectionKind Kind) {
+    switch (Kind) {
+      case TVXSectionKind::skWeb:
+        WebEnd();
+        break;
+      case TVXSectionKind::skLabel:
+        // The caption's height in the label's font, then the width that was read.
+        Label->SetAutoSize(true);
+        Label->SetAutoSize(false);
+        Label->SetWidth(LabelWidth);
+        Label = nullptr;
+        break;
+      case TVXSectionKind::skEdit: {
+        // The class library's font height is negative for a character height; either sign gives a
+        // positive field height.
+        const int fontHeight = W.AddressEdit->Font()->Height();
+        W.AddressEdit->SetHeight(4 + std::abs(fontHeight));
+        break;
+      }
+      case TVXSectionKind::skButton:
+        Button = nullptr;
+        break;
+      default:
+        break;
+    }
+  }
+
+  void GlobalLine(const std::string& Line) {
+    if (HasKey(Line, "Top")) W.SetTop(IntegerValue(Line));
+    if (HasKey(Line, "Left")) W.SetLeft(IntegerValue(Line));
+    if (HasKey(Line, "Width")) W.FStartWidth = IntegerValue(Line);
+    if (HasKey(Line, "Height")) W.FStartHeight = IntegerValue(Line);
+    if (HasKey(Line, "ILeft")) Inner.Left = IntegerValue(Line);
+    if (HasKey(Line, "ITop")) Inner.Top = IntegerValue(Line);
+    if (HasKey(Line, "IRight")) Inner.Right = IntegerValue(Line);
+    if (HasKey(Line, "IBottom")) Inner.Bottom = IntegerValue(Line);
+    if (IsStayOnTopLine(Line)) W.SetFormStyle(fsStayOnTop);
+  }
+
+  void WebLine(const std::string& Line) {
+    if (HasKey(Line, "Top")) W.FWebTop = IntegerValue(Line);
+    if (HasKey(Line, "Left")) W.FWebLeft = IntegerValue(Line);
+    if (HasKey(Line, "Width")) W.FWebWidth = IntegerValue(Line);
+    if (HasKey(Line, "Height")) W.FWebHeight = IntegerValue(Line);
+    if (HasKey(Line, "Bitmap")) {
+      W.Skin()->SetFileName(GetValue(Line));
+      TBitmap32* skin = KMediaList::Instance()->GetBitmap(W.Skin()->FileName());
+      W.SetWidth(skin->Width());
+      W.SetHeight(skin->Height());
+    }
+    if (HasKey(Line, "InvisibleColor")) W.Skin()->SetInvisibleColor(IntegerValue(Line));
+    if (HasKey(Line, "Startpage")) W.SetStartpage(GetValue(Line));
+    if (HasKey(Line, "StartSound")) W.StartSound->SetWaveName(GetValue(Line));
+    if (HasKey(Line, "ExitSound")) W.EndSound->SetWaveName(GetValue(Line));
+    if (HasKey(Line, "Position")) {
+      const std::string value = GetValue(Line);
+      if (value == "Upper left") W.SetPosition(poDefaultPosOnly);
+      if (value == "Screencenter") W.SetPosition(poScreenCenter);
+    }
+    if (HasKey(Line, "ZOrder")) W.FOrderer->Add(W.WebBase, IntegerValue(Line));
+  }
+
+  void WebEnd() {
+    W.Skin()->SetInnerRect(Inner);
+    W.Skin()->SetStretch(true);
+    W.Skin()->SetMode(4);
+    W.SetAlphaThreshold(100);
+    W.SetRegionMode(4);
+    // The skin's fixed border parts plus 4 pixels; never negative whatever the inner rectangle says.
+    W.Constraints()->SetMinWidth(std::max(0, W.Width() + Inner.Left - Inner.Right + 4));
+    W.Constraints()->SetMinHeight(std::max(0, W.Height() + Inner.Top - Inner.Bottom + 4));
+  }
+
+  void ButtonLine(const std::string& Line) {
+    if (HasKey(Line, "ZOrder")) W.FOrderer->Add(Button, IntegerValue(Line));
+    if (HasKey(Line, "Top")) Button->SetTop(IntegerValue(Line));
+    if (HasKey(Line, "Left")) Button->SetLeft(IntegerValue(Line));
+    if (HasKey(Line, "Mask")) Button->SetMaskBitmap(W.FBitmaps->Add(GetValue(Line)));
+    if (HasKey(Line, "Touched")) Button->SetTouchedBitmap(W.FBitmaps->Add(GetValue(Line)));
+    if (HasKey(Line, "Pressed")) Button->SetPressedBitmap(W.FBitmaps->Add(GetValue(Line)));
+    if (HasKey(Line, "Disabled")) Button->SetDisabledBitmap(W.FBitmaps->Add(GetValue(Line)));
+    if (HasKey(Line, "Alignment")) ApplyAlignment(Button, GetValue(Line));
+    if (HasKey(Line, "Sound")) Button->SetSound(GetValue(Line));
+    if (HasKey(Line, "Hint")) {
+      const std::string value = GetValue(Line);
+      if (!Trim(value).empty()) {
+        Button->SetHint(value);
+        Button->SetShowHint(true);
+      }
+    }
+    if (HasKey(Line, "InvisibleColor")) {
+      Button->InvisibleColor = IntegerValue(Line);
+      Button->MaskChanged();
+    }
+    if (HasKey(Line, "Pressaction")) {
+      Button->SetPressaction(GetValue(Line));
+      W.BindPressAction(Button);
+    }
+    if (HasKey(Line, "Navigationtarget")) Button->SetNavigationtarget(GetValue(Line));
+  }
+
+  void LabelLine(const std::string& Line) {
+    if (HasKey(Line, "ZOrder")) W.FOrderer->Add(Label, IntegerValue(Line));
+    if (HasKey(Line, "Top")) Label->SetTop(IntegerValue(Line));
+    if (HasKey(Line, "Left")) Label->SetLeft(IntegerValue(Line));
+    if (HasKey(Line, "Width")) {
+      LabelWidth = IntegerValue(Line);
+      Label->SetWidth(LabelWidth);
+    }
+    if (HasKey(Line, "Alignment")) ApplyAlignment(Label, GetValue(Line));
+    if (HasKey(Line, "Autosize")) ApplyAutosize(Label, GetValue(Line));
+    if (HasKey(Line, "Color")) Label->SetColor(IntegerValue(Line));
+    if (HasKey(Line, "Style")) Label->SetStyle(GetValue(Line));
+    if (HasKey(Line, "Text")) Label->SetCustomText(GetValue(Line));
+    if (HasKey(Line, "Transparent")) Label->SetTransparent(GetValue(Line) == "1");
+    ApplyFontKey(Label->Font(), Line);
+  }
+
+  void EditLine(const std::string& Line) {
+    TEdit* edit = W.AddressEdit;
+    TComboBox* combo = W.AddressCombo;
+    auto both = [&](auto&& Apply) {
+      Apply(static_cast<TWinControl*>(edit));
+      Apply(static_cast<TWinControl*>(combo));
+    };
+    if (HasKey(Line, "Top")) {
+      const int v = IntegerValue(Line);
+      both([&](TWinControl* c) { c->SetTop(v); });
+    }
+    if (HasKey(Line, "Left")) {
+      const int v = IntegerValue(Line);
+      both([&](TWinControl* c) { c->SetLeft(v); });
+    }
+    if (HasKey(Line, "Width")) {
+      const int v = IntegerValue(Line);
+      both([&](TWinControl* c) { c->SetWidth(v); });
+    }
+    if (HasKey(Line, "Color")) {
+      const int v = IntegerValue(Line);
+      both([&](TWinControl* c) { c->SetColor(v); });
+    }
+    if (HasKey(Line, "Alignment")) both([&](TWinControl* c) { ApplyAlignment(c, GetValue(Line)); });
+    if (HasKey(Line, "Autosize")) both([&](TWinControl* c) { ApplyAutosize(c, GetValue(Line)); });
+    if (HasKey(Line, "Style")) {
+      edit->SetVisible(GetValue(Line) == "Simple Edit");
+      combo->SetVisible(!edit->Visible());
+    }
+    if (HasKey(Line, "ZOrder")) {
+      const int v = IntegerValue(Line);
+      W.FOrderer->Add(edit, v);
+      W.FOrderer->Add(combo, v);
+    }
+    both([&](TWinControl* c) { ApplyFontKey(c->Font(), Line); });
+  }
+};
+
+void TVXBuilder::ReadConfig(const std::string& FileName) {
+  TStringList lines;
+  lines.LoadFromFile(FileName);
+  TReader reader{*this};
+  TVXSectionHandlers handlers;
+  handlers.OnBegin = [&](TVXSectionKind Kind) { reader.Begin(Kind); };
+  handlers.OnLine = [&](TVXSectionKind Kind, const std::string& Line) { reader.Line(Kind, Line); };
+  handlers.OnEnd = [&](TVXSectionKind Kind) { reader.End(Kind); };
+  ReadProjectSections(lines, RuntimeReaderKinds(), handlers);
+}
+
+// ---- Press actions ---------------------------------------------------------------------------------------
+
+namespace {
+
+using TClickHandler = void (TVXBuilder::*)(TObject*);
+using TMouseHandler = void (TVXBuilder::*)(TObject*, TMouseButton, TShiftState, int, int);
+
+struct TPressAction {
+  const char* Name;
+  TClickHandler Click;
+  TMouseHandler MouseDown;
+  bool StartEnabled;
+};
+
+const TPressAction PressActions[] = {
+    {"Nothing", nullptr, nullptr, true},
+    {"Back", &TVXBuilder::GoBackClick, nullptr, false},
+    {"Forward", &TVXBuilder::GoForwardClick, nullptr, false},
+    {"Exit", &TVXBuilder::ExitClick, nullptr, true},
+    {"Refresh", &TVXBuilder::RefreshClick, nullptr, true},
+    {"Navigate", &TVXBuilder::NavigateClick, nullptr, true},
+    {"Navigate silent", &TVXBuilder::NavigateSilentClick, nullptr, true},
+    {"Navigate to target", &TVXBuilder::NavigateTargetClick, nullptr, true},
+    {"Minimize", &TVXBuilder::MinimizeClick, nullptr, true},
+    {"Maximize", &TVXBuilder::MaximizeClick, nullptr, true},
+    {"Restore", &TVXBuilder::RestoreClick, nullptr, true},
+    {"Resize", nullptr, &TVXBuilder::ResizeAll, true},
+    {"Move", nullptr, &TVXBuilder::MoveForm, true},
+    {"Cancel", &TVXBuilder::StopClick, nullptr, true},
+    {"Exec Program", &TVXBuilder::ExecProgramClick, nullptr, true},
+    {"Print", &TVXBuilder::PrintClick, nullptr, true},
+    {"Favorites", &TVXBuilder::FavoritesClick, nullptr, true},
+    {"Open", &TVXBuilder::OpenClick, nullptr, true},
+    {"Save as", &TVXBuilder::SaveAsClick, nullptr, true},
+};
+
+// Runs a web-view call whose failure the user is not told about.
+template <typename F>
+void Silently(F&& Call) {
+  try {
+    Call();
+  } catch (const std::exception&) {
+  }
+}
+
+}  // namespace
+
+void TVXBuilder::BindPressAction(TVXOButton* Button) {
+  const std::string& name = Button->Pressaction();
+  for (const TPressAction& action : PressActions) {
+    if (name != action.Name) continue;
+    if (action.Click != nullptr) {
+      const TClickHandler click = action.Click;
+      Button->OnClick = [this, click](TObject* Sender) { (this->*click)(Sender); };
+    }
+    if (action.MouseDown != nullptr) {
+      const TMouseHandler down = action.MouseDown;
+      Button->OnMouseDown = [this, down](TObject* Sender, TMouseButton B, TShiftState S, int X, int Y) {
+        (this->*down)(Sender, B, S, X, Y);
+      };
+    }
+    if (name == "Exit") Button->Player()->SetAsync(false);
+    Button->SetEnabled(action.StartEnabled);
+    return;
+  }
+}
+
+void TVXBuilder::NavigateTo(const std::string& Address) {
+  Silently([&] { Web->Navigate2(Address); });
+}
+
+void TVXBuilder::GoBackClick(TObject* /*Sender*/) {
+  Silently([&] { Web->GoBack(); });
+}
+
+void TVXBuilder::GoForwardClick(TObject* /*Sender*/) {
+  Silently([&] { Web->GoForward(); });
+}
+
+void TVXBuilder::RefreshClick(TObject* /*Sender*/) {
+  Silently([&] { Web->Refresh2(); });
+}
+
+void TVXBuilder::StopClick(TObject* /*Sender*/) {
+  Silently([&] { Web->Stop(); });
+}
+
+void TVXBuilder::PrintClick(TObject* /*Sender*/) {
+  Silently([&] { Web->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DODEFAULT); });
+}
+
+void TVXBuilder::SaveAsClick(TObject* /*Sender*/) {
+  Silently([&] { Web->ExecWB(OLECMDID_SAVEAS, OLECMDEXECOPT_DODEFAULT); });
+}
+
+void TVXBuilder::ExitClick(TObject* /*Sender*/) {
+  Silently([&] { Close(); });
+}
+
+void TVXBuilder::MinimizeClick(TObject* /*Sender*/) {
+  Silently([&] { Application->Minimize(); });
+}
+
+void TVXBuilder::MaximizeClick(TObject* /*Sender*/) {
+  Silently([&] { SetWindowState(WindowState() == wsMaximized ? wsNormal : wsMaximized); });
+}
+
+void TVXBuilder::RestoreClick(TObject* /*Sender*/) {
+  Silently([&] { SetWindowState(wsNormal); });
+}
+
+void TVXBuilder::NavigateClick(TObject* /*Sender*/) {
+  std::string address = ExpandExeRelative(AddressEdit->Text(), ProgramFolder());
+  if (AddressCombo->Visible()) address = ExpandExeRelative(AddressCombo->Text(), ProgramFolder());
+  NavigateTo(address);
+}
+
+void TVXBuilder::NavigateSilentClick(TObject* Sender) {
+  NavigateTargetClick(Sender);
+}
+
+void TVXBuilder::NavigateTargetClick(TObject* Sender) {
+  if (auto* button = dynamic_cast<TVXOButton*>(Sender))
+    NavigateTo(ExpandExeRelative(button->Navigationtarget(), ProgramFolder()));
+}
+
+void TVXBuilder::ExecProgramClick(TObject* Sender) {
+  auto* button = dynamic_cast<TVXOButton*>(Sender);
+  if (button == nullptr) return;
+  // The program runs in its own folder; this process keeps its current directory, so relative media
+  // names still resolve afterwards.
+  const TExecCommand command = ExecCommandOf(button->Navigationtarget());
+  if (command.CommandLine.empty()) return;
+  Silently([&] { (void)WinExec(command.CommandLine, SW_SHOW, command.WorkingDir); });
+}
+
+void TVXBuilder::FavoritesClick(TObject* /*Sender*/) {
+  TRegistry registry;
+  registry.SetRootKey(HKEY_CURRENT_USER);
+  if (registry.OpenKey(ShellFoldersKey, false)) Web->Navigate2(registry.ReadString(FavoritesValue));
+}
+
+void TVXBuilder::OpenClick(TObject* Sender) {
+  if (!OpenDialog->Execute()) return;
+  AddressEdit->SetText(OpenDialog->FileName());
+  AddressCombo->SetText(OpenDialog->FileName());
+  NavigateClick(Sender);
+}
+
+// ---- Web view events and address controls ----------------------------------------------------------------
+
+bool TVXBuilder::IsSilentAddress(const std::string& URL) const {
+  const std::string u = LowerCase(URL);
+  for (int i = 0; i < ControlCount(); ++i) {
+    auto* button = dynamic_cast<TVXOButton*>(Controls(i));
+    if (button == nullptr || button->Pressaction() != "Navigate silent") continue;
+    const std::string& target = button->Navigationtarget();
+    if (Trim(target).empty()) continue;
+    // The target as written, with the "#" rule applied, and as the URL the view was given.
+    const std::string expanded = ExpandExeRelative(target, ProgramFolder());
+    for (const std::string& form : {target, expanded, WebAddressToURL(expanded)}) {
+      const std::string lowered = LowerCase(form);
+      if (!lowered.empty() && u.find(lowered) != std::string::npos) return true;
+    }
+  }
+  return false;
+}
+
+void TVXBuilder::WebNavigateComplete2(TObject* /*Sender*/, TObject* /*pDisp*/, const std::string& URL) {
+  Repaint();
+  if (IsSilentAddress(URL)) return;
+  AddressEdit->SetText(URL);
+  AddressCombo->SetText(URL);
+  const std::string text = AddressCombo->Text();
+  if (AddressCombo->Items()->IndexOf(text) < 0) AddressCombo->Items()->Insert(0, text);
+}
+
+void TVXBuilder::WebCommandStateChange(TObject* /*Sender*/, int Command, bool Enable) {
+  const char* action = nullptr;
+  if (Command == CSC_NAVIGATEFORWARD) action = "Forward";
+  if (Command == CSC_NAVIGATEBACK) action = "Back";
+  if (action == nullptr) return;
+  for (int i = 0; i < ComponentCount(); ++i) {
+    auto* button = dynamic_cast<TVXOButton*>(Components(i));
+    if (button != nullptr && button->Pressaction() == action) button->SetEnabled(Enable);
+  }
+}
+
+void TVXBuilder::WebTitleChange(TObject* /*Sender*/, const std::string& Text) {
+  for (int i = 0; i < ControlCount(); ++i) {
+    auto* label = dynamic_cast<TVXOLabel*>(Controls(i));
+    if (label != nullptr && label->Style() == "Page Title") label->SetCaption(Text);
+  }
+}
+
+void TVXBuilder::WebFullScreen(TObject* /*Sender*/, bool FullScreen) {
+  SetWindowState(FullScreen ? wsMaximized : wsNormal);
+}
+
+void TVXBuilder::AddressEditKeyPress(TObject* Sender, char& Key) {
+  if (Key != 13) return;
+  NavigateClick(Sender);
+  Key = 0;
+}
+
+void TVXBuilder::AddressComboChange(TObject* /*Sender*/) {
+  if (AddressCombo->ItemIndex() >= 0) Web->Navigate2(AddressCombo->Text());
+}
+
+void TVXBuilder::AddressEditClick(TObject* /*Sender*/) {
+  AddressEdit->SelectAll();
+}
+
+void TVXBuilder::AddressComboClick(TObject* /*Sender*/) {
+  AddressCombo->SelectAll();
+}
+
+void TVXBuilder::ApplicationEvents1Message(TMsg& Msg, bool& Handled) {
+  // The address controls take Enter as the character 13 directly, and the web view handles its own
+  // keys: neither depends on the translation (which a Caps Lock or another layout would break).
+  if (Msg.hwnd == AddressEdit || Msg.hwnd == AddressCombo || Msg.hwnd == Web) return;
+  const TKeyTranslation t = TranslateEnterKey(Msg, FEnterPending);
+  for (int i = 0; i < t.PostedCount; ++i)
+    PostMessage(t.Posted[i].hwnd, t.Posted[i].message, t.Posted[i].wParam, t.Posted[i].lParam);
+  if (t.Handled) Handled = true;
+}
+
+// ---- Window handling -------------------------------------------------------------------------------------
+
+void TVXBuilder::DragWindow(TMouseButton Button, WPARAM Command) {
+  if (Button != mbLeft) return;
+  ReleaseCapture();
+  Perform(WM_SYSCOMMAND, Command, -1);
+}
+
+void TVXBuilder::StartMoveItemLayer(TObject* /*Sender*/, TMouseButton Button, TShiftState /*Shift*/,
+                                    int /*X*/, int /*Y*/, TCustomLayer* /*Layer*/) {
+  DragWindow(Button, SC_DRAGMOVE);
+}
+
+void TVXBuilder::MoveForm(TObject* /*Sender*/, TMouseButton Button, TShiftState /*Shift*/, int /*X*/,
+                          int /*Y*/) {
+  DragWindow(Button, SC_DRAGMOVE);
+}
+
+void TVXBuilder::ResizeAll(TObject* /*Sender*/, TMouseButton Button, TShiftState /*Shift*/, int /*X*/,
+                           int /*Y*/) {
+  DragWindow(Button, SC_DRAGSIZE_BOTTOMRIGHT);
+}
+
+// ---- The form --------------------------------------------------------------------------------------------
+
+TVXBuilder::TVXBuilder(TComponent* AOwner) : TVexForm(AOwner) {}
+
+TVXBuilder::~TVXBuilder() = default;
+
+void TVXBuilder::ReadResource() {
+  TVexForm::ReadResource();
+  SetName("VXBuilder");
+  SetCaption("VXBuilder");
+  SetBounds(341, 164, 696, 480);
+  SetColor(clBtnFace);
+  Font()->SetName("MS Sans Serif");
+  Font()->SetHeight(-11);
+
+  StartSound = new TPlayerWave(this);
+  StartSound->SetName("StartSound");
+  StartSound->SetLoop(false);
+  StartSound->SetAsync(true);
+  EndSound = new TPlayerWave(this);
+  EndSound->SetName("EndSound");
+  EndSound->SetLoop(false);
+  EndSound->SetAsync(false);
+
+  AddressEdit = new TEdit(this);
+  AddressEdit->SetName("AddressEdit");
+  AddressEdit->SetParent(this);
+  AddressEdit->SetBounds(200, 64, 121, 21);
+  AddressEdit->SetAutoSize(false);
+  AddressEdit->SetBorderStyle(bsNone);
+  AddressEdit->SetTabOrder(0);
+  AddressEdit->SetVisible(false);
+  AddressEdit->OnEnter = [this](TObject* Sender) { AddressEditClick(Sender); };
+  AddressEdit->OnKeyPress = [this](TObject* Sender, char& Key) { AddressEditKeyPress(Sender, Key); };
+
+  AddressCombo = new TComboBox(this);
+  AddressCombo->SetName("AddressCombo");
+  AddressCombo->SetParent(this);
+  AddressCombo->SetBounds(208, 104, 145, 21);
+  AddressCombo->SetItemHeight(13);
+  AddressCombo->SetTabOrder(1);
+  AddressCombo->SetVisible(false);
+  AddressCombo->OnClick = [this](TObject* Sender) { AddressComboChange(Sender); };
+  AddressCombo->OnEnter = [this](TObject* Sender) { AddressComboClick(Sender); };
+  AddressCombo->OnKeyPress = [this](TObject* Sender, char& Key) { AddressEditKeyPress(Sender, Key); };
+
+  ApplicationEvents1 = new TApplicationEvents(this);
+  ApplicationEvents1->SetName("ApplicationEvents1");
+  ApplicationEvents1->OnMessage = [this](TMsg& Msg, bool& Handled) {
+    ApplicationEvents1Message(Msg, Handled);
+  };
+
+  OpenDialog = new TOpenDialog(this);
+  OpenDialog->SetName("OpenDialog");
+  OpenDialog->SetDefaultExt("htm");
+  OpenDialog->SetTitle("Open");
+  OpenDialog->SetFilter(OpenDialogFilter);
+
+  WebBase = new TFPanel(this);
+  WebBase->SetName("WebBase");
+  WebBase->SetParent(this);
+  WebBase->SetBounds(168, 192, 225, 177);
+  WebBase->SetAnchors({akLeft, akTop, akRight, akBottom});
+  WebBase->SetBevelOuter(bvNone);
+  WebBase->SetFullRepaint(false);
+  WebBase->SetTabOrder(2);
+
+  Web = new TWebBrowser(this);
+  Web->SetName("Web");
+  Web->SetParent(WebBase);
+  Web->SetBounds(0, 0, 225, 177);
+  Web->SetTabOrder(0);
+  Web->OnCommandStateChange = [this](TObject* Sender, int Command, bool Enable) {
+    WebCommandStateChange(Sender, Command, Enable);
+  };
+  Web->OnTitleChange = [this](TObject* Sender, const std::string& Text) { WebTitleChange(Sender, Text); };
+  Web->OnNavigateComplete2 = [this](TObject* Sender, TObject* pDisp, const std::string& URL) {
+    WebNavigateComplete2(Sender, pDisp, URL);
+  };
+  Web->OnFullScreen = [this](TObject* Sender, bool On) { WebFullScreen(Sender, On); };
+
+  OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
+  OnShow = [this](TObject* Sender) { FormShow(Sender); };
+  OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
+  OnResize = [this](TObject* Sender) { FormResize(Sender); };
+}
+
+void TVXBuilder::FormCreate(TObject* /*Sender*/) {
+  FBitmaps = new TVXBitmaps(this);
+  FOrderer = std::make_unique<TZOrderer>();
+  // The face drags the window even when the configuration cannot be read completely.
+  OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y,
+                       TCustomLayer* Layer) { StartMoveItemLayer(Sender, Button, Shift, X, Y, Layer); };
+  if (Owner() == static_cast<TApplication*>(Application)) ReadConfig("Config.VX");
+}
+
+void TVXBuilder::FormShow(TObject* /*Sender*/) {
+  WebBase->SetBounds(FWebLeft, FWebTop, FWebWidth, FWebHeight);
+  WebBase->SetDoubleBuffered(true);
+  Web->SetDoubleBuffered(true);
+  FOrderer->Apply();
+  // A start size of 0 (no Global section read) keeps the window's own size.
+  if (FStartWidth > 0) SetWidth(FStartWidth);
+  if (FStartHeight > 0) SetHeight(FStartHeight);
+  SetWidth(Width() + 1);
+  SetWidth(Width() - 1);
+  if (IsAudibleSound(StartSound->WaveName())) StartSound->Play();
+  if (!Trim(FStartpage).empty()) {
+    AddressEdit->SetText(FStartpage);
+    AddressCombo->SetText(FStartpage);
+    NavigateClick(this);
+  }
+  if (AddressEdit->Visible()) AddressEdit->SetFocus();
+  if (AddressCombo->Visible()) AddressCombo->SetFocus();
+}
+
+void TVXBuilder::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
+  if (IsAudibleSound(EndSound->WaveName())) EndSound->Play();
+}
+
+void TVXBuilder::FormResize(TObject* /*Sender*/) {
+  Web->SetBounds(-2, -2, WebBase->Width() + 4, WebBase->Height() + 4);
+}
+
+void TVXBuilder::PaintWindow(HDC DC) {
+  // The buffer is copied as it stands, without the overlay; a buffer that was never rendered (or went
+  // stale) is rendered first, so the window never shows an empty one.
+  ResizeBackBuffer();
+  if (!BufferCurrent()) PaintBufferStages();
+  TBitmap32* buffer = BackBuffer();
+  buffer->Lock();
+  try {
+    TRect r;
+    GetViewport(r);
+    BitBlt(DC, r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top, buffer->Handle(), 0, 0, SRCCOPY);
+  } catch (...) {
+    buffer->Unlock();
+    throw;
+  }
+  buffer->Unlock();
+}
