@@ -160,6 +160,26 @@ TEST(WebBrowserReal, TheViewFillsTheControlAndShowsThePage) {
   fs::remove_all(dir);
 }
 
+// A page loaded before the control has a window is shown once the window exists.
+TEST(WebBrowserReal, NavigatingBeforeTheWindowExists) {
+  (void)Application->Title();
+  TForm* form = TCustomForm::Create<TForm>(nullptr);
+  auto* web = new TWebBrowser(form);
+  web->SetParent(form);
+  web->SetBounds(0, 0, 200, 150);
+  std::string url;
+  web->OnNavigateComplete2 = [&](TObject*, TObject*, const std::string& URL) { url = URL; };
+  web->Navigate2("data:text/html,<title>Early</title>");
+  ASSERT_TRUE(WaitUntil([&] { return !url.empty(); }));
+  EXPECT_EQ(web->LocationName(), "Early");
+  form->Show();
+  auto* view = static_cast<QWebEngineView*>(web->Engine()->NativeWidget());
+  EXPECT_EQ(view->parentWidget(), WidgetOf(web));
+  EXPECT_TRUE(view->isVisible());
+  EXPECT_EQ(web->LocationName(), "Early");
+  delete form;
+}
+
 }  // namespace
 
 namespace {
