@@ -109,6 +109,39 @@ std::vector<TRect> TRegionData::RectList() const {
 
 // ---- Regions from bitmaps ----------------------------------------------------------------------------
 
+namespace {
+
+// Merges each row whose runs repeat the row above into the rectangles of that row (which grow one row
+// taller), in place. The region stays the same; it just takes fewer rectangles to say it.
+void MergeRepeatedRows(std::vector<TRect>& Runs) {
+  size_t out = 0;        // end of the merged list
+  size_t bandStart = 0;  // first rectangle of the last band in the merged list
+  size_t i = 0;
+  while (i < Runs.size()) {
+    size_t rowEnd = i;
+    while (rowEnd < Runs.size() && Runs[rowEnd].Top == Runs[i].Top)
+      ++rowEnd;
+    const size_t count = rowEnd - i;
+    bool repeats = out > 0 && out - bandStart == count && Runs[bandStart].Bottom == Runs[i].Top;
+    for (size_t k = 0; repeats && k < count; ++k) {
+      repeats =
+          Runs[bandStart + k].Left == Runs[i + k].Left && Runs[bandStart + k].Right == Runs[i + k].Right;
+    }
+    if (repeats) {
+      for (size_t k = 0; k < count; ++k)
+        Runs[bandStart + k].Bottom = Runs[i + k].Bottom;
+    } else {
+      bandStart = out;
+      for (size_t k = 0; k < count; ++k)
+        Runs[out++] = Runs[i + k];
+    }
+    i = rowEnd;
+  }
+  Runs.resize(out);
+}
+
+}  // namespace
+
 HRGN BitmapToRegion(const TBitmap32* Bitmap, int Threshold) {
   std::vector<TRect> runs;
   int width = 0;
@@ -117,6 +150,7 @@ HRGN BitmapToRegion(const TBitmap32* Bitmap, int Threshold) {
     width = Bitmap->Width();
     height = Bitmap->Height();
     runs = AlphaRunRects(Bitmap->Bits(), width, height, Threshold);
+    MergeRepeatedRows(runs);
   }
   // The rectangles go into one region-data block, and the region is made from it in one step.
   std::vector<uint8_t> block(sizeof(RGNDATAHEADER) + runs.size() * sizeof(RECT));

@@ -133,6 +133,32 @@ TEST(BitmapToRegion, EqualsBruteForceOracle) {
   }
 }
 
+TEST(BitmapToRegion, RowsRepeatingInBlocksMatchTheOracle) {
+  // A few row patterns, each repeated over a block of rows, so that many rows repeat the one above.
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 20; ++trial) {
+    const int w = 1 + static_cast<int>(rng() % 50);
+    const int h = 1 + static_cast<int>(rng() % 40);
+    auto patterns = RandomAlphaBitmap(rng, w, 3);
+    TBitmap32 bitmap;
+    bitmap.SetSize(w, h);
+    int pattern = 0;
+    for (int y = 0; y < h; ++y) {
+      if (rng() % 4 == 0) pattern = static_cast<int>(rng() % 3);
+      for (int x = 0; x < w; ++x)
+        bitmap.SetPixel(x, y, patterns->Pixel(x, pattern));
+    }
+    HRGN region = BitmapToRegion(&bitmap, 100);
+    for (int y = -1; y <= h; ++y) {
+      for (int x = -1; x <= w; ++x) {
+        const bool inside = x >= 0 && y >= 0 && x < w && y < h && (bitmap.Pixel(x, y) >> 24) >= 100;
+        ASSERT_EQ(PtInRegion(region, x, y) != 0, inside) << "pixel " << x << "," << y;
+      }
+    }
+    DeleteObject(region);
+  }
+}
+
 TEST(BitmapToRegion, ExampleRowsThroughRegionData) {
   TBitmap32 bitmap;
   bitmap.SetSize(3, 2);
