@@ -374,7 +374,7 @@ void TBitmap32::SetStretchFilter(TStretchFilter Value) {
 }
 
 void TBitmap32::SetFont(TFont* Value) {
-  FFont->Assign(Value);
+  if (Value) FFont->Assign(Value);
 }
 
 void TBitmap32::FontChanged(TObject*) {

@@ -1,6 +1,7 @@
 #include "graphics/GfxBlend.h"
 
 #include <cstdlib>
+#include <mutex>
 
 #include "graphics/GfxBlendInline.h"
 #include "graphics/GfxCPUid.h"
@@ -52,8 +53,13 @@ using TMmx = TRoutines<GfxBlendInline::Mmx>;
 struct TAlphaWeightTable {
   void* Block = nullptr;  // what was allocated and is freed
 
+  std::once_flag Once;
+
+  // Built once, whichever thread asks first.
   void Build() {
-    if (Block) return;
+    std::call_once(Once, [this] { Make(); });
+  }
+  void Make() {
     Block = std::malloc(2056);
     if (!Block) std::abort();  // 2 KB at start-up; nothing sensible remains when this fails
     const auto address = reinterpret_cast<uintptr_t>(Block);
@@ -110,9 +116,21 @@ bool MmxActive() {
   return MmxFlag;
 }
 
-TBlendSet InstalledBlendSet() {
-  if (CombineColor == TMmx::Table.CombineColor) return TBlendSet::Mmx;
-  return TBlendSet::Plain;
+namespace {
+
+bool SlotsHold(const TBlendRoutines& r) {
+  return CombineColor == r.CombineColor && CombineColorInPlace == r.CombineColorInPlace &&
+         BlendColor == r.BlendColor && BlendColorInPlace == r.BlendColorInPlace &&
+         BlendColorMaster == r.BlendColorMaster && BlendColorMasterInPlace == r.BlendColorMasterInPlace &&
+         BlendRow == r.BlendRow && BlendRowMaster == r.BlendRowMaster;
+}
+
+}  // namespace
+
+std::optional<TBlendSet> InstalledBlendSet() {
+  if (SlotsHold(TMmx::Table)) return TBlendSet::Mmx;
+  if (SlotsHold(TPlain::Table)) return TBlendSet::Plain;
+  return std::nullopt;
 }
 
 void SelectBlendRoutines(TBlendSet Set) {

@@ -3,6 +3,8 @@
 // start-up by the processor test. Every blend of the library calls through the slots.
 #pragma once
 
+#include <optional>
+
 #include "graphics/GfxLowLevel.h"
 
 // A weight is 0..255: 255 selects the first colour alone, 0 the second alone. M (master alpha) is 0..255.
@@ -45,8 +47,8 @@ enum class TBlendSet { Plain, Mmx };
 
 // True while the MMX set is installed.
 [[nodiscard]] bool MmxActive();
-// The set whose routines are in the slots.
-[[nodiscard]] TBlendSet InstalledBlendSet();
+// The set whose routines are in the slots; none when the slots hold other routines.
+[[nodiscard]] std::optional<TBlendSet> InstalledBlendSet();
 
 // Installs the set the processor test chooses. Runs once at start-up, before any bitmap exists.
 void SelectBlendRoutines();

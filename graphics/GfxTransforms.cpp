@@ -34,16 +34,12 @@ struct TSlotOps {
   static void BlendMaster(TColor32 F, TColor32& B, TColor32 M) { BlendColorMasterInPlace(F, B, M); }
 };
 
-bool SlotsHold(const TBlendRoutines& r) {
-  return CombineColor == r.CombineColor && BlendColorInPlace == r.BlendColorInPlace &&
-         BlendColorMasterInPlace == r.BlendColorMasterInPlace;
-}
-
 template <typename F>
 void WithInstalledSet(F&& Body) {
-  if (SlotsHold(BlendRoutines(TBlendSet::Mmx)))
+  const std::optional<TBlendSet> set = InstalledBlendSet();
+  if (set == TBlendSet::Mmx)
     Body(TInlineOps<GfxBlendInline::Mmx>{});
-  else if (SlotsHold(BlendRoutines(TBlendSet::Plain)))
+  else if (set == TBlendSet::Plain)
     Body(TInlineOps<GfxBlendInline::Plain>{});
   else
     Body(TSlotOps{});

@@ -227,9 +227,14 @@ TEST(BlendSelection, HookInstallsEitherSetAndEndMmxIsSafe) {
   const bool wasMmx = MmxActive();
   SelectBlendRoutines(TBlendSet::Plain);
   EXPECT_FALSE(MmxActive());
+  EXPECT_EQ(InstalledBlendSet(), TBlendSet::Plain);
+  BlendColor = BlendRoutines(TBlendSet::Mmx).BlendColor;  // a mixture is neither set
+  EXPECT_EQ(InstalledBlendSet(), std::nullopt);
+  SelectBlendRoutines(TBlendSet::Plain);
   EXPECT_EQ(BlendColor(0xFF000000, 0xFFFFFFFF), 0xFF000000u);
   SelectBlendRoutines(TBlendSet::Mmx);
   EXPECT_TRUE(MmxActive());
+  EXPECT_EQ(InstalledBlendSet(), TBlendSet::Mmx);
   EXPECT_EQ(BlendColor(0xFF000000, 0xFFFFFFFF), 0xFF010101u);
   EndMmx();
   volatile double d = 1.5;
