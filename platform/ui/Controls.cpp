@@ -739,7 +739,7 @@ void TWinControl::CreateWnd() {
   w->setGeometry(Left(), Top(), Width(), Height());
   w->setEnabled(Enabled());
   w->setCursor(CursorShapeOf(Cursor()));
-  if (FTabStop) w->setFocusPolicy(Qt::StrongFocus);
+  if (FTabStop) w->setFocusPolicy(Qt::TabFocus);
   // Keep the window stacked as the child list says.
   if (Parent() != nullptr) {
     const auto& sib = Parent()->FWinControls;
@@ -794,7 +794,7 @@ void TWinControl::SetTabOrder(int Value) {
 void TWinControl::SetTabStop(bool Value) {
   if (FTabStop == Value) return;
   FTabStop = Value;
-  if (FHost->Widget != nullptr) FHost->Widget->setFocusPolicy(Value ? Qt::StrongFocus : Qt::ClickFocus);
+  if (FHost->Widget != nullptr) FHost->Widget->setFocusPolicy(Value ? Qt::TabFocus : Qt::NoFocus);
 }
 
 bool TWinControl::CanFocus() const {

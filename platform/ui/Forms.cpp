@@ -53,6 +53,13 @@ void EnsureQApplication() {
     if (form != nullptr && form->FocusedControl() != c && c != form)
       Guarded(c, [&] { form->SetFocusedControl(c); });
   });
+  SetQueuedExceptionHandler([](std::exception_ptr E) {
+    try {
+      std::rethrow_exception(E);
+    } catch (...) {
+      HandleUiException(nullptr);
+    }
+  });
   SetWakeMainThread([] {
     if (auto* d = QAbstractEventDispatcher::instance(QCoreApplication::instance()->thread())) d->wakeUp();
     QMetaObject::invokeMethod(

@@ -94,7 +94,8 @@ THostWidget::THostWidget(TWinControl* AControl, QWidget* Parent) : QWidget(Paren
   setAttribute(Qt::WA_NoSystemBackground);
   setAutoFillBackground(false);
   setMouseTracking(true);
-  setFocusPolicy(Qt::ClickFocus);
+  // A click does not take the focus (as for the system's plain windows); SetFocus and Tab give it.
+  setFocusPolicy(Qt::NoFocus);
 }
 
 THostWidget::~THostWidget() = default;
@@ -158,6 +159,13 @@ void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event)
   const QPoint global = Event->globalPosition().toPoint();
   const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
   const auto type = Event->type();
+  // A window cut by a region takes no mouse outside it, also where the window system does not cut
+  // windows (the offscreen platform): the mouse is then over no window of ours.
+  if (host->isWindow() && Win->Host()->Region != nullptr && GetCaptureControl() == nullptr &&
+      !(Event->buttons() & ~Event->button()) && !PtInRegion(Win->Host()->Region, p.x(), p.y())) {
+    if (type == QEvent::MouseMove) UpdateMouseControl(nullptr);
+    return;
+  }
   if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
     THostWidget::LastPressGlobal = global;
     if (GetCaptureControl() == nullptr) UpdateMouseControl(HoverTarget(Win, p));

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "platform/rtl/Threads.h"
 #include "platform/ui/AppEvnts.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
@@ -298,6 +299,47 @@ TEST(FormsTest, MovingAndSizingABorderlessWindowFollowTheMouseUntilRelease) {
   EXPECT_EQ(f->Height(), 155);
   MouseRelease(f, 100, 145);
   EXPECT_GE(resizes, 1);
+  delete f;
+}
+
+}  // namespace
+
+namespace {
+
+class TSyncWorker : public TThread {
+ public:
+  TSyncWorker() : TThread(true) {}
+  ~TSyncWorker() override { TerminateAndWait(); }
+  std::vector<int> Seen;
+
+ protected:
+  void Execute() override {
+    for (int i = 0; i < 3; ++i)
+      Synchronize([this, i] { Seen.push_back(i); });
+  }
+};
+
+TEST(FormsTest, SynchronizedCallsRunWhileTheUiThreadWaitsInTheMessageLoop) {
+  auto* worker = TThread::Create<TSyncWorker>();
+  worker->Start();
+  for (int i = 0; i < 2000 && worker->Seen.size() < 3; ++i)
+    Application->HandleMessage();
+  EXPECT_EQ(worker->Seen, (std::vector<int>{0, 1, 2}));
+  delete worker;
+}
+
+TEST(FormsTest, AWindowCutByARegionTakesNoMouseOutsideIt) {
+  auto* f = TCustomForm::Create<TForm>(nullptr);
+  f->SetBorderStyle(bsNone);
+  f->SetBounds(10, 10, 100, 100);
+  int downs = 0;
+  f->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { ++downs; };
+  ShowAndWait(f);
+  SetWindowRgn(f->Handle(), CreateEllipticRgn(0, 0, 100, 100), true);
+  MouseClick(f, 2, 2);
+  EXPECT_EQ(downs, 0);
+  MouseClick(f, 50, 50);
+  EXPECT_EQ(downs, 1);
   delete f;
 }
 

@@ -223,9 +223,15 @@ TEST_F(StdCtrlsTest, CheckBoxFiresOnClickOnEveryChange) {
   b->SetChecked(true);
   EXPECT_EQ(clicks, 1);
   ShowAndWait(Form);
+  bool focusedWhenClicked = false;
+  b->OnClick = [&](TObject*) {
+    ++clicks;
+    focusedWhenClicked = b->Focused();
+  };
   MouseClick(b, 6, 8);
   EXPECT_FALSE(b->Checked());
   EXPECT_EQ(clicks, 2);
+  EXPECT_TRUE(focusedWhenClicked);  // a click by the user focuses the box first
 }
 
 TEST_F(StdCtrlsTest, ImageAutoSizeTakesThePictureSize) {
@@ -259,6 +265,23 @@ TEST_F(StdCtrlsTest, TimerFiresAndReportsExceptions) {
     QTest::qWait(2);
   EXPECT_EQ(ticks, 3);
   EXPECT_EQ(rec.Messages, Log{"tick"});
+}
+
+TEST_F(StdCtrlsTest, AClickOnAPlainWindowLeavesTheFocusWhereItWas) {
+  auto* e = new TEdit(Form);
+  e->SetParent(Form);
+  auto* box = new TRedBox(Form);
+  box->SetParent(Form);
+  box->SetBounds(100, 100, 50, 50);
+  int exits = 0;
+  e->OnExit = [&](TObject*) { ++exits; };
+  ShowAndWait(Form);
+  e->SetFocus();
+  MouseClick(box, 5, 5);
+  EXPECT_TRUE(e->Focused());
+  EXPECT_EQ(exits, 0);
+  box->SetFocus();  // given explicitly, the edit's exit handler runs
+  EXPECT_EQ(exits, 1);
 }
 
 TEST_F(StdCtrlsTest, PanelIsAContainerWithItsColour) {
