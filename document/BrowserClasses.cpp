@@ -1,0 +1,1116 @@
+#include "document/BrowserClasses.h"
+
+#include <utility>
+
+#include "platform/ui/Forms.h"
+#include "skin/KUtilities.h"
+
+namespace {
+
+constexpr const char* kCustomText = "Custom Text";
+constexpr const char* kConfigName = "Config.VX";
+constexpr const char* kRuntimeProgram = "Builder";
+constexpr const char* kButtonPictures[] = {"Images/Buttons/Button1.BMP", "Images/Buttons/Button1Over.BMP",
+                                           "Images/Buttons/Button1Press.BMP",
+                                           "Images/Buttons/Button1Dis.BMP"};
+constexpr const char* kImagePicture = "Image.bmp";
+
+bool IsNoSound(const std::string& Sound) {
+  return SameText(Sound, ProjectText::NoSound);
+}
+
+void AddFontStyle(TFont* Font, const std::string& Name) {
+  const int index = FontStyleIndex(Name);
+  if (index < 0) return;
+  TFontStyles styles = Font->Style();
+  styles.Include(static_cast<TFontStyle>(index));
+  Font->SetStyle(styles);
+}
+
+void WriteFontStyles(TVXTextWriter& W, const TFont* Font) {
+  const TFontStyles s = Font->Style();
+  W.FontStyles(s.Contains(fsBold), s.Contains(fsItalic), s.Contains(fsUnderline), s.Contains(fsStrikeOut));
+}
+
+}  // namespace
+
+TColor ControlPixel(TControl* Control, int X, int Y) {
+  if (Control == nullptr || X < 0 || Y < 0 || X >= Control->Width() || Y >= Control->Height())
+    return static_cast<TColor>(CLR_INVALID);
+  // Paint the control as the screen shows it (its own face and the graphic controls on it) into a
+  // bitmap and read the pixel there.
+  TBitmap bitmap;
+  bitmap.SetPixelFormat(pf24bit);
+  bitmap.SetSize(Control->Width(), Control->Height());
+  TCanvas* canvas = bitmap.Canvas();
+  if (auto* win = dynamic_cast<TWinControl*>(Control)) {
+    win->PaintHandler(canvas->Handle(), win->ClientRect());
+  } else if (auto* graphic = dynamic_cast<TGraphicControl*>(Control)) {
+    graphic->PaintOn(canvas->Handle());
+  }
+  return canvas->Pixels(X, Y);
+}
+
+// ---- TVXElement ------------------------------------------------------------------------------------
+
+TVXElement::TVXElement(TVXBrowser* ADocument) : TComponent(ADocument), FDocument(ADocument) {}
+
+TVXElement::~TVXElement() {
+  TControl* control = std::exchange(FControl, nullptr);
+  if (control != nullptr && !control->ComponentState().Contains(TComponentStateItem::csDestroying)) {
+    control->RemoveFreeNotification(this);
+    try {
+      delete control;
+    } catch (...) {
+      // A control that fails while going away is gone all the same.
+    }
+  }
+}
+
+void TVXElement::Adopt(TControl* Control) {
+  TCoolBrowser* surface = FDocument->Surface();
+  FControl = Control;
+  Control->FreeNotification(this);
+  Control->SetParent(surface);
+  TVXBrowser* document = FDocument;
+  Control->OnMouseDown = [document](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y) {
+    document->ElementMouseDown(S, B, Sh, X, Y);
+  };
+  Control->OnMouseMove = [surface](TObject* S, TShiftState Sh, int X, int Y) {
+    surface->ControlMouseMove(S, Sh, X, Y);
+  };
+}
+
+void TVXElement::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  // The control went with the surface: nothing is left to free.
+  if (Operation == TOperation::opRemove && AComponent == FControl) FControl = nullptr;
+}
+
+TBitmap* TVXElement::ListedBitmap(const std::string& Path) const {
+  TVXBitmaps* bitmaps = FDocument->Bitmaps();
+  return bitmaps->GetBitmap(bitmaps->IndexOf(Path));
+}
+
+// ---- TVXButton -------------------------------------------------------------------------------------
+
+TVXButton::TVXButton(TVXBrowser* ADocument) : TVXElement(ADocument) {
+  Adopt(new TOrganicShapeButton(ADocument->Surface()));
+  Pressaction = "Nothing";
+  Sound = ProjectText::NoSound;
+}
+
+TOrganicShapeButton* TVXButton::Control() const {
+  return static_cast<TOrganicShapeButton*>(ElementControl());
+}
+
+int TVXButton::GetTop() const {
+  return Control()->Top();
+}
+
+int TVXButton::GetLeft() const {
+  return Control()->Left();
+}
+
+void TVXButton::SetTop(int Value) {
+  Control()->SetTop(Value);
+}
+
+void TVXButton::SetLeft(int Value) {
+  Control()->SetLeft(Value);
+}
+
+TColor TVXButton::GetInvisibleColor() const {
+  return Control()->InvisibleColor;
+}
+
+void TVXButton::SetInvisibleColor(TColor Value) {
+  Control()->InvisibleColor = Value;
+  Control()->MaskChanged();
+  Control()->Repaint();
+}
+
+void TVXButton::SetMask(const std::string& Path) {
+  TBitmap* bitmap = ListedBitmap(Path);
+  Mask = Path;
+  Control()->SetMask(bitmap);
+}
+
+void TVXButton::SetTouched(const std::string& Path) {
+  TBitmap* bitmap = ListedBitmap(Path);
+  Touched = Path;
+  Control()->SetOverBmp(bitmap);
+}
+
+void TVXButton::SetPressed(const std::string& Path) {
+  TBitmap* bitmap = ListedBitmap(Path);
+  Pressed = Path;
+  Control()->SetPressedBmp(bitmap);
+}
+
+void TVXButton::SetDisabled(const std::string& Path) {
+  Disabled = Path;
+}
+
+// ---- TVXLabel --------------------------------------------------------------------------------------
+
+TVXLabel::TVXLabel(TVXBrowser* ADocument) : TVXElement(ADocument) {
+  auto* label = new TLabel(ADocument->Surface());
+  Adopt(label);
+  label->SetAutoSize(true);
+  SetStyle("Page Title");
+  SetText("Hello");
+  label->SetAutoSize(false);
+}
+
+TLabel* TVXLabel::Control() const {
+  return static_cast<TLabel*>(ElementControl());
+}
+
+int TVXLabel::GetTop() const {
+  return Control()->Top();
+}
+int TVXLabel::GetLeft() const {
+  return Control()->Left();
+}
+int TVXLabel::GetWidth() const {
+  return Control()->Width();
+}
+TColor TVXLabel::GetColor() const {
+  return Control()->Color();
+}
+bool TVXLabel::GetTransparent() const {
+  return Control()->Transparent();
+}
+void TVXLabel::SetTop(int Value) {
+  Control()->SetTop(Value);
+}
+void TVXLabel::SetLeft(int Value) {
+  Control()->SetLeft(Value);
+}
+void TVXLabel::SetWidth(int Value) {
+  Control()->SetWidth(Value);
+}
+void TVXLabel::SetColor(TColor Value) {
+  Control()->SetColor(Value);
+}
+void TVXLabel::SetTransparent(bool Value) {
+  Control()->SetTransparent(Value);
+}
+TFont* TVXLabel::GetFont() const {
+  return Control()->Font();
+}
+
+void TVXLabel::SetStyle(const std::string& Value) {
+  Style = Value;
+  if (Style != kCustomText) Control()->SetCaption(Style);
+}
+
+void TVXLabel::SetText(const std::string& Value) {
+  Text = Value;
+  if (Style == kCustomText) Control()->SetCaption(Text);
+}
+
+// ---- TVXEdit ---------------------------------------------------------------------------------------
+
+TVXEdit::TVXEdit(TVXBrowser* ADocument) : TVXElement(ADocument) {
+  auto* edit = new TEdit(ADocument->Surface());
+  Adopt(edit);
+  edit->SetEnabled(true);
+  edit->SetReadOnly(true);
+  edit->SetAutoSelect(false);
+  edit->SetAutoSize(false);
+  edit->SetBorderStyle(bsNone);
+  edit->SetCursor(crArrow);
+  edit->SetHeight(4 - edit->Font()->Height());
+  SetStyle("Simple Edit");
+}
+
+TEdit* TVXEdit::Control() const {
+  return static_cast<TEdit*>(ElementControl());
+}
+
+int TVXEdit::GetTop() const {
+  return Control()->Top();
+}
+int TVXEdit::GetLeft() const {
+  return Control()->Left();
+}
+int TVXEdit::GetWidth() const {
+  return Control()->Width();
+}
+TColor TVXEdit::GetColor() const {
+  return Control()->Color();
+}
+void TVXEdit::SetTop(int Value) {
+  Control()->SetTop(Value);
+}
+void TVXEdit::SetLeft(int Value) {
+  Control()->SetLeft(Value);
+}
+void TVXEdit::SetWidth(int Value) {
+  Control()->SetWidth(Value);
+}
+void TVXEdit::SetColor(TColor Value) {
+  Control()->SetColor(Value);
+}
+TFont* TVXEdit::GetFont() const {
+  return Control()->Font();
+}
+
+void TVXEdit::SetStyle(const std::string& Value) {
+  Style = Value;
+  Control()->SetText(Style);
+}
+
+// ---- TVXImage --------------------------------------------------------------------------------------
+
+TVXImage::TVXImage(TVXBrowser* ADocument) : TVXElement(ADocument) {
+  Adopt(new TImage(ADocument->Surface()));
+}
+
+TImage* TVXImage::Control() const {
+  return static_cast<TImage*>(ElementControl());
+}
+
+void TVXImage::SetTop(int Value) {
+  Control()->SetTop(Value);
+}
+
+void TVXImage::SetLeft(int Value) {
+  Control()->SetLeft(Value);
+}
+
+void TVXImage::SetPicture(const std::string& Path) {
+  TBitmap* bitmap = ListedBitmap(Path);
+  PictureFile = Path;
+  Control()->Picture()->Assign(bitmap);
+  Control()->SetAutoSize(true);
+  Control()->SetAutoSize(false);
+}
+
+// ---- TVXWeb ----------------------------------------------------------------------------------------
+
+TVXWeb::TVXWeb(TComponent* AOwner) : TComponent(AOwner) {
+  SetPosition("Screencenter");
+  StartSound = ProjectText::NoSound;
+  ExitSound = ProjectText::NoSound;
+}
+
+int TVXWeb::GetTop() const {
+  return Surface->WebSpace->Top();
+}
+int TVXWeb::GetLeft() const {
+  return Surface->WebSpace->Left();
+}
+int TVXWeb::GetWidth() const {
+  return Surface->WebSpace->Width();
+}
+int TVXWeb::GetHeight() const {
+  return Surface->WebSpace->Height();
+}
+void TVXWeb::SetTop(int Value) {
+  Surface->WebSpace->SetTop(Value);
+}
+void TVXWeb::SetLeft(int Value) {
+  Surface->WebSpace->SetLeft(Value);
+}
+void TVXWeb::SetWidth(int Value) {
+  Surface->WebSpace->SetWidth(Value);
+}
+void TVXWeb::SetHeight(int Value) {
+  Surface->WebSpace->SetHeight(Value);
+}
+
+TColor TVXWeb::GetInvisibleColor() const {
+  return Surface->Skin()->InvisibleColor();
+}
+
+void TVXWeb::SetInvisibleColor(TColor Value) {
+  Surface->Skin()->SetInvisibleColor(Value);
+}
+
+void TVXWeb::SetBitmap(const std::string& Path) {
+  Bitmap = Path;
+  Surface->Skin()->SetFileName(Path);
+  TBitmap32* picture = KMediaList::Instance()->GetBitmap(Path);
+  Surface->SetClientWidth(picture->Width());
+  Surface->SetClientHeight(picture->Height());
+}
+
+// ---- TVXBrowser ------------------------------------------------------------------------------------
+
+TVXBrowser::TVXBrowser(TComponent* AOwner) : TComponent(AOwner) {
+  FInsertMode = imNone;
+  FSurface = TCustomForm::Create<TCoolBrowser>(this);
+  FSurface->SetOnSelect([this](TControl* Control) { SelectByControl(Control); });
+  FSurface->SetOnMoved([this](TControl* Control) { DoChange(Control); });
+  FSurface->WebSpace->OnMouseDown = [this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y) {
+    ElementMouseDown(S, B, Sh, X, Y);
+  };
+  FSurface->OnMouseDown = [this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y, TCustomLayer* L) {
+    SurfaceMouseDown(S, B, Sh, X, Y, L);
+  };
+  FWeb = new TVXWeb(this);
+  FWeb->Surface = FSurface;
+  FBitmaps = new TVXBitmaps(this);
+  FSounds = new TVXSounds(this);
+  FPickMode = false;
+}
+
+TVXBrowser::~TVXBrowser() {
+  // The surface goes first and takes every element control with it; the wrappers then free nothing.
+  TCoolBrowser* surface = std::exchange(FSurface, nullptr);
+  if (FWeb != nullptr) FWeb->Surface = nullptr;
+  delete surface;
+}
+
+void TVXBrowser::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation != TOperation::opRemove) return;
+  if (AComponent == FSelected) FSelected = nullptr;
+  if (AComponent == FSurface) FSurface = nullptr;
+}
+
+std::string TVXBrowser::AppPath(const std::string& Relative) const {
+  return FAppDir.empty() ? Relative : IncludeTrailingPathDelimiter(FAppDir) + Relative;
+}
+
+template <typename T>
+std::vector<T*> TVXBrowser::Elements() const {
+  std::vector<T*> out;
+  for (int i = 0; i < ComponentCount(); ++i)
+    if (auto* e = dynamic_cast<T*>(Components(i))) out.push_back(e);
+  return out;
+}
+
+std::vector<TVXButton*> TVXBrowser::Buttons() const {
+  return Elements<TVXButton>();
+}
+
+TVXButton* TVXBrowser::AddButton(int Top, int Left) {
+  auto* button = new TVXButton(this);
+  button->SetTop(Top);
+  button->SetLeft(Left);
+  return button;
+}
+
+TVXLabel* TVXBrowser::AddLabel(int Top, int Left) {
+  auto* label = new TVXLabel(this);
+  label->SetTop(Top);
+  label->SetLeft(Left);
+  return label;
+}
+
+TVXEdit* TVXBrowser::AddEdit(int Top, int Left) {
+  auto* edit = new TVXEdit(this);
+  edit->SetTop(Top);
+  edit->SetLeft(Left);
+  return edit;
+}
+
+TVXImage* TVXBrowser::AddImage(int Top, int Left) {
+  auto* image = new TVXImage(this);
+  image->SetTop(Top);
+  image->SetLeft(Left);
+  try {
+    const std::string path = AppPath(kImagePicture);
+    FBitmaps->Add(path);
+    image->SetPicture(path);
+  } catch (...) {
+    delete image;  // no half-made element stays on the surface
+    throw;
+  }
+  return image;
+}
+
+TVXButton* TVXBrowser::InsertButton(int Top, int Left) {
+  TVXButton* button = AddButton(Top, Left);
+  try {
+    std::string paths[4];
+    for (int i = 0; i < 4; ++i) {
+      paths[i] = AppPath(kButtonPictures[i]);
+      FBitmaps->Add(paths[i]);
+    }
+    button->SetMask(paths[0]);
+    button->SetTouched(paths[1]);
+    button->SetPressed(paths[2]);
+    button->SetDisabled(paths[3]);
+  } catch (...) {
+    delete button;  // no half-made element stays on the surface
+    throw;
+  }
+  return button;
+}
+
+TComponent* TVXBrowser::FindElement(TControl* Control) const {
+  if (Control == nullptr) return nullptr;
+  if (FSurface != nullptr && Control == FSurface->WebSpace) return FWeb;
+  for (int i = 0; i < ComponentCount(); ++i) {
+    auto* element = dynamic_cast<TVXElement*>(Components(i));
+    if (element != nullptr && element->ElementControl() == Control) return element;
+  }
+  return nullptr;
+}
+
+void TVXBrowser::SelectElement(TComponent* Element) {
+  FSelected = Element;
+  if (OnSelectElement) OnSelectElement(Element);
+}
+
+void TVXBrowser::SelectByControl(TControl* Control) {
+  SelectElement(FindElement(Control));
+}
+
+void TVXBrowser::RefreshSelection() {
+  FSurface->ShowSelection(FSurface->SelectedControl());
+}
+
+void TVXBrowser::DoChange(TObject* Sender) {
+  if (OnChange) OnChange(Sender);
+}
+
+int TVXBrowser::EditCount() const {
+  return static_cast<int>(Elements<TVXEdit>().size());
+}
+
+void TVXBrowser::SetVisible(bool Value) {
+  FVisible = Value;
+  if (Value) {
+    FSurface->Show();
+    FSurface->SelectControl(FSurface->Controls(FSurface->ControlCount() - 1));
+  } else {
+    FSurface->Hide();
+  }
+}
+
+void TVXBrowser::RemoveUnusedBitmaps() {
+  const std::vector<TVXButton*> buttons = Buttons();
+  for (int n = FBitmaps->Count() - 1; n >= 0; --n) {
+    const std::string path = FBitmaps->GetPath(n);
+    bool used = SameText(path, FWeb->Bitmap);
+    for (const TVXButton* b : buttons)
+      used = used || SameText(path, b->Mask) || SameText(path, b->Touched) || SameText(path, b->Pressed) ||
+             SameText(path, b->Disabled);
+    if (!used) FBitmaps->Delete(n);
+  }
+  FBitmaps->UpdateNames();
+}
+
+void TVXBrowser::RemoveUnusedSounds() {
+  const std::vector<TVXButton*> buttons = Buttons();
+  for (int n = FSounds->Count() - 1; n >= 1; --n) {
+    const std::string sound = FSounds->GetPath(n);
+    bool used = SameText(sound, FWeb->StartSound) || SameText(sound, FWeb->ExitSound);
+    for (const TVXButton* b : buttons)
+      used = used || SameText(sound, b->Sound);
+    if (!used) FSounds->Delete(n);
+  }
+  FSounds->UpdateNames();
+}
+
+// ---- Mouse -----------------------------------------------------------------------------------------
+
+void TVXBrowser::SurfaceMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y,
+                                  TCustomLayer* Layer) {
+  if (!Shift.Contains(ssLeft)) return;
+  switch (FInsertMode) {
+    case imButton:
+      FSurface->SelectControl(InsertButton(Y, X)->Control());
+      DoChange(nullptr);
+      return;
+    case imLabel:
+      FSurface->SelectControl(AddLabel(Y, X)->Control());
+      DoChange(nullptr);
+      return;
+    case imImage:
+      FSurface->SelectControl(AddImage(Y, X)->Control());
+      DoChange(nullptr);
+      return;
+    case imEdit:
+      FSurface->SelectControl(AddEdit(Y, X)->Control());
+      DoChange(nullptr);
+      return;
+    default:
+      break;
+  }
+  if (FPickMode) {
+    if (OnPickColor) OnPickColor(FSurface, ControlPixel(FSurface, X, Y));
+    DoChange(nullptr);
+    FPickMode = false;
+    FSurface->Shape->Invalidate();
+  } else {
+    FSurface->StartMoveItemLayer(Sender, Button, Shift, X, Y, Layer);
+    DoChange(nullptr);
+  }
+}
+
+void TVXBrowser::ElementMouseDown(TObject* Sender, TMouseButton, TShiftState Shift, int X, int Y) {
+  auto* control = dynamic_cast<TControl*>(Sender);
+  if (control == nullptr) return;
+  FSurface->SetPopupTarget(control);
+  if (Shift.Contains(ssRight)) {
+    FSurface->FrontBackMenu->Popup(FSurface->Left() + control->Left() + X,
+                                   FSurface->Top() + control->Top() + Y);
+    if (OnChange) OnChange(nullptr);
+  }
+  if (!Shift.Contains(ssLeft)) return;
+  FSurface->SetGrab(X, Y);
+  if (FPickMode) {
+    if (OnPickColor) OnPickColor(control, ControlPixel(control, X, Y));
+    FPickMode = false;
+    DoChange(nullptr);
+    FSurface->Shape->Invalidate();
+  } else {
+    FSurface->SelectControl(control);
+  }
+}
+
+// ---- Project text ----------------------------------------------------------------------------------
+
+void TVXBrowser::WriteDocumentSections(TVXTextWriter& W, const TMediaName& Picture, const TMediaName& Sound,
+                                       TVXWriteOrder Order) const {
+  const TCoolBrowser* s = FSurface;
+  W.BeginSection(TVXSectionKind::skGlobal);
+  for (const std::string& key : SectionKeys(TVXSectionKind::skGlobal, Order)) {
+    if (key == "Top")
+      W.Key(key, s->Top());
+    else if (key == "Left")
+      W.Key(key, s->Left());
+    else if (key == "Width")
+      W.Key(key, s->StartWidth());
+    else if (key == "Height")
+      W.Key(key, s->StartHeight());
+    else if (key == "ITop")
+      W.Key(key, s->ITop());
+    else if (key == "ILeft")
+      W.Key(key, s->ILeft());
+    else if (key == "IRight")
+      W.Key(key, s->IRight());
+    else if (key == "IBottom")
+      W.Key(key, s->IBottom());
+    else if (key == "SOT" && s->FormStyle() == fsStayOnTop)
+      W.StayOnTop();
+  }
+  W.EndSection();
+
+  W.BeginSection(TVXSectionKind::skWeb);
+  for (const std::string& key : SectionKeys(TVXSectionKind::skWeb, Order)) {
+    if (key == "Top")
+      W.Key(key, FWeb->GetTop());
+    else if (key == "Left")
+      W.Key(key, FWeb->GetLeft());
+    else if (key == "Height")
+      W.Key(key, FWeb->GetHeight());
+    else if (key == "Width")
+      W.Key(key, FWeb->GetWidth());
+    else if (key == "Startpage")
+      W.Key(key, FWeb->Startpage);
+    else if (key == "Position")
+      W.Key(key, FWeb->Position);
+    else if (key == "Bitmap")
+      W.Key(key, Picture(FWeb->Bitmap));
+    else if (key == "InvisibleColor")
+      W.Key(key, FWeb->GetInvisibleColor());
+    else if (key == "StartSound")
+      W.Key(key, Sound(FWeb->StartSound));
+    else if (key == "ExitSound")
+      W.Key(key, Sound(FWeb->ExitSound));
+    else if (key == "ZOrder")
+      W.Key(key, s->IndexOfControl(s->WebSpace));
+  }
+  W.EndSection();
+
+  for (int z = 0; z < s->ControlCount(); ++z) {
+    TComponent* element = FindElement(s->Controls(z));
+    if (const auto* b = dynamic_cast<const TVXButton*>(element)) {
+      W.BeginSection(TVXSectionKind::skButton);
+      for (const std::string& key : SectionKeys(TVXSectionKind::skButton, Order)) {
+        if (key == "Top")
+          W.Key(key, b->GetTop());
+        else if (key == "Left")
+          W.Key(key, b->GetLeft());
+        else if (key == "Mask")
+          W.Key(key, Picture(b->Mask));
+        else if (key == "Touched")
+          W.Key(key, Picture(b->Touched));
+        else if (key == "Pressed")
+          W.Key(key, Picture(b->Pressed));
+        else if (key == "Disabled")
+          W.Key(key, Picture(b->Disabled));
+        else if (key == "InvisibleColor")
+          W.Key(key, b->GetInvisibleColor());
+        else if (key == "Pressaction")
+          W.Key(key, b->Pressaction);
+        else if (key == "Alignment")
+          W.Key(key, b->Alignment);
+        else if (key == "Navigationtarget")
+          W.Key(key, b->Navigationtarget);
+        else if (key == "Sound")
+          W.Key(key, Sound(b->Sound));
+        else if (key == "Hint")
+          W.Key(key, b->Hint);
+        else if (key == "ZOrder")
+          W.Key(key, z);
+      }
+      W.EndSection();
+    } else if (const auto* l = dynamic_cast<const TVXLabel*>(element)) {
+      W.BeginSection(TVXSectionKind::skLabel);
+      for (const std::string& key : SectionKeys(TVXSectionKind::skLabel, Order)) {
+        if (key == "Top")
+          W.Key(key, l->GetTop());
+        else if (key == "Left")
+          W.Key(key, l->GetLeft());
+        else if (key == "Width")
+          W.Key(key, l->GetWidth());
+        else if (key == "Color")
+          W.Key(key, l->GetColor());
+        else if (key == "Style")
+          W.Key(key, l->Style);
+        else if (key == "Text")
+          W.Key(key, l->Text);
+        else if (key == "Transparent")
+          W.Key(key, l->GetTransparent() ? "1" : "0");
+        else if (key == "Alignment")
+          W.Key(key, l->Alignment);
+        else if (key == "Autosize")
+          W.Key(key, l->Autosize);
+        else if (key == "Fontname")
+          W.Key(key, l->GetFont()->Name());
+        else if (key == "Fontcolor")
+          W.Key(key, l->GetFont()->Color());
+        else if (key == "Fontheight")
+          W.Key(key, l->GetFont()->Height());
+        else if (key == "Fontstyle")
+          WriteFontStyles(W, l->GetFont());
+        else if (key == "ZOrder")
+          W.Key(key, z);
+      }
+      W.EndSection();
+    } else if (const auto* e = dynamic_cast<const TVXEdit*>(element)) {
+      W.BeginSection(TVXSectionKind::skEdit);
+      for (const std::string& key : SectionKeys(TVXSectionKind::skEdit, Order)) {
+        if (key == "Top")
+          W.Key(key, e->GetTop());
+        else if (key == "Left")
+          W.Key(key, e->GetLeft());
+        else if (key == "Width")
+          W.Key(key, e->GetWidth());
+        else if (key == "Alignment")
+          W.Key(key, e->Alignment);
+        else if (key == "Autosize")
+          W.Key(key, e->Autosize);
+        else if (key == "Color")
+          W.Key(key, e->GetColor());
+        else if (key == "Style")
+          W.Key(key, e->Style);
+        else if (key == "Fontname")
+          W.Key(key, e->GetFont()->Name());
+        else if (key == "Fontcolor")
+          W.Key(key, e->GetFont()->Color());
+        else if (key == "Fontheight")
+          W.Key(key, e->GetFont()->Height());
+        else if (key == "Fontstyle")
+          WriteFontStyles(W, e->GetFont());
+        else if (key == "ZOrder")
+          W.Key(key, z);
+      }
+      W.EndSection();
+    }
+  }
+}
+
+void TVXBrowser::WriteProject(TVXTextWriter& w) const {
+  w.BeginSection(TVXSectionKind::skBitmaps);
+  for (int n = 0; n < FBitmaps->Count(); ++n)
+    w.Entry(FBitmaps->GetPath(n));
+  w.EndSection();
+  w.BeginSection(TVXSectionKind::skSounds);
+  for (int n = 0; n < FSounds->Count(); ++n)
+    w.Entry(FSounds->GetPath(n));
+  w.EndSection();
+  const TMediaName same = [](const std::string& Path) { return Path; };
+  WriteDocumentSections(w, same, same, TVXWriteOrder::woProject);
+}
+
+void TVXBrowser::SaveProject(const std::string& FileName) {
+  if (FLoadFailed)
+    throw EFCreateError("The project was not loaded completely and cannot be saved over its file.");
+  TVXTextWriter w(ProjectText::ProjectHeader);
+  WriteProject(w);
+  w.SaveToFile(FileName);
+}
+
+// ---- Load ------------------------------------------------------------------------------------------
+
+namespace {
+
+// What one reading of a project text holds between lines.
+struct TLoadState {
+  TRect Inner{0, 0, 0, 0};
+  int WebWidth = 0;
+  int WebHeight = 0;
+  int RememberedWidth = 0;  // one value for the whole load
+  TComponent* Current = nullptr;
+  TZOrderer Orderer;
+};
+
+}  // namespace
+
+void TVXBrowser::LoadLines(const TStrings& Lines) {
+  TLoadState st;
+  TCoolBrowser* s = FSurface;
+  TVXSectionHandlers h;
+  h.OnBegin = [&](TVXSectionKind Kind) {
+    switch (Kind) {
+      case TVXSectionKind::skGlobal:
+        s->SetFormStyle(fsNormal);
+        break;
+      case TVXSectionKind::skButton:
+        st.Current = AddButton(0, 0);
+        break;
+      case TVXSectionKind::skLabel:
+        st.Current = AddLabel(0, 0);
+        break;
+      case TVXSectionKind::skEdit:
+        st.Current = AddEdit(0, 0);
+        break;
+      default:
+        break;
+    }
+  };
+  h.OnLine = [&](TVXSectionKind Kind, const std::string& Line) {
+    const std::string key = GetKey(Line);
+    const std::string value = GetValue(Line);
+    auto number = [&] { return StrToInt(value); };
+    switch (Kind) {
+      case TVXSectionKind::skBitmaps:
+        FBitmaps->Add(Line);
+        break;
+      case TVXSectionKind::skSounds:
+        FSounds->Add(Line);
+        break;
+      case TVXSectionKind::skGlobal:
+        if (key == "Top")
+          s->SetTop(number());
+        else if (key == "Left")
+          s->SetLeft(number());
+        else if (key == "Width")
+          s->SetStartWidth(number());
+        else if (key == "Height")
+          s->SetStartHeight(number());
+        else if (key == "ILeft")
+          st.Inner.Left = number();
+        else if (key == "ITop")
+          st.Inner.Top = number();
+        else if (key == "IRight")
+          st.Inner.Right = number();
+        else if (key == "IBottom")
+          st.Inner.Bottom = number();
+        else if (IsStayOnTopLine(Line))
+          s->SetFormStyle(fsStayOnTop);
+        break;
+      case TVXSectionKind::skWeb:
+        if (key == "Top")
+          FWeb->SetTop(number());
+        else if (key == "Left")
+          FWeb->SetLeft(number());
+        else if (key == "Width")
+          st.WebWidth = number();
+        else if (key == "Height")
+          st.WebHeight = number();
+        else if (key == "Bitmap") {
+          FWeb->SetBitmap(value);
+          TBitmap32* picture = KMediaList::Instance()->GetBitmap(value);
+          s->SetWidth(picture->Width());
+          s->SetHeight(picture->Height());
+        } else if (key == "Startpage")
+          FWeb->SetStartpage(value);
+        else if (key == "Position")
+          FWeb->SetPosition(value);
+        else if (key == "StartSound")
+          FWeb->SetStartSound(value);
+        else if (key == "ExitSound")
+          FWeb->SetExitSound(value);
+        else if (key == "InvisibleColor")
+          FWeb->SetInvisibleColor(number());
+        else if (key == "ZOrder")
+          st.Orderer.Add(s->WebSpace, number());
+        break;
+      case TVXSectionKind::skButton: {
+        auto* b = static_cast<TVXButton*>(st.Current);
+        if (key == "Top")
+          b->SetTop(number());
+        else if (key == "Left")
+          b->SetLeft(number());
+        else if (key == "Mask")
+          b->SetMask(value);
+        else if (key == "Touched")
+          b->SetTouched(value);
+        else if (key == "Pressed")
+          b->SetPressed(value);
+        else if (key == "Disabled")
+          b->SetDisabled(value);
+        else if (key == "InvisibleColor")
+          b->SetInvisibleColor(number());
+        else if (key == "Pressaction")
+          b->SetPressaction(value);
+        else if (key == "Alignment")
+          b->Alignment = value;
+        else if (key == "Navigationtarget")
+          b->SetNavigationtarget(value);
+        else if (key == "Sound")
+          b->SetSound(value);
+        else if (key == "Hint")
+          b->SetHint(value);
+        else if (key == "ZOrder")
+          st.Orderer.Add(b->Control(), number());
+        break;
+      }
+      case TVXSectionKind::skLabel: {
+        auto* l = static_cast<TVXLabel*>(st.Current);
+        if (key == "Top")
+          l->SetTop(number());
+        else if (key == "Left")
+          l->SetLeft(number());
+        else if (key == "Width") {
+          l->SetWidth(number());
+          st.RememberedWidth = l->Control()->Width();
+        } else if (key == "Color")
+          l->SetColor(number());
+        else if (key == "Style")
+          l->SetStyle(value);
+        else if (key == "Text")
+          l->SetText(value);
+        else if (key == "Transparent")
+          l->SetTransparent(value == "1");
+        else if (key == "Alignment")
+          l->Alignment = value;
+        else if (key == "Autosize")
+          l->Autosize = value;
+        else if (key == "Fontname")
+          l->GetFont()->SetName(value);
+        else if (key == "Fontcolor")
+          l->GetFont()->SetColor(number());
+        else if (key == "Fontheight")
+          l->GetFont()->SetHeight(number());
+        else if (key == "Fontstyle")
+          AddFontStyle(l->GetFont(), value);
+        else if (key == "ZOrder")
+          st.Orderer.Add(l->Control(), number());
+        break;
+      }
+      case TVXSectionKind::skEdit: {
+        auto* e = static_cast<TVXEdit*>(st.Current);
+        if (key == "Top")
+          e->SetTop(number());
+        else if (key == "Left")
+          e->SetLeft(number());
+        else if (key == "Width") {
+          e->SetWidth(number());
+          st.RememberedWidth = e->Control()->Width();
+        } else if (key == "Color")
+          e->SetColor(number());
+        else if (key == "Style")
+          e->SetStyle(value);
+        else if (key == "Alignment")
+          e->Alignment = value;
+        else if (key == "Autosize")
+          e->Autosize = value;
+        else if (key == "Fontname")
+          e->GetFont()->SetName(value);
+        else if (key == "Fontcolor")
+          e->GetFont()->SetColor(number());
+        else if (key == "Fontheight")
+          e->GetFont()->SetHeight(number());
+        else if (key == "Fontstyle")
+          AddFontStyle(e->GetFont(), value);
+        else if (key == "ZOrder")
+          st.Orderer.Add(e->Control(), number());
+        break;
+      }
+    }
+  };
+  h.OnEnd = [&](TVXSectionKind Kind) {
+    switch (Kind) {
+      case TVXSectionKind::skWeb: {
+        s->SetInnerRect(st.Inner);
+        // The surface keys its skin by InvisibleColor, as a new project's surface and the built browser
+        // do, so the preview keeps showing what the build will show.
+        s->Skin()->SetMode(4);
+        s->SetAlphaThreshold(100);
+        s->SetRegionMode(4);
+        TBitmap32* skin = s->Skin()->GetBitmap();
+        s->SetWidth(skin->Width());
+        s->SetHeight(skin->Height());
+        FWeb->SetWidth(st.WebWidth);
+        FWeb->SetHeight(st.WebHeight);
+        break;
+      }
+      case TVXSectionKind::skLabel: {
+        TLabel* label = static_cast<TVXLabel*>(st.Current)->Control();
+        label->SetAutoSize(true);
+        label->SetAutoSize(false);
+        static_cast<TVXLabel*>(st.Current)->SetWidth(st.RememberedWidth);
+        break;
+      }
+      case TVXSectionKind::skEdit: {
+        auto* e = static_cast<TVXEdit*>(st.Current);
+        e->Control()->SetHeight(4 - e->GetFont()->Height());
+        e->SetWidth(st.RememberedWidth);
+        break;
+      }
+      default:
+        break;
+    }
+    st.Current = nullptr;
+  };
+  ReadProjectSections(Lines, ProjectReaderKinds(), h);
+  s->Show();
+  st.Orderer.Apply();
+  s->SelectControl(s->Controls(s->ControlCount() - 1));
+}
+
+void TVXBrowser::ResetAfterFailedLoad() {
+  FSurface->Hide();
+  for (int i = ComponentCount() - 1; i >= 0; --i) {
+    if (auto* element = dynamic_cast<TVXElement*>(Components(i))) delete element;
+  }
+  while (FBitmaps->Count() > 0)
+    FBitmaps->Delete(FBitmaps->Count() - 1);
+  while (FSounds->Count() > 1)
+    FSounds->Delete(FSounds->Count() - 1);
+  FBitmaps->UpdateNames();
+  FSounds->UpdateNames();
+  FWeb->Bitmap.clear();
+  FWeb->Startpage.clear();
+  FWeb->Position = "Screencenter";
+  FWeb->StartSound = ProjectText::NoSound;
+  FWeb->ExitSound = ProjectText::NoSound;
+  FSurface->SetFormStyle(fsNormal);
+  FSelected = nullptr;
+}
+
+void TVXBrowser::LoadProject(const std::string& FileName) {
+  TStringList lines;
+  try {
+    lines.LoadFromFile(FileName);
+    LoadLines(lines);
+  } catch (...) {
+    // Nothing half-read survives: the document is empty again and refuses to be saved or built, so
+    // the project file cannot be overwritten with a part of itself.
+    FLoadFailed = true;
+    ResetAfterFailedLoad();
+    throw;
+  }
+}
+
+// ---- Build -----------------------------------------------------------------------------------------
+
+void TVXBrowser::CheckBuildReferences() const {
+  auto checkPicture = [&](const std::string& Path, const std::string& User) {
+    if (FBitmaps->IndexOf(Path) < 0)
+      throw EVXBuildError("The picture \"" + Path + "\" of " + User +
+                          " is not in the project's picture list; the browser cannot be built.");
+    if (!FileExists(Path))
+      throw EVXBuildError("The picture \"" + Path + "\" of " + User + " does not exist.");
+  };
+  auto checkSound = [&](const std::string& Sound, const std::string& User) {
+    if (IsNoSound(Sound)) return;
+    if (FSounds->IndexOf(Sound) < 1)
+      throw EVXBuildError("The sound \"" + Sound + "\" of " + User +
+                          " is not in the project's sound list; the browser cannot be built.");
+    if (!FileExists(Sound))
+      throw EVXBuildError("The sound \"" + Sound + "\" of " + User + " does not exist.");
+  };
+  checkPicture(FWeb->Bitmap, "the window");
+  checkSound(FWeb->StartSound, "the window's start");
+  checkSound(FWeb->ExitSound, "the window's exit");
+  for (const TVXButton* b : Buttons()) {
+    const std::string user = "a button at " + IntToStr(b->GetLeft()) + ", " + IntToStr(b->GetTop());
+    checkPicture(b->Mask, user);
+    checkPicture(b->Touched, user);
+    checkPicture(b->Pressed, user);
+    checkPicture(b->Disabled, user);
+    checkSound(b->Sound, user);
+  }
+}
+
+std::string TVXBrowser::BuildPictureName(const std::string& Path) const {
+  return "VXB" + IntToStr(FBitmaps->IndexOf(Path)) + ExtractFileExt(Path);
+}
+
+std::string TVXBrowser::BuildSoundName(const std::string& Sound) const {
+  if (IsNoSound(Sound)) return ProjectText::NoSound;
+  return "VXS" + IntToStr(FSounds->IndexOf(Sound)) + ".wav";
+}
+
+void TVXBrowser::PlanBuild(const std::string& Target, TVXBuildPlan& plan) const {
+  CheckBuildReferences();
+  const std::string folder = ExtractFilePath(Target);
+  plan.ConfigFile = folder + kConfigName;
+  plan.Copies.emplace_back(AppPath(kRuntimeProgram), Target);
+  const std::vector<TVXButton*> buttons = Buttons();
+  TVXTextWriter& w = plan.Text;
+
+  w.BeginSection(TVXSectionKind::skBitmaps);
+  for (int n = 0; n < FBitmaps->Count(); ++n) {
+    const std::string path = FBitmaps->GetPath(n);
+    const std::string name = BuildPictureName(path);
+    auto use = [&] {
+      plan.Copies.emplace_back(path, folder + name);
+      w.Entry(name);
+    };
+    if (SameText(path, FWeb->Bitmap)) use();
+    for (const TVXButton* b : buttons) {
+      if (SameText(path, b->Mask) || SameText(path, b->Touched) || SameText(path, b->Pressed) ||
+          SameText(path, b->Disabled)) {
+        use();
+        break;
+      }
+    }
+  }
+  w.EndSection();
+
+  w.BeginSection(TVXSectionKind::skSounds);
+  w.Entry(ProjectText::NoSound);
+  for (int n = 1; n < FSounds->Count(); ++n) {
+    const std::string sound = FSounds->GetPath(n);
+    const std::string name = BuildSoundName(sound);
+    auto use = [&] {
+      plan.Copies.emplace_back(sound, folder + name);
+      w.Entry(name);
+    };
+    if (SameText(sound, FWeb->StartSound) || SameText(sound, FWeb->ExitSound)) use();
+    for (const TVXButton* b : buttons) {
+      if (SameText(sound, b->Sound)) {
+        use();
+        break;
+      }
+    }
+  }
+  w.EndSection();
+
+  WriteDocumentSections(
+      w, [this](const std::string& Path) { return BuildPictureName(Path); },
+      [this](const std::string& Sound) { return BuildSoundName(Sound); }, TVXWriteOrder::woBuild);
+}
+
+void TVXBrowser::BuildBrowser(const std::string& Target) {
+  if (FLoadFailed) throw EVXBuildError("The project was not loaded completely and cannot be built.");
+  if (!FileExists(AppPath(kRuntimeProgram)))
+    throw EVXBuildError("The runtime program \"" + AppPath(kRuntimeProgram) + "\" does not exist.");
+  TVXBuildPlan plan;
+  PlanBuild(Target, plan);
+  std::vector<std::string> failed;
+  for (const auto& [from, to] : plan.Copies) {
+    if (!CopyFile(from, to, false)) failed.push_back(from + " -> " + to);
+  }
+  plan.Text.SaveToFile(plan.ConfigFile);
+  if (!failed.empty()) {
+    std::string text = "The browser was built, but these files could not be copied:";
+    for (const std::string& f : failed)
+      text += "\n" + f;
+    throw EVXBuildError(text);
+  }
+}

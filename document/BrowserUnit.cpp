@@ -1,0 +1,322 @@
+#include "document/BrowserUnit.h"
+
+#include <algorithm>
+
+#include "skin/organicShapeButton.h"
+
+namespace {
+
+constexpr int kGripWidth = 4;
+constexpr int kFrameGap = 3;  // the frame lies this far outside the selected control
+
+}  // namespace
+
+uint8_t FrameGripState(int X, int Y, int Width, int Height, bool IsShapedButton, bool IsWebPanel) {
+  uint8_t state = 0;
+  if (IsShapedButton) return state;  // buttons keep their mask's size
+  if (X > Width - kGripWidth) state = 1;
+  if (X < kGripWidth) state = 2;
+  if (!IsWebPanel) return state;
+  if (Y > Height - kGripWidth) {
+    static constexpr uint8_t bottom[] = {4, 7, 8};
+    state = bottom[state];
+  }
+  if (Y < kGripWidth && state <= 2) {
+    static constexpr uint8_t top[] = {3, 5, 6};
+    state = top[state];
+  }
+  return state;
+}
+
+TCursor ResizeStateCursor(uint8_t State) {
+  static constexpr TCursor cursors[] = {crDefault,  crSizeWE,   crSizeWE,   crSizeNS,  crSizeNS,
+                                        crSizeNESW, crSizeNWSE, crSizeNWSE, crSizeNESW};
+  return State < std::size(cursors) ? cursors[State] : crDefault;
+}
+
+TCoolBrowser::TCoolBrowser(TComponent* AOwner) : TVexForm(AOwner) {}
+
+TCoolBrowser::~TCoolBrowser() = default;
+
+TShape* TCoolBrowser::MakeGuide(const char* Name, int Left, int Top, int Width, int Height, TCursor Cursor,
+                                TAnchors Anchors) {
+  auto* guide = new TShape(this);
+  guide->SetName(Name);
+  guide->SetParent(this);
+  guide->SetBounds(Left, Top, Width, Height);
+  guide->SetCursor(Cursor);
+  guide->SetAnchors(Anchors);
+  guide->Brush()->SetColor(clRed);
+  guide->Pen()->SetStyle(psClear);
+  guide->OnMouseDown = [this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y) {
+    InnerDown(S, B, Sh, X, Y);
+  };
+  guide->OnMouseMove = [this](TObject* S, TShiftState Sh, int X, int Y) { InnerMove(S, Sh, X, Y); };
+  guide->OnMouseUp = [this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y) {
+    InnerUp(S, B, Sh, X, Y);
+  };
+  return guide;
+}
+
+void TCoolBrowser::ReadResource() {
+  TVexForm::ReadResource();
+  SetName("CoolBrowser");
+  SetLeft(277);
+  SetTop(153);
+  SetBorderStyle(bsNone);
+  SetBorderIcons({});
+  SetCaption("Pelloran");
+  SetClientWidth(640);
+  SetClientHeight(480);
+  SetColor(clBtnFace);
+  Font()->SetCharset(ANSI_CHARSET);
+  Font()->SetColor(clWindowText);
+  Font()->SetHeight(-11);
+  Font()->SetName("Comic Sans MS");
+  Font()->SetStyle({});
+  OnClick = [this](TObject* Sender) { FormClick(Sender); };
+  OnShow = [this](TObject* Sender) { FormShow(Sender); };
+
+  Shape = new TShape(this);
+  Shape->SetName("Shape");
+  Shape->SetParent(this);
+  Shape->SetBounds(56, 40, 49, 89);
+  Shape->Brush()->SetStyle(bsClear);
+  Shape->Pen()->SetColor(clYellow);
+  Shape->Pen()->SetWidth(3);
+  Shape->Constraints()->SetMinHeight(8);
+  Shape->Constraints()->SetMinWidth(8);
+  Shape->OnMouseDown = [this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y) {
+    ShapeMouseDown(S, B, Sh, X, Y);
+  };
+  Shape->OnMouseMove = [this](TObject* S, TShiftState Sh, int X, int Y) { ShapeMouseMove(S, Sh, X, Y); };
+  Shape->OnMouseUp = [this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y) {
+    ShapeMouseUp(S, B, Sh, X, Y);
+  };
+
+  const TAnchors vertical{akLeft, akTop, akBottom};
+  const TAnchors horizontal{akLeft, akTop, akRight};
+  LeftShape = MakeGuide("LeftShape", 153, 0, 2, 507, crHSplit, vertical);
+  RightShape = MakeGuide("RightShape", 198, 0, 2, 507, crHSplit, vertical);
+  TopShape = MakeGuide("TopShape", 0, 100, 648, 2, crVSplit, horizontal);
+  BottomShape = MakeGuide("BottomShape", 0, 308, 648, 2, crVSplit, horizontal);
+
+  WebSpace = new TPanel(this);
+  WebSpace->SetName("WebSpace");
+  WebSpace->SetParent(this);
+  WebSpace->SetBounds(100, 116, 277, 173);
+  WebSpace->SetAnchors({akLeft, akTop, akRight, akBottom});
+  WebSpace->SetBevelOuter(bvNone);
+  WebSpace->SetCaption("HTML");
+  WebSpace->SetColor(8404992);
+  WebSpace->Font()->SetName("Arial");
+  WebSpace->Font()->SetColor(clSilver);
+  WebSpace->Font()->SetHeight(-21);
+  WebSpace->SetTabOrder(0);
+  WebSpace->OnMouseMove = [this](TObject* S, TShiftState Sh, int X, int Y) { ControlMouseMove(S, Sh, X, Y); };
+
+  FrontBackMenu = new TPopupMenu(this);
+  FrontBackMenu->SetName("FrontBackMenu");
+  Bringtofront1 = new TMenuItem(this);
+  Bringtofront1->SetName("Bringtofront1");
+  Bringtofront1->SetCaption("Bring to front");
+  Bringtofront1->OnClick = [this](TObject* Sender) { Bringtofront1Click(Sender); };
+  FrontBackMenu->Items()->Add(Bringtofront1);
+  Sendtoback1 = new TMenuItem(this);
+  Sendtoback1->SetName("Sendtoback1");
+  Sendtoback1->SetCaption("Send to back");
+  Sendtoback1->OnClick = [this](TObject* Sender) { Sendtoback1Click(Sender); };
+  FrontBackMenu->Items()->Add(Sendtoback1);
+}
+
+void TCoolBrowser::Notification(TComponent* AComponent, TOperation Operation) {
+  TVexForm::Notification(AComponent, Operation);
+  if (Operation != TOperation::opRemove) return;
+  // A control that goes away (an element deleted by the designer) leaves no reference behind.
+  if (AComponent == FSelectedControl) FSelectedControl = nullptr;
+  if (AComponent == FPopupTarget) FPopupTarget = nullptr;
+  if (AComponent == FDraggedGuide) FDraggedGuide = nullptr;
+}
+
+void TCoolBrowser::SetPopupTarget(TControl* Value) {
+  FPopupTarget = Value;
+  if (Value != nullptr && Value->Owner() != this) Value->FreeNotification(this);
+}
+
+// ---- Selection -------------------------------------------------------------------------------------
+
+void TCoolBrowser::ShowSelection(TControl* Control) {
+  if (Control == nullptr) return;
+  Shape->SetBounds(Control->Left() - kFrameGap, Control->Top() - kFrameGap, Control->Width() + 2 * kFrameGap,
+                   Control->Height() + 2 * kFrameGap);
+  Shape->SetVisible(true);
+}
+
+void TCoolBrowser::HideSelection() {
+  Shape->SetVisible(false);
+}
+
+void TCoolBrowser::SelectControl(TControl* Control) {
+  FSelectedControl = Control;
+  if (Control != nullptr && Control->Owner() != this) Control->FreeNotification(this);
+  ShowSelection(Control);
+  if (OnSelect) OnSelect(Control);
+}
+
+bool TCoolBrowser::SelectedIsShapedButton() const {
+  return dynamic_cast<TOrganicShapeButton*>(FSelectedControl) != nullptr;
+}
+
+// ---- Form events -----------------------------------------------------------------------------------
+
+void TCoolBrowser::FormClick(TObject*) {
+  HideSelection();
+}
+
+void TCoolBrowser::FormShow(TObject*) {
+  // The one-pixel nudge lays out skin, region and anchored controls for the shown size.
+  SetWidth(Width() + 1);
+  SelectControl(WebSpace);
+  SetWidth(Width() - 1);
+}
+
+void TCoolBrowser::StartMoveItemLayer(TObject*, TMouseButton Button, TShiftState, int, int, TCustomLayer*) {
+  if (Button != mbLeft) return;
+  ReleaseCapture();
+  Perform(WM_SYSCOMMAND, SC_DRAGMOVE, static_cast<LPARAM>(-1));
+}
+
+// ---- Element drag ----------------------------------------------------------------------------------
+
+void TCoolBrowser::ControlMouseMove(TObject* Sender, TShiftState Shift, int X, int Y) {
+  if (!Shift.Contains(ssLeft)) return;
+  auto* control = dynamic_cast<TControl*>(Sender);
+  if (control == nullptr || control != FSelectedControl) return;
+  control->SetTop(control->Top() + Y - FGrabY);
+  control->SetLeft(control->Left() + X - FGrabX);
+  ShowSelection(control);
+  if (OnMoved) OnMoved(control);
+}
+
+// ---- Frame resize ----------------------------------------------------------------------------------
+
+void TCoolBrowser::ShapeMouseDown(TObject*, TMouseButton Button, TShiftState, int X, int Y) {
+  FResizeState = 0;
+  // Without a selected control there is nothing to resize.
+  if (Button != mbLeft || FSelectedControl == nullptr) return;
+  FResizeState = FrameGripState(X, Y, Shape->Width(), Shape->Height(), SelectedIsShapedButton(),
+                                FSelectedControl == WebSpace);
+  if (FResizeState == 1 || FResizeState == 2) FResizeGrabX = X;
+  if (FResizeState >= 3) {
+    FResizeGrabY = Y;
+    if (FResizeState >= 5) FResizeGrabX = X;
+  }
+}
+
+void TCoolBrowser::ApplyFrameChange(int X, int Y) {
+  const uint8_t s = FResizeState;
+  int left = Shape->Left(), top = Shape->Top(), width = Shape->Width(), height = Shape->Height();
+  const int minWidth = Shape->Constraints()->MinWidth();
+  const int minHeight = Shape->Constraints()->MinHeight();
+  if (s == 1 || s == 5 || s == 7) width = std::max(X, minWidth);
+  if (s == 2 || s == 6 || s == 8) {
+    // The right edge stays where it is: the left edge stops where the frame reaches its minimum.
+    const int right = left + width;
+    width = std::max(width - (X - FResizeGrabX), minWidth);
+    left = right - width;
+  }
+  if (s == 4 || s == 7 || s == 8) height = std::max(Y, minHeight);
+  if (s == 3 || s == 5 || s == 6) {
+    const int bottom = top + height;
+    height = std::max(height - (Y - FResizeGrabY), minHeight);
+    top = bottom - height;
+  }
+  Shape->SetBounds(left, top, width, height);
+}
+
+void TCoolBrowser::ShapeMouseMove(TObject*, TShiftState Shift, int X, int Y) {
+  const uint8_t grip = FSelectedControl == nullptr
+                           ? 0
+                           : FrameGripState(X, Y, Shape->Width(), Shape->Height(), SelectedIsShapedButton(),
+                                            FSelectedControl == WebSpace);
+  Shape->SetCursor(ResizeStateCursor(grip));
+  if (!Shift.Contains(ssLeft) || FResizeState == 0 || FSelectedControl == nullptr) return;
+  ApplyFrameChange(X, Y);
+  FSelectedControl->SetBounds(Shape->Left() + kFrameGap, Shape->Top() + kFrameGap,
+                              Shape->Width() - 2 * kFrameGap, Shape->Height() - 2 * kFrameGap);
+  if (OnMoved) OnMoved(FSelectedControl);
+}
+
+void TCoolBrowser::ShapeMouseUp(TObject*, TMouseButton, TShiftState, int, int) {
+  FResizeState = 0;
+}
+
+// ---- Inner rectangle and guides --------------------------------------------------------------------
+
+void TCoolBrowser::SetInnerRect(const TRect& Value) {
+  if (Value == FInner) return;
+  TRect r = Value;
+  TBitmap32* skin = Skin()->GetBitmap();
+  const int W = skin->Width();
+  const int H = skin->Height();
+  if (r.Left < 1) r.Left = 1;
+  if (r.Left > W - 2) r.Left = W - 2;
+  if (r.Right <= r.Left + 2) r.Right = r.Left + 2;
+  if (r.Right > W - 2) r.Right = W - 2;
+  if (r.Top < 1) r.Top = 1;
+  if (r.Top > H - 2) r.Top = H - 2;
+  if (r.Bottom <= r.Top + 2) r.Bottom = r.Top + 2;
+  if (r.Bottom > H - 2) r.Bottom = H - 2;
+  // A skin narrower or lower than 3 pixels would leave the edges outside it or crossed: keep them in
+  // the skin with right >= left and bottom >= top. Larger skins are already within these limits.
+  r.Left = std::clamp(r.Left, 0, std::max(W - 1, 0));
+  r.Right = std::clamp(r.Right, r.Left, std::max(W - 1, r.Left));
+  r.Top = std::clamp(r.Top, 0, std::max(H - 1, 0));
+  r.Bottom = std::clamp(r.Bottom, r.Top, std::max(H - 1, r.Top));
+  FInner = r;
+  LeftShape->SetLeft(r.Left);
+  RightShape->SetLeft(r.Right);
+  TopShape->SetTop(r.Top);
+  BottomShape->SetTop(r.Bottom);
+}
+
+void TCoolBrowser::InnerDown(TObject* Sender, TMouseButton Button, TShiftState, int X, int Y) {
+  if (Button != mbLeft) return;
+  FGrabX = X;
+  FGrabY = Y;
+  FDraggedGuide = dynamic_cast<TShape*>(Sender);
+}
+
+void TCoolBrowser::InnerMove(TObject* Sender, TShiftState, int X, int Y) {
+  if (FDraggedGuide == nullptr) return;
+  auto* guide = dynamic_cast<TControl*>(Sender);
+  if (guide == nullptr) return;
+  const TPoint screen = guide->ClientToScreen(TPoint{X, Y});
+  const TPoint origin = ClientOrigin();
+  const int mx = screen.X - origin.X;
+  const int my = screen.Y - origin.Y;
+  TRect r = FInner;
+  if (FDraggedGuide == LeftShape || FDraggedGuide == RightShape) {
+    if (X == FGrabX) return;
+    (FDraggedGuide == LeftShape ? r.Left : r.Right) = mx - FGrabX;
+  } else {
+    if (Y == FGrabY) return;
+    (FDraggedGuide == TopShape ? r.Top : r.Bottom) = my - FGrabY;
+  }
+  SetInnerRect(r);
+  if (OnMoved) OnMoved(FDraggedGuide);
+}
+
+void TCoolBrowser::InnerUp(TObject*, TMouseButton, TShiftState, int, int) {
+  FDraggedGuide = nullptr;
+}
+
+// ---- Stacking menu ---------------------------------------------------------------------------------
+
+void TCoolBrowser::Bringtofront1Click(TObject*) {
+  if (FPopupTarget != nullptr) FPopupTarget->BringToFront();
+}
+
+void TCoolBrowser::Sendtoback1Click(TObject*) {
+  if (FPopupTarget != nullptr) FPopupTarget->SendToBack();
+}
