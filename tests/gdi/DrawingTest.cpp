@@ -225,6 +225,39 @@ TEST(BitBlt, ToAWindowIgnoresAlpha) {
   }
 }
 
+TEST(WindowDC, OriginClipAndCanvas) {
+  // A window's paint DC: the window layer hands its painter over; origin and clip apply on top.
+  QImage window(20, 20, QImage::Format_RGB32);
+  window.fill(Qt::black);
+  {
+    QPainter painter(&window);
+    HDC dc = CreatePainterDC(&painter, window.size());
+    SetViewportOrgEx(dc, 5, 5, nullptr);
+    HRGN clip = CreateRectRgn(0, 0, 12, 20);  // device coordinates
+    SelectClipRgn(dc, clip);
+    DeleteObject(clip);
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    RECT r{0, 0, 10, 10};
+    FillRect(dc, r, red);
+    DeleteObject(red);
+    RECT box;
+    GetClipBox(dc, &box);
+    EXPECT_EQ(box, (RECT{-5, -5, 7, 15})) << "logical coordinates";
+    TCanvas canvas;
+    canvas.SetHandle(dc);
+    canvas.Brush()->SetColor(clLime);
+    canvas.FillRect(Rect(-5, 12, -3, 14));
+    EXPECT_EQ(canvas.Pixels(0, 0), -1) << "window pixels cannot be read back";
+    canvas.SetHandle(nullptr);
+    DeleteDC(dc);
+  }
+  EXPECT_EQ(window.pixel(4, 4), 0xFF000000u);
+  EXPECT_EQ(window.pixel(5, 5), 0xFFFF0000u);
+  EXPECT_EQ(window.pixel(11, 14), 0xFFFF0000u);
+  EXPECT_EQ(window.pixel(12, 14), 0xFF000000u) << "clipped";
+  EXPECT_EQ(window.pixel(0, 17), 0xFF00FF00u);
+}
+
 TEST(Shapes, FollowGdiPixelRules) {
   Surface s(10, 10);
   HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
