@@ -820,10 +820,6 @@ void TWinControl::SetFocus() {
   }
 }
 
-void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
-  TControl::SetBounds(ALeft, ATop, AWidth, AHeight);
-}
-
 void TWinControl::UpdateBoundsRect() {
   if (FHost->Widget != nullptr) {
     const QRect want(Left(), Top(), Width(), Height());

@@ -351,7 +351,6 @@ class TWinControl : public TControl {
   void SetDoubleBuffered(bool Value) { FDoubleBuffered = Value; }
   [[nodiscard]] int BorderWidth() const { return FBorderWidth; }
 
-  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
   void Invalidate() override;
   void Repaint() override;
   void Update() override;

@@ -23,7 +23,6 @@ class TCustomPanel : public TCustomControl {
   void SetFullRepaint(bool Value) { FFullRepaint = Value; }
   [[nodiscard]] TBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle Value);
-  [[nodiscard]] TRect ClientRect() const override { return TCustomControl::ClientRect(); }
 
  protected:
   void Paint() override;

@@ -294,10 +294,6 @@ void TCustomForm::SetWindowState(TWindowState Value) {
   }
 }
 
-void TCustomForm::SetVisible(bool Value) {
-  TScrollingWinControl::SetVisible(Value);
-}
-
 bool TCustomForm::Showing() const {
   return Visible() && Host()->Widget != nullptr && Host()->Widget->isVisible();
 }

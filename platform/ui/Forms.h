@@ -121,7 +121,6 @@ class TCustomForm : public TScrollingWinControl {
   virtual int ShowModal();
   void Release();
   void SetFocus() override;
-  void SetVisible(bool Value) override;
   [[nodiscard]] bool Showing() const override;
   void BringToFront() { TControl::BringToFront(); }
 
