@@ -57,7 +57,7 @@ TColor RawToTColor(uint32_t raw) {
 std::unique_ptr<GdiBitmap> NewOfFormat(int w, int h, TPixelFormat f, bool monoDevice, const GdiBitmap* like) {
   const int bits = BitsOf(f);
   const bool dib = f != pfDevice && !(bits == 1 && monoDevice);
-  auto b = GdiBitmap::Create(w, h, bits, like ? like->TopDown : true, dib);
+  auto b = GdiBitmap::Create(w, h, bits, true, dib);
   if (!b) return nullptr;
   if (like && like->BitCount == bits) {
     b->Compression = like->Compression;
@@ -214,14 +214,12 @@ void TBitmap::SetPixelFormat(TPixelFormat Value) {
   GdiBitmap shape;
   if (bits <= 8 && old->BitCount <= 8 && old->BitCount < bits) {
     shape.BitCount = bits;
-    shape.TopDown = old->TopDown;
     shape.Colors = old->Colors;
     shape.Colors.resize(size_t{1} << bits);
     like = &shape;
   }
   std::unique_ptr<GdiBitmap> b = NewOfFormat(old->Width, old->Height, Value, false, like);
   if (!b) throw EOutOfResources("Zu wenig Speicher für diese Bitmap");
-  if (like) b->TopDown = old->TopDown;
   for (int y = 0; y < old->Height; ++y)
     for (int x = 0; x < old->Width; ++x)
       b->PutRaw(x, y, old->GetRaw(x, y));

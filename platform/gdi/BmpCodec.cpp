@@ -192,7 +192,8 @@ HBITMAP DecodeBmp(const uint8_t* data, size_t size, int64_t maxPixelBytes) {
     if (need > static_cast<int64_t>(size - pixelOffset)) Fail();
   }
 
-  std::unique_ptr<GdiBitmap> b = GdiBitmap::Create(width, height, h.BitCount, topDown, true);
+  // Pixels are kept top-down whatever the file's order: painting and copies then work on them in place.
+  std::unique_ptr<GdiBitmap> b = GdiBitmap::Create(width, height, h.BitCount, true, true);
   if (!b) Fail();
 
   if (h.BitCount <= 8) {
@@ -257,9 +258,8 @@ HBITMAP DecodeBmp(const uint8_t* data, size_t size, int64_t maxPixelBytes) {
   } else {
     const size_t rowBytes = static_cast<size_t>((int64_t{width} * h.BitCount + 7) / 8);
     for (int y = 0; y < height; ++y) {
-      // File row y is stored in the same order as our memory (both follow the file's row order).
       const uint8_t* row = in.Ptr(pixelOffset + size_t(stride) * size_t(y), rowBytes);
-      std::memcpy(b->Bits.get() + size_t(stride) * size_t(y), row, rowBytes);
+      std::memcpy(b->Row(topDown ? y : height - 1 - y), row, rowBytes);
     }
   }
   return RegisterGdiObject(std::move(b));
