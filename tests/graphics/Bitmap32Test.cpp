@@ -192,7 +192,9 @@ TEST(Bitmap32, AssignBetweenBitmaps) {
   // Anything else raises the class library's conversion error, and OnChange still fires once.
   TPersistent other;
   log.Events.clear();
-  EXPECT_THROW(a.Assign(&other), Exception);
+  EXPECT_THROW(b.Assign(&other), Exception);
+  EXPECT_EQ(log.Joined(), "change");
+  EXPECT_EQ(b.UpdateCount(), 0);
 }
 
 TEST(Bitmap32, SameImageComparesSizesAndAllFourBytes) {
