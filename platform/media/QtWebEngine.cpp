@@ -24,6 +24,13 @@ namespace {
 // Printing and saving wait for the engine at most this long.
 constexpr int kJobTimeoutMs = 60000;
 
+// A page that opens a new window (a link with a target, a script's window.open) opens it in the same
+// view: the browser is one skinned window.
+class TSingleWindowView final : public QWebEngineView {
+ protected:
+  QWebEngineView* createWindow(QWebEnginePage::WebWindowType) override { return this; }
+};
+
 std::string ToStd(const QString& s) {
   return s.toUtf8().toStdString();
 }
@@ -120,7 +127,7 @@ void* TQtWebEngine::NativeWidget() {
 
 void TQtWebEngine::CreateView() {
   FCanGoBack = FCanGoForward = false;
-  auto* view = new QWebEngineView;
+  auto* view = new TSingleWindowView;
   FView = view;
   QWebEnginePage* page = view->page();
   page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);

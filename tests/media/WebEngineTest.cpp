@@ -190,4 +190,30 @@ TEST_F(WebEngineTest, FullScreenRequestsOfThePage) {
   EXPECT_EQ(requests, (std::vector<bool>{true, false}));
 }
 
+// A link that opens a new window opens its page in the same view.
+TEST_F(WebEngineTest, NewWindowsOpenInTheSameView) {
+  WriteFile(Dir / "Pages" / "link.htm",
+            "<html><body style='margin:0'><a href='b.htm' target='_blank' style='display:block;"
+            "width:400px;height:300px'>b</a></body></html>");
+  Navigation([&] { Engine->Navigate(WebAddressToURL("Pages/link.htm")); });
+  QWidget* target = Engine->View()->focusProxy() ? Engine->View()->focusProxy() : Engine->View();
+  const QPointF at(100, 100);
+  const int before = Completed;
+  for (int i = 0; i < 60 && Completed == before; ++i) {
+    QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QApplication::sendEvent(target, &release);
+    QElapsedTimer clock;
+    clock.start();
+    while (Completed == before && clock.elapsed() < 500)
+      QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  ASSERT_GT(Completed, before);
+  ASSERT_TRUE(WaitUntil([&] { return Engine->LocationName() == "Page B"; }));
+  EXPECT_EQ(Engine->LocationURL(), Url("b.htm"));
+}
+
 }  // namespace
