@@ -137,6 +137,7 @@ struct GdiDCState {
 
 struct GdiDC {
   bool Memory = true;
+  bool Screen = false;          // GetDC(0): a memory-like DC that stands for the 32-bit screen
   QPainter* Painter = nullptr;  // window targets only
   QSize PaintSize;              // window targets only
   GdiDCState S;

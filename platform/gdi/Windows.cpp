@@ -393,8 +393,9 @@ GdiBitmap* SelectedBitmapOf(HDC dc) {
 }  // namespace
 
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
-  GdiBitmap* sel = SelectedBitmapOf(dc);
-  const bool mono = sel && sel->IsMonochromeDevice();
+  // Monochrome only for a memory DC that holds a monochrome bitmap (its default 1 x 1 one included).
+  GdiDC* d = LookupDC(dc);
+  const bool mono = d && d->Memory && !d->Screen && d->S.Bitmap && d->S.Bitmap->IsMonochromeDevice();
   if (width == 0 || height == 0) return RegisterGdiObject(GdiBitmap::Create(1, 1, 1, true, false));
   return RegisterGdiObject(GdiBitmap::Create(width, height, mono ? 1 : 32, true, false));
 }
@@ -753,7 +754,9 @@ BOOL DeleteDC(HDC dc) {
 }
 
 HDC GetDC(std::nullptr_t) {
-  return CreateCompatibleDC(nullptr);
+  HDC dc = CreateCompatibleDC(nullptr);
+  dc->Screen = true;
+  return dc;
 }
 
 int ReleaseDC(std::nullptr_t, HDC dc) {
@@ -815,11 +818,13 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
 }
 
 int GetDeviceCaps(HDC dc, int index) {
+  // Every DC is compatible with the screen, a 32-bit true-colour device at 96 dpi, whatever bitmap a
+  // memory DC holds (as in GDI).
   GdiDC* d = LookupDC(dc);
-  const int bits = d && d->Memory && d->S.Bitmap ? d->S.Bitmap->BitCount : 32;
+  if (!d) return 0;
   switch (index) {
     case BITSPIXEL:
-      return bits;
+      return 32;
     case PLANES:
       return 1;
     case NUMCOLORS:
@@ -828,15 +833,11 @@ int GetDeviceCaps(HDC dc, int index) {
     case LOGPIXELSY:
       return 96;
     case HORZRES:
-      return d && !d->Memory ? d->PaintSize.width() : (d && d->S.Bitmap ? d->S.Bitmap->Width : 0);
+      return d->Memory ? 1920 : d->PaintSize.width();
     case VERTRES:
-      return d && !d->Memory ? d->PaintSize.height() : (d && d->S.Bitmap ? d->S.Bitmap->Height : 0);
-    case RASTERCAPS:
-      return 0;
-    case SIZEPALETTE:
-      return 0;
+      return d->Memory ? 1080 : d->PaintSize.height();
     default:
-      return 0;
+      return 0;  // RASTERCAPS without RC_PALETTE, SIZEPALETTE 0
   }
 }
 

@@ -55,7 +55,7 @@ TEST(DibSections, ZeroFilledTopDownAndBounded) {
   EXPECT_EQ(s.Stride, 16);
   EXPECT_EQ(GetObjectType(s.Bmp), OBJ_BITMAP);
   EXPECT_EQ(GetObjectType(s.DC), OBJ_MEMDC);
-  EXPECT_EQ(GetDeviceCaps(s.DC, BITSPIXEL), 24);
+  EXPECT_EQ(GetDeviceCaps(s.DC, BITSPIXEL), 32) << "the screen's depth, as for every memory DC";
   EXPECT_EQ(GetDeviceCaps(s.DC, PLANES), 1);
   s.Row(0)[0] = 0xFF;  // top-left pixel's blue
   EXPECT_EQ(GetPixel(s.DC, 0, 0), RGB(0, 0, 255));
@@ -426,6 +426,29 @@ TEST(Handles, ObjectsDeletedWhileSelectedLiveUntilReleased) {
   EXPECT_FALSE(DeleteDC(dc));
   EXPECT_EQ(GetPixel(dc, 0, 0), CLR_INVALID);
   EXPECT_EQ(GetSysColor(COLOR_BTNFACE), RGB(212, 208, 200));
+}
+
+TEST(Handles, CompatibleBitmapsFollowTheirDC) {
+  BITMAP bm;
+  HDC screen = GetDC(nullptr);
+  HBITMAP a = CreateCompatibleBitmap(screen, 4, 4);
+  GetObject(a, sizeof bm, &bm);
+  EXPECT_EQ(bm.bmBitsPixel, 32);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP b = CreateCompatibleBitmap(memory, 4, 4);
+  GetObject(b, sizeof bm, &bm);
+  EXPECT_EQ(bm.bmBitsPixel, 1) << "a fresh memory DC holds a monochrome bitmap";
+  HGDIOBJ old = SelectObject(memory, a);
+  HBITMAP c = CreateCompatibleBitmap(memory, 4, 4);
+  GetObject(c, sizeof bm, &bm);
+  EXPECT_EQ(bm.bmBitsPixel, 32);
+  EXPECT_EQ(GetDeviceCaps(screen, BITSPIXEL), 32);
+  EXPECT_EQ(GetDeviceCaps(screen, PLANES), 1);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  for (HBITMAP h : {a, b, c})
+    DeleteObject(h);
 }
 
 }  // namespace
