@@ -394,24 +394,19 @@ void TGIFEncoder::EmitClear() {
   EmitCode(FClearCode);
 }
 
-int TGIFEncoder::NextPixel() {
-  if (FPixelsLeft <= 0) {
-    if (!FInterlaced) return -1;
-    // Next row in interlace order: passes start at rows 0, 4, 2, 1 and step by 8, 8, 4, 2.
-    static constexpr int kStep[4] = {8, 8, 4, 2};
-    static constexpr int kStart[4] = {0, 4, 2, 1};
-    FRow += kStep[FPass];
-    while (FRow >= FHeight) {
-      if (++FPass > 3) return -1;
-      FRow = kStart[FPass];
-    }
-    FPixelsLeft = FWidth;
-    FPixel = FPixels + int64_t{FRow} * FWidth;
+int TGIFEncoder::NextRow() {
+  if (!FInterlaced || FPass > 3) return -1;
+  // Next row in interlace order: passes start at rows 0, 4, 2, 1 and step by 8, 8, 4, 2.
+  static constexpr int kStep[4] = {8, 8, 4, 2};
+  static constexpr int kStart[4] = {0, 4, 2, 1};
+  FRow += kStep[FPass];
+  while (FRow >= FHeight) {
+    if (++FPass > 3) return -1;
+    FRow = kStart[FPass];
   }
-  --FPixelsLeft;
-  const int value = *FPixel++;
-  if (value >= FColorCount) RaiseGIFError("Color not in color table");
-  return value;
+  FPixelsLeft = FWidth;
+  FPixel = FPixels + int64_t{FRow} * FWidth;
+  return NextPixel();
 }
 
 // --- TLZWEncoder ---
@@ -438,25 +433,27 @@ void TLZWEncoder::EmitClear() {
 
 void TLZWEncoder::EncodeImage() {
   FHashTable = std::make_unique<THashTable>();
+  THashTable& table = *FHashTable;
   FFreeEntry = FClearCode + 2;
   EmitClear();
-  FPrefix = NextPixel();
+  int prefix = NextPixel();
   for (int c = NextPixel(); c >= 0; c = NextPixel()) {
-    const uint32_t key = (static_cast<uint32_t>(FPrefix) << 8) | static_cast<uint32_t>(c);
-    const int code = FHashTable->Lookup(key);
+    const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | static_cast<uint32_t>(c);
+    const int code = table.Lookup(key);
     if (code >= 0) {
-      FPrefix = code;
+      prefix = code;
       continue;
     }
-    EmitCode(FPrefix);
-    FPrefix = c;
+    EmitCode(prefix);
+    prefix = c;
     if (FFreeEntry >= 4095) {
       EmitClear();
     } else {
-      FHashTable->Insert(key, FFreeEntry);
+      table.Insert(key, FFreeEntry);
       ++FFreeEntry;
     }
   }
+  FPrefix = prefix;
   EmitCode(FPrefix);
   FHashTable.reset();
 }

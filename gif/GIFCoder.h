@@ -104,7 +104,13 @@ class TGIFEncoder : public TObject {
   virtual void EmitClear();
   virtual void EncodeImage() = 0;
   // The next pixel in encoding order, or -1 after the last. Raises "Color not in color table".
-  [[nodiscard]] int NextPixel();
+  [[nodiscard]] int NextPixel() {
+    if (FPixelsLeft <= 0) return NextRow();
+    --FPixelsLeft;
+    const int value = *FPixel++;
+    if (value >= FColorCount) RaiseGIFError("Color not in color table");
+    return value;
+  }
 
   int FColorCount = 0;
   int FBitsPerPixel = 0;
@@ -125,6 +131,8 @@ class TGIFEncoder : public TObject {
   int FBaseCode = 0;
 
  private:
+  // Moves to the next row in interlace order; -1 when the picture is done.
+  [[nodiscard]] int NextRow();
   const uint8_t* FPixel = nullptr;
   int64_t FPixelsLeft = 0;
   int FRow = 0;
