@@ -281,3 +281,11 @@ void RegisterGIFImageFormat() {
   if (!TPicture::FindGraphicClass("gif"))
     TPicture::RegisterFileFormat("gif", "GIF Image", GraphicClassOf<TGIFImage>());
 }
+
+namespace {
+
+// Unit start-up: every program that links the GIF picture reads ".gif" files through the picture
+// registry. (The registry is created on first use, so the order of start-up does not matter.)
+[[maybe_unused]] const bool GIFFormatRegistered = (RegisterGIFImageFormat(), true);
+
+}  // namespace

@@ -177,4 +177,5 @@ class TGIFImage : public TGraphic {
 };
 
 // Registers the ".gif" file format ("GIF Image") with the picture registry; safe to call more than once.
+// Linking this unit registers it at start-up already.
 void RegisterGIFImageFormat();
