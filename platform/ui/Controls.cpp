@@ -567,6 +567,7 @@ void TControl::Resize() {
 }
 
 void TControl::HandleMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y, bool Double) {
+  if (!FEnabled) return;  // a disabled control hears no mouse
   if (Double && !FControlStyle.Contains(csDoubleClicks)) Double = false;
   if (Button == mbLeft) {
     FControlState.Include(csLButtonDown);
@@ -589,6 +590,12 @@ void TControl::HandleMouseMove(TShiftState Shift, int X, int Y) {
 }
 
 void TControl::HandleMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (!FEnabled) {
+    // Disabled while the button was down: the press ends without a click.
+    FControlState -= TControlState{csLButtonDown, csClicked};
+    if (MouseCapture()) SetMouseCapture(false);
+    return;
+  }
   if (Button == mbLeft) {
     FControlState.Exclude(csLButtonDown);
     if (FControlStyle.Contains(csCaptureMouse)) SetMouseCapture(false);

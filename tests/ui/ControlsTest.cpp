@@ -417,3 +417,29 @@ TEST(HintTest, ShortHintIsTheTextBeforeTheFirstBar) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DisabledTest, ADisabledControlHearsNoMouseEvenWhenCalledDirectly) {
+  auto* f = TCustomForm::Create<TForm>(nullptr);
+  std::vector<std::string> log;
+  auto* c = new TCustomControl(f);
+  c->SetParent(f);
+  c->OnClick = [&](TObject*) { log.push_back("click"); };
+  c->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { log.push_back("down"); };
+  c->SetEnabled(false);
+  c->HandleMouseDown(mbLeft, TShiftState{ssLeft}, 3, 3, false);
+  c->HandleMouseUp(mbLeft, TShiftState{}, 3, 3);
+  EXPECT_TRUE(log.empty());
+  // Disabled between press and release: no click.
+  c->SetEnabled(true);
+  c->HandleMouseDown(mbLeft, TShiftState{ssLeft}, 3, 3, false);
+  c->SetEnabled(false);
+  c->HandleMouseUp(mbLeft, TShiftState{}, 3, 3);
+  EXPECT_EQ(log, std::vector<std::string>{"down"});
+  EXPECT_FALSE(c->ControlState().Contains(csLButtonDown));
+  EXPECT_EQ(GetCaptureControl(), nullptr);
+  delete f;
+}
+
+}  // namespace
