@@ -411,32 +411,43 @@ void TVXBuilder::BindPressAction(TVXOButton* Button) {
   }
 }
 
+void TVXBuilder::Notification(TComponent* AComponent, TOperation Operation) {
+  TVexForm::Notification(AComponent, Operation);
+  if (Operation != TOperation::opRemove) return;
+  if (AComponent == Web) Web = nullptr;
+  if (AComponent == WebBase) WebBase = nullptr;
+  if (AComponent == AddressEdit) AddressEdit = nullptr;
+  if (AComponent == AddressCombo) AddressCombo = nullptr;
+  if (AComponent == FBitmaps) FBitmaps = nullptr;
+}
+
 void TVXBuilder::NavigateTo(const std::string& Address) {
+  if (Web == nullptr) return;
   Silently([&] { Web->Navigate2(Address); });
 }
 
 void TVXBuilder::GoBackClick(TObject* /*Sender*/) {
-  Silently([&] { Web->GoBack(); });
+  if (Web != nullptr) Silently([&] { Web->GoBack(); });
 }
 
 void TVXBuilder::GoForwardClick(TObject* /*Sender*/) {
-  Silently([&] { Web->GoForward(); });
+  if (Web != nullptr) Silently([&] { Web->GoForward(); });
 }
 
 void TVXBuilder::RefreshClick(TObject* /*Sender*/) {
-  Silently([&] { Web->Refresh2(); });
+  if (Web != nullptr) Silently([&] { Web->Refresh2(); });
 }
 
 void TVXBuilder::StopClick(TObject* /*Sender*/) {
-  Silently([&] { Web->Stop(); });
+  if (Web != nullptr) Silently([&] { Web->Stop(); });
 }
 
 void TVXBuilder::PrintClick(TObject* /*Sender*/) {
-  Silently([&] { Web->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DODEFAULT); });
+  if (Web != nullptr) Silently([&] { Web->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DODEFAULT); });
 }
 
 void TVXBuilder::SaveAsClick(TObject* /*Sender*/) {
-  Silently([&] { Web->ExecWB(OLECMDID_SAVEAS, OLECMDEXECOPT_DODEFAULT); });
+  if (Web != nullptr) Silently([&] { Web->ExecWB(OLECMDID_SAVEAS, OLECMDEXECOPT_DODEFAULT); });
 }
 
 void TVXBuilder::ExitClick(TObject* /*Sender*/) {
@@ -456,6 +467,7 @@ void TVXBuilder::RestoreClick(TObject* /*Sender*/) {
 }
 
 void TVXBuilder::NavigateClick(TObject* /*Sender*/) {
+  if (AddressEdit == nullptr || AddressCombo == nullptr) return;
   std::string address = ExpandExeRelative(AddressEdit->Text(), ProgramFolder());
   if (AddressCombo->Visible()) address = ExpandExeRelative(AddressCombo->Text(), ProgramFolder());
   NavigateTo(address);
@@ -483,7 +495,8 @@ void TVXBuilder::ExecProgramClick(TObject* Sender) {
 void TVXBuilder::FavoritesClick(TObject* /*Sender*/) {
   TRegistry registry;
   registry.SetRootKey(HKEY_CURRENT_USER);
-  if (registry.OpenKey(ShellFoldersKey, false)) Web->Navigate2(registry.ReadString(FavoritesValue));
+  if (registry.OpenKey(ShellFoldersKey, false) && Web != nullptr)
+    Web->Navigate2(registry.ReadString(FavoritesValue));
 }
 
 void TVXBuilder::OpenClick(TObject* Sender) {
@@ -514,7 +527,7 @@ bool TVXBuilder::IsSilentAddress(const std::string& URL) const {
 
 void TVXBuilder::WebNavigateComplete2(TObject* /*Sender*/, TObject* /*pDisp*/, const std::string& URL) {
   Repaint();
-  if (IsSilentAddress(URL)) return;
+  if (AddressEdit == nullptr || AddressCombo == nullptr || IsSilentAddress(URL)) return;
   AddressEdit->SetText(URL);
   AddressCombo->SetText(URL);
   const std::string text = AddressCombo->Text();
@@ -550,15 +563,16 @@ void TVXBuilder::AddressEditKeyPress(TObject* Sender, char& Key) {
 }
 
 void TVXBuilder::AddressComboChange(TObject* /*Sender*/) {
+  if (Web == nullptr || AddressCombo == nullptr) return;
   if (AddressCombo->ItemIndex() >= 0) Web->Navigate2(AddressCombo->Text());
 }
 
 void TVXBuilder::AddressEditClick(TObject* /*Sender*/) {
-  AddressEdit->SelectAll();
+  if (AddressEdit != nullptr) AddressEdit->SelectAll();
 }
 
 void TVXBuilder::AddressComboClick(TObject* /*Sender*/) {
-  AddressCombo->SelectAll();
+  if (AddressCombo != nullptr) AddressCombo->SelectAll();
 }
 
 void TVXBuilder::ApplicationEvents1Message(TMsg& Msg, bool& Handled) {
@@ -598,7 +612,16 @@ void TVXBuilder::ResizeAll(TObject* /*Sender*/, TMouseButton Button, TShiftState
 
 TVXBuilder::TVXBuilder(TComponent* AOwner) : TVexForm(AOwner) {}
 
-TVXBuilder::~TVXBuilder() = default;
+TVXBuilder::~TVXBuilder() {
+  // The components go while this window is still whole: their last events (a combo box losing the
+  // focus reports a pick) reach handlers that find the references already cleared.
+  // (The skin picture belongs to the skinned form, which frees it itself.)
+  Destroying();
+  for (int i = ComponentCount() - 1; i >= 0; --i) {
+    TComponent* component = Components(i);
+    if (component != Skin()) delete component;
+  }
+}
 
 void TVXBuilder::ReadResource() {
   TVexForm::ReadResource();
@@ -715,6 +738,7 @@ void TVXBuilder::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
 }
 
 void TVXBuilder::FormResize(TObject* /*Sender*/) {
+  if (Web == nullptr || WebBase == nullptr) return;
   Web->SetBounds(-2, -2, WebBase->Width() + 4, WebBase->Height() + 4);
 }
 

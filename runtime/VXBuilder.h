@@ -121,6 +121,8 @@ class TVXBuilder : public TVexForm {
 
  protected:
   void ReadResource() override;
+  // Clears the references to components that go away (the form's own, while it is destroyed).
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   // Copies the back buffer to the window (rendering it first when it is not current).
   void PaintWindow(HDC DC) override;
 

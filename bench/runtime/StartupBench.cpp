@@ -1,0 +1,126 @@
+// Start-up of the runtime browser on the sample project against a bare web view of the same start page:
+// the time from starting the process to the start page's load finishing, both under Qt's offscreen
+// platform, alternating in one run. Usage: runtime_startup_bench <builder probe> <bare view> <folder>.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string gProbe, gBare, gFolder;
+
+// Starts Program with Args in gFolder and returns the seconds until it writes "loaded"; negative when
+// it ends or stays silent for 60 seconds. The process is killed afterwards.
+double TimeToLoaded(const std::string& Program, const std::vector<std::string>& Args) {
+  int out[2];
+  if (pipe(out) != 0) return -1;
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 2);
+    close(out[0]);
+    close(out[1]);
+    if (chdir(gFolder.c_str()) != 0) _exit(127);
+    std::vector<char*> argv{const_cast<char*>(Program.c_str())};
+    for (const std::string& a : Args)
+      argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(Program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  double seconds = -1;
+  std::string seen;
+  char buffer[256];
+  fd_set set;
+  for (;;) {
+    FD_ZERO(&set);
+    FD_SET(out[0], &set);
+    timeval limit{60, 0};
+    if (select(out[0] + 1, &set, nullptr, nullptr, &limit) <= 0) break;
+    const ssize_t n = read(out[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    seen.append(buffer, static_cast<size_t>(n));
+    if (seen.find("loaded") != std::string::npos) {
+      seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      break;
+    }
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  close(out[0]);
+  return seconds;
+}
+
+std::map<std::string, double> gMeans;
+
+void Measure(benchmark::State& State, const std::string& Name, const std::string& Program,
+             const std::vector<std::string>& Args) {
+  double total = 0;
+  int runs = 0;
+  for (auto _ : State) {
+    const double s = TimeToLoaded(Program, Args);
+    if (s < 0) {
+      State.SkipWithError("the program did not report a finished load");
+      return;
+    }
+    State.SetIterationTime(s);
+    total += s;
+    ++runs;
+  }
+  if (runs > 0) gMeans[Name] = total / runs;
+}
+
+void BM_BuilderStartup(benchmark::State& State) {
+  Measure(State, "Builder", gProbe, {});
+}
+void BM_BareWebViewStartup(benchmark::State& State) {
+  Measure(State, "bare", gBare, {gFolder + "/start.htm"});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: %s <builder probe> <bare web view> <browser folder> [benchmark flags]\n",
+                 argv[0]);
+    return 2;
+  }
+  gProbe = argv[1];
+  gBare = argv[2];
+  gFolder = argv[3];
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+  // Warm the file caches once for both.
+  (void)TimeToLoaded(gBare, {gFolder + "/start.htm"});
+  (void)TimeToLoaded(gProbe, {});
+  benchmark::RegisterBenchmark("Startup/BareWebView", BM_BareWebViewStartup)
+      ->UseManualTime()
+      ->Iterations(8)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Startup/Builder", BM_BuilderStartup)
+      ->UseManualTime()
+      ->Iterations(8)
+      ->Unit(benchmark::kMillisecond);
+  int bargc = argc - 3;
+  std::vector<char*> bargv{argv[0]};
+  for (int i = 4; i < argc; ++i)
+    bargv.push_back(argv[i]);
+  benchmark::Initialize(&bargc, bargv.data());
+  benchmark::RunSpecifiedBenchmarks();
+  if (gMeans.count("Builder") && gMeans.count("bare"))
+    std::printf("\nstart-up to start page loaded: Builder %.0f ms, bare web view %.0f ms, ratio %.2f\n",
+                gMeans["Builder"] * 1000, gMeans["bare"] * 1000, gMeans["Builder"] / gMeans["bare"]);
+  return 0;
+}

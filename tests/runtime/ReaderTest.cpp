@@ -1,0 +1,309 @@
+// The configuration reader: its grammar, the geometry it leads to once the window is shown, and the
+// failures it reports.
+#include <QImage>
+#include <QWidget>
+
+#include "platform/ui/QtHost.h"
+#include "tests/runtime/RuntimeFixture.h"
+#include "tests/ui/UiTestUtil.h"
+
+using namespace rt;
+
+namespace {
+
+class Reader : public RuntimeFixture {};
+
+TEST_F(Reader, GrammarTable) {
+  struct Case {
+    const char* What;
+    std::string Text;
+    int Top;   // the window's top after reading
+    int Left;  // and its left
+  };
+  const std::vector<Case> cases = {
+      {"header ignored", "Object=Global\nObject=Global\nTop=7\nend\nLeft=99\n", 7, 341},
+      {"'end ' does not close", "H\nObject=Global\nTop=1\nend \nLeft=2\nend\nTop=50\n", 1, 2},
+      {"'End' does not close", "H\nObject=Global\nTop=1\nEnd\nLeft=2\nend\n", 1, 2},
+      {"keys are exact", "H\nObject=Global\ntop=5\nTop =6\n Left=7\nLeft=8\nend\n", 164, 8},
+      {"unknown sections are scanned", "H\nObject=Sounds\nx.wav\nObject=Global\nTop=3\nend\nLeft=4\nend\n", 3,
+       341},
+      {"object names are exact", "H\nObject=global\nTop=3\nend\n", 164, 341},
+      {"CR only", "H\rObject=Global\rTop=11\rLeft=12\rend\r", 11, 12},
+      {"LF only", "H\nObject=Global\nTop=11\nLeft=12\nend\n", 11, 12},
+      {"CR LF", "H\r\nObject=Global\r\nTop=11\r\nLeft=12\r\nend\r\n", 11, 12},
+      {"mixed endings", "H\r\nObject=Global\rTop=11\nLeft=12\r\nend", 11, 12},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    Load(c.Text);
+    EXPECT_EQ(Form->Top(), c.Top);
+    EXPECT_EQ(Form->Left(), c.Left);
+  }
+}
+
+TEST_F(Reader, ABadIntegerStopsTheReadingAtItsLine) {
+  Write("Config.VX", BaseConfig() + ButtonSection("Refresh", 5, 5) + "Object=Button\nTop=abc\nLeft=9\nend\n" +
+                         ButtonSection("Cancel", 30, 5));
+  Form = TCustomForm::Create<TVXBuilder>(nullptr);
+  try {
+    Form->ReadConfig("Config.VX");
+    FAIL() << "no error";
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message, "'abc' ist kein gültiger Integerwert");
+  }
+  EXPECT_NE(ButtonOf("Refresh"), nullptr) << "what was read before stays";
+  EXPECT_EQ(ButtonOf("Cancel"), nullptr) << "nothing after the bad line is read";
+  TVXOButton* bad = Nth<TVXOButton>(1);
+  ASSERT_NE(bad, nullptr);
+  EXPECT_EQ(bad->Left(), 0) << "the line after the bad one is not read";
+}
+
+TEST_F(Reader, ASectionWithoutEndRaisesTheListIndexErrorAndKeepsWhatWasRead) {
+  Write("Config.VX", BaseConfig() + "Object=Button\nTop=5\nLeft=6\nMask=n.bmp\n");
+  Form = TCustomForm::Create<TVXBuilder>(nullptr);
+  EXPECT_THROW(Form->ReadConfig("Config.VX"), EStringListError);
+  TVXOButton* b = Nth<TVXOButton>(0);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->Left(), 6);
+  EXPECT_EQ(Form->Skin()->FileName(), "skin.bmp");
+}
+
+TEST_F(Reader, AButtonTakesTheSizeOfItsPictureAtItsPressAction) {
+  Load(BaseConfig() + ButtonSection("Refresh", 5, 5) + ButtonSection("Back", 30, 5) +
+       "Object=Button\nTop=5\nLeft=60\nMask=n.bmp\nPressaction=Teleport\nend\n" +
+       "Object=Button\nTop=5\nLeft=90\nMask=n.bmp\nend\n" +
+       "Object=Button\nPressaction=Refresh\nMask=n.bmp\nend\n");
+  TVXOButton* refresh = ButtonOf("Refresh");
+  EXPECT_EQ(refresh->Width(), 20);
+  EXPECT_TRUE(refresh->ActionEnabled());
+  TVXOButton* back = ButtonOf("Back");
+  EXPECT_EQ(back->Width(), 16) << "disabled from the start: the Disabled picture's outline";
+  EXPECT_FALSE(back->ActionEnabled());
+  EXPECT_TRUE(back->Enabled()) << "the control itself stays enabled";
+  for (int n : {2, 3}) {
+    TVXOButton* unbound = Nth<TVXOButton>(n);
+    EXPECT_EQ(unbound->Width(), 40) << n;
+    EXPECT_EQ(unbound->Height(), 40) << n;
+    EXPECT_FALSE(unbound->ActionEnabled()) << n;
+  }
+  // Pictures named after the press action are not given to the button.
+  TVXOButton* late = Nth<TVXOButton>(4);
+  EXPECT_EQ(late->Mask()->Width(), 0);
+  EXPECT_EQ(late->Width(), 40);
+  // One picture file named on several lines is loaded once per line but listed once.
+  EXPECT_EQ(Form->Bitmaps()->Count(), 4);
+}
+
+TEST_F(Reader, GeometryAfterShowFollowsTheAnchors) {
+  Load(BaseConfig() + ButtonSection("Refresh", 5, 5) + ButtonSection("Exit", 170, 5, "Alignment=Topright\n") +
+       ButtonSection("Resize", 175, 125, "Alignment=Bottomright\n") +
+       ButtonSection("Minimize", 5, 120, "Alignment=Bottomleft\n") +
+       "Object=Label\nTop=130\nLeft=60\nWidth=80\nStyle=Page Title\nAlignment=Bottomleft\n"
+       "Autosize=True\nFontheight=-12\nend\n"
+       "Object=Label\nTop=8\nLeft=120\nWidth=50\nStyle=Custom Text\nText=Hi\nAlignment=Topright\nend\n"
+       "Object=Edit\nTop=20\nLeft=40\nWidth=120\nStyle=Simple Edit\nAlignment=Topleft\nAutosize=True\n"
+       "Fontheight=-13\nend\n");
+  // Read at the skin's size, with the minimum of the skin's fixed parts plus 4.
+  EXPECT_EQ(Form->Width(), 200);
+  EXPECT_EQ(Form->Height(), 150);
+  EXPECT_EQ(Form->Constraints()->MinWidth(), 200 + 50 - 150 + 4);
+  EXPECT_EQ(Form->Constraints()->MinHeight(), 150 + 40 - 110 + 4);
+  EXPECT_EQ(Form->RegionMode(), 4);
+  EXPECT_EQ(Form->AlphaThreshold(), 100);
+  EXPECT_TRUE(Form->Skin()->Stretch());
+  EXPECT_EQ(Form->Skin()->InnerRect(), Rect(50, 40, 150, 110));
+  EXPECT_EQ(Form->Top(), 10);
+  EXPECT_EQ(Form->Left(), 20);
+
+  Show();
+  // The start size, 100 wider and 100 taller than the skin.
+  EXPECT_EQ(Form->Width(), 300);
+  EXPECT_EQ(Form->Height(), 250);
+  EXPECT_EQ(Form->WebBase->BoundsRect(), Rect(50, 40, 250, 210));
+  EXPECT_EQ(Form->Web->BoundsRect(), Rect(-2, -2, 202, 172));
+  EXPECT_EQ(ButtonOf("Refresh")->BoundsRect(), Rect(5, 5, 25, 25));
+  EXPECT_EQ(ButtonOf("Exit")->BoundsRect(), Rect(270, 5, 290, 25));
+  EXPECT_EQ(ButtonOf("Resize")->BoundsRect(), Rect(275, 225, 295, 245));
+  EXPECT_EQ(ButtonOf("Minimize")->BoundsRect(), Rect(5, 220, 25, 240));
+  TVXOLabel* title = Nth<TVXOLabel>(0);
+  EXPECT_EQ(title->Left(), 60);
+  EXPECT_EQ(title->Top(), 230);
+  EXPECT_EQ(title->Width(), 180) << "Autosize stretches with the window's width";
+  EXPECT_GT(title->Height(), 0) << "one line of the font, although the caption is empty";
+  TVXOLabel* hi = Nth<TVXOLabel>(1);
+  EXPECT_EQ(hi->Left(), 220);
+  EXPECT_EQ(hi->Width(), 50);
+  EXPECT_EQ(hi->Caption(), "Hi");
+  EXPECT_TRUE(Form->AddressEdit->Visible());
+  EXPECT_FALSE(Form->AddressCombo->Visible());
+  EXPECT_EQ(Form->AddressEdit->BoundsRect(), Rect(40, 20, 260, 20 + 17));
+  EXPECT_EQ(Form->AddressCombo->Width(), 220);
+
+  // Growing the window moves and stretches everything again; the minimum size holds.
+  Form->SetBounds(Form->Left(), Form->Top(), 50, 40);
+  EXPECT_EQ(Form->Width(), 104);
+  EXPECT_EQ(Form->Height(), 84);
+  EXPECT_EQ(Form->WebBase->Width(), 4);
+  EXPECT_EQ(ButtonOf("Exit")->Left(), 74);
+}
+
+TEST_F(Reader, TheZOrderIsAppliedWhenShown) {
+  Load(BaseConfig() + ButtonSection("Refresh", 5, 5, "ZOrder=9\n") +
+       ButtonSection("Cancel", 10, 5, "ZOrder=4\n") +
+       "Object=Label\nTop=1\nLeft=1\nWidth=9\nStyle=Custom Text\nText=x\nZOrder=20\nend\n");
+  // The web rectangle has ZOrder 3, Cancel 4, Refresh 9.
+  Show();
+  std::vector<std::string> stack;
+  for (int i = 0; i < Form->ControlCount(); ++i) {
+    TControl* c = Form->Controls(i);
+    if (auto* b = dynamic_cast<TVXOButton*>(c))
+      stack.push_back(b->Pressaction());
+    else if (c == Form->WebBase)
+      stack.push_back("web");
+    else if (dynamic_cast<TVXOLabel*>(c))
+      stack.push_back("label");
+  }
+  EXPECT_EQ(stack, (std::vector<std::string>{"label", "web", "Cancel", "Refresh"}));
+}
+
+TEST_F(Reader, StartAndPlacementOptions) {
+  struct Case {
+    const char* Position;
+    TPosition Expected;
+  };
+  for (const Case& c : std::vector<Case>{{"Like designed", poDesigned},
+                                         {"Screencenter", poScreenCenter},
+                                         {"Upper left", poDefaultPosOnly},
+                                         {"elsewhere", poDesigned}}) {
+    std::string text = BaseConfig();
+    text.replace(text.find("Position=Like designed"), 22, std::string("Position=") + c.Position);
+    Load(text);
+    EXPECT_EQ(Form->Position(), c.Expected) << c.Position;
+  }
+  Load("H\nObject=Global\n  SOT \nend\n");
+  EXPECT_EQ(Form->FormStyle(), fsStayOnTop);
+  Load("H\nObject=Global\nSOTX\nend\n");
+  EXPECT_EQ(Form->FormStyle(), fsNormal);
+}
+
+TEST_F(Reader, ScreenCentreUsesTheStartSize) {
+  std::string text = BaseConfig();
+  text.replace(text.find("Position=Like designed"), 22, "Position=Screencenter");
+  Load(text);
+  Show();
+  EXPECT_EQ(Form->Left(), (Screen->Width() - 300) / 2);
+  EXPECT_EQ(Form->Top(), (Screen->Height() - 250) / 2);
+}
+
+TEST_F(Reader, WithoutAWebSectionTheFormKeepsItsOwnSettings) {
+  Load("H\nObject=Global\nWidth=0\nHeight=0\nend\n");
+  EXPECT_EQ(Form->Width(), 696);
+  EXPECT_EQ(Form->Height(), 480);
+  EXPECT_EQ(Form->RegionMode(), 0);
+  EXPECT_EQ(Form->Constraints()->MinWidth(), 0);
+  Show();
+  EXPECT_EQ(Form->Width(), 696) << "a start size of 0 is not applied";
+  EXPECT_EQ(Form->Height(), 480);
+}
+
+TEST_F(Reader, SizesFromTheFileAreKeptSane) {
+  // An inner rectangle wider than the skin would make a negative minimum; a positive font height a
+  // negative field height.
+  Load(
+      "H\nObject=Global\nILeft=0\nIRight=900\nITop=0\nIBottom=700\nend\n"
+      "Object=Web\nBitmap=skin.bmp\nend\n"
+      "Object=Edit\nStyle=Simple Edit\nFontheight=13\nend\n");
+  EXPECT_EQ(Form->Constraints()->MinWidth(), 0);
+  EXPECT_EQ(Form->Constraints()->MinHeight(), 0);
+  EXPECT_EQ(Form->AddressEdit->Height(), 17);
+  Load("H\nObject=Edit\nStyle=History Combo\nFontheight=-11\nend\n");
+  EXPECT_EQ(Form->AddressEdit->Height(), 15);
+  EXPECT_FALSE(Form->AddressEdit->Visible());
+  EXPECT_TRUE(Form->AddressCombo->Visible());
+}
+
+TEST_F(Reader, ButtonAndLabelKeys) {
+  Load(BaseConfig() +
+       ButtonSection("Navigate to target", 5, 5,
+                     "Navigationtarget=#a.htm\nSound=click.wav\nHint=  \nZOrder=1\n") +
+       ButtonSection("Refresh", 40, 5, "Hint=Reload it\nSound=\n") +
+       "Object=Label\nTop=3\nLeft=4\nWidth=60\nColor=255\nText=early\nStyle=Custom Text\nTransparent=1\n"
+       "Fontname=DejaVu Sans\nFontcolor=65280\nFontheight=-15\nFontstyle=Bold\nFontstyle=Underline\nend\n"
+       "Object=Label\nWidth=30\nStyle=Custom Text\nText=A&B\nTransparent=0\nend\n");
+  TVXOButton* home = ButtonOf("Navigate to target");
+  EXPECT_EQ(home->Navigationtarget(), "#a.htm");
+  EXPECT_EQ(home->Player()->WaveName(), "click.wav");
+  EXPECT_FALSE(home->ShowHint()) << "a blank hint is not shown";
+  TVXOButton* refresh = ButtonOf("Refresh");
+  EXPECT_EQ(refresh->Hint(), "Reload it");
+  EXPECT_TRUE(refresh->ShowHint());
+  EXPECT_EQ(refresh->Sound(), "");
+  TVXOLabel* early = Nth<TVXOLabel>(0);
+  EXPECT_EQ(early->Caption(), "") << "Text before Style shows nothing";
+  EXPECT_EQ(early->CustomText(), "early");
+  EXPECT_EQ(early->Color(), 255);
+  EXPECT_TRUE(early->Transparent());
+  EXPECT_EQ(early->Font()->Name(), "DejaVu Sans");
+  EXPECT_EQ(early->Font()->Color(), 65280);
+  EXPECT_EQ(early->Font()->Height(), -15);
+  EXPECT_EQ(early->Font()->Style(), (TFontStyles{fsBold, fsUnderline}));
+  EXPECT_EQ(early->Width(), 60);
+  TVXOLabel* amp = Nth<TVXOLabel>(1);
+  EXPECT_EQ(amp->Caption(), "A&B");
+  EXPECT_FALSE(amp->Transparent());
+  EXPECT_FALSE(amp->ShowAccelChar()) << "captions are plain text";
+}
+
+TEST_F(Reader, TheApplicationOwnedWindowReadsConfigFromTheCurrentDirectory) {
+  Write("Config.VX", BaseConfig("Startpage=a.htm\n"));
+  Form = TCustomForm::Create<TVXBuilder>(static_cast<TApplication*>(Application));
+  EXPECT_EQ(Form->Skin()->FileName(), "skin.bmp");
+  EXPECT_EQ(Form->Startpage(), "a.htm");
+  delete Form;
+  Form = TCustomForm::Create<TVXBuilder>(nullptr);
+  EXPECT_EQ(Form->Skin()->FileName(), "") << "other owners read nothing by themselves";
+}
+
+TEST_F(Reader, AMissingConfigurationIsReportedOnceAndTheWindowStillWorks) {
+  TExceptionRecorder recorder;
+  fs::remove("Config.VX");
+  Form = TCustomForm::Create<TVXBuilder>(static_cast<TApplication*>(Application));
+  ASSERT_EQ(recorder.Messages.size(), 1u);
+  EXPECT_EQ(recorder.Messages[0], "Datei Config.VX kann nicht geöffnet werden");
+  EXPECT_TRUE(static_cast<bool>(Form->OnMouseDown)) << "the face still drags the window";
+  Show();
+  EXPECT_EQ(Form->Width(), 696);
+  EXPECT_EQ(Form->Height(), 480);
+  EXPECT_EQ(recorder.Messages.size(), 1u);
+}
+
+TEST_F(Reader, ABrokenConfigurationRunsWithWhatWasRead) {
+  TExceptionRecorder recorder;
+  Write("Config.VX", BaseConfig() + ButtonSection("Refresh", 5, 5) + "Object=Label\nWidth=3\n");
+  Form = TCustomForm::Create<TVXBuilder>(static_cast<TApplication*>(Application));
+  ASSERT_EQ(recorder.Messages.size(), 1u);
+  EXPECT_NE(recorder.Messages[0].find("Der Index der Liste"), std::string::npos) << recorder.Messages[0];
+  Show();
+  EXPECT_EQ(Form->Width(), 300);
+  EXPECT_NE(ButtonOf("Refresh"), nullptr);
+}
+
+// The window shows its rendered skin, never an empty (black) back buffer.
+TEST_F(Reader, TheWindowShowsItsSkin) {
+  Load(BaseConfig());
+  ShowAndWait(Form);
+  Pump(100);
+  QWidget* w = WidgetOf(Form);
+  const QImage face = w->grab().toImage();
+  ASSERT_FALSE(face.isNull());
+  // Skin pixels at the corners of the inner rectangle's frame and in the stretched middle band.
+  const QColor skin = QColor(0x20, 0x40, 0x80);
+  for (const QPoint p : {QPoint(20, 30), QPoint(280, 20), QPoint(150, 230), QPoint(20, 120)})
+    EXPECT_EQ(face.pixelColor(p), skin) << p.x() << "," << p.y();
+  // The key-coloured corner is cut out of the window.
+  EXPECT_FALSE(w->mask().isEmpty());
+  EXPECT_FALSE(w->mask().contains(QPoint(3, 3)));
+  EXPECT_TRUE(w->mask().contains(QPoint(20, 3)));
+}
+
+}  // namespace
