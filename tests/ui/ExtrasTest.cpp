@@ -11,6 +11,7 @@
 #include "platform/ui/Forms.h"
 #include "platform/ui/Menus.h"
 #include "platform/ui/QtHost.h"
+#include "platform/ui/StdCtrls.h"
 #include "tests/ui/UiTestUtil.h"
 
 namespace {
@@ -203,6 +204,24 @@ TEST(PlacementTest, MaximizedAndBackToNormal) {
   ProcessEvents();
   EXPECT_EQ(f->WindowState(), wsNormal);
   EXPECT_EQ(f->Width(), 100);
+  delete f;
+}
+
+TEST(TestInputTest, KeysAndPixelsThroughTheLayersOwnInterface) {
+  auto* f = TCustomForm::Create<TForm>(nullptr);
+  f->SetBounds(0, 0, 200, 100);
+  f->SetColor(clTeal);
+  auto* e = new TEdit(f);
+  e->SetParent(f);
+  e->SetBounds(10, 50, 100, 21);
+  ShowAndWait(f);
+  e->SetFocus();
+  TestInput::KeyChars(e, "ab");
+  TestInput::KeyClick(e, 'C', TShiftState{ssShift});
+  TestInput::KeyClick(e, VK_BACK);
+  TestInput::KeyClick(e, 'D');
+  EXPECT_EQ(e->Text(), "abd");
+  EXPECT_EQ(TestInput::GrabPixel(f, 5, 5), clTeal);
   delete f;
 }
 

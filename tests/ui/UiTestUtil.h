@@ -1,5 +1,4 @@
-// Helpers of the window-layer tests: synthetic mouse input through the window system's event path,
-// event logs, and an exception recorder.
+// Helpers of the window-layer tests: synthetic input (the layer's TestInput) and an exception recorder.
 #pragma once
 
 #include <string>
@@ -7,17 +6,15 @@
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/TestInput.h"
 
-// Mouse input at a point of Control's client area, delivered to the control's top-level window as the
-// window system would (hit tests, masks, implicit grabs and double clicks included).
-void MousePress(TControl* Control, int X, int Y, TMouseButton Button = mbLeft);
-void MouseRelease(TControl* Control, int X, int Y, TMouseButton Button = mbLeft);
-void MouseMove(TControl* Control, int X, int Y);
-void MouseClick(TControl* Control, int X, int Y, TMouseButton Button = mbLeft);
-void MouseDoubleClick(TControl* Control, int X, int Y);
-// Shows a form and waits until its window is exposed.
-void ShowAndWait(TCustomForm* Form);
-void ProcessEvents();
+using TestInput::MouseClick;
+using TestInput::MouseDoubleClick;
+using TestInput::MouseMove;
+using TestInput::MousePress;
+using TestInput::MouseRelease;
+using TestInput::ProcessEvents;
+using TestInput::ShowAndWait;
 
 // Records the exceptions the application reports (instead of message boxes) while it lives.
 class TExceptionRecorder {
