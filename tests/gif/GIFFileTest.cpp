@@ -18,9 +18,9 @@ struct FixtureEntry {
 };
 
 std::vector<FixtureEntry> Manifest() {
+  const Bytes text = ReadFileBytes(DataPath("MANIFEST"));
+  std::istringstream in(std::string(text.begin(), text.end()));
   std::vector<FixtureEntry> entries;
-  std::istringstream in(std::string(reinterpret_cast<const char*>(ReadFileBytes(DataPath("MANIFEST")).data()),
-                                    ReadFileBytes(DataPath("MANIFEST")).size()));
   FixtureEntry e;
   while (in >> e.Name >> e.Frames)
     entries.push_back(e);
