@@ -18,16 +18,22 @@ namespace {
 
 // How often the audio thread looks whether the sound has ended.
 constexpr int kPollMs = 10;
-// How long after its playing time a sound may still sit in the device's buffer.
-constexpr qint64 kLatencyMs = 250;
+// Silence after a sound that plays once (see TSoundSource).
+constexpr uint64_t kPaddingMs = 500;
+// How long after its playing time a sound is taken to have left the device.
+constexpr qint64 kTailMs = 150;
 
-// Feeds a sound's bytes to the sink, from the start again at the end when looping.
+// Feeds a sound's bytes to the sink, from the start again at the end when looping. A sound that plays
+// once is followed by silence: the device starts a stream only when its buffer has filled, so a sound
+// shorter than that buffer would otherwise never be heard.
 class TSoundSource final : public QIODevice {
  public:
   TSoundSource(std::shared_ptr<const TWaveSound> sound, bool loop)
-      : FSound(std::move(sound)), FLoop(loop && !FSound->Data.empty()) {}
-
-  bool Exhausted() const { return !FLoop && FPos >= Size(); }
+      : FSound(std::move(sound)), FLoop(loop && !FSound->Data.empty()) {
+    const uint64_t padding = uint64_t{FSound->SamplesPerSec} * FSound->BlockAlign() * kPaddingMs / 1000;
+    FSilence = FLoop ? 0 : static_cast<qint64>(padding);
+    FSilenceByte = FSound->BitsPerSample == 8 ? '\x80' : '\0';
+  }
 
  protected:
   qint64 readData(char* data, qint64 maxSize) override {
@@ -42,11 +48,14 @@ class TSoundSource final : public QIODevice {
       done += n;
       FPos += n;
     }
-    return done;
+    const qint64 quiet = std::min(maxSize - done, FSilence);
+    std::memset(data + done, FSilenceByte, static_cast<size_t>(quiet));
+    FSilence -= quiet;
+    return done + quiet;
   }
   qint64 writeData(const char*, qint64) override { return -1; }
   qint64 bytesAvailable() const override {
-    return (FLoop ? Size() : Size() - FPos) + QIODevice::bytesAvailable();
+    return (FLoop ? Size() : Size() - FPos) + FSilence + QIODevice::bytesAvailable();
   }
 
  private:
@@ -55,6 +64,8 @@ class TSoundSource final : public QIODevice {
   std::shared_ptr<const TWaveSound> FSound;
   bool FLoop;
   qint64 FPos = 0;
+  qint64 FSilence = 0;
+  char FSilenceByte = 0;
 };
 
 QAudioFormat FormatOf(const TWaveSound& sound) {
@@ -78,6 +89,7 @@ class TAudioWorker final : public QObject {
     const QAudioFormat format = FormatOf(*sound);
     if (!device.isFormatSupported(format)) return false;
     FDuration = sound->Duration().count();
+    FLoop = loop;
     FGeneration = generation;
     FSource = std::make_unique<TSoundSource>(std::move(sound), loop);
     FSource->open(QIODevice::ReadOnly);
@@ -109,25 +121,23 @@ class TAudioWorker final : public QObject {
   }
 
  private:
-  // The sound has ended when its playing time has passed and every byte went through the device
-  // (the device's buffer is empty again, or has had a generous latency to empty).
+  // A sound that plays once has ended when its playing time and the device's latency have passed.
   void Poll() {
     if (!FSink) return;
     const bool failed = FSink->state() == QAudio::StoppedState;
-    const qint64 elapsed = FClock.elapsed();
-    const bool drained = FSource->Exhausted() && FSink->state() != QAudio::ActiveState &&
-                         elapsed >= FDuration &&
-                         (FSink->bytesFree() >= FSink->bufferSize() || elapsed >= FDuration + kLatencyMs);
-    if (!failed && !drained) return;
+    const bool ended = !FLoop && FClock.elapsed() >= FDuration + kTailMs;
+    if (!failed && !ended) return;
     StopSink(false);
     if (Ended) Ended(FGeneration);
   }
 
+ private:
   std::unique_ptr<TSoundSource> FSource;
   std::unique_ptr<QAudioSink> FSink;
   QTimer* FPoll = nullptr;
   QElapsedTimer FClock;
   qint64 FDuration = 0;
+  bool FLoop = false;
   uint64_t FGeneration = 0;
 };
 

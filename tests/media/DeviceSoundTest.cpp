@@ -142,7 +142,17 @@ TEST_P(DeviceTones, SynchronousSoundPlaysToTheEnd) {
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, DeviceTones,
                          ::testing::Values(TToneCase{"tone8m.wav", 0.25, 440},
-                                           TToneCase{"tone16s.wav", 0.25, 1000}));
+                                           TToneCase{"tone16s.wav", 0.25, 1000},
+                                           TToneCase{"plain16m.wav", 0.1, 440}));
+
+// A sound without samples plays at once and ends.
+TEST_F(DeviceSound, EmptySoundEndsAtOnce) {
+  TWaveBuilder b;
+  const std::vector<uint8_t> image = b.Build();
+  const auto t0 = Clock::now();
+  EXPECT_TRUE(PlaySoundMemory(image.data(), image.size(), SND_SYNC));
+  EXPECT_LT(Seconds(Clock::now() - t0), 1.0);
+}
 
 // A looped synchronous sound plays once: the call returns.
 TEST_F(DeviceSound, LoopedSynchronousSoundReturns) {
