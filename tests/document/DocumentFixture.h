@@ -11,6 +11,8 @@
 #include <sstream>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "document/BrowserClasses.h"
 #include "platform/gdi/Graphics.h"
 #include "platform/rtl/FileUtils.h"
@@ -26,7 +28,8 @@ inline std::string ReadAll(const std::string& Path) {
 }
 
 inline void WriteAll(const std::string& Path, const std::string& Data) {
-  std::filesystem::create_directories(std::filesystem::path(Path).parent_path());
+  const std::filesystem::path folder = std::filesystem::path(Path).parent_path();
+  if (!folder.empty()) std::filesystem::create_directories(folder);
   std::ofstream out(Path, std::ios::binary);
   out << Data;
 }
@@ -53,6 +56,14 @@ inline void WritePicture(const std::string& Path, int Width, int Height, TColor 
 inline std::string GoldenPath(const std::string& Name) {
   const char* root = std::getenv("PELLORAN_SOURCE_DIR");
   return std::string(root != nullptr ? root : ".") + "/tests/document/golden/" + Name;
+}
+
+// Compares Actual with the golden file Name in which "@DIR@" stands for Dir. On a difference the actual
+// text (with Dir written back as "@DIR@") is left as "<Name>.actual" in the working folder.
+inline void ExpectGolden(const std::string& Actual, const std::string& Name, const std::string& Dir) {
+  const std::string golden = Replace(ReadAll(GoldenPath(Name)), "@DIR@", Dir);
+  EXPECT_EQ(Actual, golden) << "golden file " << Name;
+  if (Actual != golden) WriteAll(Name + ".actual", Replace(Actual, Dir, "@DIR@"));
 }
 
 // A fresh folder below the system's temporary folder, removed at the end.

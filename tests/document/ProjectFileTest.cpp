@@ -1,0 +1,240 @@
+// Project save and load: the golden round trip, the reader's order rules, and loads that fail as a whole.
+#include <gtest/gtest.h>
+
+#include "document/BrowserClasses.h"
+#include "tests/document/DocumentFixture.h"
+
+using namespace doctest;
+
+namespace {
+
+// A document with every kind of value the project text holds.
+std::unique_ptr<TVXBrowser> SampleDocument(const TAppFolder& App) {
+  auto doc = NewDocument(App.Path());
+  TCoolBrowser* s = doc->Surface();
+  for (const char* name : {"skin.bmp", "mask.bmp", "over.bmp", "press.bmp", "dis.bmp", "unused.bmp"})
+    doc->Bitmaps()->Add(App.Media(name));
+  doc->Sounds()->Add(App.Media("start.wav"));
+  doc->Sounds()->Add(App.Media("click.mp3"));
+
+  TVXWeb* web = doc->Web();
+  web->SetBitmap(App.Media("skin.bmp"));
+  web->SetTop(12);
+  web->SetLeft(14);
+  web->SetWidth(170);
+  web->SetHeight(70);
+  web->SetStartpage("file:///srv/page/index.html?a=b");
+  web->SetPosition("Like designed");
+  web->SetStartSound(App.Media("start.wav"));
+  web->SetInvisibleColor(clRed);
+  s->SetInnerRect(Rect(50, 20, 150, 80));
+  s->SetStartWidth(480);
+  s->SetStartHeight(360);
+  s->SetFormStyle(fsStayOnTop);
+  s->SetLeft(300);
+  s->SetTop(200);
+
+  TVXLabel* first = doc->AddLabel(5, 10);
+  first->SetWidth(80);
+  first->SetColor(clBtnFace);
+  first->SetStyle("Custom Text");
+  first->SetText("Welcome = home");
+  first->SetTransparent(true);
+  first->Alignment = "Topleft";
+  first->Autosize = "True";
+  first->GetFont()->SetName("Arial");
+  first->GetFont()->SetColor(clWindowText);
+  first->GetFont()->SetHeight(-13);
+  first->GetFont()->SetStyle({fsBold});
+  TVXLabel* second = doc->AddLabel(85, 10);
+  second->SetWidth(60);
+  second->SetColor(clYellow);
+
+  auto pictures = [&](TVXButton* b) {
+    b->SetMask(App.Media("mask.bmp"));
+    b->SetTouched(App.Media("over.bmp"));
+    b->SetPressed(App.Media("press.bmp"));
+    b->SetDisabled(App.Media("dis.bmp"));
+  };
+  TVXButton* back = doc->AddButton(60, 160);
+  pictures(back);
+  back->SetInvisibleColor(clLime);
+  back->SetPressaction("Back");
+  back->Alignment = "Bottomright";
+  back->SetSound(App.Media("click.mp3"));
+  back->SetHint("Go back");
+  TVXButton* plain = doc->AddButton(60, 110);
+  pictures(plain);
+
+  TVXEdit* edit = doc->AddEdit(2, 100);
+  edit->SetWidth(90);
+  edit->SetColor(clWindow);
+  edit->SetStyle("History Combo");
+  edit->Alignment = "Topright";
+  edit->Autosize = "False";
+  edit->GetFont()->SetStyle({fsBold, fsStrikeOut});
+
+  // Stacking: the first label above the second, the plain button beneath the web view.
+  first->Control()->BringToFront();
+  plain->Control()->SendToBack();
+  return doc;
+}
+
+std::string Golden(const std::string& Name, const TAppFolder& App) {
+  return Replace(ReadAll(GoldenPath(Name)), "@DIR@", App.Path());
+}
+
+TEST(ProjectFile, SaveWritesTheGoldenText) {
+  TAppFolder app;
+  auto doc = SampleDocument(app);
+  doc->SaveProject(app / "project.VX");
+  ExpectGolden(ReadAll(app / "project.VX"), "Project.VX", app.Path());
+}
+
+TEST(ProjectFile, LoadThenSaveReproducesTheFile) {
+  TAppFolder app;
+  WriteAll(app / "project.VX", Golden("Project.VX", app));
+  auto doc = NewDocument(app.Path());
+  std::vector<TComponent*> selections;
+  doc->OnSelectElement = [&](TComponent* E) { selections.push_back(E); };
+  doc->LoadProject(app / "project.VX");
+  doc->SaveProject(app / "again.VX");
+  ExpectGolden(ReadAll(app / "again.VX"), "Project.VX", app.Path());
+
+  // Shown, with the last child control selected.
+  TCoolBrowser* s = doc->Surface();
+  EXPECT_TRUE(s->Visible());
+  ASSERT_FALSE(selections.empty());
+  EXPECT_EQ(s->SelectedControl(), s->Controls(s->ControlCount() - 1));
+  EXPECT_EQ(doc->Selected(), doc->FindElement(s->SelectedControl()));
+  // The surface keys its skin by InvisibleColor, as the built browser does, and takes the skin's size.
+  EXPECT_EQ(s->Skin()->Mode(), 4);
+  EXPECT_EQ(s->Skin()->InvisibleColor(), clRed);
+  EXPECT_EQ(s->RegionMode(), 4);
+  EXPECT_EQ(s->AlphaThreshold(), 100);
+  EXPECT_EQ(s->Width(), 200);
+  EXPECT_EQ(s->Height(), 100);
+  EXPECT_EQ(doc->Web()->GetWidth(), 170);
+  EXPECT_EQ(s->FormStyle(), fsStayOnTop);
+  s->Hide();
+}
+
+TEST(ProjectFile, FreshButtonSavesEmptyValuesAndNoSound) {
+  TAppFolder app;
+  auto doc = NewDocument(app.Path());
+  doc->AddButton(1, 2);
+  doc->SaveProject(app / "p.VX");
+  const std::string text = ReadAll(app / "p.VX");
+  for (const char* line : {"\r\nAlignment=\r\n", "\r\nNavigationtarget=\r\n", "\r\nHint=\r\n",
+                           "\r\nSound=<NoSound>\r\n", "\r\nPressaction=Nothing\r\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  EXPECT_EQ(text.rfind("Pelloran=V1.2\r\nObject=Bitmaps\r\nend\r\nObject=Sounds\r\n<NoSound>\r\nend\r\n", 0),
+            0u);
+  EXPECT_EQ(text.find("SOT"), std::string::npos);
+}
+
+TEST(ProjectFile, HeaderOnlyFileGivesAnEmptyShownDocument) {
+  TAppFolder app;
+  WriteAll(app / "p.VX", "Pelloran=V1.2\r\n");
+  auto doc = NewDocument(app.Path());
+  doc->LoadProject(app / "p.VX");
+  TCoolBrowser* s = doc->Surface();
+  EXPECT_TRUE(s->Visible());
+  EXPECT_EQ(s->SelectedControl(), s->WebSpace);
+  EXPECT_EQ(doc->Selected(), doc->Web());
+  EXPECT_TRUE(doc->Buttons().empty());
+  // No inner-rectangle keys: nothing is clamped and the guides stay put.
+  EXPECT_EQ(s->InnerRect(), Rect(0, 0, 0, 0));
+  EXPECT_EQ(s->LeftShape->Left(), 153);
+  s->Hide();
+}
+
+TEST(ProjectFile, ReaderOrderRules) {
+  TAppFolder app;
+  const std::string text =
+      "Object=Web\r\n"  // the first line is never read
+      "Object=Bitmaps\r\n" +
+      app.Media("mask.bmp") +
+      "\r\nend\r\n"
+      "Object=Other\r\nObject=Label\r\nWidth=70\r\nZOrder=1\r\nTop=3\r\nend\r\nend\r\n"
+      "Object=Label\r\nTop=30\r\nStyle=Custom Text\r\nText=x=y\r\nFontstyle=Italic\r\nFontstyle=Bold\r\n"
+      "Fontstyle=bold\r\nZOrder=0\r\nend\r\n"
+      "Object=Edit\r\nTop=50\r\nFontheight=-15\r\nend\r\n"
+      "Object=Button\r\nZOrder=9\r\ntop=77\r\nTop =78\r\nMask=" +
+      app.Media("MASK.bmp") + "\r\nend\r\n";
+  WriteAll(app / "p.VX", text);
+  auto doc = NewDocument(app.Path());
+  doc->LoadProject(app / "p.VX");
+  TCoolBrowser* s = doc->Surface();
+  // The first line named no section: the web view keeps its size from the form resource.
+  EXPECT_EQ(doc->Web()->GetTop(), 116);
+  ASSERT_EQ(doc->ComponentCount(), 4 + 2 + 1 + 1);  // surface, web, media lists, elements
+  std::vector<TVXLabel*> labels;
+  for (int i = 0; i < doc->ComponentCount(); ++i)
+    if (auto* l = dynamic_cast<TVXLabel*>(doc->Components(i))) labels.push_back(l);
+  ASSERT_EQ(labels.size(), 2u);
+  // The second label has no Width line and takes the width remembered from the first.
+  EXPECT_EQ(labels[0]->GetWidth(), 70);
+  EXPECT_EQ(labels[1]->GetWidth(), 70);
+  EXPECT_EQ(labels[1]->Control()->Caption(), "x=y");
+  EXPECT_EQ(labels[1]->GetFont()->Style(), (TFontStyles{fsBold, fsItalic}));
+  // ZOrder is read wherever it stands: the first label ends above the second.
+  EXPECT_GT(s->IndexOfControl(labels[0]->Control()), s->IndexOfControl(labels[1]->Control()));
+  TVXButton* button = doc->Buttons().at(0);
+  EXPECT_EQ(button->GetTop(), 0);  // "top" and "Top " are not the key
+  EXPECT_EQ(button->Control()->Width(), 40);
+  EXPECT_EQ(s->Controls(s->ControlCount() - 1), button->Control());
+  // The edit is 4 - font height high and takes the remembered width too.
+  TVXEdit* edit = nullptr;
+  for (int i = 0; i < doc->ComponentCount(); ++i)
+    if (auto* e = dynamic_cast<TVXEdit*>(doc->Components(i))) edit = e;
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->Control()->Height(), 19);
+  EXPECT_EQ(edit->GetWidth(), 70);
+  s->Hide();
+}
+
+TEST(ProjectFile, FailedLoadLeavesNothingAndCannotBeSavedOverTheFile) {
+  TAppFolder app;
+  const std::string good = ReadAll(GoldenPath("Project.VX"));
+  struct Case {
+    const char* Name;
+    std::string Text;
+  };
+  const Case cases[] = {
+      {"bad integer", Replace(good, "ZOrder=", "ZOrder=q")},
+      {"empty integer", Replace(good, "ITop=20", "ITop=")},
+      {"no end", good.substr(0, good.rfind("end\r\n"))},
+      {"unlisted mask", Replace(good, "Mask=@DIR@/media/mask.bmp", "Mask=/nowhere/mask.bmp")},
+      {"unreadable picture", Replace(good, "media/unused.bmp", "media/missing.bmp")},
+  };
+  for (const Case& c : cases) {
+    const std::string file = app / "broken.VX";
+    WriteAll(file, Replace(c.Text, "@DIR@", app.Path()));
+    const std::string before = ReadAll(file);
+    auto doc = NewDocument(app.Path());
+    EXPECT_ANY_THROW(doc->LoadProject(file)) << c.Name;
+    EXPECT_EQ(doc->ComponentCount(), 4) << c.Name;  // the web element and the two media lists
+    EXPECT_EQ(doc->Bitmaps()->Count(), 0) << c.Name;
+    EXPECT_EQ(doc->Sounds()->Count(), 1) << c.Name;
+    EXPECT_FALSE(doc->Surface()->Visible()) << c.Name;
+    EXPECT_ANY_THROW(doc->SaveProject(file)) << c.Name;
+    EXPECT_THROW(doc->BuildBrowser(app / "out/B"), EVXBuildError) << c.Name;
+    EXPECT_EQ(ReadAll(file), before) << c.Name;
+  }
+  auto doc = NewDocument(app.Path());
+  EXPECT_THROW(doc->LoadProject(app / "missing.VX"), EFOpenError);
+}
+
+TEST(ProjectFile, SaveIsAtomicAndLeavesNoStrayFiles) {
+  TAppFolder app;
+  auto doc = SampleDocument(app);
+  WriteAll(app / "keep/p.VX", "old");
+  doc->SaveProject(app / "keep/p.VX");
+  EXPECT_EQ(ReadAll(app / "keep/p.VX"), Golden("Project.VX", app));
+  EXPECT_EQ(ListDirectory(app / "keep").size(), 1u);
+  // A folder that does not exist: the error propagates, nothing is written.
+  EXPECT_ANY_THROW(doc->SaveProject(app / "nowhere/p.VX"));
+}
+
+}  // namespace
