@@ -64,7 +64,9 @@ class TGIFDecoder {
     if (FTerminatorSeen) return false;
     uint8_t count = 0;
     if (!TryReadByte(FStream, count)) {
-      FTerminatorSeen = true;  // the stream ends: nothing more to skip
+      // The stream ends: decoding stops quietly and there is nothing left to skip.
+      FTerminatorSeen = true;
+      FStreamEnded = true;
       return false;
     }
     if (count == 0) {
@@ -89,9 +91,9 @@ class TGIFDecoder {
         FBitCount += 8;
         continue;
       }
-      const bool hadTerminator = FTerminatorSeen;
       if (!Refill()) {
-        if (hadTerminator || FTerminatorSeen) Warn("Decoder bit buffer under-run");
+        // Bits are wanted after the zero-length block that ends the data.
+        if (!FStreamEnded) Warn("Decoder bit buffer under-run");
         return -1;
       }
     }
@@ -190,6 +192,7 @@ class TGIFDecoder {
   int FBitCount = 0;
   bool FFirstCall = true;
   bool FTerminatorSeen = false;
+  bool FStreamEnded = false;
   bool FEnded = false;
 };
 

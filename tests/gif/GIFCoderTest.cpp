@@ -337,3 +337,12 @@ TEST(GIFCoder, IntegerSquareRoot) {
   for (int64_t x : {0, 1, 2, 3, 4, 15, 16, 17, 99, 100, 1000000, 8394753})
     EXPECT_EQ(IntegerSquareRoot(x), static_cast<int64_t>(std::sqrt(static_cast<double>(x)))) << x;
 }
+
+TEST(GIFCoder, DataCutOffByTheEndOfTheStreamEndsQuietly) {
+  Bytes data = ImageData(2, PackCodes({{4, 3}, {2, 3}, {1, 3}}));
+  data.pop_back();  // no terminator: the stream simply ends
+  std::vector<std::string> warnings;
+  // The padding bits of the last byte still read as code 0 twice.
+  EXPECT_EQ(Decode(data, 5, 1, false, &warnings), (Bytes{2, 1, 0, 0, 0xEE}));
+  EXPECT_TRUE(warnings.empty());
+}
