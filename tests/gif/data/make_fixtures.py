@@ -33,6 +33,8 @@ def pillow(fixture, description, make):
 # ---- Inputs (deterministic) ----
 
 def noise_png(path, w, h, colors, seed):
+    COMMANDS.append((path, "input: noise_png(%r, %d, %d, %d, %d) in this script (seeded random palette and pixels)"
+                     % (path, w, h, colors, seed)))
     rng = random.Random(seed)
     pal = [rng.randrange(256) for _ in range(colors * 3)]
     img = Image.new("P", (w, h))
