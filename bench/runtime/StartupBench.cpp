@@ -1,6 +1,7 @@
 // Start-up of the runtime browser on the sample project against a bare web view of the same start page:
 // the time from starting the process to the start page's load finishing, both under Qt's offscreen
-// platform, alternating in one run. Usage: runtime_startup_bench <builder probe> <bare view> <folder>.
+// platform, alternating in one run. Usage: runtime_startup_bench <builder probe> <bare view> <folder>; the
+// probe is copied into the folder.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -97,9 +99,12 @@ int main(int argc, char** argv) {
                  argv[0]);
     return 2;
   }
-  gProbe = argv[1];
-  gBare = argv[2];
-  gFolder = argv[3];
+  namespace fs = std::filesystem;
+  gFolder = fs::absolute(argv[3]).string();
+  gBare = fs::absolute(argv[2]).string();
+  // The probe runs from the browser folder, as a build leaves the program: "#" addresses name its folder.
+  gProbe = gFolder + "/BuilderProbe";
+  fs::copy_file(argv[1], gProbe, fs::copy_options::overwrite_existing);
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
   // Warm the file caches once for both.

@@ -1,0 +1,51 @@
+#!/bin/sh
+# The runtime program on a real X server: started in a copy of the sample browser folder, its window
+# takes the skin's outline as its X shape and its web area shows the local start page.
+# Usage: browser_x11.sh <Builder> <sample folder>. Exits 77 (skipped) without Xvfb.
+set -eu
+builder=$1
+sample=$2
+command -v xvfb-run >/dev/null 2>&1 || { echo "no xvfb-run: skipped"; exit 77; }
+[ -f "$sample/Config.VX" ] || { echo "no sample folder at $sample"; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -r "$sample/." "$work/"
+cp "$builder" "$work/Builder"
+cd "$work"
+export QTWEBENGINE_DISABLE_SANDBOX=1
+unset QT_QPA_PLATFORM
+xvfb-run -a -s "-screen 0 1280x1024x24 -br" sh -c '
+  ./Builder >builder.log 2>&1 & pid=$!
+  id=""
+  for i in $(seq 1 100); do
+    id=$(xwininfo -root -tree | awk "/\"VXBuilder\"/ {print \$1; exit}")
+    [ -n "$id" ] && break
+    sleep 0.1
+  done
+  sleep 6
+  [ -n "$id" ] && xwininfo -shape -id "$id" >shape.txt
+  import -window root shot.png
+  kill $pid 2>/dev/null; wait $pid 2>/dev/null || true
+'
+cat shape.txt
+grep -q "Window shape extents" shape.txt || { echo "FAIL: the window has no X shape"; exit 1; }
+x=$(awk '/Absolute upper-left X/ {print $4}' shape.txt)
+y=$(awk '/Absolute upper-left Y/ {print $4}' shape.txt)
+w=$(awk '/^  Width/ {print $2}' shape.txt)
+h=$(awk '/^  Height/ {print $2}' shape.txt)
+pixel() { convert shot.png -format "%[fx:int(255*p{$1,$2}.r)],%[fx:int(255*p{$1,$2}.g)],%[fx:int(255*p{$1,$2}.b)]" info:; }
+# The root window is black (-br).
+root="0,0,0"
+# Between the two button pods the skin is cut away: the root window shows through.
+gap=$(pixel $((x + w / 2)) $((y + 4)))
+# The skin's body beside the web area, and the start page in the middle of the web area.
+body=$(pixel $((x + 6)) $((y + h / 2)))
+page=$(pixel $((x + w / 2)) $((y + h * 3 / 4)))
+echo "window ${w}x${h}+${x}+${y}: gap $gap, body $body, page $page"
+[ "$gap" = "$root" ] || { echo "FAIL: the outline is not cut at the top"; exit 1; }
+[ "$body" != "$root" ] || { echo "FAIL: the body is cut away"; exit 1; }
+[ "$page" != "$root" ] || { echo "FAIL: no page in the web area"; exit 1; }
+# The page's cream background (not the slate skin): red above blue.
+r=${page%%,*}; b=${page##*,}
+[ "$r" -gt "$b" ] || { echo "FAIL: the web area does not show the start page"; exit 1; }
+echo "ok"
