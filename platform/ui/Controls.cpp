@@ -89,6 +89,7 @@ TControl::TControl(TComponent* AOwner)
 }
 
 TControl::~TControl() {
+  *FAlive = false;
   Destroying();
   ForgetControl(this);
   if (FParent != nullptr) FParent->RemoveControl(this);
@@ -574,7 +575,11 @@ void TControl::HandleMouseDown(TMouseButton Button, TShiftState Shift, int X, in
     if (FControlStyle.Contains(csCaptureMouse)) SetMouseCapture(true);
     if (Double) {
       // The second press of a double click: DblClick and a press with ssDouble, no second Click.
-      if (FControlStyle.Contains(csClickEvents)) DblClick();
+      if (FControlStyle.Contains(csClickEvents)) {
+        const std::shared_ptr<bool> alive = FAlive;
+        DblClick();
+        if (!*alive) return;
+      }
       Shift.Include(ssDouble);
     } else if (FControlStyle.Contains(csClickEvents)) {
       FControlState.Include(csClicked);
@@ -602,7 +607,11 @@ void TControl::HandleMouseUp(TMouseButton Button, TShiftState Shift, int X, int 
     if (FControlState.Contains(csClicked)) {
       FControlState.Exclude(csClicked);
       const TRect r = ClientRect();
-      if (X >= r.Left && X < r.Right && Y >= r.Top && Y < r.Bottom) Click();
+      if (X >= r.Left && X < r.Right && Y >= r.Top && Y < r.Bottom) {
+        const std::shared_ptr<bool> alive = FAlive;
+        Click();
+        if (!*alive) return;  // the click freed the control
+      }
     }
   }
   MouseUp(Button, Shift, X, Y);
@@ -760,13 +769,21 @@ void TWinControl::CreateWnd() {
 }
 
 void TWinControl::DestroyWnd() {
-  if (FHost->Widget != nullptr) {
-    THostWidget* w = FHost->Widget;
-    FHost->Widget = nullptr;
-    FHost->Inner = nullptr;
-    w->Control = nullptr;
-    delete w;
+  if (FHost->Widget == nullptr) return;
+  THostWidget* w = FHost->Widget;
+  FHost->Widget = nullptr;
+  // The standard control inside reports nothing more to this control.
+  if (QWidget* inner = FHost->Inner) {
+    QObject::disconnect(inner, nullptr, nullptr, nullptr);
+    if (QWidget* proxy = inner->focusProxy()) QObject::disconnect(proxy, nullptr, nullptr, nullptr);
   }
+  delete FHost->InnerFilter.data();
+  FHost->Inner = nullptr;
+  w->Control = nullptr;
+  // The window may be taking an event right now (a handler freed its own control): it goes when the
+  // event loop next runs; hidden, it takes no more input meanwhile.
+  w->hide();
+  w->deleteLater();
 }
 
 void TWinControl::DestroyHandle() {

@@ -290,6 +290,8 @@ class TControl : public TComponent {
   void DoFontChange(TObject* Sender);
 
   TWinControl* FParent = nullptr;
+  // False once the control is freed (a handler may free its own control).
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
   int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
   TAlign FAlign = alNone;
   TAnchors FAnchors = {akLeft, akTop};

@@ -248,6 +248,7 @@ void SetInnerWidget(TWinControl* Control, QWidget* Inner) {
   Inner->setContextMenuPolicy(Qt::NoContextMenu);
   Inner->setMouseTracking(true);
   auto* filter = new TInnerFilter(Control, Inner);
+  h->InnerFilter = filter;
   Inner->installEventFilter(filter);
   if (QWidget* proxy = Inner->focusProxy()) {
     proxy->installEventFilter(filter);

@@ -42,6 +42,8 @@ struct TWidgetHost {
   QPointer<THostWidget> Widget;
   // A standard Qt control (line edit, combo box...) that fills the host widget, or null.
   QPointer<QWidget> Inner;
+  // The filter that routes the standard control's input through the control.
+  QPointer<QObject> InnerFilter;
   // The window region, owned by the window (null: rectangular).
   HRGN Region = nullptr;
 };

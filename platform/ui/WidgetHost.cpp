@@ -102,7 +102,11 @@ THostWidget::~THostWidget() = default;
 
 TWidgetHost::~TWidgetHost() {
   if (Region != nullptr) DeleteObject(Region);
-  delete Widget.data();
+  if (Widget != nullptr) {
+    Widget->Control = nullptr;
+    Widget->hide();
+    Widget->deleteLater();
+  }
 }
 
 bool THostWidget::event(QEvent* Event) {
@@ -208,9 +212,10 @@ void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event)
   if (self == nullptr || self->Control == nullptr) return;
   // After the release the control under the mouse may have changed while the capture hid it.
   UpdateMouseControl(host->rect().contains(p) ? HoverTarget(Win, p) : UnderMouse(global));
-  // A right click opens the control's pop-up menu.
+  // A right click opens the control's pop-up menu (the control under the mouse now: the release may
+  // have freed the one that took it).
   if (Event->button() != Qt::RightButton) return;
-  for (TControl* c = t; c != nullptr; c = c->Parent()) {
+  for (TControl* c = MouseTarget(Win, p); c != nullptr; c = c->Parent()) {
     bool handled = false;
     const TPoint mp = c->ScreenToClient(TPoint{global.x(), global.y()});
     if (c->OnContextPopup) Guarded(c, [&] { c->OnContextPopup(c, mp, handled); });

@@ -443,3 +443,27 @@ TEST(DisabledTest, ADisabledControlHearsNoMouseEvenWhenCalledDirectly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LifetimeTest, AHandlerMayFreeItsOwnControl) {
+  auto* f = TCustomForm::Create<TForm>(nullptr);
+  f->SetBounds(0, 0, 200, 200);
+  auto* c = new TCustomControl(f);
+  c->SetParent(f);
+  c->SetBounds(10, 10, 50, 50);
+  bool freed = false;
+  c->OnClick = [&](TObject*) {
+    delete c;
+    freed = true;
+  };
+  ShowAndWait(f);
+  MouseClick(c, 5, 5);
+  EXPECT_TRUE(freed);
+  EXPECT_EQ(f->ControlCount(), 0);
+  MouseClick(f, 20, 20);  // the place is the form's again
+  ProcessEvents();
+  delete f;
+}
+
+}  // namespace
