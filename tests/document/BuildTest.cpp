@@ -1,0 +1,217 @@
+// The build of a runtime folder: generated names with their gaps and duplicates, the golden
+// "Config.VX" beside the program, byte-identical copies with the mode bits kept, and failures that
+// name what went wrong.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "document/BrowserClasses.h"
+#include "tests/document/DocumentFixture.h"
+
+using namespace doctest;
+
+namespace {
+
+// Pictures: 0 skin, 1 unused, 2 mask, 3 over (also a button's), 4 press, 5 dis, 6 a picture in a dotted
+// folder without an extension, 7 an upper-case extension. Sounds: 1 start (also a click), 2 unused,
+// 3 an mp3 click sound.
+std::unique_ptr<TVXBrowser> BuildDocument(const TAppFolder& App) {
+  auto doc = NewDocument(App.Path());
+  WritePicture(App / "my.pics/plain", 12, 12, clMaroon);
+  WritePicture(App.Media("Shot.BMP"), 40, 16, clPurple);
+  for (const std::string& p :
+       {App.Media("skin.bmp"), App.Media("unused.bmp"), App.Media("mask.bmp"), App.Media("over.bmp"),
+        App.Media("press.bmp"), App.Media("dis.bmp"), App / "my.pics/plain", App.Media("Shot.BMP")})
+    doc->Bitmaps()->Add(p);
+  doc->Sounds()->Add(App.Media("start.wav"));
+  doc->Sounds()->Add(App.Media("unused.wav"));
+  doc->Sounds()->Add(App.Media("click.mp3"));
+  TCoolBrowser* s = doc->Surface();
+  TVXWeb* web = doc->Web();
+  web->SetBitmap(App.Media("skin.bmp"));
+  web->SetTop(12);
+  web->SetLeft(14);
+  web->SetWidth(170);
+  web->SetHeight(70);
+  web->SetStartpage("#index.html");
+  web->SetStartSound(App.Media("start.wav"));
+  web->SetInvisibleColor(clRed);
+  s->SetInnerRect(Rect(50, 20, 150, 80));
+  s->SetStartWidth(480);
+  s->SetStartHeight(360);
+  s->SetLeft(300);
+  s->SetTop(200);
+
+  TVXButton* first = doc->AddButton(60, 160);
+  first->SetMask(App.Media("mask.bmp"));
+  first->SetTouched(App.Media("skin.bmp"));  // the skin again: copied and listed twice
+  first->SetPressed(App.Media("press.bmp"));
+  first->SetDisabled(App.Media("dis.bmp"));
+  first->SetPressaction("Navigate");
+  first->SetNavigationtarget("#help.html");
+  first->SetSound(App.Media("START.wav"));  // the start sound in other letter case
+  TVXButton* second = doc->AddButton(60, 110);
+  second->SetMask(App.Media("mask.bmp"));
+  second->SetTouched(App.Media("over.bmp"));
+  second->SetPressed(App / "my.pics/plain");
+  second->SetDisabled(App.Media("Shot.BMP"));
+  second->SetSound(App.Media("click.mp3"));
+  TVXLabel* label = doc->AddLabel(5, 10);
+  label->SetWidth(80);
+  TVXEdit* edit = doc->AddEdit(2, 100);
+  edit->SetWidth(90);
+  edit->SetColor(clWindow);
+  edit->GetFont()->SetStyle({fsItalic, fsUnderline});
+  edit->Alignment = "Topleft";
+  edit->Autosize = "True";
+  return doc;
+}
+
+bool Executable(const std::string& Path) {
+  struct stat st {};
+  return stat(Path.c_str(), &st) == 0 && (st.st_mode & S_IXUSR) != 0;
+}
+
+TEST(Build, FolderWithGeneratedNamesAndGoldenConfig) {
+  TAppFolder app;
+  auto doc = BuildDocument(app);
+  const std::string cwd = GetCurrentDir();
+  const std::string out = app / "out";
+  ForceDirectories(out);
+  doc->BuildBrowser(out + "/My Browser");
+
+  ExpectGolden(ReadAll(out + "/Config.VX"), "Config.VX", app.Path());
+  EXPECT_FALSE(FileExists(cwd + "/Config.VX"));
+  EXPECT_EQ(GetCurrentDir(), cwd);
+
+  // The runtime program under the chosen name, byte for byte and still executable.
+  EXPECT_EQ(ReadAll(out + "/My Browser"), ReadAll(app / "Builder"));
+  EXPECT_TRUE(Executable(out + "/My Browser"));
+  struct Copy {
+    const char* Name;
+    std::string From;
+  };
+  const Copy copies[] = {
+      {"VXB0.bmp", app.Media("skin.bmp")},  {"VXB2.bmp", app.Media("mask.bmp")},
+      {"VXB3.bmp", app.Media("over.bmp")},  {"VXB4.bmp", app.Media("press.bmp")},
+      {"VXB5.bmp", app.Media("dis.bmp")},   {"VXB6", app / "my.pics/plain"},
+      {"VXB7.BMP", app.Media("Shot.BMP")},  {"VXS1.wav", app.Media("start.wav")},
+      {"VXS3.wav", app.Media("click.mp3")},
+  };
+  for (const Copy& c : copies)
+    EXPECT_EQ(ReadAll(out + "/" + c.Name), ReadAll(c.From)) << c.Name;
+  // Nothing for what no one uses: the numbers have gaps.
+  const std::vector<std::string> files = ListDirectory(out);
+  EXPECT_EQ(files.size(), std::size(copies) + 2) << "the program, Config.VX and the copies";
+  EXPECT_FALSE(FileExists(out + "/VXB1.bmp"));
+  EXPECT_FALSE(FileExists(out + "/VXS2.wav"));
+}
+
+TEST(Build, PlanMatchesTheFolderAndBuildingTwiceOverwrites) {
+  TAppFolder app;
+  auto doc = BuildDocument(app);
+  const std::string out = app / "out";
+  ForceDirectories(out);
+  TVXBuildPlan plan;
+  doc->PlanBuild(out + "/B", plan);
+  EXPECT_EQ(plan.ConfigFile, out + "/Config.VX");
+  ASSERT_FALSE(plan.Copies.empty());
+  EXPECT_EQ(plan.Copies.front(), std::make_pair(app / "Builder", out + "/B"));
+  // The skin twice (window and button), the start sound twice (window and button).
+  int skinCopies = 0, startCopies = 0;
+  for (const auto& [from, to] : plan.Copies) {
+    skinCopies += to == out + "/VXB0.bmp";
+    startCopies += to == out + "/VXS1.wav";
+  }
+  EXPECT_EQ(skinCopies, 2);
+  EXPECT_EQ(startCopies, 2);
+
+  WriteAll(out + "/VXB2.bmp", "stale");
+  WriteAll(out + "/Config.VX", "stale");
+  doc->BuildBrowser(out + "/B");
+  doc->BuildBrowser(out + "/B");
+  EXPECT_EQ(ReadAll(out + "/VXB2.bmp"), ReadAll(app.Media("mask.bmp")));
+  EXPECT_EQ(ReadAll(out + "/Config.VX"), plan.Text.Text());
+}
+
+TEST(Build, UnlistedOrMissingMediaFailBeforeAnythingIsWritten) {
+  struct Case {
+    const char* Name;
+    std::function<void(TVXBrowser&, const TAppFolder&)> Break;
+    const char* Named;
+  };
+  const Case cases[] = {
+      {"unlisted disabled picture",
+       [](TVXBrowser& d, const TAppFolder& a) { d.Buttons()[0]->SetDisabled(a.Media("nowhere.bmp")); },
+       "nowhere.bmp"},
+      {"empty disabled picture", [](TVXBrowser& d, const TAppFolder&) { d.Buttons()[1]->SetDisabled(""); },
+       "\"\""},
+      {"unlisted exit sound",
+       [](TVXBrowser& d, const TAppFolder& a) { d.Web()->SetExitSound(a.Media("gone.wav")); }, "gone.wav"},
+      {"empty click sound", [](TVXBrowser& d, const TAppFolder&) { d.Buttons()[0]->SetSound(""); }, "\"\""},
+      {"listed skin file deleted",
+       [](TVXBrowser&, const TAppFolder& a) { std::filesystem::remove(a.Media("skin.bmp")); }, "skin.bmp"},
+      {"runtime program missing",
+       [](TVXBrowser&, const TAppFolder& a) { std::filesystem::remove(a / "Builder"); }, "Builder"},
+  };
+  for (const Case& c : cases) {
+    TAppFolder app;
+    auto doc = BuildDocument(app);
+    c.Break(*doc, app);
+    const std::string out = app / "out";
+    ForceDirectories(out);
+    try {
+      doc->BuildBrowser(out + "/B");
+      ADD_FAILURE() << c.Name << ": the build succeeded";
+    } catch (const EVXBuildError& e) {
+      EXPECT_NE(e.Message.find(c.Named), std::string::npos) << c.Name << ": " << e.Message;
+    }
+    EXPECT_TRUE(ListDirectory(out).empty()) << c.Name;
+  }
+}
+
+TEST(Build, FailedCopiesAreReportedTogetherAfterTheFolderIsWritten) {
+  TAppFolder app;
+  auto doc = BuildDocument(app);
+  const std::string out = app / "out";
+  // Folders in the way of two copies.
+  ForceDirectories(out + "/VXB2.bmp");
+  ForceDirectories(out + "/VXS3.wav");
+  try {
+    doc->BuildBrowser(out + "/B");
+    ADD_FAILURE() << "the build reported success";
+  } catch (const EVXBuildError& e) {
+    EXPECT_NE(e.Message.find("VXB2.bmp"), std::string::npos) << e.Message;
+    EXPECT_NE(e.Message.find("VXS3.wav"), std::string::npos) << e.Message;
+    EXPECT_EQ(e.Message.find("VXB0.bmp"), std::string::npos) << e.Message;
+  }
+  // Everything else was written.
+  EXPECT_TRUE(FileExists(out + "/Config.VX"));
+  EXPECT_TRUE(FileExists(out + "/B"));
+  EXPECT_EQ(ReadAll(out + "/VXB0.bmp"), ReadAll(app.Media("skin.bmp")));
+}
+
+TEST(Build, ProgramBuiltIntoTheApplicationFolderIsLeftAlone) {
+  TAppFolder app;
+  auto doc = BuildDocument(app);
+  const std::string program = ReadAll(app / "Builder");
+  doc->BuildBrowser(app / "Builder");
+  EXPECT_EQ(ReadAll(app / "Builder"), program);
+  EXPECT_TRUE(Executable(app / "Builder"));
+  EXPECT_TRUE(FileExists(app / "Config.VX"));
+}
+
+TEST(Build, OnlyNoSoundGivesAnEmptySoundSection) {
+  TAppFolder app;
+  auto doc = NewDocument(app.Path());
+  doc->Bitmaps()->Add(app.Media("skin.bmp"));
+  doc->Web()->SetBitmap(app.Media("skin.bmp"));
+  TVXBuildPlan plan;
+  doc->PlanBuild(app / "out/B", plan);
+  const std::string text = plan.Text.Text();
+  EXPECT_NE(text.find("\r\nObject=Sounds\r\n<NoSound>\r\nend\r\n"), std::string::npos);
+  EXPECT_EQ(text.rfind("Pelloran=V1.0\r\nObject=Bitmaps\r\nVXB0.bmp\r\nend\r\n", 0), 0u);
+  EXPECT_NE(text.find("\r\nStartSound=<NoSound>\r\nExitSound=<NoSound>\r\n"), std::string::npos);
+}
+
+}  // namespace
