@@ -601,6 +601,42 @@ bool MaskBit(const GdiBitmap* mask, int x, int y) {
   return (mask->GetRaw(x, y) & 0xFFFFFF) != 0;
 }
 
+// Copies n pixels of a source row into a destination row (a plain copy: no raster operation, same size).
+void CopyRow(const GdiBitmap& src, int sx, int sy, GdiBitmap& dst, int dx, int dy, int n) {
+  const uint8_t* in = src.Row(sy);
+  uint8_t* out = dst.Row(dy);
+  if (PlainLayout32(dst)) {
+    auto* o = reinterpret_cast<uint32_t*>(out) + dx;
+    if (src.BitCount == 24) {
+      const uint8_t* p = in + 3 * sx;
+      for (int i = 0; i < n; ++i, p += 3)
+        o[i] = (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+    } else if (PlainLayout32(src)) {
+      std::memmove(o, in + 4 * sx, size_t(n) * 4);
+    } else {
+      for (int i = 0; i < n; ++i)
+        o[i] = src.GetRaw(sx + i, sy);
+    }
+    return;
+  }
+  if (dst.BitCount == 24) {
+    uint8_t* o = out + 3 * dx;
+    if (src.BitCount == 24) {
+      std::memmove(o, in + 3 * sx, size_t(n) * 3);
+      return;
+    }
+    for (int i = 0; i < n; ++i, o += 3) {
+      const uint32_t v = src.GetRaw(sx + i, sy);
+      o[0] = static_cast<uint8_t>(v);
+      o[1] = static_cast<uint8_t>(v >> 8);
+      o[2] = static_cast<uint8_t>(v >> 16);
+    }
+    return;
+  }
+  for (int i = 0; i < n; ++i)
+    dst.PutRaw(dx + i, dy, src.GetRaw(sx + i, sy));
+}
+
 bool TransferToBitmap(const Transfer& t) {
   GdiBitmap* dst = t.Dst->S.Bitmap;
   if (!dst || dst->Stock) return true;
@@ -635,18 +671,17 @@ bool TransferToBitmap(const Transfer& t) {
   QRegion area(dstRect.intersected(QRect(0, 0, dst->Width, dst->Height)));
   if (t.Dst->S.Clip) area &= *t.Dst->S.Clip;
   const bool unscaled = !t.Src || (Positive(t.SrcRect).size() == dstRect.size() && !src.FlipX && !src.FlipY);
-  const bool rawCopy = !t.Mask && fore == 0xCC && unscaled && t.Src && src.Bmp && !src.MonoToColour &&
-                       !src.ColourToMono && src.Bmp->BitCount == dst->BitCount &&
-                       (dst->BitCount == 24 || (PlainLayout32(*dst) && PlainLayout32(*src.Bmp)));
+  const bool plainCopy = !t.Mask && fore == 0xCC && unscaled && t.Src && src.Bmp && !src.MonoToColour &&
+                         !src.ColourToMono &&
+                         (src.Bmp->BitCount == dst->BitCount || PlainLayout32(*dst) || dst->BitCount == 24);
   for (const QRect& r : area) {
     for (int y = r.top(); y <= r.bottom(); ++y) {
       const int v = y - dstRect.top();
-      if (rawCopy) {
+      if (plainCopy) {
         const int sx = src.Rect.x() + (r.left() - dstRect.left());
         const int sy = src.Rect.y() + v;
         if (sy >= 0 && sy < src.Bmp->Height && sx >= 0 && sx + r.width() <= src.Bmp->Width) {
-          const int bpp = dst->BitCount / 8;
-          std::memmove(dst->Row(y) + r.left() * bpp, src.Bmp->Row(sy) + sx * bpp, size_t(r.width()) * bpp);
+          CopyRow(*src.Bmp, sx, sy, *dst, r.left(), y, r.width());
           continue;
         }
       }

@@ -157,6 +157,18 @@ TEST(BitBlt, DepthConversions) {
   BitBlt(d8.DC, 0, 0, 2, 1, red.DC, 0, 0, SRCCOPY);
   EXPECT_EQ(d8.Row(0)[0], 1);
   EXPECT_EQ(d8.Row(0)[1], 2);
+
+  // From a colour table into 24 and 32 bits, and from 32 into 24 bits (alpha dropped).
+  Surface d24(2, 1, 24), back32(2, 1);
+  BitBlt(d24.DC, 0, 0, 2, 1, d8.DC, 0, 0, SRCCOPY);
+  EXPECT_EQ((std::vector<int>{d24.Row(0)[0], d24.Row(0)[1], d24.Row(0)[2], d24.Row(0)[3], d24.Row(0)[5]}),
+            (std::vector<int>{0, 0, 250, 250, 0}));
+  BitBlt(back32.DC, 0, 0, 2, 1, d8.DC, 0, 0, SRCCOPY);
+  EXPECT_EQ(back32.At(0, 0), 0x00FA0000u);
+  back32.At(1, 0) = 0x80102030;
+  BitBlt(d24.DC, 0, 0, 2, 1, back32.DC, 0, 0, SRCCOPY);
+  EXPECT_EQ((std::vector<int>{d24.Row(0)[3], d24.Row(0)[4], d24.Row(0)[5]}),
+            (std::vector<int>{0x30, 0x20, 0x10}));
 }
 
 TEST(BitBlt, StretchMirrorAndClip) {
