@@ -337,6 +337,20 @@ TEST(Pictures, RegistryPicksTheClassByExtension) {
   fs::remove_all(dir);
 }
 
+TEST(Pictures, JpegDrawsItsDecodedPixels) {
+  TJPEGImage jpeg;
+  jpeg.LoadFromFile(DataDir() + "jpeg/colour.jpg");
+  TBitmap target;
+  target.SetPixelFormat(pf24bit);
+  target.SetSize(jpeg.Width() + 2, jpeg.Height() + 2);
+  target.Canvas()->Draw(2, 2, &jpeg);
+  for (int y = 0; y < jpeg.Height(); y += 5)
+    for (int x = 0; x < jpeg.Width(); x += 3)
+      ASSERT_EQ(target.Canvas()->Pixels(x + 2, y + 2), jpeg.Bitmap()->Canvas()->Pixels(x, y))
+          << x << "," << y;
+  EXPECT_EQ(target.Canvas()->Pixels(1, 1), clBlack);
+}
+
 TEST(Pictures, BitmapSavesAtomicallyAndAssignsThroughPictures) {
   namespace fs = std::filesystem;
   const fs::path file = fs::temp_directory_path() / ("gdi-save-" + std::to_string(::getpid()) + ".bmp");
@@ -351,6 +365,29 @@ TEST(Pictures, BitmapSavesAtomicallyAndAssignsThroughPictures) {
   back.Assign(&p);
   EXPECT_EQ(back.Canvas()->Pixels(4, 3), clAqua);
   fs::remove(file);
+}
+
+TEST(Icons, ImageMagickIconMatchesItsDecoding) {
+  TIcon icon;
+  icon.LoadFromFile(DataDir() + "icon/squares.ico");
+  ASSERT_EQ(icon.Width(), 16);
+  ASSERT_EQ(icon.Height(), 16);
+  std::ifstream f(DataDir() + "icon/squares.rgba", std::ios::binary);
+  const std::vector<uint8_t> rgba{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+  ASSERT_EQ(rgba.size(), 16u * 16 * 4);
+  TBitmap target;
+  target.SetPixelFormat(pf24bit);
+  target.SetSize(16, 16);
+  target.Canvas()->Brush()->SetColor(clLime);
+  target.Canvas()->FillRect(Rect(0, 0, 16, 16));
+  target.Canvas()->Draw(0, 0, &icon);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      const uint8_t* p = &rgba[(size_t(y) * 16 + x) * 4];
+      const TColor want = p[3] == 0 ? clLime : (p[0] | (p[1] << 8) | (p[2] << 16));
+      ASSERT_EQ(target.Canvas()->Pixels(x, y), want) << x << "," << y;
+    }
+  }
 }
 
 TEST(Icons, SaveLoadAndDrawWithTransparency) {
