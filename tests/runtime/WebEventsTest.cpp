@@ -157,3 +157,34 @@ TEST_F(WebEvents, EnteringAnAddressControlSelectsItsText) {
 }
 
 }  // namespace
+
+namespace {
+
+// The application-wide Enter translation passes over the address controls and the web view, so that
+// Enter there never depends on a translated key; other windows of the program are translated.
+TEST_F(WebEvents, TheEnterTranslationLeavesTheAddressControlsAndTheWebViewAlone) {
+  LoadBrowser("Simple Edit");
+  const std::vector<std::pair<TWinControl*, bool>> cases = {
+      {Form->AddressEdit, false}, {Form->AddressCombo, false}, {Form->Web, false}, {Form, true},
+      {ButtonOf("Back"), true},
+  };
+  for (const auto& [window, translated] : cases) {
+    TMsg m;
+    m.hwnd = window;
+    m.message = WM_KEYDOWN;
+    m.wParam = 13;
+    m.lParam = 0x1C0001;
+    bool handled = false;
+    Form->ApplicationEvents1Message(m, handled);
+    EXPECT_EQ(handled, translated) << window->Name();
+    EXPECT_EQ(Form->EnterPending(), translated) << window->Name();
+    m.message = WM_KEYUP;
+    m.lParam = static_cast<LPARAM>(static_cast<int32_t>(0xC01C0001u));
+    handled = false;
+    Form->ApplicationEvents1Message(m, handled);
+    EXPECT_FALSE(Form->EnterPending());
+    Pump(10);  // the posted key messages
+  }
+}
+
+}  // namespace
