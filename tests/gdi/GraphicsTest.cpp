@@ -390,6 +390,31 @@ TEST(Icons, ImageMagickIconMatchesItsDecoding) {
   }
 }
 
+TEST(Icons, MutatedIconsLoadOrRaise) {
+  std::ifstream f(DataDir() + "icon/squares.ico", std::ios::binary);
+  const std::vector<uint8_t> good{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+  uint32_t seed = 5;
+  auto next = [&] { return seed = seed * 1103515245 + 12345; };
+  for (int i = 0; i < 3000; ++i) {
+    std::vector<uint8_t> data = good;
+    for (int e = 0; e < 1 + int(next() % 4); ++e) {
+      if (next() % 3 == 0)
+        data.resize(next() % (data.size() + 1));
+      else if (!data.empty())
+        data[next() % std::min<size_t>(data.size(), 70)] = static_cast<uint8_t>(next() >> 8);
+    }
+    TMemoryStream stream;
+    if (!data.empty()) stream.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+    stream.SetPosition(0);
+    TIcon icon;
+    try {
+      icon.LoadFromStream(&stream);
+    } catch (const EInvalidGraphic&) {
+    } catch (const EReadError&) {
+    }
+  }
+}
+
 TEST(Icons, SaveLoadAndDrawWithTransparency) {
   QImage img(4, 4, QImage::Format_ARGB32);
   img.fill(0);
