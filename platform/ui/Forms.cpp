@@ -573,6 +573,11 @@ void TCustomForm::WindowMovedOrSized(int ALeft, int ATop, int AWidth, int AHeigh
 
 void TCustomForm::WindowActivated(bool IsActive) {
   if (FActive == IsActive) return;
+  if (IsActive) {
+    // The form that loses the activation hears it first (the window system may tell the other way).
+    if (TCustomForm* old = Screen->ActiveForm(); old != nullptr && old != this && old->Active())
+      old->WindowActivated(false);
+  }
   FActive = IsActive;
   if (IsActive) {
     Screen->SetActiveForm(this);

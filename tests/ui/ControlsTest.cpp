@@ -1,6 +1,9 @@
 // The control tree: bounds and anchors, stacking tiers, mouse rules, regions, focus.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QWidget>
 
 #include "platform/ui/Controls.h"
@@ -463,6 +466,31 @@ TEST(LifetimeTest, AHandlerMayFreeItsOwnControl) {
   EXPECT_EQ(f->ControlCount(), 0);
   MouseClick(f, 20, 20);  // the place is the form's again
   ProcessEvents();
+  delete f;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(HintTest, TheShortHintShowsAsToolTipWhenShowHintIsOn) {
+  auto* f = TCustomForm::Create<TForm>(nullptr);
+  f->SetBounds(0, 0, 200, 100);
+  auto* g = new TGraphicControl(f);
+  g->SetParent(f);
+  g->SetBounds(10, 10, 40, 40);
+  g->SetHint("Beenden|Ends the program");
+  ShowAndWait(f);
+  auto tipAt = [&](int X, int Y) {
+    QHelpEvent ev(QEvent::ToolTip, QPoint(X, Y), WidgetOf(f)->mapToGlobal(QPoint(X, Y)));
+    QCoreApplication::sendEvent(WidgetOf(f), &ev);
+    ProcessEvents();
+    return QToolTip::isVisible() ? QToolTip::text().toStdString() : std::string();
+  };
+  EXPECT_EQ(tipAt(20, 20), "");  // ShowHint is off
+  g->SetShowHint(true);
+  EXPECT_EQ(tipAt(150, 80), "");  // not over the control
+  EXPECT_EQ(tipAt(20, 20), "Beenden");
   delete f;
 }
 

@@ -344,3 +344,50 @@ TEST(FormsTest, AWindowCutByARegionTakesNoMouseOutsideIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FormsTest, KeyPreviewLetsTheFormSeeKeysFirst) {
+  auto* f = TCustomForm::Create<TForm>(nullptr);
+  f->SetBounds(0, 0, 200, 100);
+  auto* c = new TCustomControl(f);
+  c->SetParent(f);
+  c->SetTabStop(true);
+  std::string seen;
+  f->OnKeyPress = [&](TObject*, char& Key) {
+    seen += std::string("form:") + Key + " ";
+    if (Key == 'q') Key = 0;
+  };
+  c->OnKeyPress = [&](TObject*, char& Key) { seen += std::string("control:") + Key + " "; };
+  ShowAndWait(f);
+  c->SetFocus();
+  TestInput::KeyChars(c, "a");
+  EXPECT_EQ(seen, "control:a ");  // without KeyPreview the form hears nothing
+  seen.clear();
+  f->SetKeyPreview(true);
+  TestInput::KeyChars(c, "aq");
+  EXPECT_EQ(seen, "form:a control:a form:q ");
+  delete f;
+}
+
+TEST(FormsTest, ActivationFiresOnActivateAndOnDeactivate) {
+  auto* a = TCustomForm::Create<TForm>(nullptr);
+  auto* b = TCustomForm::Create<TForm>(nullptr);
+  std::vector<std::string> log;
+  a->OnActivate = [&](TObject*) { log.push_back("a:activate"); };
+  a->OnDeactivate = [&](TObject*) { log.push_back("a:deactivate"); };
+  b->OnActivate = [&](TObject*) { log.push_back("b:activate"); };
+  ShowAndWait(a);
+  WidgetOf(a)->activateWindow();
+  TestInput::Wait(20);
+  ShowAndWait(b);
+  WidgetOf(b)->activateWindow();
+  TestInput::Wait(20);
+  EXPECT_EQ(log, (std::vector<std::string>{"a:activate", "a:deactivate", "b:activate"}));
+  EXPECT_TRUE(b->Active());
+  EXPECT_EQ(Screen->ActiveForm(), b);
+  delete b;
+  delete a;
+}
+
+}  // namespace
