@@ -358,6 +358,24 @@ BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
   return Shape(dc, left, top, right, bottom, [](QPainter& p, const QRect& r, bool) { p.drawEllipse(r); });
 }
 
+BOOL Arc(HDC dc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd) {
+  return PaintWith(dc, [&](QPainter& p, const GdiDC& d) {
+    QPen pen = MakePen(d.S.Pen);
+    QBrush none;
+    ApplyPenColourMode(d, pen, none);
+    p.setPen(pen);
+    const QRect r = Normal(left, top, right, bottom);
+    const double cx = (r.left() + r.right()) / 2.0, cy = (r.top() + r.bottom()) / 2.0;
+    // Angles in Qt's sense: counter-clockwise with y pointing up, in 1/16 degree.
+    const double a0 = std::atan2(cy - yStart, xStart - cx) * 180 / M_PI;
+    const double a1 = std::atan2(cy - yEnd, xEnd - cx) * 180 / M_PI;
+    double span = a1 - a0;
+    if (span <= 0) span += 360;
+    p.drawArc(QRect(r.left(), r.top(), r.width() - 1, r.height() - 1), static_cast<int>(std::lround(a0 * 16)),
+              static_cast<int>(std::lround(span * 16)));
+  });
+}
+
 BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height) {
   return Shape(dc, left, top, right, bottom, [&](QPainter& p, const QRect& r, bool) {
     p.drawRoundedRect(r, std::abs(width) / 2.0, std::abs(height) / 2.0, Qt::AbsoluteSize);

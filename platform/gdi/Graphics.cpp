@@ -450,13 +450,9 @@ TRect TCanvas::ClipRect() {
   return r;
 }
 
-void TCanvas::Arc(int X1, int Y1, int X2, int Y2, int, int, int, int) {
-  // Drawn as the whole ellipse outline; no window of the system draws arcs.
+void TCanvas::Arc(int X1, int Y1, int X2, int Y2, int X3, int Y3, int X4, int Y4) {
   Changing();
-  HDC dc = Handle();
-  HGDIOBJ old = SelectObject(dc, GetStockObject(NULL_BRUSH));
-  ::Ellipse(dc, X1, Y1, X2, Y2);
-  SelectObject(dc, old);
+  ::Arc(Handle(), X1, Y1, X2, Y2, X3, Y3, X4, Y4);
   Changed();
 }
 

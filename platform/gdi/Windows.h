@@ -390,6 +390,9 @@ BOOL MoveToEx(HDC dc, int x, int y, POINT* old);
 BOOL LineTo(HDC dc, int x, int y);  // the end point is not drawn
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 BOOL Ellipse(HDC dc, int left, int top, int right, int bottom);
+// The part of the ellipse's outline from the radial through (xStart, yStart) counter-clockwise to the
+// radial through (xEnd, yEnd).
+BOOL Arc(HDC dc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd);
 BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height);
 BOOL Polygon(HDC dc, const POINT* points, int count);
 BOOL Polyline(HDC dc, const POINT* points, int count);

@@ -314,6 +314,17 @@ TEST(Shapes, FollowGdiPixelRules) {
   for (int x = 0; x < 12; ++x)
     EXPECT_EQ(e.At(x, 7) != 0, e.At(x, 0) != 0) << "symmetric";
 
+  // An arc from the right (3 o'clock) counter-clockwise to the top covers the upper-right quarter only.
+  Surface a(21, 21);
+  SelectObject(a.DC, GetStockObject(WHITE_PEN));
+  Arc(a.DC, 0, 0, 21, 21, 20, 10, 10, 0);
+  int upperRight = 0, elsewhere = 0;
+  for (int y = 0; y < 21; ++y)
+    for (int x = 0; x < 21; ++x)
+      if (a.At(x, y)) (x >= 10 && y <= 10 ? upperRight : elsewhere)++;
+  EXPECT_GT(upperRight, 10);
+  EXPECT_LE(elsewhere, 2);
+
   // Drawing on an 8-bit bitmap keeps the untouched indices.
   std::vector<RGBQUAD> table(256);
   table[7] = RGBQUAD{0, 0, 0, 0};  // a second black
