@@ -216,4 +216,11 @@ TEST_F(WebEngineTest, NewWindowsOpenInTheSameView) {
   EXPECT_EQ(Engine->LocationURL(), Url("b.htm"));
 }
 
+// A page that cannot be loaded still completes: the view shows an error page for its address.
+TEST_F(WebEngineTest, AFailedLoadCompletesWithItsAddress) {
+  Navigation([&] { Engine->Navigate(WebAddressToURL("./Pages/missing.htm")); });
+  EXPECT_EQ(Log.back(), "complete " + Url("missing.htm"));
+  EXPECT_EQ(Engine->LocationURL(), Url("missing.htm"));
+}
+
 }  // namespace
