@@ -833,6 +833,8 @@ bool TransferToWindow(const Transfer& t) {
 
 bool Run(const Transfer& t) {
   if (!t.Dst) return false;
+  // A window's pixels cannot be read back: copies from a window DC fail.
+  if (t.Src && !t.Src->Memory && UsesSource((t.Rop4 >> 16) & 0xFF)) return false;
   return t.Dst->Memory ? TransferToBitmap(t) : TransferToWindow(t);
 }
 

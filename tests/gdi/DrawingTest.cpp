@@ -260,6 +260,8 @@ TEST(WindowDC, OriginClipAndCanvas) {
     canvas.Brush()->SetColor(clLime);
     canvas.FillRect(Rect(-5, 12, -3, 14));
     EXPECT_EQ(canvas.Pixels(0, 0), -1) << "window pixels cannot be read back";
+    Surface copy(2, 2);
+    EXPECT_FALSE(BitBlt(copy.DC, 0, 0, 2, 2, dc, 0, 0, SRCCOPY));
     canvas.SetHandle(nullptr);
     DeleteDC(dc);
   }
