@@ -1,0 +1,105 @@
+// The design surface under mouse input through the window system's event path: clicks reach the
+// element controls, the frame and the guides as a user's would, and a picked colour is what the window
+// shows.
+#include <gtest/gtest.h>
+
+#include "document/BrowserClasses.h"
+#include "platform/ui/TestInput.h"
+#include "tests/document/DocumentFixture.h"
+
+using namespace doctest;
+
+namespace {
+
+class SurfaceEvents : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Doc = NewDocument(App.Path());
+    S = Doc->Surface();
+    Doc->Bitmaps()->Add(App.Media("skin.bmp"));
+    Doc->Web()->SetBitmap(App.Media("skin.bmp"));
+    Doc->Web()->SetTop(60);
+    Doc->Web()->SetLeft(100);
+    Doc->Web()->SetWidth(60);
+    Doc->Web()->SetHeight(30);
+    S->SetInnerRect(Rect(50, 20, 150, 80));
+    Label = Doc->AddLabel(5, 10);
+    Label->SetWidth(40);
+    Doc->Bitmaps()->Add(App.Media("mask.bmp"));
+    Button = Doc->AddButton(70, 10);
+    Button->SetMask(App.Media("mask.bmp"));
+    Doc->SetOnChange([this](TObject*) { ++Changes; });
+    TestInput::ShowAndWait(S);
+  }
+  void TearDown() override { S->Hide(); }
+
+  TAppFolder App;
+  std::unique_ptr<TVXBrowser> Doc;
+  TCoolBrowser* S = nullptr;
+  TVXLabel* Label = nullptr;
+  TVXButton* Button = nullptr;
+  int Changes = 0;
+};
+
+TEST_F(SurfaceEvents, DragAnElementByTheMouse) {
+  // Positions in the surface's client area: the release lands where the last move went.
+  for (TControl* c : {static_cast<TControl*>(Label->Control()), static_cast<TControl*>(Button->Control())}) {
+    const TRect before = c->BoundsRect();
+    TestInput::MousePress(S, before.Left + 5, before.Top + 4);
+    EXPECT_EQ(S->SelectedControl(), c);
+    TestInput::MouseMove(S, before.Left + 15, before.Top + 9);
+    TestInput::MouseRelease(S, before.Left + 15, before.Top + 9);
+    EXPECT_EQ(c->Left(), before.Left + 10);
+    EXPECT_EQ(c->Top(), before.Top + 5);
+  }
+  EXPECT_EQ(Changes, 2);
+}
+
+TEST_F(SurfaceEvents, ResizeTheWebPanelByTheFrame) {
+  TestInput::MouseClick(S->WebSpace, 10, 10);
+  ASSERT_EQ(S->SelectedControl(), S->WebSpace);
+  const int width = S->WebSpace->Width();
+  const int height = S->WebSpace->Height();
+  const TRect frame = S->Shape->BoundsRect();
+  // The bottom-right grip's last pixel; the dragged corner goes to the mouse.
+  TestInput::MousePress(S, frame.Right - 1, frame.Bottom - 1);
+  TestInput::MouseMove(S, frame.Right + 9, frame.Bottom + 4);
+  TestInput::MouseRelease(S, frame.Right + 9, frame.Bottom + 4);
+  EXPECT_EQ(S->WebSpace->Width(), width + 9);
+  EXPECT_EQ(S->WebSpace->Height(), height + 4);
+  EXPECT_EQ(S->Shape->BoundsRect().Right, frame.Right + 9);
+}
+
+TEST_F(SurfaceEvents, DragAGuide) {
+  TestInput::MousePress(S, 50, 40);
+  TestInput::MouseMove(S, 60, 40);
+  TestInput::MouseRelease(S, 60, 40);
+  EXPECT_EQ(S->ILeft(), 60);
+  EXPECT_EQ(S->LeftShape->Left(), 60);
+  EXPECT_EQ(Changes, 1);
+}
+
+TEST_F(SurfaceEvents, ClickOnTheFaceInsertsTheArmedElement) {
+  Doc->SetInsertMode(imEdit);
+  TestInput::MouseClick(S, 120, 10);
+  ASSERT_EQ(Doc->EditCount(), 1);
+  EXPECT_EQ(S->SelectedControl()->Left(), 120);
+  EXPECT_EQ(S->SelectedControl()->Top(), 10);
+}
+
+TEST_F(SurfaceEvents, PickedColourIsWhatTheWindowShows) {
+  std::vector<TColor> picks;
+  Doc->SetOnPickColor([&](TObject*, TColor C) { picks.push_back(C); });
+  struct Point {
+    int X, Y;
+  };
+  for (const Point p : {Point{180, 40}, Point{110, 70}, Point{20, 8}}) {
+    Doc->SetPickMode(true);
+    TestInput::MousePress(S, p.X, p.Y);
+    TestInput::MouseRelease(S, p.X, p.Y);
+    ASSERT_FALSE(picks.empty());
+    EXPECT_EQ(picks.back(), TestInput::GrabPixel(S, p.X, p.Y)) << p.X << "," << p.Y;
+  }
+}
+
+}  // namespace
