@@ -1190,3 +1190,12 @@ HBITMAP BitmapFromQImage(const QImage& image) {
     std::memcpy(b->Row(y), src.constScanLine(y), size_t(src.width()) * 4);
   return RegisterGdiObject(std::move(b));
 }
+
+HDC CreateSnapshotDC(const QImage& image) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (HBITMAP copy = BitmapFromQImage(image)) {
+    SelectObject(dc, copy);
+    DeleteObject(copy);  // freed when the DC lets go of it
+  }
+  return dc;
+}

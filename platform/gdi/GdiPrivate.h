@@ -165,6 +165,9 @@ void ReleaseSelected(GdiObject* obj);
 // A DC that draws through `painter` on a window surface of `size` (device pixels = logical pixels).
 // The painter must stay active while the DC lives; DeleteDC releases the DC (not the painter).
 [[nodiscard]] HDC CreatePainterDC(QPainter* painter, const QSize& size);
+// A memory DC holding a 32-bit copy of `image` (for reading a window's pixels from a grab of it); the
+// copy goes with the DC when DeleteDC releases it.
+[[nodiscard]] HDC CreateSnapshotDC(const QImage& image);
 [[nodiscard]] QRegion RegionToQRegion(HRGN rgn);
 [[nodiscard]] HRGN RegionFromQRegion(const QRegion& region);
 [[nodiscard]] QColor ColorToQColor(TColor color);

@@ -272,6 +272,14 @@ TEST(WindowDC, OriginClipAndCanvas) {
   EXPECT_EQ(window.pixel(0, 17), 0xFF00FF00u);
 }
 
+TEST(WindowDC, SnapshotsCanBeRead) {
+  QImage grab(3, 3, QImage::Format_RGB32);
+  grab.fill(qRgb(1, 2, 3));
+  HDC dc = CreateSnapshotDC(grab);
+  EXPECT_EQ(GetPixel(dc, 2, 2), RGB(1, 2, 3));
+  EXPECT_TRUE(DeleteDC(dc));
+}
+
 TEST(Shapes, FollowGdiPixelRules) {
   Surface s(10, 10);
   HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
