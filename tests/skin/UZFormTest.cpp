@@ -423,4 +423,27 @@ TEST(TZForm, AutoSizeFollowsTheBitmapAndReportsItsResize) {
   f->EndUpdate();
 }
 
+TEST(TZForm, FocusFramesRunOnlyWhileDesigning) {
+  FormPtr f = NewForm();
+  f->SetBounds(0, 0, 40, 30);
+  f->Bitmap()->SetSize(20, 10);
+  f->Bitmap()->Clear(0xFF000000);
+  const TColor32 face = Color32FromTColor(f->Color());
+  f->ResizeBackBuffer();
+  f->PaintBufferStages();
+  EXPECT_EQ(f->BackBuffer()->Pixel(39, 29), face);
+  EXPECT_EQ(f->BackBuffer()->Pixel(19, 9), 0xFF000000u);
+  f->SetDesigning(true);
+  f->PaintBufferStages();
+  // The dotted frames invert pixels along the form's edge and the bitmap's edge.
+  int onFormEdge = 0, onBitmapEdge = 0;
+  for (int x = 21; x < 40; ++x)
+    onFormEdge += f->BackBuffer()->Pixel(x, 0) != face;
+  for (int x = 0; x < 20; ++x)
+    onBitmapEdge += (f->BackBuffer()->Pixel(x, 9) & 0xFFFFFF) != 0;
+  EXPECT_GT(onFormEdge, 0);
+  EXPECT_GT(onBitmapEdge, 0);
+  f->SetDesigning(false);
+}
+
 }  // namespace
