@@ -709,14 +709,22 @@ void TPicture::SetGraphic(TGraphic* Value) {
     TakeGraphic(nullptr);
     return;
   }
-  // A new graphic of the same class, assigned from Value.
+  // A new graphic of the same class, assigned from Value: the built-in classes directly, others through
+  // the registry (probed outside its lock, as constructors may use it), then the nearest built-in base.
+  const TGraphic& wanted = *Value;
   std::unique_ptr<TGraphic> copy;
-  {
-    std::lock_guard guard(FormatsLock());
-    for (const FileFormat& f : Formats()) {
-      std::unique_ptr<TGraphic> probe = f.GraphicClass();
+  if (typeid(wanted) == typeid(TBitmap)) copy = std::make_unique<TBitmap>();
+  if (typeid(wanted) == typeid(TJPEGImage)) copy = std::make_unique<TJPEGImage>();
+  if (!copy) {
+    std::vector<TGraphicClass> classes;
+    {
+      std::lock_guard guard(FormatsLock());
+      for (const FileFormat& f : Formats())
+        classes.push_back(f.GraphicClass);
+    }
+    for (TGraphicClass c : classes) {
+      std::unique_ptr<TGraphic> probe = c();
       const TGraphic& made = *probe;
-      const TGraphic& wanted = *Value;
       if (typeid(made) == typeid(wanted)) {
         copy = std::move(probe);
         break;

@@ -337,6 +337,26 @@ TEST(Pictures, RegistryPicksTheClassByExtension) {
   fs::remove_all(dir);
 }
 
+TEST(Pictures, AssignKeepsTheGraphicClass) {
+  TJPEGImage jpeg;
+  jpeg.LoadFromFile(DataDir() + "jpeg/gray.jpg");
+  TPicture p;
+  p.Assign(&jpeg);
+  ASSERT_NE(dynamic_cast<TJPEGImage*>(p.Graphic()), nullptr);
+  EXPECT_NE(p.Graphic(), &jpeg) << "the picture keeps its own copy";
+  EXPECT_EQ(p.Width(), 37);
+  TPicture q;
+  q.Assign(&p);
+  EXPECT_NE(dynamic_cast<TJPEGImage*>(q.Graphic()), nullptr);
+  TBitmap* b = q.Bitmap();  // replaces the JPEG by an empty bitmap
+  EXPECT_TRUE(b->Empty());
+  TIcon icon;
+  icon.LoadFromFile(DataDir() + "icon/squares.ico");
+  q.SetGraphic(&icon);
+  EXPECT_NE(dynamic_cast<TIcon*>(q.Graphic()), nullptr);
+  EXPECT_EQ(q.Width(), 16);
+}
+
 TEST(Pictures, JpegDrawsItsDecodedPixels) {
   TJPEGImage jpeg;
   jpeg.LoadFromFile(DataDir() + "jpeg/colour.jpg");
