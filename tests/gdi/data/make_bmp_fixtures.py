@@ -238,6 +238,36 @@ write_bmp("v5_32bit_alpha", W, H, 32, rgb_rows(src, 32, lambda x, y: (x * 19 + y
           header=124, masks=[0xFF0000, 0xFF00, 0xFF, 0xFF000000])
 oracle("v5_32bit_alpha", True)
 
+# 32 bits with other channel orders (alpha from its mask, when there is one).
+def masked_rows(img, masks, alpha):
+    rows = []
+    w, h = img.size
+    for y in range(h):
+        b = bytearray()
+        for x in range(w):
+            r, g, bl = img.getpixel((x, y))
+            vals = (r, g, bl, alpha(x, y))
+            v = 0
+            for c, m in zip(vals, masks):
+                if m:
+                    shift = (m & -m).bit_length() - 1
+                    v |= (c << shift) & m
+            b += struct.pack("<I", v)
+        rows.append(bytes(b))
+    return rows
+
+
+write_bmp("v5_32bit_rgbx", W, H, 32, masked_rows(src, [0xFF000000, 0xFF0000, 0xFF00, 0], lambda x, y: 0),
+          compression=3, header=124, masks=[0xFF000000, 0xFF0000, 0xFF00, 0])
+oracle("v5_32bit_rgbx", False)
+write_bmp("v5_32bit_abgr", W, H, 32, masked_rows(src, [0xFF, 0xFF00, 0xFF0000, 0xFF000000],
+                                                 lambda x, y: (x * 13 + y * 29) % 256),
+          compression=3, header=124, masks=[0xFF, 0xFF00, 0xFF0000, 0xFF000000])
+oracle("v5_32bit_abgr", True)
+subprocess.run(["convert", os.path.join(OUT, "info_8bit.bmp"), "BMP2:" + os.path.join(OUT, "magick_bmp2_8bit.bmp")],
+               check=True)
+oracle("magick_bmp2_8bit", False, use_magick=True)
+
 # Written by the tools themselves.
 src.save(os.path.join(OUT, "pillow_24bit.bmp"))
 oracle("pillow_24bit", False)
