@@ -136,17 +136,40 @@ TCustomForm::TCustomForm(TComponent* AOwner)
 TCustomForm::~TCustomForm() {
   gReleased.erase(this);
   if (gTracker != nullptr && gTracker->FForm == this) delete gTracker.data();
-  if (!FDestroyCalled) {
-    FDestroyCalled = true;
-    try {
-      DoDestroy();
-    } catch (...) {
-      HandleUiException(this);
-    }
-  }
+  BeforeDestruction();
   Destroying();
   if (gScreen != nullptr) gScreen->RemoveForm(this);
   if (gApplication != nullptr) gApplication->FormDestroyed(this);
+}
+
+void TCustomForm::BeforeDestruction() {
+  if (FDestroyCalled) return;
+  FDestroyCalled = true;
+  try {
+    DoDestroy();
+  } catch (...) {
+    HandleUiException(this);
+  }
+}
+
+void TCustomForm::Free() {
+  BeforeDestruction();
+  delete this;
+}
+
+void FreeOwnedComponents(TComponent* Owner) {
+  // The last created goes first; a form hears OnDestroy while it is still whole.
+  while (Owner->ComponentCount() > 0) {
+    TComponent* c = Owner->Components(Owner->ComponentCount() - 1);
+    try {
+      if (auto* form = dynamic_cast<TCustomForm*>(c))
+        form->Free();
+      else
+        delete c;
+    } catch (...) {
+      HandleUiException(nullptr);
+    }
+  }
 }
 
 void TCustomForm::InitializeForm() {
@@ -411,7 +434,7 @@ void TCustomForm::WindowCloseRequested() {
 void TCustomForm::Release() {
   gReleased.insert(this);
   QTimer::singleShot(0, qApp, [this] {
-    if (gReleased.erase(this) != 0) delete this;
+    if (gReleased.erase(this) != 0) Free();
   });
 }
 
@@ -633,7 +656,7 @@ TApplication::TApplication() : TComponent(nullptr) {}
 
 TApplication::~TApplication() {
   Destroying();
-  DestroyComponents();
+  FreeOwnedComponents(this);
 }
 
 std::string TApplication::ExeName() const {
@@ -799,11 +822,7 @@ TApplication* TApplicationRef::Get() {
 
 void DoneApplication() {
   if (gApplication == nullptr) return;
-  TApplication* app = gApplication;
-  try {
-    app->DestroyComponents();
-  } catch (...) {
-  }
+  FreeOwnedComponents(gApplication);
   // Forms that nobody owns stay with their owners; the application object itself lives to the end.
 }
 

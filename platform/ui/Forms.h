@@ -78,6 +78,12 @@ class TCustomForm : public TScrollingWinControl {
 
   // Runs the phases after construction (Create calls it; TApplication::CreateForm too).
   void InitializeForm();
+  // Fires OnDestroy (once) while the form is still whole. Free and the application's end call it before
+  // the form's destructors run; a form freed with a plain delete fires OnDestroy from ~TCustomForm,
+  // when the parts of derived classes are gone already.
+  void BeforeDestruction();
+  // BeforeDestruction, then delete.
+  void Free();
 
   [[nodiscard]] TFormBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TFormBorderStyle Value);
@@ -328,3 +334,5 @@ inline constexpr TScreenRef Screen{};
 
 // Frees every form the application owns (the program's end; also registered to run at exit).
 void DoneApplication();
+// Frees what Owner owns, the last created first, forms through Free.
+void FreeOwnedComponents(TComponent* Owner);

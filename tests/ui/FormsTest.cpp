@@ -302,6 +302,29 @@ TEST(FormsTest, MovingAndSizingABorderlessWindowFollowTheMouseUntilRelease) {
   delete f;
 }
 
+TEST(FormsTest, OnDestroyRunsWhileTheFormIsStillWhole) {
+  struct TRich : TForm {
+    explicit TRich(TComponent* O) : TForm(O) {}
+    ~TRich() override { Settings = "gone"; }
+    std::string Settings = "ShapeColor=255";
+  };
+  struct TOwner : TComponent {
+    TOwner() : TComponent(nullptr) {}
+    ~TOwner() override { FreeOwnedComponents(this); }
+  };
+  std::string seen;
+  {
+    TOwner owner;
+    auto* f = TCustomForm::Create<TRich>(&owner);
+    f->OnDestroy = [f, &seen](TObject*) { seen = f->Settings; };
+  }
+  EXPECT_EQ(seen, "ShapeColor=255");
+  auto* g = TCustomForm::Create<TRich>(nullptr);
+  g->OnDestroy = [g, &seen](TObject*) { seen = g->Settings + "!"; };
+  g->Free();
+  EXPECT_EQ(seen, "ShapeColor=255!");
+}
+
 }  // namespace
 
 namespace {
