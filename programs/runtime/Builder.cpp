@@ -16,6 +16,9 @@ int main(int argc, char** argv) {
   // No title is set: the task bar text and message-box captions follow the program file's name.
   TVXBuilder* VXBuilder = nullptr;
   Application->CreateForm(VXBuilder);
+  // The window system's task bar shows the window's own title: give it the application's, so that each
+  // copy of the program shows the name it was saved under.
+  VXBuilder->SetCaption(Application->Title());
   Application->Run();
   DoneApplication();
   return 0;

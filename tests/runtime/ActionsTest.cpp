@@ -57,6 +57,9 @@ TEST_F(Actions, WebViewActionsCallTheEngine) {
   EXPECT_EQ(After("Navigate silent"), Strings{"Navigate " + FileURL("b.htm")});
   EXPECT_EQ(After("Refresh"), Strings{"Reload"});
   EXPECT_EQ(After("Cancel"), Strings{"Stop"});
+  const int sounds = SoundRequests();
+  EXPECT_EQ(After("Nothing"), Strings{});
+  EXPECT_EQ(SoundRequests(), sounds + 1) << "Nothing: pictures and sound only";
   // The scripted view has a history now.
   EXPECT_TRUE(ButtonOf("Back")->ActionEnabled());
   EXPECT_EQ(After("Back"), Strings{"GoBack"});

@@ -1,6 +1,7 @@
 #!/bin/sh
-# The runtime program on a real X server: started in a copy of the sample browser folder, its window
-# takes the skin's outline as its X shape and its web area shows the local start page.
+# The runtime program on a real X server: started in a copy of the sample browser folder under another
+# name, its window is titled after that name, takes the skin's outline as its X shape and shows the
+# local start page in its web area.
 # Usage: browser_x11.sh <Builder> <sample folder>. Exits 77 (skipped) without Xvfb.
 set -eu
 builder=$1
@@ -10,15 +11,15 @@ command -v xvfb-run >/dev/null 2>&1 || { echo "no xvfb-run: skipped"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -r "$sample/." "$work/"
-cp "$builder" "$work/Builder"
+cp "$builder" "$work/MyBrowser"
 cd "$work"
 export QTWEBENGINE_DISABLE_SANDBOX=1
 unset QT_QPA_PLATFORM
 xvfb-run -a -s "-screen 0 1280x1024x24 -br" sh -c '
-  ./Builder >builder.log 2>&1 & pid=$!
+  ./MyBrowser >builder.log 2>&1 & pid=$!
   id=""
   for i in $(seq 1 100); do
-    id=$(xwininfo -root -tree | awk "/\"VXBuilder\"/ {print \$1; exit}")
+    id=$(xwininfo -root -tree | awk "/\"Mybrowser\": \\(/ {print \$1; exit}")
     [ -n "$id" ] && break
     sleep 0.1
   done
@@ -28,6 +29,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24 -br" sh -c '
   kill $pid 2>/dev/null; wait $pid 2>/dev/null || true
 '
 cat shape.txt
+grep -q '"Mybrowser"' shape.txt || { echo "FAIL: the window is not titled after the program file"; exit 1; }
 grep -q "Window shape extents" shape.txt || { echo "FAIL: the window has no X shape"; exit 1; }
 x=$(awk '/Absolute upper-left X/ {print $4}' shape.txt)
 y=$(awk '/Absolute upper-left Y/ {print $4}' shape.txt)
