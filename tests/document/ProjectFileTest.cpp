@@ -194,6 +194,35 @@ TEST(ProjectFile, ReaderOrderRules) {
   s->Hide();
 }
 
+TEST(ProjectFile, LoadedSurfaceCutsTheSkinAsTheBuiltBrowserDoes) {
+  // The key colour is red; the bottom-left pixel is another colour that belongs to the window.
+  TAppFolder app;
+  WritePicture(app.Media("keyed.bmp"), 20, 10, clNavy, clFuchsia);
+  {
+    TBitmap b;
+    b.LoadFromFile(app.Media("keyed.bmp"));
+    b.Canvas()->Brush()->SetColor(clRed);
+    b.Canvas()->FillRect(Rect(0, 0, 5, 5));
+    b.SaveToFile(app.Media("keyed.bmp"));
+  }
+  WriteAll(app / "p.VX", "Pelloran=V1.2\r\nObject=Bitmaps\r\n" + app.Media("keyed.bmp") +
+                             "\r\nend\r\nObject=Web\r\nBitmap=" + app.Media("keyed.bmp") +
+                             "\r\nInvisibleColor=255\r\nend\r\n");
+  auto doc = NewDocument(app.Path());
+  doc->LoadProject(app / "p.VX");
+  TBitmap32* skin = doc->Surface()->Skin()->GetBitmap();
+  ASSERT_EQ(skin->Width(), 20);
+  EXPECT_EQ(skin->Pixel(2, 2) >> 24, 0u) << "the key colour is cut away";
+  EXPECT_NE(skin->Pixel(0, 9) >> 24, 0u) << "the bottom-left pixel stays part of the window";
+  EXPECT_NE(skin->Pixel(10, 5) >> 24, 0u);
+  // A later change of the key colour shows on the surface too.
+  doc->Web()->SetInvisibleColor(clFuchsia);
+  skin = doc->Surface()->Skin()->GetBitmap();
+  EXPECT_NE(skin->Pixel(2, 2) >> 24, 0u);
+  EXPECT_EQ(skin->Pixel(0, 9) >> 24, 0u);
+  doc->Surface()->Hide();
+}
+
 TEST(ProjectFile, FailedLoadLeavesNothingAndCannotBeSavedOverTheFile) {
   TAppFolder app;
   const std::string good = ReadAll(GoldenPath("Project.VX"));
