@@ -13,6 +13,7 @@
 #include "platform/media/WebBrowser.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/Messages.h"
 #include "platform/ui/QtHost.h"
 
 namespace fs = std::filesystem;
@@ -178,6 +179,47 @@ TEST(WebBrowserReal, NavigatingBeforeTheWindowExists) {
   EXPECT_TRUE(view->isVisible());
   EXPECT_EQ(web->LocationName(), "Early");
   delete form;
+}
+
+// The Enter key as the runtime's key translation hands it on (Ctrl and M pressed, the character 13,
+// M and Ctrl released) reaches the focused field of the page: its form is submitted.
+TEST(WebBrowserReal, TranslatedEnterReachesThePage) {
+  const fs::path dir = fs::temp_directory_path() / ("media-enter-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::ofstream(dir / "form.htm") << "<html><body><form action='done.htm'>"
+                                     "<input name=q value=x autofocus></form></body></html>";
+  std::ofstream(dir / "done.htm") << "<html><head><title>Done</title></head></html>";
+  (void)Application->Title();
+  TForm* form = TCustomForm::Create<TForm>(nullptr);
+  form->SetBounds(0, 0, 320, 240);
+  auto* web = new TWebBrowser(form);
+  web->SetParent(form);
+  web->SetBounds(0, 0, 320, 240);
+  std::vector<std::string> urls;
+  web->OnNavigateComplete2 = [&](TObject*, TObject*, const std::string& URL) { urls.push_back(URL); };
+  form->Show();
+  web->Navigate2((dir / "form.htm").string());
+  ASSERT_TRUE(WaitUntil([&] { return urls.size() == 1; }));
+  web->SetFocus();
+  QApplication::processEvents();
+  const HWND wnd = web->Handle();
+  // The page may take input a moment after it has loaded.
+  for (int i = 0; i < 40 && urls.size() == 1; ++i) {
+    SendMessage(wnd, WM_KEYDOWN, 17, 0x1D0001);
+    SendMessage(wnd, WM_KEYDOWN, 77, 0x320001);
+    SendMessage(wnd, WM_CHAR, 13, 0x320001);
+    SendMessage(wnd, WM_KEYUP, 77, static_cast<LPARAM>(0xC0320001));
+    SendMessage(wnd, WM_KEYUP, 17, static_cast<LPARAM>(0xC01D0001));
+    QElapsedTimer clock;
+    clock.start();
+    while (urls.size() == 1 && clock.elapsed() < 500)
+      QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  ASSERT_EQ(urls.size(), 2u);
+  EXPECT_EQ(urls[1].substr(0, urls[1].find('?')), "file://" + (dir / "done.htm").string());
+  EXPECT_EQ(urls[1].substr(urls[1].find('?')), "?q=x");  // Ctrl+M typed nothing
+  delete form;
+  fs::remove_all(dir);
 }
 
 }  // namespace
