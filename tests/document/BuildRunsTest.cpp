@@ -92,4 +92,36 @@ TEST(BuildRuns, RuntimeWindowReadsTheBuiltFolder) {
   SetWebEngineFactory(previous);
 }
 
+TEST(BuildRuns, RuntimeWindowReadsASavedProjectForATestRun) {
+  TAppFolder app;
+  auto doc = NewDocument(app.Path());
+  doc->Bitmaps()->Add(app.Media("skin.bmp"));
+  doc->Web()->SetBitmap(app.Media("skin.bmp"));
+  doc->Sounds()->Add(app.Media("start.wav"));
+  doc->Web()->SetExitSound(app.Media("start.wav"));
+  doc->SetInsertMode(imButton);
+  doc->SurfaceMouseDown(doc->Surface(), mbLeft, {ssLeft}, 30, 20, nullptr);
+  doc->SetInsertMode(imLabel);
+  doc->SurfaceMouseDown(doc->Surface(), mbLeft, {ssLeft}, 60, 5, nullptr);
+  ForceDirectories(app / "temp");
+  doc->SaveProject(app / "temp/Vexcheck.VX");
+
+  auto previous = SetWebEngineFactory([] { return std::make_unique<TScriptedWebEngine>(); });
+  TVXBuilder* form = TCustomForm::Create<TVXBuilder>(nullptr);
+  try {
+    form->ReadConfig(app / "temp/Vexcheck.VX");
+  } catch (const Exception& e) {
+    ADD_FAILURE() << "the runtime could not read the project: " << e.Message;
+  }
+  EXPECT_EQ(form->Skin()->FileName(), app.Media("skin.bmp"));
+  EXPECT_EQ(form->EndSound->WaveName(), app.Media("start.wav"));
+  const auto buttons = Owned<TVXOButton>(form);
+  ASSERT_EQ(buttons.size(), 1u);
+  EXPECT_EQ(buttons[0]->Left(), 30);
+  EXPECT_EQ(buttons[0]->Width(), 24);
+  EXPECT_EQ(Owned<TVXOLabel>(form).size(), 1u);
+  delete form;
+  SetWebEngineFactory(previous);
+}
+
 }  // namespace
