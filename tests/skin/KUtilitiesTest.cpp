@@ -317,6 +317,7 @@ TEST(KGraphic, TransparencyModes) {
   // Columns: white, pure red, almost red, blue; the bottom-left pixel is white.
   const uint32_t columns[] = {0xFFFFFF, 0xFF0000, 0xFE0000, 0x0000FF};
   skintest::WriteBmp24(dir.File("m.bmp"), 4, 2, [&](int x, int y) { return columns[x]; });
+  skintest::WriteBmp24(dir.File("gray.bmp"), 4, 2, [](int, int) { return 0x808080u; });
   struct Case {
     uint8_t mode;
     TColor key;
@@ -329,12 +330,16 @@ TEST(KGraphic, TransparencyModes) {
       // Mode 4 with key colour 255 (red as 0x00BBGGRR) cuts pure red only.
       {4, 255, {0xFFFFFFFF, 0x0000FF00, 0xFFFE0000, 0xFF0000FF}},
       {4, 0xFF0000, {0xFFFFFFFF, 0xFFFF0000, 0xFFFE0000, 0x0000FF00}},
+      // Mode 1: alpha from the picture's own intensity (red 60, blue 20); mode 2 from the gray picture.
+      {1, 0, {0xFFFFFFFF, 0x3CFF0000, 0x3CFE0000, 0x140000FF}},
+      {2, 0, {0x80FFFFFF, 0x80FF0000, 0x80FE0000, 0x800000FF}},
   };
   for (const Case& c : cases) {
     KGraphic skin(nullptr);
     skin.SetFileName(dir.File("m.bmp"));
     skin.SetMode(c.mode);
     skin.SetInvisibleColor(c.key);
+    skin.SetAlphaFileName(dir.File("gray.bmp"));
     TBitmap32* b = skin.GetBitmap();
     for (int y = 0; y < 2; ++y) {
       for (int x = 0; x < 4; ++x)
