@@ -1,4 +1,6 @@
 // TBitmap: a DIB section (or a 32-bit/monochrome device bitmap) with its canvas, mask and palette.
+#include "platform/gdi/Bitmap.h"
+
 #include <algorithm>
 #include <cstring>
 

@@ -2,6 +2,8 @@
 // A memory DC draws on its selected bitmap (24- and 32-bit top-down bitmaps directly, other layouts
 // through a 32-bit copy whose changed pixels are stored back); a window DC draws through the QPainter
 // the window layer handed over.
+#include "platform/gdi/Drawing.h"
+
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QTextLayout>

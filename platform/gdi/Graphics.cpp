@@ -745,6 +745,10 @@ void TPicture::SetGraphic(TGraphic* Value) {
   TakeGraphic(std::move(copy));
 }
 
+void TPicture::SetBitmap(TBitmap* Value) {
+  SetGraphic(Value);
+}
+
 TBitmap* TPicture::Bitmap() {
   if (!dynamic_cast<TBitmap*>(FGraphic.get())) TakeGraphic(std::make_unique<TBitmap>());
   return static_cast<TBitmap*>(FGraphic.get());

@@ -1,6 +1,8 @@
 // Regions over QRegion. Big regions are built in one step from rectangles: the rectangles are cut into
 // horizontal bands, the spans of each band merged, and equal neighbouring bands joined, which gives the
 // canonical banded form that QRegion keeps (so equal pixel sets compare equal).
+#include "platform/gdi/Regions.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
