@@ -5,6 +5,7 @@
 
 #include <QBitmap>
 #include <QImage>
+#include <QPainter>
 #include <QRegion>
 
 #include <cstdio>
@@ -156,13 +157,48 @@ void BM_NineSliceRepaint(benchmark::State& state) {
   std::filesystem::remove(path);
 }
 
+// The same nine pieces drawn by Qt: QPainter on a 1024 x 768 image, nearest-neighbour scaling.
+void BM_QtNineSliceRepaint(benchmark::State& state) {
+  QImage skin(640, 480, QImage::Format_RGB32);
+  for (int y = 0; y < 480; ++y) {
+    for (int x = 0; x < 640; ++x)
+      skin.setPixel(x, y, 0xFF000000u | (static_cast<uint32_t>((x * 7) ^ (y * 13)) & 0xFFFFFF));
+  }
+  QImage target(kW, kH, QImage::Format_RGB32);
+  const auto pieces = NineSlicePieces({640, 480}, Rect(60, 60, 580, 420), {kW, kH});
+  auto q = [](const TRect& r) { return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top); };
+  for (auto _ : state) {
+    QPainter p(&target);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const TSlicePiece& piece : pieces)
+      p.drawImage(q(piece.Dst), skin, q(piece.Src));
+  }
+}
+
+// A full-screen skin: the window-like outline at 1920 x 1200.
+void BM_BitmapToRegion_1920x1200(benchmark::State& state) {
+  TBitmap32 bitmap;
+  bitmap.SetSize(1920, 1200);
+  for (int y = 0; y < 1200; ++y) {
+    for (int x = 0; x < 1920; ++x)
+      bitmap.SetPixel(x, y, InsideWindow(x * kW / 1920, y * kH / 1200) ? 0xFF000000u : 0);
+  }
+  for (auto _ : state) {
+    HRGN r = BitmapToRegion(&bitmap, 1);
+    benchmark::DoNotOptimize(r);
+    DeleteObject(r);
+  }
+}
+
 BENCHMARK(BM_BitmapToRegion)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AlphaRuns)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QRegionFromQBitmap)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BitmapToRegion_Window)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QRegionFromQBitmap_Window)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KeyColourRegion)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BitmapToRegion_1920x1200)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NineSliceRepaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QtNineSliceRepaint)->Unit(benchmark::kMillisecond);
 
 // Keeps each benchmark's time per iteration for the table at the end.
 class RecordingReporter : public benchmark::ConsoleReporter {
@@ -195,6 +231,7 @@ int main(int argc, char** argv) {
   ratio("BM_QRegionFromQBitmap", "BM_BitmapToRegion");
   ratio("BM_QRegionFromQBitmap", "BM_KeyColourRegion");
   ratio("BM_QRegionFromQBitmap_Window", "BM_BitmapToRegion_Window");
+  ratio("BM_QtNineSliceRepaint", "BM_NineSliceRepaint");
   benchmark::Shutdown();
   return 0;
 }
