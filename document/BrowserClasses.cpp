@@ -1,5 +1,6 @@
 #include "document/BrowserClasses.h"
 
+#include <map>
 #include <utility>
 
 #include "platform/ui/Forms.h"
@@ -568,154 +569,99 @@ void TVXBrowser::ElementMouseDown(TObject* Sender, TMouseButton, TShiftState Shi
 
 // ---- Project text ----------------------------------------------------------------------------------
 
+namespace {
+
+// The values of one section by key. A section is written in the key order of its table; "Fontstyle"
+// writes one line per style of Font, "SOT" is written only when listed here.
+using TSectionValues = std::map<std::string, std::string>;
+
+void WriteSection(TVXTextWriter& W, TVXSectionKind Kind, TVXWriteOrder Order, const TSectionValues& Values,
+                  const TFont* Font = nullptr) {
+  W.BeginSection(Kind);
+  for (const std::string& key : SectionKeys(Kind, Order)) {
+    if (key == "Fontstyle") {
+      if (Font != nullptr) WriteFontStyles(W, Font);
+    } else if (key == ProjectText::StayOnTopLine) {
+      if (Values.count(key) != 0) W.StayOnTop();
+    } else {
+      W.Key(key, Values.at(key));
+    }
+  }
+  W.EndSection();
+}
+
+std::string Int(int Value) {
+  return IntToStr(Value);
+}
+
+// The keys that labels and the address field share.
+void AddTextKeys(TSectionValues& V, const TFont* Font, TColor Color, const std::string& Style,
+                 const std::string& Alignment, const std::string& Autosize, int Z) {
+  V["Color"] = Int(Color);
+  V["Style"] = Style;
+  V["Alignment"] = Alignment;
+  V["Autosize"] = Autosize;
+  V["Fontname"] = Font->Name();
+  V["Fontcolor"] = Int(Font->Color());
+  V["Fontheight"] = Int(Font->Height());
+  V["ZOrder"] = Int(Z);
+}
+
+}  // namespace
+
 void TVXBrowser::WriteDocumentSections(TVXTextWriter& W, const TMediaName& Picture, const TMediaName& Sound,
                                        TVXWriteOrder Order) const {
   const TCoolBrowser* s = FSurface;
-  W.BeginSection(TVXSectionKind::skGlobal);
-  for (const std::string& key : SectionKeys(TVXSectionKind::skGlobal, Order)) {
-    if (key == "Top")
-      W.Key(key, s->Top());
-    else if (key == "Left")
-      W.Key(key, s->Left());
-    else if (key == "Width")
-      W.Key(key, s->StartWidth());
-    else if (key == "Height")
-      W.Key(key, s->StartHeight());
-    else if (key == "ITop")
-      W.Key(key, s->ITop());
-    else if (key == "ILeft")
-      W.Key(key, s->ILeft());
-    else if (key == "IRight")
-      W.Key(key, s->IRight());
-    else if (key == "IBottom")
-      W.Key(key, s->IBottom());
-    else if (key == "SOT" && s->FormStyle() == fsStayOnTop)
-      W.StayOnTop();
-  }
-  W.EndSection();
+  TSectionValues global{{"Top", Int(s->Top())},          {"Left", Int(s->Left())},
+                        {"Width", Int(s->StartWidth())}, {"Height", Int(s->StartHeight())},
+                        {"ITop", Int(s->ITop())},        {"ILeft", Int(s->ILeft())},
+                        {"IRight", Int(s->IRight())},    {"IBottom", Int(s->IBottom())}};
+  if (s->FormStyle() == fsStayOnTop) global[ProjectText::StayOnTopLine] = "";
+  WriteSection(W, TVXSectionKind::skGlobal, Order, global);
 
-  W.BeginSection(TVXSectionKind::skWeb);
-  for (const std::string& key : SectionKeys(TVXSectionKind::skWeb, Order)) {
-    if (key == "Top")
-      W.Key(key, FWeb->GetTop());
-    else if (key == "Left")
-      W.Key(key, FWeb->GetLeft());
-    else if (key == "Height")
-      W.Key(key, FWeb->GetHeight());
-    else if (key == "Width")
-      W.Key(key, FWeb->GetWidth());
-    else if (key == "Startpage")
-      W.Key(key, FWeb->Startpage);
-    else if (key == "Position")
-      W.Key(key, FWeb->Position);
-    else if (key == "Bitmap")
-      W.Key(key, Picture(FWeb->Bitmap));
-    else if (key == "InvisibleColor")
-      W.Key(key, FWeb->GetInvisibleColor());
-    else if (key == "StartSound")
-      W.Key(key, Sound(FWeb->StartSound));
-    else if (key == "ExitSound")
-      W.Key(key, Sound(FWeb->ExitSound));
-    else if (key == "ZOrder")
-      W.Key(key, s->IndexOfControl(s->WebSpace));
-  }
-  W.EndSection();
+  WriteSection(W, TVXSectionKind::skWeb, Order,
+               {{"Top", Int(FWeb->GetTop())},
+                {"Left", Int(FWeb->GetLeft())},
+                {"Height", Int(FWeb->GetHeight())},
+                {"Width", Int(FWeb->GetWidth())},
+                {"Startpage", FWeb->Startpage},
+                {"Position", FWeb->Position},
+                {"Bitmap", Picture(FWeb->Bitmap)},
+                {"InvisibleColor", Int(FWeb->GetInvisibleColor())},
+                {"StartSound", Sound(FWeb->StartSound)},
+                {"ExitSound", Sound(FWeb->ExitSound)},
+                {"ZOrder", Int(s->IndexOfControl(s->WebSpace))}});
 
+  // The elements in the order of the surface's child controls; their index is their ZOrder.
   for (int z = 0; z < s->ControlCount(); ++z) {
     TComponent* element = FindElement(s->Controls(z));
     if (const auto* b = dynamic_cast<const TVXButton*>(element)) {
-      W.BeginSection(TVXSectionKind::skButton);
-      for (const std::string& key : SectionKeys(TVXSectionKind::skButton, Order)) {
-        if (key == "Top")
-          W.Key(key, b->GetTop());
-        else if (key == "Left")
-          W.Key(key, b->GetLeft());
-        else if (key == "Mask")
-          W.Key(key, Picture(b->Mask));
-        else if (key == "Touched")
-          W.Key(key, Picture(b->Touched));
-        else if (key == "Pressed")
-          W.Key(key, Picture(b->Pressed));
-        else if (key == "Disabled")
-          W.Key(key, Picture(b->Disabled));
-        else if (key == "InvisibleColor")
-          W.Key(key, b->GetInvisibleColor());
-        else if (key == "Pressaction")
-          W.Key(key, b->Pressaction);
-        else if (key == "Alignment")
-          W.Key(key, b->Alignment);
-        else if (key == "Navigationtarget")
-          W.Key(key, b->Navigationtarget);
-        else if (key == "Sound")
-          W.Key(key, Sound(b->Sound));
-        else if (key == "Hint")
-          W.Key(key, b->Hint);
-        else if (key == "ZOrder")
-          W.Key(key, z);
-      }
-      W.EndSection();
+      WriteSection(W, TVXSectionKind::skButton, Order,
+                   {{"Top", Int(b->GetTop())},
+                    {"Left", Int(b->GetLeft())},
+                    {"Mask", Picture(b->Mask)},
+                    {"Touched", Picture(b->Touched)},
+                    {"Pressed", Picture(b->Pressed)},
+                    {"Disabled", Picture(b->Disabled)},
+                    {"InvisibleColor", Int(b->GetInvisibleColor())},
+                    {"Pressaction", b->Pressaction},
+                    {"Alignment", b->Alignment},
+                    {"Navigationtarget", b->Navigationtarget},
+                    {"Sound", Sound(b->Sound)},
+                    {"Hint", b->Hint},
+                    {"ZOrder", Int(z)}});
     } else if (const auto* l = dynamic_cast<const TVXLabel*>(element)) {
-      W.BeginSection(TVXSectionKind::skLabel);
-      for (const std::string& key : SectionKeys(TVXSectionKind::skLabel, Order)) {
-        if (key == "Top")
-          W.Key(key, l->GetTop());
-        else if (key == "Left")
-          W.Key(key, l->GetLeft());
-        else if (key == "Width")
-          W.Key(key, l->GetWidth());
-        else if (key == "Color")
-          W.Key(key, l->GetColor());
-        else if (key == "Style")
-          W.Key(key, l->Style);
-        else if (key == "Text")
-          W.Key(key, l->Text);
-        else if (key == "Transparent")
-          W.Key(key, l->GetTransparent() ? "1" : "0");
-        else if (key == "Alignment")
-          W.Key(key, l->Alignment);
-        else if (key == "Autosize")
-          W.Key(key, l->Autosize);
-        else if (key == "Fontname")
-          W.Key(key, l->GetFont()->Name());
-        else if (key == "Fontcolor")
-          W.Key(key, l->GetFont()->Color());
-        else if (key == "Fontheight")
-          W.Key(key, l->GetFont()->Height());
-        else if (key == "Fontstyle")
-          WriteFontStyles(W, l->GetFont());
-        else if (key == "ZOrder")
-          W.Key(key, z);
-      }
-      W.EndSection();
+      TSectionValues v{{"Top", Int(l->GetTop())},
+                       {"Left", Int(l->GetLeft())},
+                       {"Width", Int(l->GetWidth())},
+                       {"Text", l->Text},
+                       {"Transparent", l->GetTransparent() ? "1" : "0"}};
+      AddTextKeys(v, l->GetFont(), l->GetColor(), l->Style, l->Alignment, l->Autosize, z);
+      WriteSection(W, TVXSectionKind::skLabel, Order, v, l->GetFont());
     } else if (const auto* e = dynamic_cast<const TVXEdit*>(element)) {
-      W.BeginSection(TVXSectionKind::skEdit);
-      for (const std::string& key : SectionKeys(TVXSectionKind::skEdit, Order)) {
-        if (key == "Top")
-          W.Key(key, e->GetTop());
-        else if (key == "Left")
-          W.Key(key, e->GetLeft());
-        else if (key == "Width")
-          W.Key(key, e->GetWidth());
-        else if (key == "Alignment")
-          W.Key(key, e->Alignment);
-        else if (key == "Autosize")
-          W.Key(key, e->Autosize);
-        else if (key == "Color")
-          W.Key(key, e->GetColor());
-        else if (key == "Style")
-          W.Key(key, e->Style);
-        else if (key == "Fontname")
-          W.Key(key, e->GetFont()->Name());
-        else if (key == "Fontcolor")
-          W.Key(key, e->GetFont()->Color());
-        else if (key == "Fontheight")
-          W.Key(key, e->GetFont()->Height());
-        else if (key == "Fontstyle")
-          WriteFontStyles(W, e->GetFont());
-        else if (key == "ZOrder")
-          W.Key(key, z);
-      }
-      W.EndSection();
+      TSectionValues v{{"Top", Int(e->GetTop())}, {"Left", Int(e->GetLeft())}, {"Width", Int(e->GetWidth())}};
+      AddTextKeys(v, e->GetFont(), e->GetColor(), e->Style, e->Alignment, e->Autosize, z);
+      WriteSection(W, TVXSectionKind::skEdit, Order, v, e->GetFont());
     }
   }
 }
@@ -760,208 +706,122 @@ struct TLoadState {
 void TVXBrowser::LoadLines(const TStrings& Lines) {
   TLoadState st;
   TCoolBrowser* s = FSurface;
+  auto button = [&] { return static_cast<TVXButton*>(st.Current); };
+  auto label = [&] { return static_cast<TVXLabel*>(st.Current); };
+  auto edit = [&] { return static_cast<TVXEdit*>(st.Current); };
+  auto control = [&] { return static_cast<TVXElement*>(st.Current)->ElementControl(); };
+  using TKeyHandlers = std::map<std::string, std::function<void(const std::string& Value)>>;
+  // The keys that buttons, labels and the address field share; each section adds its own.
+  auto elementKeys = [&](bool Text) {
+    TKeyHandlers keys{{"Top", [&](const std::string& v) { control()->SetTop(StrToInt(v)); }},
+                      {"Left", [&](const std::string& v) { control()->SetLeft(StrToInt(v)); }},
+                      {"ZOrder", [&](const std::string& v) { st.Orderer.Add(control(), StrToInt(v)); }}};
+    if (!Text) return keys;
+    keys["Width"] = [&](const std::string& v) {
+      control()->SetWidth(StrToInt(v));
+      st.RememberedWidth = control()->Width();
+    };
+    keys["Color"] = [&](const std::string& v) { control()->SetColor(StrToInt(v)); };
+    keys["Fontname"] = [&](const std::string& v) { control()->Font()->SetName(v); };
+    keys["Fontcolor"] = [&](const std::string& v) { control()->Font()->SetColor(StrToInt(v)); };
+    keys["Fontheight"] = [&](const std::string& v) { control()->Font()->SetHeight(StrToInt(v)); };
+    keys["Fontstyle"] = [&](const std::string& v) { AddFontStyle(control()->Font(), v); };
+    return keys;
+  };
+
+  std::map<TVXSectionKind, TKeyHandlers> sections;
+  sections[TVXSectionKind::skGlobal] = {
+      {"Top", [&](const std::string& v) { s->SetTop(StrToInt(v)); }},
+      {"Left", [&](const std::string& v) { s->SetLeft(StrToInt(v)); }},
+      {"Width", [&](const std::string& v) { s->SetStartWidth(StrToInt(v)); }},
+      {"Height", [&](const std::string& v) { s->SetStartHeight(StrToInt(v)); }},
+      {"ILeft", [&](const std::string& v) { st.Inner.Left = StrToInt(v); }},
+      {"ITop", [&](const std::string& v) { st.Inner.Top = StrToInt(v); }},
+      {"IRight", [&](const std::string& v) { st.Inner.Right = StrToInt(v); }},
+      {"IBottom", [&](const std::string& v) { st.Inner.Bottom = StrToInt(v); }}};
+  sections[TVXSectionKind::skWeb] = {
+      {"Top", [&](const std::string& v) { FWeb->SetTop(StrToInt(v)); }},
+      {"Left", [&](const std::string& v) { FWeb->SetLeft(StrToInt(v)); }},
+      {"Width", [&](const std::string& v) { st.WebWidth = StrToInt(v); }},
+      {"Height", [&](const std::string& v) { st.WebHeight = StrToInt(v); }},
+      {"Bitmap",
+       [&](const std::string& v) {
+         FWeb->SetBitmap(v);
+         TBitmap32* picture = KMediaList::Instance()->GetBitmap(v);
+         s->SetWidth(picture->Width());
+         s->SetHeight(picture->Height());
+       }},
+      {"Startpage", [&](const std::string& v) { FWeb->SetStartpage(v); }},
+      {"Position", [&](const std::string& v) { FWeb->SetPosition(v); }},
+      {"StartSound", [&](const std::string& v) { FWeb->SetStartSound(v); }},
+      {"ExitSound", [&](const std::string& v) { FWeb->SetExitSound(v); }},
+      {"InvisibleColor", [&](const std::string& v) { FWeb->SetInvisibleColor(StrToInt(v)); }},
+      {"ZOrder", [&](const std::string& v) { st.Orderer.Add(s->WebSpace, StrToInt(v)); }}};
+  TKeyHandlers& buttonKeys = sections[TVXSectionKind::skButton] = elementKeys(false);
+  buttonKeys["Mask"] = [&](const std::string& v) { button()->SetMask(v); };
+  buttonKeys["Touched"] = [&](const std::string& v) { button()->SetTouched(v); };
+  buttonKeys["Pressed"] = [&](const std::string& v) { button()->SetPressed(v); };
+  buttonKeys["Disabled"] = [&](const std::string& v) { button()->SetDisabled(v); };
+  buttonKeys["InvisibleColor"] = [&](const std::string& v) { button()->SetInvisibleColor(StrToInt(v)); };
+  buttonKeys["Pressaction"] = [&](const std::string& v) { button()->SetPressaction(v); };
+  buttonKeys["Alignment"] = [&](const std::string& v) { button()->Alignment = v; };
+  buttonKeys["Navigationtarget"] = [&](const std::string& v) { button()->SetNavigationtarget(v); };
+  buttonKeys["Sound"] = [&](const std::string& v) { button()->SetSound(v); };
+  buttonKeys["Hint"] = [&](const std::string& v) { button()->SetHint(v); };
+  TKeyHandlers& labelKeys = sections[TVXSectionKind::skLabel] = elementKeys(true);
+  labelKeys["Style"] = [&](const std::string& v) { label()->SetStyle(v); };
+  labelKeys["Text"] = [&](const std::string& v) { label()->SetText(v); };
+  labelKeys["Transparent"] = [&](const std::string& v) { label()->SetTransparent(v == "1"); };
+  labelKeys["Alignment"] = [&](const std::string& v) { label()->Alignment = v; };
+  labelKeys["Autosize"] = [&](const std::string& v) { label()->Autosize = v; };
+  TKeyHandlers& editKeys = sections[TVXSectionKind::skEdit] = elementKeys(true);
+  editKeys["Style"] = [&](const std::string& v) { edit()->SetStyle(v); };
+  editKeys["Alignment"] = [&](const std::string& v) { edit()->Alignment = v; };
+  editKeys["Autosize"] = [&](const std::string& v) { edit()->Autosize = v; };
+
   TVXSectionHandlers h;
   h.OnBegin = [&](TVXSectionKind Kind) {
-    switch (Kind) {
-      case TVXSectionKind::skGlobal:
-        s->SetFormStyle(fsNormal);
-        break;
-      case TVXSectionKind::skButton:
-        st.Current = AddButton(0, 0);
-        break;
-      case TVXSectionKind::skLabel:
-        st.Current = AddLabel(0, 0);
-        break;
-      case TVXSectionKind::skEdit:
-        st.Current = AddEdit(0, 0);
-        break;
-      default:
-        break;
-    }
+    if (Kind == TVXSectionKind::skGlobal) s->SetFormStyle(fsNormal);
+    if (Kind == TVXSectionKind::skButton) st.Current = AddButton(0, 0);
+    if (Kind == TVXSectionKind::skLabel) st.Current = AddLabel(0, 0);
+    if (Kind == TVXSectionKind::skEdit) st.Current = AddEdit(0, 0);
   };
   h.OnLine = [&](TVXSectionKind Kind, const std::string& Line) {
-    const std::string key = GetKey(Line);
-    const std::string value = GetValue(Line);
-    auto number = [&] { return StrToInt(value); };
-    switch (Kind) {
-      case TVXSectionKind::skBitmaps:
-        FBitmaps->Add(Line);
-        break;
-      case TVXSectionKind::skSounds:
-        FSounds->Add(Line);
-        break;
-      case TVXSectionKind::skGlobal:
-        if (key == "Top")
-          s->SetTop(number());
-        else if (key == "Left")
-          s->SetLeft(number());
-        else if (key == "Width")
-          s->SetStartWidth(number());
-        else if (key == "Height")
-          s->SetStartHeight(number());
-        else if (key == "ILeft")
-          st.Inner.Left = number();
-        else if (key == "ITop")
-          st.Inner.Top = number();
-        else if (key == "IRight")
-          st.Inner.Right = number();
-        else if (key == "IBottom")
-          st.Inner.Bottom = number();
-        else if (IsStayOnTopLine(Line))
-          s->SetFormStyle(fsStayOnTop);
-        break;
-      case TVXSectionKind::skWeb:
-        if (key == "Top")
-          FWeb->SetTop(number());
-        else if (key == "Left")
-          FWeb->SetLeft(number());
-        else if (key == "Width")
-          st.WebWidth = number();
-        else if (key == "Height")
-          st.WebHeight = number();
-        else if (key == "Bitmap") {
-          FWeb->SetBitmap(value);
-          TBitmap32* picture = KMediaList::Instance()->GetBitmap(value);
-          s->SetWidth(picture->Width());
-          s->SetHeight(picture->Height());
-        } else if (key == "Startpage")
-          FWeb->SetStartpage(value);
-        else if (key == "Position")
-          FWeb->SetPosition(value);
-        else if (key == "StartSound")
-          FWeb->SetStartSound(value);
-        else if (key == "ExitSound")
-          FWeb->SetExitSound(value);
-        else if (key == "InvisibleColor")
-          FWeb->SetInvisibleColor(number());
-        else if (key == "ZOrder")
-          st.Orderer.Add(s->WebSpace, number());
-        break;
-      case TVXSectionKind::skButton: {
-        auto* b = static_cast<TVXButton*>(st.Current);
-        if (key == "Top")
-          b->SetTop(number());
-        else if (key == "Left")
-          b->SetLeft(number());
-        else if (key == "Mask")
-          b->SetMask(value);
-        else if (key == "Touched")
-          b->SetTouched(value);
-        else if (key == "Pressed")
-          b->SetPressed(value);
-        else if (key == "Disabled")
-          b->SetDisabled(value);
-        else if (key == "InvisibleColor")
-          b->SetInvisibleColor(number());
-        else if (key == "Pressaction")
-          b->SetPressaction(value);
-        else if (key == "Alignment")
-          b->Alignment = value;
-        else if (key == "Navigationtarget")
-          b->SetNavigationtarget(value);
-        else if (key == "Sound")
-          b->SetSound(value);
-        else if (key == "Hint")
-          b->SetHint(value);
-        else if (key == "ZOrder")
-          st.Orderer.Add(b->Control(), number());
-        break;
-      }
-      case TVXSectionKind::skLabel: {
-        auto* l = static_cast<TVXLabel*>(st.Current);
-        if (key == "Top")
-          l->SetTop(number());
-        else if (key == "Left")
-          l->SetLeft(number());
-        else if (key == "Width") {
-          l->SetWidth(number());
-          st.RememberedWidth = l->Control()->Width();
-        } else if (key == "Color")
-          l->SetColor(number());
-        else if (key == "Style")
-          l->SetStyle(value);
-        else if (key == "Text")
-          l->SetText(value);
-        else if (key == "Transparent")
-          l->SetTransparent(value == "1");
-        else if (key == "Alignment")
-          l->Alignment = value;
-        else if (key == "Autosize")
-          l->Autosize = value;
-        else if (key == "Fontname")
-          l->GetFont()->SetName(value);
-        else if (key == "Fontcolor")
-          l->GetFont()->SetColor(number());
-        else if (key == "Fontheight")
-          l->GetFont()->SetHeight(number());
-        else if (key == "Fontstyle")
-          AddFontStyle(l->GetFont(), value);
-        else if (key == "ZOrder")
-          st.Orderer.Add(l->Control(), number());
-        break;
-      }
-      case TVXSectionKind::skEdit: {
-        auto* e = static_cast<TVXEdit*>(st.Current);
-        if (key == "Top")
-          e->SetTop(number());
-        else if (key == "Left")
-          e->SetLeft(number());
-        else if (key == "Width") {
-          e->SetWidth(number());
-          st.RememberedWidth = e->Control()->Width();
-        } else if (key == "Color")
-          e->SetColor(number());
-        else if (key == "Style")
-          e->SetStyle(value);
-        else if (key == "Alignment")
-          e->Alignment = value;
-        else if (key == "Autosize")
-          e->Autosize = value;
-        else if (key == "Fontname")
-          e->GetFont()->SetName(value);
-        else if (key == "Fontcolor")
-          e->GetFont()->SetColor(number());
-        else if (key == "Fontheight")
-          e->GetFont()->SetHeight(number());
-        else if (key == "Fontstyle")
-          AddFontStyle(e->GetFont(), value);
-        else if (key == "ZOrder")
-          st.Orderer.Add(e->Control(), number());
-        break;
-      }
+    if (Kind == TVXSectionKind::skBitmaps) {
+      FBitmaps->Add(Line);
+    } else if (Kind == TVXSectionKind::skSounds) {
+      FSounds->Add(Line);
+    } else {
+      const TKeyHandlers& keys = sections.at(Kind);
+      const auto it = keys.find(GetKey(Line));
+      if (it != keys.end())
+        it->second(GetValue(Line));
+      else if (Kind == TVXSectionKind::skGlobal && IsStayOnTopLine(Line))
+        s->SetFormStyle(fsStayOnTop);
     }
   };
   h.OnEnd = [&](TVXSectionKind Kind) {
-    switch (Kind) {
-      case TVXSectionKind::skWeb: {
-        s->SetInnerRect(st.Inner);
-        // The surface keys its skin by InvisibleColor, as a new project's surface and the built browser
-        // do, so the preview keeps showing what the build will show.
-        s->Skin()->SetMode(4);
-        s->SetAlphaThreshold(100);
-        s->SetRegionMode(4);
-        TBitmap32* skin = s->Skin()->GetBitmap();
-        s->SetWidth(skin->Width());
-        s->SetHeight(skin->Height());
-        FWeb->SetWidth(st.WebWidth);
-        FWeb->SetHeight(st.WebHeight);
-        break;
-      }
-      case TVXSectionKind::skLabel: {
-        TLabel* label = static_cast<TVXLabel*>(st.Current)->Control();
-        label->SetAutoSize(true);
-        label->SetAutoSize(false);
-        static_cast<TVXLabel*>(st.Current)->SetWidth(st.RememberedWidth);
-        break;
-      }
-      case TVXSectionKind::skEdit: {
-        auto* e = static_cast<TVXEdit*>(st.Current);
-        e->Control()->SetHeight(4 - e->GetFont()->Height());
-        e->SetWidth(st.RememberedWidth);
-        break;
-      }
-      default:
-        break;
+    if (Kind == TVXSectionKind::skWeb) {
+      s->SetInnerRect(st.Inner);
+      // The surface keys its skin by InvisibleColor, as a new project's surface and the built browser
+      // do, so the preview keeps showing what the build will show.
+      s->Skin()->SetMode(4);
+      s->SetAlphaThreshold(100);
+      s->SetRegionMode(4);
+      TBitmap32* skin = s->Skin()->GetBitmap();
+      s->SetWidth(skin->Width());
+      s->SetHeight(skin->Height());
+      // The panel stretches with the surface, so its size comes after the surface's.
+      FWeb->SetWidth(st.WebWidth);
+      FWeb->SetHeight(st.WebHeight);
+    } else if (Kind == TVXSectionKind::skLabel) {
+      // The height follows font and caption; the width is the one remembered.
+      label()->Control()->SetAutoSize(true);
+      label()->Control()->SetAutoSize(false);
+      label()->SetWidth(st.RememberedWidth);
+    } else if (Kind == TVXSectionKind::skEdit) {
+      edit()->Control()->SetHeight(4 - edit()->GetFont()->Height());
+      edit()->SetWidth(st.RememberedWidth);
     }
     st.Current = nullptr;
   };
