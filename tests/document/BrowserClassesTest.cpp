@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "skin/KUtilities.h"
 #include "tests/document/DocumentFixture.h"
 
 using namespace doctest;
@@ -259,6 +260,17 @@ TEST_F(DocumentTest, WebElementFollowsThePanelAndTheSkin) {
   EXPECT_EQ(S->ClientWidth(), 260);
   EXPECT_EQ(S->ClientHeight(), 130);
   EXPECT_EQ(S->WebSpace->BoundsRect(), Rect(12, 10, 172, 90));
+}
+
+TEST_F(DocumentTest, UnreadableSkinSizesTheSurfaceToThePlaceholder) {
+  WritePicture(App / "Data/noimage.bmp", 32, 24, clWhite);
+  const std::string start = StartDirectory();
+  SetStartDirectory(App.Path());
+  Doc->Web()->SetBitmap(App / "nowhere/skin.bmp");
+  SetStartDirectory(start);
+  EXPECT_EQ(Doc->Web()->Bitmap, App / "nowhere/skin.bmp");
+  EXPECT_EQ(S->ClientWidth(), 32);
+  EXPECT_EQ(S->ClientHeight(), 24);
 }
 
 TEST_F(DocumentTest, SetVisibleShowsAndSelectsTheLastControl) {
