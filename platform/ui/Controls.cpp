@@ -543,12 +543,13 @@ void TControl::SetMouseCapture(bool Value) {
   SetCaptureControl(Value ? this : nullptr);
 }
 
+// Handlers run from a copy: a handler may free the control that holds it.
 void TControl::Click() {
-  if (OnClick) OnClick(this);
+  if (const TNotifyEvent handler = OnClick) handler(this);
 }
 
 void TControl::DblClick() {
-  if (OnDblClick) OnDblClick(this);
+  if (const TNotifyEvent handler = OnDblClick) handler(this);
 }
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -560,7 +561,7 @@ void TControl::MouseMove(TShiftState Shift, int X, int Y) {
 }
 
 void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+  if (const TMouseEvent handler = OnMouseUp) handler(this, Button, Shift, X, Y);
 }
 
 void TControl::Resize() {

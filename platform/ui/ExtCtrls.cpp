@@ -269,5 +269,5 @@ void TTimer::UpdateTimer() {
 }
 
 void TTimer::Timer() {
-  if (OnTimer) OnTimer(this);
+  if (const TNotifyEvent handler = OnTimer) handler(this);  // a copy: the handler may free the timer
 }

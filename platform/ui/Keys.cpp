@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 
 #include "platform/ui/Forms.h"
 #include "platform/ui/QtHost.h"
@@ -167,6 +168,7 @@ bool ProcessKeyEvent(TWinControl* Control, QKeyEvent* Event, char& Replacement) 
 class TInnerFilter : public QObject {
  public:
   TInnerFilter(TWinControl* Control, QObject* Parent) : QObject(Parent), FControl(Control) {}
+  void NoteProxy(QWidget* Proxy) { FProxy = Proxy; }
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override {
@@ -182,7 +184,21 @@ class TInnerFilter : public QObject {
       default:
         break;
     }
+    QWidget* inner = FControl->Host()->Inner;
+    if ((Event->type() == QEvent::ChildAdded || Event->type() == QEvent::ChildPolished) && Watched == inner) {
+      // A focus proxy that the standard control made later (a web view's page) is routed too.
+      QWidget* proxy = inner->focusProxy();
+      if (proxy != nullptr && proxy != FProxy) {
+        FProxy = proxy;
+        proxy->installEventFilter(this);
+        proxy->setContextMenuPolicy(Qt::NoContextMenu);
+      }
+      return false;
+    }
     if (Event->type() != QEvent::KeyPress && Event->type() != QEvent::KeyRelease) return false;
+    // Keys are taken where they arrive first: the focus proxy when there is one (a key it leaves goes
+    // on to its parent, which must not hear it again).
+    if (inner != nullptr && inner->focusProxy() != nullptr && Watched == inner) return false;
     auto* ke = static_cast<QKeyEvent*>(Event);
     char replacement = 0;
     const bool used = ProcessKeyEvent(FControl, ke, replacement);
@@ -197,6 +213,7 @@ class TInnerFilter : public QObject {
 
  private:
   TWinControl* FControl;
+  QPointer<QWidget> FProxy;
 };
 
 }  // namespace
@@ -251,6 +268,7 @@ void SetInnerWidget(TWinControl* Control, QWidget* Inner) {
   h->InnerFilter = filter;
   Inner->installEventFilter(filter);
   if (QWidget* proxy = Inner->focusProxy()) {
+    filter->NoteProxy(proxy);
     proxy->installEventFilter(filter);
     proxy->setContextMenuPolicy(Qt::NoContextMenu);
     proxy->setMouseTracking(true);

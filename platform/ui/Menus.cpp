@@ -32,7 +32,8 @@ void TMenuItem::Remove(TMenuItem* Item) {
 }
 
 void TMenuItem::Click() {
-  if (FEnabled && OnClick) OnClick(this);
+  if (!FEnabled) return;
+  if (const TNotifyEvent handler = OnClick) handler(this);  // a copy: the handler may free the item
 }
 
 TPopupMenu::TPopupMenu(TComponent* AOwner)
