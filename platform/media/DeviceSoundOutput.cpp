@@ -20,8 +20,10 @@ namespace {
 constexpr int kPollMs = 10;
 // Silence after a sound that plays once (see TSoundSource).
 constexpr uint64_t kPaddingMs = 500;
-// How long after its playing time a sound is taken to have left the device.
-constexpr qint64 kTailMs = 150;
+// How long a sound is given to leave the device after the device has taken its last byte.
+constexpr qint64 kTailMs = 60;
+// A sound that plays once ends at the latest this long after its playing time.
+constexpr qint64 kLatestMs = 1000;
 
 // Feeds a sound's bytes to the sink, from the start again at the end when looping. A sound that plays
 // once is followed by silence: the device starts a stream only when its buffer has filled, so a sound
@@ -89,6 +91,8 @@ class TAudioWorker final : public QObject {
     const QAudioFormat format = FormatOf(*sound);
     if (!device.isFormatSupported(format)) return false;
     FDuration = sound->Duration().count();
+    FBytes = static_cast<qint64>(sound->Data.size());
+    FTaken = -1;
     FLoop = loop;
     FGeneration = generation;
     FSource = std::make_unique<TSoundSource>(std::move(sound), loop);
@@ -121,11 +125,20 @@ class TAudioWorker final : public QObject {
   }
 
  private:
-  // A sound that plays once has ended when its playing time and the device's latency have passed.
+  // A sound that plays once has ended when its playing time has passed and the device has taken all
+  // of it from its buffer (what was written less what still waits there), plus a short tail; a device
+  // that reports nothing useful ends it a while after its playing time.
   void Poll() {
     if (!FSink) return;
     const bool failed = FSink->state() == QAudio::StoppedState;
-    const bool ended = !FLoop && FClock.elapsed() >= FDuration + kTailMs;
+    const qint64 elapsed = FClock.elapsed();
+    if (FTaken < 0 && elapsed >= FDuration) {
+      const qint64 written = FSink->format().bytesForDuration(FSink->processedUSecs());
+      const qint64 waiting = FSink->bufferSize() - FSink->bytesFree();
+      if (written - waiting >= FBytes) FTaken = elapsed;
+    }
+    const bool ended =
+        !FLoop && ((FTaken >= 0 && elapsed >= FTaken + kTailMs) || elapsed >= FDuration + kLatestMs);
     if (!failed && !ended) return;
     StopSink(false);
     if (Ended) Ended(FGeneration);
@@ -137,6 +150,8 @@ class TAudioWorker final : public QObject {
   QTimer* FPoll = nullptr;
   QElapsedTimer FClock;
   qint64 FDuration = 0;
+  qint64 FBytes = 0;
+  qint64 FTaken = -1;  // when the device had taken every byte of the sound, or -1
   bool FLoop = false;
   uint64_t FGeneration = 0;
 };
