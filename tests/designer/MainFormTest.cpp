@@ -1,0 +1,368 @@
+// The main window: its window modes, the modified state, the question before a project is discarded,
+// the insert tools, Kill, the test run and the build.
+#include "tests/designer/DesignerFixture.h"
+
+using namespace dt;
+
+namespace {
+
+class MainForm : public DesignerFixture {};
+
+TEST_F(MainForm, ModeTableSetsEveryButtonAndItsPictures) {
+  // N = normal (enabled), D = disabled; buttons in the order of the picture table.
+  const char* names[] = {"New",  "Open", "Save",  "Build", "Check", "Button",
+                         "Edit", "Kill", "Label", "Exit",  "Link",  "Options"};
+  const char* table[3] = {
+      "NNDDDDDDDNDD",  // no project
+      "NNNNNNNDNNNN",  // editing
+      "DDDDNDDDDDDD",  // test run
+  };
+  for (uint8_t mode = 0; mode < 3; ++mode) {
+    Main->SetMode(mode);
+    EXPECT_EQ(Main->Mode(), mode);
+    for (int b = 0; b < MainButtonCount; ++b) {
+      SCOPED_TRACE(std::string(names[b]) + " in mode " + std::to_string(mode));
+      const auto which = static_cast<TMainButton>(b);
+      const bool normal = table[mode][b] == 'N';
+      TOrganicShapeButton* button = Main->Button(which);
+      EXPECT_EQ(button->Enabled(), normal);
+      EXPECT_TRUE(SamePicture(button->Mask(), Main->StatePicture(which, normal ? 0 : 3)));
+      EXPECT_TRUE(SamePicture(button->OverBmp(), Main->StatePicture(which, normal ? 1 : 3)));
+      EXPECT_TRUE(SamePicture(button->PressedBmp(), Main->StatePicture(which, normal ? 2 : 3)));
+      // The outline and size follow the picture shown.
+      EXPECT_EQ(button->Width(), button->Mask()->Width());
+    }
+  }
+}
+
+TEST_F(MainForm, StartsInModeZeroBelowTheScreensTopRight) {
+  EXPECT_EQ(Main->Mode(), mdNoProject);
+  EXPECT_EQ(Main->Top(), 10);
+  EXPECT_EQ(Main->Left(), Screen->Width() - 278);
+  EXPECT_EQ(Main->AppDir(), App);
+  EXPECT_TRUE(Reports->Messages.empty());
+}
+
+TEST_F(MainForm, ModifiedFlagThroughNewEditsSaveAndTestRun) {
+  NewProject();
+  EXPECT_EQ(Main->Mode(), mdEditing);
+  EXPECT_FALSE(Main->IsModified()) << "a new project is unmodified";
+  EXPECT_EQ(Doc()->Selected(), Doc()->Web());
+  EXPECT_EQ(Editor->CurrentPanel(), Editor->FormPanel);
+
+  Insert(Main->ButtonBut, 40, 30);
+  EXPECT_TRUE(Main->IsModified()) << "an insert modifies";
+  Files = {Work("one.VX")};
+  Main->SaveButClick(Main->SaveBut);
+  EXPECT_FALSE(Main->IsModified());
+  EXPECT_TRUE(fs::exists(Work("one.VX")));
+  EXPECT_EQ(Main->ProjectPath(), Work("one.VX"));
+
+  Editor->LoadWeb();
+  EXPECT_FALSE(Main->IsModified()) << "loading a panel writes nothing back";
+
+  Main->CheckButClick(Main->CheckBut);
+  ASSERT_NE(Main->TestWindow(), nullptr);
+  Main->TestWindow()->Close();
+  EXPECT_EQ(Main->Mode(), mdEditing);
+  EXPECT_TRUE(Main->IsModified()) << "returning from a test run enables Save";
+}
+
+enum class Command { New, Open, Exit, Close };
+enum class Case { Unmodified, Yes, No, Cancel, YesCancelledSave };
+
+struct QuestionCase {
+  Command What;
+  Case How;
+  int ExpectedQuestions;
+  bool Saved;   // the old project was written
+  bool GoesOn;  // the command went past the question
+};
+
+TEST_F(MainForm, QuestionBeforeDiscardingTable) {
+  const QuestionCase cases[] = {
+      {Command::New, Case::Unmodified, 0, false, true},
+      {Command::New, Case::Yes, 1, true, true},
+      {Command::New, Case::No, 1, false, true},
+      {Command::New, Case::Cancel, 1, false, false},
+      {Command::New, Case::YesCancelledSave, 1, false, false},
+      {Command::Open, Case::Unmodified, 0, false, true},
+      {Command::Open, Case::Yes, 1, true, true},
+      {Command::Open, Case::No, 1, false, true},
+      {Command::Open, Case::Cancel, 1, false, false},
+      {Command::Open, Case::YesCancelledSave, 1, false, false},
+      {Command::Exit, Case::Unmodified, 0, false, true},
+      {Command::Exit, Case::Yes, 1, true, true},
+      {Command::Exit, Case::No, 1, false, true},
+      {Command::Exit, Case::Cancel, 1, false, false},
+      {Command::Exit, Case::YesCancelledSave, 1, false, false},
+      {Command::Close, Case::Unmodified, 0, false, true},
+      {Command::Close, Case::Yes, 1, true, true},
+      {Command::Close, Case::No, 1, false, true},
+      {Command::Close, Case::Cancel, 1, false, false},
+      {Command::Close, Case::YesCancelledSave, 1, false, false},
+  };
+  // A project to open.
+  NewProject();
+  Doc()->SaveProject(Work("other.VX"));
+  DestroyWindows();
+
+  int n = 0;
+  for (const QuestionCase& c : cases) {
+    SCOPED_TRACE("case " + std::to_string(n++));
+    CreateWindows();
+    Main->Show();
+    NewProject();
+    if (c.How != Case::Unmodified) Insert(Main->LabelBut, 60, 40);
+    TVXBrowser* old = Doc();
+    Questions = 0;
+    Answers.clear();
+    Files.clear();
+    fs::remove(Work("old.VX"));
+    switch (c.How) {
+      case Case::Yes:
+        Answers = {vmYes};
+        Files = {Work("old.VX")};
+        break;
+      case Case::No:
+        Answers = {vmNo};
+        break;
+      case Case::Cancel:
+        Answers = {vmCancel};
+        break;
+      case Case::YesCancelledSave:
+        Answers = {vmYes};
+        Files = {""};
+        break;
+      case Case::Unmodified:
+        break;
+    }
+    if (c.What == Command::Open && c.GoesOn) Files.push_back(Work("other.VX"));
+    switch (c.What) {
+      case Command::New:
+        Main->NewButClick(Main->NewBut);
+        break;
+      case Command::Open:
+        Main->OpenButClick(Main->OpenBut);
+        break;
+      case Command::Exit:
+        Main->Exit1Click(Main->ExitBut);
+        break;
+      case Command::Close:
+        Main->Close();
+        break;
+    }
+    EXPECT_EQ(Questions, c.ExpectedQuestions);
+    EXPECT_EQ(fs::exists(Work("old.VX")), c.Saved);
+    if (!c.GoesOn) {
+      EXPECT_EQ(Doc(), old) << "the project stays open";
+      EXPECT_EQ(Main->Mode(), mdEditing);
+    } else if (c.What == Command::Exit || c.What == Command::Close) {
+      EXPECT_FALSE(Main->Visible()) << "the designer closed";
+    } else {
+      EXPECT_NE(Doc(), nullptr);
+      EXPECT_EQ(Main->Mode(), mdEditing);
+      EXPECT_FALSE(Main->IsModified());
+    }
+    EXPECT_TRUE(Answers.empty());
+    EXPECT_TRUE(Reports->Messages.empty());
+    DestroyWindows();
+  }
+}
+
+TEST_F(MainForm, ExitWithoutProjectAsksNothing) {
+  Main->Show();
+  Main->Exit1Click(Main->ExitBut);
+  EXPECT_EQ(Questions, 0);
+  EXPECT_FALSE(Main->Visible());
+}
+
+TEST_F(MainForm, ExitSoundPlaysWithSoundsOff) {
+  Main->SetSoundsOn(false);
+  Main->Show();
+  Main->Exit1Click(Main->ExitBut);
+  const auto played = Sounds->Played();
+  ASSERT_EQ(played.size(), 1u) << "only the end sound";
+  EXPECT_TRUE(played[0].Waited);
+}
+
+TEST_F(MainForm, OpenCancelledLeavesNoProject) {
+  NewProject();
+  Files = {""};
+  Main->OpenButClick(Main->OpenBut);
+  EXPECT_EQ(Doc(), nullptr);
+  EXPECT_EQ(Main->Mode(), mdNoProject);
+  EXPECT_FALSE(Editor->Visible());
+}
+
+TEST_F(MainForm, FailedOpenReturnsToNoProjectAndReports) {
+  WriteAll(Work("bad.VX"), "Pelloran=V1.2\nObject=Global\nTop=abc\nend\n");
+  Files = {Work("bad.VX")};
+  EXPECT_THROW(Main->OpenProject(), EConvertError);
+  EXPECT_EQ(Doc(), nullptr) << "no half-loaded project";
+  EXPECT_EQ(Main->Mode(), mdNoProject);
+  EXPECT_EQ(Main->Actionlabel->Caption(), "");
+  EXPECT_FALSE(Main->IsModified());
+}
+
+TEST_F(MainForm, OpenLoadsASavedProject) {
+  NewProject();
+  Insert(Main->ButtonBut, 40, 30);
+  Insert(Main->LabelBut, 40, 90);
+  Doc()->SaveProject(Work("two.VX"));
+  const std::string saved = ReadAll(Work("two.VX"));
+  Answers = {vmNo};
+  Files = {Work("two.VX")};
+  Main->OpenButClick(Main->OpenBut);
+  ASSERT_NE(Doc(), nullptr);
+  EXPECT_EQ(Doc()->Buttons().size(), 1u);
+  EXPECT_FALSE(Main->IsModified());
+  EXPECT_TRUE(Editor->Visible());
+  Doc()->SaveProject(Work("again.VX"));
+  EXPECT_EQ(ReadAll(Work("again.VX")), saved);
+}
+
+TEST_F(MainForm, KillAndSelectionRules) {
+  NewProject();
+  EXPECT_FALSE(Main->KillBut->Enabled()) << "the web element cannot be killed";
+  Insert(Main->EditBut, 40, 200);
+  EXPECT_FALSE(Main->EditBut->Enabled()) << "one address field at most";
+  EXPECT_TRUE(Main->KillBut->Enabled());
+  EXPECT_EQ(Editor->CurrentPanel(), Editor->EditPanel);
+  Main->SetModified(false);
+
+  Main->KillButClick(Main->KillBut);
+  EXPECT_EQ(Doc()->EditCount(), 0);
+  EXPECT_EQ(Doc()->Selected(), Doc()->Web()) << "the selection moved to the web element";
+  EXPECT_FALSE(Main->KillBut->Enabled());
+  EXPECT_TRUE(Main->EditBut->Enabled()) << "killing the last address field enables its tool";
+  EXPECT_TRUE(Main->IsModified());
+  EXPECT_EQ(Editor->CurrentPanel(), Editor->FormPanel);
+
+  // Kill with the web element selected does nothing; a null selection disables Kill.
+  Main->KillButClick(Main->KillBut);
+  EXPECT_EQ(Doc()->Web(), Doc()->Selected());
+  Main->SelectionChanged(nullptr);
+  EXPECT_FALSE(Main->KillBut->Enabled());
+}
+
+TEST_F(MainForm, ToolsArmReleaseAndAreUsedUp) {
+  NewProject();
+  Main->ButtonBut->OnClick(Main->ButtonBut);
+  EXPECT_EQ(Doc()->InsertMode(), imButton);
+  EXPECT_TRUE(SamePicture(Main->ButtonBut->Mask(), Main->StatePicture(tbButton, 2)));
+  Main->LabelBut->OnClick(Main->LabelBut);
+  EXPECT_EQ(Doc()->InsertMode(), imLabel);
+  EXPECT_TRUE(SamePicture(Main->ButtonBut->Mask(), Main->StatePicture(tbButton, 0)))
+      << "button tool released";
+  EXPECT_TRUE(SamePicture(Main->LabelBut->Mask(), Main->StatePicture(tbLabel, 2)));
+  Doc()->SurfaceMouseDown(Doc()->Surface(), mbLeft, TShiftState{ssLeft}, 70, 80, nullptr);
+  EXPECT_EQ(Doc()->InsertMode(), imNone);
+  EXPECT_TRUE(SamePicture(Main->LabelBut->Mask(), Main->StatePicture(tbLabel, 0))) << "label tool used up";
+  EXPECT_NE(dynamic_cast<TVXLabel*>(Doc()->Selected()), nullptr);
+  EXPECT_EQ(Editor->CurrentPanel(), Editor->LabelPanel);
+}
+
+TEST_F(MainForm, NewProjectSurfaceAndEditorPlaces) {
+  Main->SetBounds(700, 10, Main->Width(), Main->Height());
+  NewProject();
+  TCoolBrowser* surface = Doc()->Surface();
+  EXPECT_EQ(surface->Width(), 480);
+  EXPECT_EQ(surface->Height(), 360);
+  EXPECT_EQ(surface->Left(), 700 - 500);
+  EXPECT_EQ(surface->Top(), 130);
+  EXPECT_EQ(surface->InnerRect(), Rect(50, 50, 430, 310));
+  EXPECT_EQ(surface->WebSpace->BoundsRect(), Bounds(30, 60, 420, 270));
+  EXPECT_EQ(Doc()->Web()->Bitmap, App + "/Images/VexLand3.Bmp");
+  EXPECT_EQ(Editor->Left(), 700);
+  EXPECT_EQ(Editor->Top(), 160);
+  // A docked editor follows the main window; an undocked one stays.
+  Main->SetBounds(650, 40, Main->Width(), Main->Height());
+  EXPECT_EQ(Editor->Left(), 650);
+  EXPECT_EQ(Editor->Top(), 190);
+  Editor->SetDocked(false);
+  Main->SetBounds(600, 40, Main->Width(), Main->Height());
+  EXPECT_EQ(Editor->Left(), 650);
+  Main->LinkButClick(Main->LinkBut);
+  EXPECT_TRUE(Editor->Docked());
+  EXPECT_EQ(Editor->Left(), 600);
+}
+
+TEST_F(MainForm, TestRunScratchFileHidingAndReturn) {
+  NewProject();
+  Insert(Main->ButtonBut, 40, 30);
+  Insert(Main->LabelBut, 40, 90);
+  Main->CheckButClick(Main->CheckBut);
+  ASSERT_NE(Main->TestWindow(), nullptr);
+  EXPECT_EQ(Main->Mode(), mdTestRun);
+  EXPECT_FALSE(Editor->Visible());
+  EXPECT_FALSE(Doc()->Surface()->Visible());
+  EXPECT_TRUE(Main->TestWindow()->Visible());
+  Doc()->SaveProject(Work("same.VX"));
+  EXPECT_EQ(ReadAll(Main->CheckFileName()), ReadAll(Work("same.VX")));
+  EXPECT_EQ(Main->CheckFileName(), App + "/temp/Vexcheck.VX");
+
+  // The test window's own close (its Exit button, the window system) brings the designer back.
+  TVXBuilder* first = Main->TestWindow();
+  first->Close();
+  EXPECT_EQ(Main->Mode(), mdEditing);
+  EXPECT_TRUE(Editor->Visible());
+  EXPECT_TRUE(Doc()->Surface()->Visible());
+  EXPECT_EQ(Main->TestWindow(), first) << "hidden, not freed";
+  EXPECT_FALSE(first->Visible());
+  EXPECT_EQ(Main->KillBut->Enabled(), Doc()->Selected() != Doc()->Web()) << "Kill follows the selection";
+
+  // Check again: the first window is freed before a second is made; Check in mode 2 ends the test.
+  Main->CheckButClick(Main->CheckBut);
+  ASSERT_NE(Main->TestWindow(), nullptr);
+  Main->CheckButClick(Main->CheckBut);
+  EXPECT_EQ(Main->Mode(), mdEditing);
+  EXPECT_TRUE(Reports->Messages.empty());
+}
+
+TEST_F(MainForm, FailedTestRunReturnsToEditing) {
+  NewProject();
+  fs::rename(App + "/temp", App + "/temp-away");
+  EXPECT_ANY_THROW(Main->StartCheck());
+  fs::rename(App + "/temp-away", App + "/temp");
+  EXPECT_EQ(Main->Mode(), mdEditing);
+  EXPECT_EQ(Main->TestWindow(), nullptr);
+  EXPECT_TRUE(Doc()->Surface()->Visible());
+}
+
+TEST_F(MainForm, BuildWritesTheFolderAndRemembersTheTarget) {
+  NewProject();
+  Insert(Main->ButtonBut, 40, 30);
+  fs::create_directories(Work("out"));
+  Files = {Work("out/MyBrowser")};
+  Main->BuildButClick(Main->BuildBut);
+  EXPECT_EQ(Main->BuildPath(), Work("out/MyBrowser"));
+  EXPECT_TRUE(fs::exists(Work("out/MyBrowser")));
+  EXPECT_TRUE(fs::exists(Work("out/Config.VX")));
+  EXPECT_EQ(Main->Actionlabel->Caption(), "");
+  // A cancelled build dialog builds nothing.
+  fs::remove(Work("out/Config.VX"));
+  Files = {""};
+  Main->BuildButClick(Main->BuildBut);
+  EXPECT_FALSE(fs::exists(Work("out/Config.VX")));
+  EXPECT_EQ(FileDialogs.back(), "BuildDialog");
+}
+
+TEST_F(MainForm, NewOpenAndExitCommitAFieldBeingTyped) {
+  NewProject();
+  Insert(Main->LabelBut, 40, 90);
+  auto* label = dynamic_cast<TVXLabel*>(Doc()->Selected());
+  ASSERT_NE(label, nullptr);
+  Editor->SetFocusedControl(Editor->LabelLeftEdit);
+  Editor->LabelLeftEdit->SetText("77");
+  Files = {Work("committed.VX")};
+  Main->SaveButClick(Main->SaveBut);
+  EXPECT_EQ(label->GetLeft(), 77) << "Save commits";
+  Editor->SetFocusedControl(Editor->LabelLeftEdit);
+  Editor->LabelLeftEdit->SetText("66");
+  Answers = {vmCancel};
+  Main->NewButClick(Main->NewBut);
+  EXPECT_EQ(label->GetLeft(), 66) << "New commits before it asks";
+}
+
+}  // namespace
