@@ -180,5 +180,7 @@ void ReleaseSelected(GdiObject* obj);
 // A new 32-bit top-down DIB section holding the image's pixels (alpha kept).
 [[nodiscard]] HBITMAP BitmapFromQImage(const QImage& image);
 // Text needs a Qt GUI application object; when none exists yet, one is created (offscreen when there is
-// no display). Programs create theirs first through the window layer.
+// no display): by the factory the window layer registered (it makes the widget application), else a
+// plain QGuiApplication.
 void EnsureGuiApplication();
+void SetGuiApplicationFactory(void (*factory)());

@@ -910,14 +910,26 @@ BOOL EqualRect(const RECT& a, const RECT& b) {
 
 // ---- Application object for text ------------------------------------------------------------------------
 
+namespace {
+void (*gApplicationFactory)() = nullptr;
+}  // namespace
+
+void SetGuiApplicationFactory(void (*factory)()) {
+  gApplicationFactory = factory;
+}
+
 void EnsureGuiApplication() {
   if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "pelloran";
-  static char* argv[] = {name, nullptr};
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
       qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (gApplicationFactory) {
+    gApplicationFactory();
+    if (QCoreApplication::instance()) return;
+  }
+  static int argc = 1;
+  static char name[] = "pelloran";
+  static char* argv[] = {name, nullptr};
   static auto* app = new QGuiApplication(argc, argv);
   (void)app;
 }
