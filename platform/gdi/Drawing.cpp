@@ -1036,6 +1036,14 @@ int DrawText(HDC dc, const std::string& text, int count, RECT* r, UINT format) {
   if (!d || !r) return 0;
   const std::string used =
       count < 0 || static_cast<size_t>(count) >= text.size() ? text : text.substr(0, size_t(count));
+  if (used.empty()) {
+    // Nothing to draw: no height (callers that measure add a space themselves).
+    if (format & DT_CALCRECT) {
+      r->Right = r->Left;
+      r->Bottom = r->Top;
+    }
+    return 0;
+  }
   const QFont font = FontOf(*d);
   const QFontMetrics fm(font);
   const int lineHeight = fm.ascent() + fm.descent() + ((format & DT_EXTERNALLEADING) ? fm.leading() : 0);

@@ -368,6 +368,7 @@ TEST(Text, DrawTextFlags) {
     return r;
   };
   EXPECT_EQ(calc("ab", 0).Bottom, tm.tmHeight);
+  EXPECT_EQ(calc("", 0), (RECT{0, 0, 0, 0})) << "empty text has no extent";
   EXPECT_EQ(calc("a\r\nb", 0).Bottom, 2 * tm.tmHeight) << "CR LF breaks lines";
   EXPECT_EQ(calc("a\rb\nc", 0).Bottom, 3 * tm.tmHeight);
   EXPECT_EQ(calc("a\r\nb", DT_SINGLELINE).Bottom, tm.tmHeight);
