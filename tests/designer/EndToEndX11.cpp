@@ -1,0 +1,115 @@
+// The designer on a real X server, driven by mouse clicks through the window system: a new project gets
+// a button, a label and an address field, is test-run, saved and built; the built browser is then started
+// from its folder. Screenshots of each step go to $PELLORAN_SHOT_DIR.
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/ui/TestInput.h"
+#include "tests/designer/DesignerFixture.h"
+
+using namespace dt;
+
+namespace {
+
+class EndToEnd : public DesignerFixture {
+ protected:
+  static std::string Shot(const std::string& Name) {
+    const char* dir = std::getenv("PELLORAN_SHOT_DIR");
+    const std::string path = std::string(dir != nullptr ? dir : ".") + "/" + Name;
+    TestInput::Wait(700);
+    const std::string command = "import -window root '" + path + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return path;
+  }
+  // A click in the middle of a control, as the user makes it.
+  static void Click(TControl* Control) {
+    TestInput::MouseClick(Control, Control->Width() / 2, Control->Height() / 2);
+    TestInput::Wait(100);
+  }
+};
+
+TEST_F(EndToEnd, ComposeTestSaveBuildAndRun) {
+  Main->SetSoundsOn(false);
+  TestInput::ShowAndWait(Main);
+  Shot("1-designer-started.png");
+
+  Click(Main->NewBut);
+  ASSERT_NE(Doc(), nullptr);
+  TCoolBrowser* surface = Doc()->Surface();
+  TestInput::Wait(500);
+
+  // A button on the cream band, a label beside it, an address field on the foot of the window.
+  Click(Main->ButtonBut);
+  TestInput::MouseClick(surface, 40, 20);
+  TestInput::Wait(200);
+  auto* button = dynamic_cast<TVXButton*>(Doc()->Selected());
+  ASSERT_NE(button, nullptr);
+  Editor->ButtonActionCombo->UserPicked(Editor->ButtonActionCombo->Items()->IndexOf("Navigate to target"));
+  Editor->ButtonNavigationTarget->SetText("#page2.htm");
+  Editor->ButtonHintEdit->SetText("Second page");
+
+  Click(Main->LabelBut);
+  TestInput::MouseClick(surface, 180, 24);
+  TestInput::Wait(200);
+  auto* label = dynamic_cast<TVXLabel*>(Doc()->Selected());
+  ASSERT_NE(label, nullptr);
+  Editor->LabelStyleCombo->UserPicked(1);
+  Editor->LabelTextEdit->SetText("Hello from Pelloran");
+  Editor->LabelWidthEdit->SetText("170");
+  Editor->LabelEditExit(Editor->LabelWidthEdit);
+
+  Click(Main->EditBut);
+  TestInput::MouseClick(surface, 100, 336);
+  TestInput::Wait(200);
+  ASSERT_EQ(Doc()->EditCount(), 1);
+  Editor->EditWidthEdit->SetText("260");
+  Editor->EditEditExit(Editor->EditWidthEdit);
+
+  // The start page: a local page beside the built program.
+  Doc()->SelectElement(Doc()->Web());
+  surface->SelectControl(surface->WebSpace);
+  Editor->BrowserStartpageEdit->SetText("#start.htm");
+  Editor->BrowserEditExit(Editor->BrowserStartpageEdit);
+  EXPECT_TRUE(Main->IsModified());
+  Shot("2-designer-composed.png");
+
+  // Test run, then back.
+  Click(Main->CheckBut);
+  ASSERT_NE(Main->TestWindow(), nullptr);
+  TestInput::Wait(1500);
+  Shot("3-test-run.png");
+  Click(Main->CheckBut);
+  EXPECT_EQ(Main->Mode(), mdEditing);
+
+  // Save and build through the buttons.
+  const std::string out = Work("out");
+  fs::create_directories(out);
+  WriteAll(out + "/start.htm",
+           "<html><body style='background:#f4ead5;font-family:sans-serif'><h2>Built with Pelloran</h2>"
+           "<p>The start page of the built browser.</p></body></html>");
+  WriteAll(out + "/page2.htm", "<html><body><h2>Second page</h2></body></html>");
+  Files = {Work("Composed.VX")};
+  Click(Main->SaveBut);
+  EXPECT_FALSE(Main->IsModified());
+  ASSERT_TRUE(fs::exists(Work("Composed.VX")));
+  Files = {out + "/MyBrowser"};
+  Click(Main->BuildBut);
+  ASSERT_TRUE(fs::exists(out + "/MyBrowser"));
+  ASSERT_TRUE(fs::exists(out + "/Config.VX"));
+  EXPECT_TRUE(Reports->Messages.empty());
+  for (const std::string& m : Reports->Messages) ADD_FAILURE() << m;
+
+  // Exit, then the built browser from its folder.
+  Click(Main->ExitBut);
+  EXPECT_FALSE(Main->Visible());
+  TestInput::Wait(300);
+  const std::string command = "cd '" + out + "' && (./MyBrowser >browser.log 2>&1 & echo $! > browser.pid)";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  ::sleep(8);
+  Shot("4-built-browser.png");
+  const std::string kill = "kill $(cat '" + out + "/browser.pid')";
+  EXPECT_EQ(std::system(kill.c_str()), 0);
+}
+
+}  // namespace
