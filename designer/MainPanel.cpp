@@ -56,10 +56,12 @@ void ReleaseWriteHandlesIn(const std::string& Folder) {
     if (n <= 0) continue;
     target[n] = 0;
     const std::string path = target;
-    if (path.rfind(prefix, 0) == 0 && path.find('/', prefix.size()) == std::string::npos) leaked.push_back(fd);
+    if (path.rfind(prefix, 0) == 0 && path.find('/', prefix.size()) == std::string::npos)
+      leaked.push_back(fd);
   }
   ::closedir(fds);
-  for (int fd : leaked) ::close(fd);
+  for (int fd : leaked)
+    ::close(fd);
 }
 
 }  // namespace
@@ -182,12 +184,13 @@ void TMainForm::ReadResource() {
   Actionlabel->SetParent(this);
   Actionlabel->SetAutoSize(false);
   Actionlabel->SetTransparent(true);
-  // Inside the skin, on the plate below the Kill, Build and Check column.
-  Actionlabel->SetBounds(97, 133, 76, 20);
+  // Inside the skin: on the title bar, after the program's name.
+  Actionlabel->SetBounds(108, 12, 76, 22);
   Actionlabel->Font()->SetName("Comic Sans MS");
   Actionlabel->Font()->SetHeight(-16);
   Actionlabel->Font()->SetStyle({fsItalic});
-  Actionlabel->Font()->SetColor(clNavy);
+  // Amber: navy would vanish on the dark title bar.
+  Actionlabel->Font()->SetColor(static_cast<TColor>(0x4AB8F5));
   Actionlabel->SetCaption("");
 
   OrganicShapeButton1 =

@@ -98,7 +98,8 @@ TEST_F(EndToEnd, ComposeTestSaveBuildAndRun) {
   ASSERT_TRUE(fs::exists(out + "/MyBrowser"));
   ASSERT_TRUE(fs::exists(out + "/Config.VX"));
   EXPECT_TRUE(Reports->Messages.empty());
-  for (const std::string& m : Reports->Messages) ADD_FAILURE() << m;
+  for (const std::string& m : Reports->Messages)
+    ADD_FAILURE() << m;
 
   // Exit, then the built browser from its folder.
   Click(Main->ExitBut);

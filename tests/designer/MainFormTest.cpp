@@ -43,6 +43,19 @@ TEST_F(MainForm, StartsInModeZeroBelowTheScreensTopRight) {
   EXPECT_TRUE(Reports->Messages.empty());
 }
 
+TEST_F(MainForm, AMissingStatePictureIsReportedOnceAndLeavesModeZero) {
+  DestroyWindows();
+  const std::string picture = App + "/Images/Buttons/Check1Over.BMP";
+  fs::rename(picture, picture + ".away");
+  CreateWindows();
+  fs::rename(picture + ".away", picture);
+  EXPECT_EQ(Reports->Messages.size(), 1u);
+  EXPECT_EQ(Main->Mode(), mdNoProject);
+  EXPECT_TRUE(Main->NewBut->Enabled());
+  EXPECT_FALSE(Main->SaveBut->Enabled());
+  EXPECT_FALSE(Main->CheckBut->Enabled());
+}
+
 TEST_F(MainForm, ModifiedFlagThroughNewEditsSaveAndTestRun) {
   NewProject();
   EXPECT_EQ(Main->Mode(), mdEditing);
