@@ -247,7 +247,8 @@ class TVXBrowser : public TComponent {
   // Writes the project with full media paths (replacing the file atomically).
   void SaveProject(const std::string& FileName);
   // Reads a project into this freshly created document and shows it. All or nothing: on any error the
-  // document is emptied again (no elements, no media, surface hidden) and the error propagates.
+  // document is emptied again (no elements, no media, surface hidden), refuses to be saved or built from
+  // then on (so the project file is never overwritten with a part of itself), and the error propagates.
   void LoadProject(const std::string& FileName);
   // Writes a runtime folder: the runtime program under Target, the used media under generated names
   // and "Config.VX", all in Target's folder. Every referenced path must be listed; copies that fail are
