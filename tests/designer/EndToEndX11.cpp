@@ -48,6 +48,7 @@ TEST_F(EndToEnd, ComposeTestSaveBuildAndRun) {
   Editor->ButtonActionCombo->UserPicked(Editor->ButtonActionCombo->Items()->IndexOf("Navigate to target"));
   Editor->ButtonNavigationTarget->SetText("#page2.htm");
   Editor->ButtonHintEdit->SetText("Second page");
+  Shot("2a-button-panel.png");
 
   Click(Main->LabelBut);
   TestInput::MouseClick(surface, 180, 24);
@@ -73,6 +74,19 @@ TEST_F(EndToEnd, ComposeTestSaveBuildAndRun) {
   Editor->BrowserEditExit(Editor->BrowserStartpageEdit);
   EXPECT_TRUE(Main->IsModified());
   Shot("2-designer-composed.png");
+
+  // New asks before the modified project goes; the box is answered with a click on Cancel.
+  Dialogs.OnRunModal = [this](TCustomForm* Form, const std::function<int()>& Loop) {
+    Shot("2b-question.png");
+    auto* box = dynamic_cast<TVexMessage*>(Form);
+    EXPECT_NE(box, nullptr);
+    if (box != nullptr) Click(box->CancelBut);
+    return Loop();
+  };
+  TVXBrowser* composed = Doc();
+  Click(Main->NewBut);
+  EXPECT_EQ(Doc(), composed) << "Cancel keeps the project";
+  Dialogs.OnRunModal = nullptr;
 
   // Test run, then back.
   Click(Main->CheckBut);
