@@ -2,8 +2,11 @@
 # Shows the shape demo (a borderless form cut to an ellipse, with a button) on a virtual X server and checks
 # the window's shape there: its shape extents by `xwininfo -shape`, and on a screenshot that the corners cut
 # away by the region show the root window while the ellipse and the button show the form.
+# With a second argument (a tool that sends real X input), it then drags the window by its face and checks
+# on the server that the window moved with the mouse.
 # Skipped (exit 77) when Xvfb or the X tools are missing.
 demo="$1"
+fake="${2:-}"
 for tool in xvfb-run xwininfo import convert; do
   command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is missing"; exit 77; }
 done
@@ -20,6 +23,10 @@ sleep 0.5
 id=\$(head -1 "$work/id")
 xwininfo -shape -id "\$id" > "$work/info" 2>&1
 import -window root "$work/shot.png"
+if [ -n "$fake" ]; then
+  "$fake" move 250 120 sleep 100 press 1 sleep 100 move 260 130 sleep 50 move 280 150 sleep 50 move 300 170 sleep 100 release 1 sleep 300
+  xwininfo -id "\$id" > "$work/moved" 2>&1
+fi
 kill \$pid 2>/dev/null
 wait \$pid 2>/dev/null
 exit 0
@@ -45,4 +52,10 @@ check 102 180 form    # near the left end of the ellipse
 check 250 85 form     # near its top
 check 250 180 button  # the button in the middle
 [ $fail = 0 ] && echo "shape on the X server matches the elliptic region"
+if [ -n "$fake" ]; then
+  # Dragged from (250, 120) to (300, 170): the window follows by (50, 50).
+  grep -q "Absolute upper-left X:  150" "$work/moved" && grep -q "Absolute upper-left Y:  130" "$work/moved" ||
+    { echo "FAIL: the window did not follow the drag"; grep "Absolute" "$work/moved"; fail=1; }
+  [ $fail = 0 ] && echo "dragging the face moved the window with the mouse"
+fi
 exit $fail
