@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QPrinterInfo>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <filesystem>
@@ -155,6 +156,10 @@ TEST_F(WebEngineTest, PrintsIntoAPdfFileAndSavesArchives) {
   Engine->SaveAs("complete.htm");
   EXPECT_TRUE(fs::exists(Dir / "complete.htm"));
   EXPECT_THROW(Engine->Print("", "/nonexistent-folder/out.pdf"), EOleException);
+  EXPECT_THROW(Engine->Print("No such printer", ""), EOleException);
+  if (QPrinterInfo::availablePrinters().isEmpty()) {
+    EXPECT_THROW(Engine->Print("", ""), EOleException);  // nothing to print to
+  }
 }
 
 // A page that asks for full screen on a click (the engine grants it only for a user's action) and
