@@ -679,7 +679,8 @@ std::string TApplication::Title() const {
 }
 
 void TApplication::Run() {
-  if (FMainForm != nullptr && FShowMainForm) {
+  if (FMainForm == nullptr) return;  // nothing to run without a main form
+  if (FShowMainForm) {
     try {
       if (FMainForm->WindowState() == wsMinimized) Minimize();
       FMainForm->Show();

@@ -229,7 +229,8 @@ class TApplication : public TComponent {
     if (FMainForm == nullptr) FMainForm = form;
   }
 
-  // Shows the main form and runs the message loop until the main form closes or Terminate is called.
+  // Shows the main form and runs the message loop until the main form closes or Terminate is called;
+  // returns at once when there is no main form.
   void Run();
   void Terminate();
   // Handles every pending event, then returns.
