@@ -2,11 +2,14 @@
 # The runtime program on a real X server: started in a copy of the sample browser folder under another
 # name, its window is titled after that name, takes the skin's outline as its X shape and shows the
 # local start page in its web area.
-# Usage: browser_x11.sh <Builder> <sample folder>. Exits 77 (skipped) without Xvfb.
+# Usage: browser_x11.sh <Builder> <sample folder>. Exits 77 (skipped) without Xvfb or the X and
+# ImageMagick tools.
 set -eu
 builder=$1
 sample=$2
-command -v xvfb-run >/dev/null 2>&1 || { echo "no xvfb-run: skipped"; exit 77; }
+for tool in xvfb-run xwininfo import convert; do
+  command -v $tool >/dev/null 2>&1 || { echo "no $tool: skipped"; exit 77; }
+done
 [ -f "$sample/Config.VX" ] || { echo "no sample folder at $sample"; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
