@@ -43,7 +43,9 @@ class SurfaceEvents : public ::testing::Test {
 
 TEST_F(SurfaceEvents, DragAnElementByTheMouse) {
   // Positions in the surface's client area: the release lands where the last move went.
-  for (TControl* c : {static_cast<TControl*>(Label->Control()), static_cast<TControl*>(Button->Control())}) {
+  TVXEdit* edit = Doc->AddEdit(40, 120);
+  for (TControl* c : {static_cast<TControl*>(Label->Control()), static_cast<TControl*>(Button->Control()),
+                      static_cast<TControl*>(edit->Control())}) {
     const TRect before = c->BoundsRect();
     TestInput::MousePress(S, before.Left + 5, before.Top + 4);
     EXPECT_EQ(S->SelectedControl(), c);
@@ -52,7 +54,7 @@ TEST_F(SurfaceEvents, DragAnElementByTheMouse) {
     EXPECT_EQ(c->Left(), before.Left + 10);
     EXPECT_EQ(c->Top(), before.Top + 5);
   }
-  EXPECT_EQ(Changes, 2);
+  EXPECT_EQ(Changes, 3);
 }
 
 TEST_F(SurfaceEvents, ResizeTheWebPanelByTheFrame) {
