@@ -314,6 +314,7 @@ void TBitmap::SetPalette(HPALETTE Value) {
     const UINT n = GetPaletteEntries(Value, 0, static_cast<UINT>(b->Colors.size()), e);
     for (UINT i = 0; i < n; ++i)
       b->Colors[i] = RGBQUAD{e[i].peBlue, e[i].peGreen, e[i].peRed, 0};
+    b->ColorsChanged();
   }
   FreePalette();
   FreeMask();

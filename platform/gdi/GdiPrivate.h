@@ -100,6 +100,8 @@ struct GdiBitmap final : GdiObject {
   void PutRaw(int x, int y, uint32_t argb);
   // Index of the colour-table entry nearest to an 0x00RRGGBB colour.
   [[nodiscard]] int NearestIndex(uint32_t rgb) const;
+  // To be called after the colour table changed (forgets the nearest-colour answers).
+  void ColorsChanged() { nearestCache_.clear(); }
   // A copy as Format_RGB32 (alpha forced to 255) or, with keepAlpha, Format_ARGB32 (32 bits as stored).
   [[nodiscard]] QImage ToImage(bool keepAlpha = false) const;
   // Writes back the pixels of `after` that differ from `before` (both Format_RGB32 copies).

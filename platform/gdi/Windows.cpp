@@ -499,6 +499,7 @@ UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors) {
   if (!b || !b->IsDib || b->Colors.empty() || start >= b->Colors.size() || !colors) return 0;
   const UINT n = std::min<UINT>(count, static_cast<UINT>(b->Colors.size()) - start);
   std::copy_n(colors, n, b->Colors.begin() + start);
+  b->ColorsChanged();
   return n;
 }
 

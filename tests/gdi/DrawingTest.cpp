@@ -347,6 +347,16 @@ TEST(Shapes, FollowGdiPixelRules) {
   DeleteObject(green);
   EXPECT_EQ(p8.Row(0)[0], 7);
   EXPECT_EQ(p8.Row(0)[2], 9);
+  // After the colour table changes, the same colour maps to its new entry.
+  const RGBQUAD moved[] = {RGBQUAD{0, 255, 0, 0}};
+  SetDIBColorTable(p8.DC, 12, 1, moved);
+  const RGBQUAD gone[] = {RGBQUAD{9, 9, 9, 0}};
+  SetDIBColorTable(p8.DC, 9, 1, gone);
+  HBRUSH green2 = CreateSolidBrush(RGB(0, 250, 0));
+  RECT r2{3, 0, 4, 1};
+  FillRect(p8.DC, r2, green2);
+  DeleteObject(green2);
+  EXPECT_EQ(p8.Row(0)[3], 12);
 }
 
 TEST(Text, DrawTextFlags) {
