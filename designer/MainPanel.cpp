@@ -95,9 +95,34 @@ TMainForm::TMainForm(TComponent* AOwner) : TVexForm(AOwner) {
 
 TMainForm::~TMainForm() {
   FormDestroy(this);
-  // The document's windows go before the form's own components.
-  delete FDocument;
-  FDocument = nullptr;
+  // The document's windows go before the form's own components; nothing reports to the other windows
+  // any more.
+  if (FDocument != nullptr) {
+    FDocument->OnSelectElement = nullptr;
+    FDocument->SetOnChange(nullptr);
+    FDocument->SetOnPickColor(nullptr);
+    delete FDocument;
+    FDocument = nullptr;
+  }
+}
+
+void TMainForm::SetPropertyForm(TPropertyForm* Value) {
+  FPropertyForm = Value;
+  if (Value != nullptr) Value->FreeNotification(this);
+}
+
+void TMainForm::SetQuestionBox(TVexMessage* Value) {
+  FQuestionBox = Value;
+  if (Value != nullptr) Value->FreeNotification(this);
+}
+
+void TMainForm::Notification(TComponent* AComponent, TOperation Operation) {
+  TVexForm::Notification(AComponent, Operation);
+  if (Operation != TOperation::opRemove) return;
+  if (AComponent == FPropertyForm) FPropertyForm = nullptr;
+  if (AComponent == FQuestionBox) FQuestionBox = nullptr;
+  if (AComponent == FTestWindow) FTestWindow = nullptr;
+  if (AComponent == FDocument) FDocument = nullptr;
 }
 
 // ---- Form resource ----------------------------------------------------------------------------------
@@ -626,6 +651,7 @@ void TMainForm::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
 
 void TMainForm::CheckButClick(TObject*) {
   PlayIfOn(CheckSound);
+  if (FMode == mdNoProject || FDocument == nullptr) return;
   if (FMode != mdEditing) {
     if (FTestWindow != nullptr && FTestWindow->Visible()) {
       FTestWindow->Close();

@@ -89,9 +89,9 @@ class TMainForm : public TVexForm {
   TOrganicShapeButton* LinkBut = nullptr;
 
   // The other two windows of the designer (created after this one).
-  void SetPropertyForm(TPropertyForm* Value) { FPropertyForm = Value; }
+  void SetPropertyForm(TPropertyForm* Value);
   [[nodiscard]] TPropertyForm* PropertyForm() const { return FPropertyForm; }
-  void SetQuestionBox(TVexMessage* Value) { FQuestionBox = Value; }
+  void SetQuestionBox(TVexMessage* Value);
   [[nodiscard]] TVexMessage* QuestionBox() const { return FQuestionBox; }
 
   [[nodiscard]] TVXBrowser* Document() const { return FDocument; }
@@ -172,6 +172,8 @@ class TMainForm : public TVexForm {
 
  protected:
   void ReadResource() override;
+  // Forgets the editor, the question box and the test window when they go first.
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
   TOrganicShapeButton* MakeButton(const char* Name, int Left, int Top, TColor Key, TNotifyEvent Click);

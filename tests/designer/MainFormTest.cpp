@@ -379,3 +379,27 @@ TEST_F(MainForm, NewOpenAndExitCommitAFieldBeingTyped) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainForm, ProgramEndFreesTheWindowsInReverseOrderWithAProjectOpen) {
+  NewProject();
+  Insert(Main->LabelBut, 40, 90);
+  // The application frees its forms newest first: the question box, the editor, then the main window.
+  delete Question;
+  Question = nullptr;
+  delete Editor;
+  Editor = nullptr;
+  EXPECT_EQ(Main->PropertyForm(), nullptr);
+  EXPECT_EQ(Main->QuestionBox(), nullptr);
+  delete Main;
+  Main = nullptr;
+}
+
+TEST_F(MainForm, CheckWithoutProjectDoesNothing) {
+  Main->CheckButClick(Main->CheckBut);
+  EXPECT_EQ(Main->Mode(), mdNoProject);
+  EXPECT_EQ(Main->TestWindow(), nullptr);
+}
+
+}  // namespace
