@@ -310,9 +310,21 @@ void KGraphic::ModePass() {
     case 1:
       AlphaFromIntensity(FBitmap.get(), KMediaList::Instance()->GetBitmap(FFileName));
       break;
-    case 2:
-      AlphaFromIntensity(FBitmap.get(), KMediaList::Instance()->GetBitmap(FAlphaFileName));
+    case 2: {
+      TBitmap32* alpha = KMediaList::Instance()->GetBitmap(FAlphaFileName);
+      // The intensity filter sizes its destination like its source, which would wipe a skin of another
+      // size: an alpha picture of another size is stretched to the skin first.
+      if (!FBitmap->IsEmpty() && !alpha->IsEmpty() &&
+          (alpha->Width() != FBitmap->Width() || alpha->Height() != FBitmap->Height())) {
+        TBitmap32 fitted;
+        fitted.SetSize(FBitmap->Width(), FBitmap->Height());
+        alpha->DrawTo(&fitted, fitted.BoundsRect());
+        AlphaFromIntensity(FBitmap.get(), &fitted);
+      } else if (!FBitmap->IsEmpty() && !alpha->IsEmpty()) {
+        AlphaFromIntensity(FBitmap.get(), alpha);
+      }
       break;
+    }
     case 3:
     case 4: {
       // An empty picture has no bottom-left pixel to take the key from.

@@ -348,6 +348,24 @@ TEST(KGraphic, TransparencyModes) {
   }
 }
 
+TEST(KGraphic, AlphaPictureOfAnotherSizeIsFittedToTheSkin) {
+  skintest::ScratchDir dir;
+  skintest::WriteBmp24(dir.File("skin.bmp"), 4, 2, [](int, int) { return 0x336699u; });
+  skintest::WriteBmp24(dir.File("alpha.bmp"), 2, 1, [](int x, int) { return x == 0 ? 0u : 0xFFFFFFu; });
+  KGraphic skin(nullptr);
+  skin.SetFileName(dir.File("skin.bmp"));
+  skin.SetAlphaFileName(dir.File("alpha.bmp"));
+  skin.SetMode(2);
+  TBitmap32* b = skin.GetBitmap();
+  ASSERT_EQ(b->Width(), 4);
+  ASSERT_EQ(b->Height(), 2);
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      EXPECT_EQ(b->Pixel(x, y), (x < 2 ? 0x00336699u : 0xFF336699u)) << x << "," << y;
+    }
+  }
+}
+
 TEST(KGraphic, ModeThreeOnAnEmptyPictureLeavesItAlone) {
   skintest::ScratchDir dir;
   StartDirectoryScope start(dir.Path);  // no stock picture either: the cache answers with an empty bitmap
