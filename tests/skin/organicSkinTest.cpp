@@ -131,4 +131,33 @@ TEST(TOrganicShapeControl, WindowRegionFollowsTheMask) {
   DeleteObject(rgn);
 }
 
+// A form whose resource creates a shaped control and gives it its mask, as the class library's
+// streaming does.
+class ResourceForm : public TForm {
+ public:
+  using TForm::TForm;
+  TOrganicShapeControl* Shape = nullptr;
+  bool ShapeWasLoading = false;
+
+ protected:
+  void ReadResource() override {
+    TForm::ReadResource();
+    Shape = new TOrganicShapeControl(this);
+    ShapeWasLoading = Shape->ComponentState().Contains(TComponentStateItem::csLoading);
+    Shape->SetParent(this);
+    Shape->SetBounds(3, 4, 9, 4);
+    auto mask = MakeMask(9, 4, [](int x, int) { return x < 3 ? kWhite : kInk; });
+    Shape->SetMask(mask.get());
+  }
+};
+
+TEST(TOrganicShapeControl, ControlFromAFormResourceTakesItsRegionFromTheMask) {
+  std::unique_ptr<ResourceForm, FormDeleter> form(TCustomForm::Create<ResourceForm>(nullptr));
+  EXPECT_TRUE(form->ShapeWasLoading);
+  HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+  ASSERT_NE(GetWindowRgn(form->Shape->Handle(), rgn), ERROR);
+  ExpectRegion(rgn, 9, 4, [](int x, int) { return x >= 3; });
+  DeleteObject(rgn);
+}
+
 }  // namespace
