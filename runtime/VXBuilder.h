@@ -49,7 +49,7 @@ struct TKeyTranslation {
 };
 [[nodiscard]] TKeyTranslation TranslateEnterKey(const TMsg& Msg, bool& EnterPending);
 
-class TVXBuilder : public TVexForm {
+class TVXBuilder final : public TVexForm {
  public:
   explicit TVXBuilder(TComponent* AOwner);
   ~TVXBuilder() override;

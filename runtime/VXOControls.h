@@ -16,7 +16,7 @@ inline constexpr const char* NoSoundName = "<NoSound>";
 // list; SetEnabled hands the normal ones (or the Disabled picture three times) to the shaped button,
 // which copies them. The control itself always stays enabled so that it keeps hearing the mouse; only
 // its action and its click sound follow the enabled state.
-class TVXOButton : public TOrganicShapeButton {
+class TVXOButton final : public TOrganicShapeButton {
  public:
   explicit TVXOButton(TComponent* AOwner);
 
@@ -62,7 +62,7 @@ class TVXOButton : public TOrganicShapeButton {
 
 // A label that shows its own text ("Custom Text") or the title of the loaded page ("Page Title").
 // Its caption is plain text: an "&" is shown, never taken as an accelerator mark.
-class TVXOLabel : public TLabel {
+class TVXOLabel final : public TLabel {
  public:
   explicit TVXOLabel(TComponent* AOwner);
 
