@@ -94,6 +94,7 @@ int TRegionData::Count() const {
 
 TRect TRegionData::Rects(int Index) const {
   TRect r;
+  if (Index < 0 || Index >= Count()) return r;
   std::memcpy(&r, FBlock.data() + sizeof(RGNDATAHEADER) + static_cast<size_t>(Index) * sizeof(RECT),
               sizeof r);
   return r;

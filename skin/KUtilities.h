@@ -32,6 +32,7 @@ class TRegionData {
   [[nodiscard]] bool Empty() const { return FBlock.empty(); }
   [[nodiscard]] int Count() const;
   [[nodiscard]] RGNDATAHEADER Header() const;
+  // Rectangle Index; an empty rectangle for an index outside 0..Count - 1.
   [[nodiscard]] TRect Rects(int Index) const;
   [[nodiscard]] std::vector<TRect> RectList() const;
 
