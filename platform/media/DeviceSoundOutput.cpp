@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QIODevice>
 #include <QMediaDevices>
-#include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
