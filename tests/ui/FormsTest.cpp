@@ -414,3 +414,48 @@ TEST(FormsTest, ActivationFiresOnActivateAndOnDeactivate) {
 }
 
 }  // namespace
+
+namespace {
+
+class TMoveLog : public TForm {
+ public:
+  explicit TMoveLog(TComponent* AOwner) : TForm(AOwner) {}
+  std::vector<std::string> Moves;
+
+ protected:
+  void WMMove(TMessage& Message) override {
+    TForm::WMMove(Message);
+    Moves.push_back(std::to_string(Left()) + "," + std::to_string(Top()));
+  }
+};
+
+TEST(FormsTest, EveryMoveSendsTheWindowMovedMessage) {
+  auto* f = TCustomForm::Create<TMoveLog>(nullptr);
+  f->SetBorderStyle(bsNone);
+  f->SetBounds(10, 20, 100, 100);
+  f->SetWidth(120);  // no move
+  ShowAndWait(f);
+  f->Moves.clear();
+  f->SetLeft(30);
+  // A move made by the window system (a drag of the window manager) reaches the form too.
+  WidgetOf(f)->move(40, 50);
+  ProcessEvents();
+  EXPECT_EQ(f->Moves, (std::vector<std::string>{"30,20", "40,50"}));
+  EXPECT_EQ(f->Left(), 40);
+  delete f;
+}
+
+TEST(FormsTest, CloseWithCaFreeReleasesTheFormFromTheEventLoop) {
+  auto* f = TCustomForm::Create<TForm>(nullptr);
+  bool destroyed = false;
+  f->OnDestroy = [&](TObject*) { destroyed = true; };
+  f->OnClose = [](TObject*, TCloseAction& A) { A = caFree; };
+  f->Show();
+  f->Close();
+  EXPECT_FALSE(destroyed);  // not inside the close
+  for (int i = 0; i < 5 && !destroyed; ++i)
+    ProcessEvents();
+  EXPECT_TRUE(destroyed);
+}
+
+}  // namespace
