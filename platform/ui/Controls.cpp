@@ -64,8 +64,10 @@ void TSizeConstraints::Apply(int& Width, int& Height) const {
 void TSizeConstraints::Changed() {
   if (OnChange) OnChange(this);
   // A control that is now out of its limits is brought back within them.
-  if (FControl != nullptr)
+  if (FControl != nullptr) {
     FControl->SetBounds(FControl->Left(), FControl->Top(), FControl->Width(), FControl->Height());
+    FControl->ConstraintsChanged();
+  }
 }
 
 std::string GetShortHint(const std::string& Hint) {

@@ -254,6 +254,8 @@ class TControl : public TComponent {
   void Notification(TComponent* AComponent, TOperation Operation) override;
   // Called when the control's font changes (its own or, with ParentFont, the parent's).
   virtual void FontChanged();
+  // Called when the size limits changed (after the control was brought within them).
+  virtual void ConstraintsChanged() {}
 
   // Message handlers; overriding ones call the base version for the standard handling.
   virtual void CMMouseEnter(TMessage& Message);
@@ -285,6 +287,7 @@ class TControl : public TComponent {
   friend struct TWidgetHost;
   friend class TApplication;
   friend class TCustomForm;
+  friend class TSizeConstraints;
   friend bool ReleaseCapture();
   void ParentFontChangedFrom(TWinControl* P);
   void DoFontChange(TObject* Sender);

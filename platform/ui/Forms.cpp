@@ -262,6 +262,7 @@ void TCustomForm::PaintWindow(HDC DC) {
 void TCustomForm::CreateWnd() {
   TScrollingWinControl::CreateWnd();
   Host()->Widget->setWindowTitle(QString::fromStdString(Caption()));
+  ConstraintsChanged();
   ApplyWindowFlags();
 }
 
@@ -582,6 +583,15 @@ void TCustomForm::SelectNext(TWinControl* Current, bool GoForward, bool CheckTab
       return;
     }
   }
+}
+
+void TCustomForm::ConstraintsChanged() {
+  THostWidget* w = Host()->Widget;
+  if (w == nullptr) return;
+  const TSizeConstraints* c = Constraints();
+  w->setMinimumSize(c->MinWidth(), c->MinHeight());
+  w->setMaximumSize(c->MaxWidth() > 0 ? c->MaxWidth() : QWIDGETSIZE_MAX,
+                    c->MaxHeight() > 0 ? c->MaxHeight() : QWIDGETSIZE_MAX);
 }
 
 void TCustomForm::CMTextChanged(TMessage& Message) {

@@ -167,6 +167,8 @@ class TCustomForm : public TScrollingWinControl {
   void WMSysCommand(TMessage& Message) override;
   void CMVisibleChanged(TMessage& Message) override;
   void CMTextChanged(TMessage& Message) override;
+  // The window system keeps sizes made with the mouse within the limits.
+  void ConstraintsChanged() override;
 
  private:
   void ApplyWindowFlags();

@@ -459,3 +459,23 @@ TEST(FormsTest, CloseWithCaFreeReleasesTheFormFromTheEventLoop) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FormsTest, SizeLimitsReachTheWindowSystem) {
+  auto* f = TCustomForm::Create<TForm>(nullptr);
+  f->SetBorderStyle(bsNone);
+  f->SetBounds(0, 0, 200, 150);
+  f->Constraints()->SetMinWidth(104);
+  f->Constraints()->SetMinHeight(90);
+  QWidget* w = WidgetOf(f);
+  EXPECT_EQ(w->minimumSize(), QSize(104, 90));
+  // A size the window system makes below the limits is brought back within them.
+  w->resize(50, 50);
+  ProcessEvents();
+  EXPECT_GE(f->Width(), 104);
+  EXPECT_GE(f->Height(), 90);
+  delete f;
+}
+
+}  // namespace
