@@ -212,6 +212,9 @@ class TDeviceSoundOutput final : public TSoundOutput {
     if (FThread && FApp == app) return true;
     Shutdown();
     FApp = app;
+    // The multimedia back end is made on first use and stays with the thread that made it: let that
+    // be the application's thread, not the audio thread, which ends before the application does.
+    if (QThread::currentThread() == app->thread()) (void)QMediaDevices::audioOutputs();
     FThread = std::make_unique<QThread>();
     FThread->setObjectName(QStringLiteral("Sound"));
     FWorker = new TAudioWorker;
