@@ -5,9 +5,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "gif/GIFCore.h"
 #include "gif/GIFExtensions.h"
+#include "platform/gdi/Bitmap.h"
 #include "platform/rtl/Types.h"
 
 // The Image Descriptor, field by field as stored (little-endian in the file).
@@ -89,8 +92,31 @@ class TGIFSubImage final : public TGIFItem {
   void SetPalette(HPALETTE Value);
 
   // Caches that depend on the pixels, the colours or the transparency are dropped.
-  void ReleaseBitmap() {}
-  void ReleaseMask() { FMaskNeeded = true; }
+  void ReleaseBitmap() { FBitmap.reset(); }
+  void ReleaseMask();
+
+  // The 8-bit rendering of the frame (dithered to the web palette when the image dithers), made on
+  // first use; null for an empty frame. With transparency it also builds the mask.
+  [[nodiscard]] TBitmap* GetBitmap();
+  [[nodiscard]] bool HasBitmap() const { return FBitmap != nullptr; }
+  // An empty bitmap in place of the rendered one.
+  TBitmap* NewBitmap();
+  // A transparent frame renders again (which builds the mask) while its mask is due; true when a mask
+  // of its transparent pixels exists.
+  [[nodiscard]] bool HasMask();
+  // Monochrome mask, a set bit marking a transparent pixel; null without transparent pixels.
+  [[nodiscard]] HBITMAP Mask() const { return FMask; }
+  // Draws the frame at its place in the logical screen that Rect stands for, or (Tile) repeated in steps
+  // of the screen size from the rectangle's top-left corner plus the frame's offset.
+  void Draw(TCanvas* ACanvas, const TRect& Rect, bool DoTransparent, bool DoTile);
+  // Where Draw puts the frame for a logical screen drawn into Rect (not tiled).
+  [[nodiscard]] TRect ScaledRect(const TRect& Rect) const;
+  // Copies through a mask (set bits keep the destination), stretching when the sizes differ.
+  static bool MaskedStretchBlt(HDC DestDC, int DestX, int DestY, int DestWidth, int DestHeight, HDC SrcDC,
+                               int SrcX, int SrcY, int SrcWidth, int SrcHeight, HBITMAP MaskBitmap, int MaskX,
+                               int MaskY);
+  // Pixels whose mask pixel is set take a new black entry and become transparent.
+  void ImportMask(TBitmap* MaskBitmap);
   void PixelsChanged();
   void ColorsChanged();
 
@@ -101,12 +127,23 @@ class TGIFSubImage final : public TGIFItem {
   void CheckedStoreBounds(int ALeft, int ATop, int AWidth, int AHeight);
   [[nodiscard]] int ChooseTransparentIndex();
   [[nodiscard]] bool HasRoomForTransparentIndex(int& Reusable) const;
+  [[nodiscard]] std::unique_ptr<TBitmap> StartRendering();
+  std::unique_ptr<TBitmap> RenderDirect();
+  std::unique_ptr<TBitmap> RenderDithered();
+  // Pixels flagged in Transparent (one byte per pixel, row by row) take a new black entry.
+  void ImportTransparency(const std::vector<uint8_t>& Transparent);
+  void FinishMask(std::vector<uint8_t>& MaskBits, bool AnySet);
+  void AssignBitmap(TBitmap* Source);
+  void AssignGraphic(TGraphic* Source);
+  void Progress(TProgressStage Stage, int Percent, const std::string& Message);
 
   struct FreePixels {
     void operator()(uint8_t* p) const { std::free(p); }
   };
   using TPixelBuffer = std::unique_ptr<uint8_t[], FreePixels>;
 
+  std::unique_ptr<TBitmap> FBitmap;
+  HBITMAP FMask = nullptr;
   bool FMaskNeeded = true;
   HPALETTE FPaletteHandle = nullptr;
   TPixelBuffer FPixels;
