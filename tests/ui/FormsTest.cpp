@@ -402,10 +402,10 @@ TEST(FormsTest, ActivationFiresOnActivateAndOnDeactivate) {
   b->OnActivate = [&](TObject*) { log.push_back("b:activate"); };
   ShowAndWait(a);
   WidgetOf(a)->activateWindow();
-  TestInput::Wait(20);
+  for (int i = 0; i < 100 && !a->Active(); ++i) TestInput::Wait(10);
   ShowAndWait(b);
   WidgetOf(b)->activateWindow();
-  TestInput::Wait(20);
+  for (int i = 0; i < 100 && !b->Active(); ++i) TestInput::Wait(10);
   EXPECT_EQ(log, (std::vector<std::string>{"a:activate", "a:deactivate", "b:activate"}));
   EXPECT_TRUE(b->Active());
   EXPECT_EQ(Screen->ActiveForm(), b);
