@@ -337,6 +337,7 @@ void TPropertyForm::BuildFormPanel() {
 
 void TPropertyForm::BuildButtonPanel() {
   ButtonPanel = MakePanel("ButtonPanel", "fsdfsdfs", editor_layout::kPanelPictures[1], fsdfsdfs);
+  ButtonPanel->SetPopupMenu(nullptr);
   TPanel* p = ButtonPanel;
   auto exit = [this](TObject* Sender) { ButtonEditExit(Sender); };
   static constexpr std::array<const char*, 4> states = {"Mask", "Touched", "Pressed", "Disabled"};
