@@ -111,6 +111,10 @@ TEST_F(EndToEnd, ComposeTestSaveBuildAndRun) {
   Click(Main->BuildBut);
   ASSERT_TRUE(fs::exists(out + "/MyBrowser"));
   ASSERT_TRUE(fs::exists(out + "/Config.VX"));
+  const std::string config = ReadAll(out + "/Config.VX");
+  for (const char* section : {"Object=Button", "Object=Label", "Object=Edit", "Text=Hello from Pelloran",
+                              "Pressaction=Navigate to target", "Startpage=#start.htm"})
+    EXPECT_NE(config.find(section), std::string::npos) << section;
   EXPECT_TRUE(Reports->Messages.empty());
   for (const std::string& m : Reports->Messages)
     ADD_FAILURE() << m;
