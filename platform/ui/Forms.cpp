@@ -67,6 +67,10 @@ void EnsureQApplication() {
   });
 }
 
+// Text measured before the first window exists starts the widget application, not a plain GUI one
+// on which no window could be made later.
+const bool gApplicationFactoryInstalled = (SetGuiApplicationFactory(&EnsureQApplication), true);
+
 // Moves or sizes a window with the mouse where the window system cannot (no window manager, or the
 // offscreen platform): follows mouse moves until the button is released.
 class TMouseTracker : public QObject {

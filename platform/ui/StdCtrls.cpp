@@ -178,6 +178,7 @@ void TCustomLabel::CMFontChanged(TMessage& Message) {
 TCustomEdit::TCustomEdit(TComponent* AOwner) : TWinControl(AOwner) {
   FControlStyle = {csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks, csFixedHeight};
   FTabStop = true;
+  SetParentColor(false);
   SetColor(clWindow);
   SetBounds(0, 0, 121, 25);
   SetAutoSize(true);
@@ -355,6 +356,7 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner)
     : TWinControl(AOwner), FItems(std::make_unique<TComboItems>(this)) {
   FControlStyle = {csCaptureMouse, csSetCaption, csDoubleClicks, csFixedHeight};
   FTabStop = true;
+  SetParentColor(false);
   SetColor(clWindow);
   SetBounds(0, 0, 145, 21);
 }

@@ -338,3 +338,19 @@ TEST(TabOrderTest, TabMovesTheFocusInTabOrderAndSkipsWhatCannotTakeIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Edit boxes and combo boxes keep the window colour on a parent of another colour.
+TEST_F(StdCtrlsTest, EditAndComboBoxKeepTheWindowColourOnAColouredParent) {
+  Form->SetColor(clBtnFace);
+  auto* edit = new TEdit(Form);
+  auto* combo = new TComboBox(Form);
+  for (TWinControl* c : std::initializer_list<TWinControl*>{edit, combo}) {
+    c->SetParent(Form);
+    EXPECT_FALSE(c->ParentColor());
+    EXPECT_EQ(c->Color(), clWindow);
+  }
+}
+
+}  // namespace
