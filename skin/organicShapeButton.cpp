@@ -111,3 +111,7 @@ void TOrganicShapeButton::LoadFromFolder(const std::string& Folder) {
   Mask()->LoadFromFile(Folder + "\\mask_" + Name() + ".bmp");
   TOrganicShapeControl::LoadFromFolder(Folder);
 }
+
+TVXOWebBrowser::TVXOWebBrowser(TComponent* AOwner) : TWebBrowser(AOwner) {
+  SetDoubleBuffered(true);
+}

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/media/WebBrowser.h"
 #include "platform/ui/ExtCtrls.h"
 #include "skin/organicShapeControl.h"
 
@@ -63,4 +64,16 @@ class TFPanel : public TPanel {
 
  protected:
   void WMEraseBkgnd(TMessage& Message) override { Message.Result = 1; }
+};
+
+// The web view of the skinned windows: the web-browser control, double buffered and without border,
+// with four placement integers that the form resources write and nothing else reads.
+class TVXOWebBrowser : public TWebBrowser {
+ public:
+  explicit TVXOWebBrowser(TComponent* AOwner);
+
+  int FixTop = 0;
+  int FixLeft = 0;
+  int FixWidth = 0;
+  int FixHeight = 0;
 };
