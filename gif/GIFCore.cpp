@@ -426,6 +426,9 @@ void TGIFGlobalColorMap::CountUses(TColormapHistogram& Histogram) {
     TGIFSubImage* frame = image->Images()->SubImage(i);
     if (frame->ActiveColorTable() == this) CountFrameUses(frame, Histogram);
   }
+  // The screen's background colour stays in the table when the colours are reordered.
+  const int background = FHeader->LogicalScreenDescriptor.BackgroundColorIndex;
+  if (background < Count()) ++Histogram[static_cast<size_t>(background)].Count;
 }
 
 void TGIFGlobalColorMap::RemapPixels(const TColormapReverse& Table) {
@@ -435,6 +438,8 @@ void TGIFGlobalColorMap::RemapPixels(const TColormapReverse& Table) {
     TGIFSubImage* frame = image->Images()->SubImage(i);
     if (frame->ActiveColorTable() == this) RemapFramePixels(frame, Table);
   }
+  uint8_t& background = FHeader->LogicalScreenDescriptor.BackgroundColorIndex;
+  if (background < Count()) background = Table[background];
 }
 
 void TGIFGlobalColorMap::ColorsChanged() {

@@ -69,12 +69,22 @@ TGIFImage::TGIFImage()
 }
 
 TGIFImage::~TGIFImage() {
+  StopAllPainters();
+  {
+    // Painters still listed forget this image.
+    TList* list = FPainters.LockList();
+    list->Clear();
+    FPainters.UnlockList();
+  }
+  FDrawPainter = nullptr;
+  FBitmap.reset();
   // Frames leave the list while it still exists.
   FImages->Clear();
   if (FPalette) DeleteObject(FPalette);
 }
 
 void TGIFImage::ClearImage() {
+  StopAllPainters();
   ReleaseBitmap();
   FImages->Clear();
   FHeader->GlobalColorMap()->Clear();
@@ -145,8 +155,169 @@ void TGIFImage::SaveToStream(TStream* Stream) {
   Progress(this, psEnding, 100, true, TRect{}, "Saving...");
 }
 
-void TGIFImage::Draw(TCanvas*, const TRect&) {
-  // Frames are rendered to bitmaps by the drawing side of the GIF subsystem; without it nothing shows.
+void TGIFImage::ReleaseBitmap() {
+  if (FDrawPainter) FDrawPainter->Stop();
+  FBitmap.reset();
+}
+
+TBitmap* TGIFImage::RenderBitmap() {
+  if (Empty()) return nullptr;
+  if (FBitmap) return FBitmap.get();
+  FBitmap = std::make_unique<TBitmap>();
+  FBitmap->OnChange = [this](TObject*) { Changed(this); };
+  TGIFSubImage* first = FImages->SubImage(0);
+  if (first->Width() == Width() && first->Height() == Height() && first->GetBitmap()) {
+    FBitmap->Assign(first->GetBitmap());
+  } else {
+    if (HPALETTE palette = Palette()) FBitmap->SetPalette(CopyPalette(palette));
+    FBitmap->SetHeight(Height());
+    FBitmap->SetWidth(Width());
+    first->Draw(FBitmap->Canvas(), TRect{0, 0, Width(), Height()}, false, false);
+  }
+  return FBitmap.get();
+}
+
+TBitmap* TGIFImage::BlankBitmap() {
+  if (FBitmap) return FBitmap.get();
+  FBitmap = std::make_unique<TBitmap>();
+  if (!Empty())
+    if (HPALETTE palette = Palette()) FBitmap->SetPalette(CopyPalette(palette));
+  FBitmap->SetHeight(Height());
+  FBitmap->SetWidth(Width());
+  FBitmap->OnChange = [this](TObject*) { Changed(this); };
+  return FBitmap.get();
+}
+
+int TGIFImage::PainterCount() {
+  const int count = FPainters.LockList()->Count();
+  FPainters.UnlockList();
+  return count;
+}
+
+TGIFPainter* TGIFImage::StartPainter(TGIFPainter** OwnerReference, TCanvas* ACanvas, TGIFDrawOptions Options,
+                                     const TRect& Rect) {
+  if (Empty() || Rect.Left >= Rect.Right || Rect.Top >= Rect.Bottom) {
+    if (OwnerReference) *OwnerReference = nullptr;
+    return nullptr;
+  }
+  if (FImages->Count() == 1) Options &= static_cast<TGIFDrawOptions>(~(goThreaded | goAnimate));
+  TGIFPainter* painter = TThread::Create<TGIFPainter>(OwnerReference, Options, Rect, ACanvas, this);
+  FPainters.Add(painter);
+  painter->OnAnimationStart = OnAnimationStart;
+  painter->OnFramePaint = OnFramePaint;
+  painter->OnFramePainted = OnFramePainted;
+  painter->OnLoopStart = OnLoopStart;
+  painter->OnAnimationEnd = OnAnimationEnd;
+  if (Options & goThreaded) {
+    painter->SetPriority(FThreadPriority);
+    return painter;
+  }
+  // Runs to its end here; its failure reaches the caller after the clean-up.
+  std::unique_ptr<TGIFPainter> owned(painter);
+  owned->RunInline();
+  const std::exception_ptr error = owned->SavedException();
+  owned.reset();
+  if (OwnerReference) *OwnerReference = nullptr;
+  if (error) std::rethrow_exception(error);
+  return nullptr;
+}
+
+void TGIFImage::StopDrawPainter() {
+  for (;;) {
+    TGIFPainter* painter = nullptr;
+    {
+      (void)FPainters.LockList();
+      painter = FDrawPainter;
+      if (painter) painter->Stop();
+      FPainters.UnlockList();
+    }
+    if (!painter || !painter->Threaded()) break;
+    // Run its synchronised calls until it has cleaned up (which clears the draw painter).
+    CheckSynchronize(1);
+  }
+  FBitmap.reset();
+}
+
+void TGIFImage::StopAllPainters() {
+  std::vector<TGIFPainter*> stopped;
+  {
+    TList* list = FPainters.LockList();
+    for (int i = list->Count() - 1; i >= 0; --i) {
+      auto* painter = static_cast<TGIFPainter*>(list->Items(i));
+      painter->Stop();
+      if (painter->Threaded()) stopped.push_back(painter);
+    }
+    FPainters.UnlockList();
+  }
+  // Never killed: each one ends, cleans up and is freed through calls that run here.
+  for (;;) {
+    bool alive = false;
+    for (const TGIFPainter* p : stopped) alive |= GIFPainterAlive(p);
+    if (!alive) break;
+    CheckSynchronize(1);
+  }
+  FBitmap.reset();
+}
+
+void TGIFImage::Draw(TCanvas* ACanvas, const TRect& Rect) {
+  if (FDrawing || Empty()) return;
+  FDrawing = true;
+  struct Reset {
+    bool& Flag;
+    ~Reset() { Flag = false; }
+  } reset{FDrawing};
+  const bool transparent = (FDrawOptions & goTransparent) != 0;
+  const bool tile = (FDrawOptions & goTile) != 0;
+  if (FImages->Count() == 1 || !(FDrawOptions & goAnimate)) {
+    FImages->SubImage(0)->Draw(ACanvas, Rect, transparent, tile);
+    return;
+  }
+  const bool direct = (FDrawOptions & goDirect) != 0;
+  auto drawCached = [&] {
+    if (!FBitmap) return;
+    if (!tile) {
+      ACanvas->StretchDraw(Rect, FBitmap.get());
+      return;
+    }
+    const int w = std::max(1, Width());
+    const int h = std::max(1, Height());
+    for (int x = Rect.Left; x < Rect.Right; x += w)
+      for (int y = Rect.Top; y < Rect.Bottom; y += h) ACanvas->StretchDraw(Bounds(x, y, w, h), FBitmap.get());
+  };
+  if (FBitmap && !direct) {
+    drawCached();
+    return;
+  }
+  (void)FPainters.LockList();
+  struct Unlock {
+    TThreadList& List;
+    ~Unlock() { List.UnlockList(); }
+  } unlock{FPainters};
+  if (FDrawPainter && FDrawPainter->Canvas() == ACanvas && FDrawPainter->Rect() == Rect) return;
+  StopDrawPainter();
+  TCanvas* target = ACanvas;
+  TRect targetRect = Rect;
+  if (!direct) {
+    TBitmap* blank = BlankBitmap();
+    targetRect = TRect{0, 0, Width(), Height()};
+    target = blank->Canvas();
+    target->CopyRect(targetRect, ACanvas, Rect);
+  }
+  TGIFPainter* painter = StartPainter(&FDrawPainter, target, FDrawOptions, targetRect);
+  if (painter) painter->Start();
+  if (!painter || direct) return;
+  // Wait for the first frame; a pass that ends without one ends the wait too.
+  while (GIFPainterAlive(painter) && !painter->Started() && !painter->Terminated() && !painter->PassEnded())
+    CheckSynchronize(1);
+  drawCached();
+}
+
+void TGIFImage::AssignTo(TPersistent* Dest) {
+  if (auto* bitmap = dynamic_cast<TBitmap*>(Dest)) {
+    bitmap->Assign(RenderBitmap());
+    return;
+  }
+  TGraphic::AssignTo(Dest);
 }
 
 void TGIFImage::Assign(TPersistent* Source) {
@@ -160,6 +331,19 @@ void TGIFImage::Assign(TPersistent* Source) {
     if (auto* frame = dynamic_cast<TGIFSubImage*>(Source)) {
       ClearImage();
       AddFrame(frame);
+      return;
+    }
+    if (dynamic_cast<TGraphic*>(Source) || dynamic_cast<TPicture*>(Source)) {
+      ClearImage();
+      auto frame = std::make_unique<TGIFSubImage>(this);
+      try {
+        frame->Assign(Source);
+      } catch (const EConvertError&) {
+        frame.reset();
+        TGraphic::Assign(Source);
+        return;
+      }
+      AddFrame(std::move(frame));
       return;
     }
     TGraphic::Assign(Source);
@@ -198,9 +382,9 @@ void TGIFImage::Assign(TPersistent* Source) {
 
 int TGIFImage::AddFrame(TPersistent* Source) {
   auto* frame = dynamic_cast<TGIFSubImage*>(Source);
-  if (!frame) RaiseGIFError("Object type not supported for operation");
+  if (!frame && !dynamic_cast<TGraphic*>(Source)) RaiseGIFError("Object type not supported for operation");
   auto copy = std::make_unique<TGIFSubImage>(this);
-  copy->Assign(frame);
+  copy->Assign(Source);
   const int index = FImages->Add(std::move(copy));
   ReleaseBitmap();
   Changed(this);
@@ -289,3 +473,186 @@ namespace {
 [[maybe_unused]] const bool GIFFormatRegistered = (RegisterGIFImageFormat(), true);
 
 }  // namespace
+
+// ---- Compaction --------------------------------------------------------------------------------------
+
+namespace {
+
+bool Intersects(const TRect& A, const TRect& B) {
+  return std::max(A.Left, B.Left) < std::min(A.Right, B.Right) &&
+         std::max(A.Top, B.Top) < std::min(A.Bottom, B.Bottom);
+}
+
+bool Contains(const TRect& Outer, const TRect& Inner) {
+  return Outer.Left <= Inner.Left && Outer.Top <= Inner.Top && Outer.Right >= Inner.Right &&
+         Outer.Bottom >= Inner.Bottom;
+}
+
+int DisposalOf(TGIFSubImage* Frame) {
+  return Frame->ControlExtension() ? Frame->ControlExtension()->Disposal() : 0;
+}
+
+bool UsesIndex(TGIFSubImage* Frame, int Index) {
+  if (!Frame->Pixels()) return false;
+  const uint8_t* p = Frame->Pixels();
+  return std::find(p, p + Frame->PixelsSize(), static_cast<uint8_t>(Index)) != p + Frame->PixelsSize();
+}
+
+bool AllTransparent(TGIFSubImage* Frame) {
+  if (!Frame->Transparent() || !Frame->ControlExtension() || !Frame->Pixels()) return false;
+  const auto index = static_cast<uint8_t>(Frame->ControlExtension()->TransparentColorIndex());
+  const uint8_t* p = Frame->Pixels();
+  return std::all_of(p, p + Frame->PixelsSize(), [index](uint8_t v) { return v == index; });
+}
+
+// The graphic control extension of a frame, made (doing nothing: disposal 0, no delay) when missing.
+TGIFGraphicControlExtension* RequireControl(TGIFSubImage* Frame) {
+  if (Frame->ControlExtension()) return Frame->ControlExtension();
+  auto gce = std::make_unique<TGIFGraphicControlExtension>(Frame);
+  TGIFGraphicControlExtension* result = gce.get();
+  Frame->Extensions()->Add(std::move(gce));
+  return result;
+}
+
+// Moves the delay and the extensions other than the graphic control of a frame that goes to Target.
+void HandOn(TGIFSubImage* From, TGIFSubImage* Target) {
+  const int delay = From->ControlExtension() ? From->ControlExtension()->Delay() : 0;
+  if (delay > 0) {
+    TGIFGraphicControlExtension* gce = RequireControl(Target);
+    gce->SetDelay(std::min(0xFFFF, gce->Delay() + delay));
+  }
+  TGIFExtensionList* extensions = From->Extensions();
+  for (int i = 0; i < extensions->Count();) {
+    TGIFExtension* extension = extensions->Extensions(i);
+    if (dynamic_cast<TGIFGraphicControlExtension*>(extension)) {
+      ++i;
+      continue;
+    }
+    TMemoryStream stream;
+    extension->SaveToStream(&stream);
+    stream.SetPosition(0);
+    TGIFExtensionList copy(Target->OwnerImage());
+    copy.LoadFromStream(&stream, Target);
+    while (copy.Count() > 0) {
+      TGIFItem* item = copy.Items(0);
+      copy.Remove(item);
+      Target->Extensions()->Add(std::unique_ptr<TGIFItem>(item));
+    }
+    extensions->Delete(i);
+  }
+}
+
+}  // namespace
+
+void TGIFImage::Compact(uint8_t Options, TReductionMethod Method, TDitherKind, int) {
+  if (Empty()) return;
+  StopAllPainters();
+  (void)FPainters.LockList();
+  struct Unlock {
+    TThreadList& List;
+    ~Unlock() { List.UnlockList(); }
+  } unlock{FPainters};
+  const int total = 6 * FImages->Count();
+  int step = 0;
+  auto report = [&] {
+    Progress(this, psRunning, static_cast<uint8_t>(std::clamp(MulDiv(step, 100, std::max(total, 1)), 0, 100)), false,
+             TRect{}, "Optimizing...");
+  };
+  Progress(this, psStarting, 0, false, TRect{}, "Optimizing...");
+  try {
+    if (Options & cpColorMaps) {
+      if (GlobalColorMap()->Count() > 0) GlobalColorMap()->ReorderByUse();
+      for (int i = 0; i < FImages->Count(); ++i) {
+        ++step;
+        TGIFSubImage* frame = FImages->SubImage(i);
+        if (frame->ColorMap()->Count() > 0) {
+          frame->ColorMap()->ReorderByUse();
+          report();
+        }
+      }
+    }
+    if (Options & cpCleanup) {
+      for (int i = 0; i < FImages->Count(); ++i) {
+        ++step;
+        TGIFSubImage* frame = FImages->SubImage(i);
+        if (frame->Transparent() && frame->ControlExtension() &&
+            !UsesIndex(frame, frame->ControlExtension()->TransparentColorIndex())) {
+          frame->ControlExtension()->SetTransparent(false);
+          report();
+        }
+      }
+      for (int i = 0; i + 1 < FImages->Count(); ++i) {
+        ++step;
+        TGIFSubImage* frame = FImages->SubImage(i);
+        TGIFSubImage* next = FImages->SubImage(i + 1);
+        const int disposal = DisposalOf(frame);
+        if ((disposal == 2 || disposal == 3) && !next->Transparent() &&
+            Intersects(frame->BoundsRect(), next->BoundsRect())) {
+          // Restoring is needless only when the opaque next frame covers this one entirely.
+          if (Contains(next->BoundsRect(), frame->BoundsRect())) frame->ControlExtension()->SetDisposal(0);
+          report();
+        }
+      }
+    } else {
+      step += 2 * FImages->Count();
+    }
+    if (Options & cpMerge) {
+      for (int c = FImages->Count() - 1; c >= 1; --c) {
+        ++step;
+        int b = c - 1;
+        while (b > 0 && DisposalOf(FImages->SubImage(b)) == 3) --b;
+        FImages->SubImage(c)->MaskUnchangedPixels(FImages->SubImage(b));
+        report();
+      }
+    } else {
+      step += FImages->Count();
+    }
+    if (Options & cpCrop) {
+      for (int c = FImages->Count() - 1; c >= 0; --c) {
+        ++step;
+        TGIFSubImage* frame = FImages->SubImage(c);
+        // A frame that restores the background is left alone: its area matters even where it is clear.
+        if (frame->IsEmpty() || !frame->Transparent() || DisposalOf(frame) == 2) continue;
+        if (AllTransparent(frame)) {
+          if (c == 0) continue;  // the first frame keeps its place in the timing
+          HandOn(frame, FImages->SubImage(c - 1));
+          FImages->Delete(c);
+        } else {
+          frame->TrimTransparentBorder();
+        }
+        report();
+      }
+    } else {
+      step += FImages->Count();
+    }
+    step += FImages->Count();
+    if (Options & cpCleanup) {
+      const bool single = FImages->Count() == 1;
+      for (int n = FImages->Count() - 1; n >= 0; --n) {
+        TGIFSubImage* frame = FImages->SubImage(n);
+        TGIFExtensionList* extensions = frame->Extensions();
+        for (int e = extensions->Count() - 1; e >= 0; --e) {
+          TGIFExtension* extension = extensions->Extensions(e);
+          const bool loop = dynamic_cast<TGIFAppExtNSLoop*>(extension) != nullptr;
+          if (dynamic_cast<TGIFCommentExtension*>(extension) || dynamic_cast<TGIFTextExtension*>(extension) ||
+              dynamic_cast<TGIFUnknownAppExtension*>(extension) || (loop && (n != 0 || single)))
+            extensions->Delete(e);
+        }
+        if (TGIFGraphicControlExtension* gce = frame->ControlExtension()) {
+          if ((gce->Delay() == 0 || single) && !gce->Transparent() && !gce->UserInput() &&
+              (gce->Disposal() < 2 || single))
+            extensions->Delete(extensions->IndexOf(gce));
+        }
+        if (frame->IsEmpty() && extensions->Count() == 0) FImages->Delete(n);
+      }
+      report();
+    }
+    if (!(Options & cpCleanup) && (Options & cpReduce) && Method == rcCustomPalette)
+      RaiseGIFError("Invalid reduction method");
+  } catch (...) {
+    Progress(this, psEnding, 0, false, TRect{}, "Optimizing...");
+    throw;
+  }
+  ReleaseBitmap();
+  Progress(this, psEnding, 100, false, TRect{}, "Optimizing...");
+}

@@ -8,7 +8,9 @@
 #include <string>
 
 #include "gif/GIFCore.h"
+#include "gif/GIFPainter.h"
 #include "gif/GIFSubImage.h"
+#include "platform/gdi/Bitmap.h"
 #include "platform/gdi/Graphics.h"
 #include "platform/rtl/Threads.h"
 
@@ -103,6 +105,8 @@ class TGIFImage : public TGraphic {
   void LoadFromStream(TStream* Stream) override;
   // Raises "Unsupported GIF version" for a picture without frames.
   void SaveToStream(TStream* Stream) override;
+  // One frame (or no animation): the first frame. Animated: through a painter, which paints into the
+  // cached bitmap (or, with goDirect, straight onto ACanvas).
   void Draw(TCanvas* ACanvas, const TRect& Rect) override;
   void Assign(TPersistent* Source) override;
   // Identity, not content.
@@ -120,8 +124,8 @@ class TGIFImage : public TGraphic {
   [[nodiscard]] TGIFImageList* Images() const { return FImages.get(); }
   [[nodiscard]] TGIFHeader* Header() const { return FHeader.get(); }
   [[nodiscard]] TGIFGlobalColorMap* GlobalColorMap() const { return FHeader->GlobalColorMap(); }
-  // Adds a copy of Source (a frame of any image) as a new last frame; returns its index. Raises
-  // "Object type not supported for operation" for anything that is not a frame.
+  // Adds a copy of Source (a frame of any image, or any picture converted to a frame) as a new last frame;
+  // returns its index. Raises "Object type not supported for operation" for anything else.
   int AddFrame(TPersistent* Source);
   // Adds a frame of this image, taking it over; a frame of another image is copied instead.
   int AddFrame(std::unique_ptr<TGIFSubImage> Frame);
@@ -153,13 +157,43 @@ class TGIFImage : public TGraphic {
   virtual void ReportWarning(TObject* Sender, int Severity, const std::string& Message);
   // The global colour table changed: cached renderings go.
   void GlobalColorsChanged();
-  // Drops the cached rendering of the picture.
-  void ReleaseBitmap() {}
+  // Stops the draw painter (without waiting) and drops the cached rendering of the picture.
+  void ReleaseBitmap();
+  // The picture at logical-screen size, first frame; null for an empty picture. Cached.
+  [[nodiscard]] TBitmap* RenderBitmap();
+  // The cached bitmap, made empty at logical-screen size when there is none.
+  [[nodiscard]] TBitmap* BlankBitmap();
+  [[nodiscard]] TBitmap* CachedBitmap() const { return FBitmap.get(); }
+
+  // Starts a painter for ACanvas and Rect (null for an empty picture or rectangle). A threaded painter is
+  // returned not yet running; a non-threaded one runs to its end here and null is returned.
+  TGIFPainter* StartPainter(TGIFPainter** OwnerReference, TCanvas* ACanvas, TGIFDrawOptions Options,
+                            const TRect& Rect);
+  void StopDrawPainter();
+  // Stops every painter of this picture and waits until each has ended (running their synchronised
+  // calls meanwhile).
+  void StopAllPainters();
+  [[nodiscard]] TGIFPainter* DrawPainter() const { return FDrawPainter; }
+  [[nodiscard]] TThreadList* Painters() { return &FPainters; }
+  [[nodiscard]] int PainterCount();
+
+  // Rewrites the picture so that it stores less while showing the same.
+  void Compact(uint8_t Options, TReductionMethod Method, TDitherKind Dither, int Bits);
+
+  // The time source of this picture's painters (the real clock unless replaced).
+  [[nodiscard]] std::shared_ptr<TGIFPainterClock> PainterClock() const { return FClock; }
+  void SetPainterClock(std::shared_ptr<TGIFPainterClock> Value) { FClock = std::move(Value); }
 
   TGIFWarning OnWarningMessage;
+  TGIFPainterEvent OnAnimationStart;
+  TGIFPainterEvent OnFramePaint;
+  TGIFPainterEvent OnFramePainted;
+  TGIFPainterEvent OnLoopStart;
+  TGIFPainterEvent OnAnimationEnd;
 
  protected:
   [[nodiscard]] std::string ClassName() const override { return "TGIFImage"; }
+  void AssignTo(TPersistent* Dest) override;
 
  private:
   std::unique_ptr<TGIFImageList> FImages;
@@ -174,7 +208,23 @@ class TGIFImage : public TGraphic {
   int FAnimationSpeed = GIFDefaultAnimationSpeed;
   TThreadPriority FThreadPriority = TThreadPriority::tpNormal;
   TColor FDrawBackgroundColor = GIFDefaultDrawBackgroundColor;
+  bool FDrawing = false;
+  std::unique_ptr<TBitmap> FBitmap;
+  TGIFPainter* FDrawPainter = nullptr;
+  TThreadList FPainters;
+  std::shared_ptr<TGIFPainterClock> FClock = std::make_shared<TGIFPainterClock>();
 };
+
+// Compaction options.
+inline constexpr uint8_t cpCrop = 0x01;
+inline constexpr uint8_t cpMerge = 0x02;
+inline constexpr uint8_t cpCleanup = 0x04;
+inline constexpr uint8_t cpColorMaps = 0x08;
+inline constexpr uint8_t cpReduce = 0x10;
+inline constexpr uint8_t cpAll = 0x1F;
+
+// The clipboard format "GIF Image" (registered at start-up).
+[[nodiscard]] unsigned GIFClipboardFormat();
 
 // Registers the ".gif" file format ("GIF Image") with the picture registry; safe to call more than once.
 // Linking this unit registers it at start-up already.
