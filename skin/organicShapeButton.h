@@ -1,5 +1,5 @@
-// The shaped push button of the whole system, and the panel that never erases its background. (The
-// web-view host of the same family lives in its own unit beside the web-browser control.)
+// The shaped push button of the whole system, the web-view host of the skinned windows and the panel
+// that never erases its background.
 #pragma once
 
 #include <memory>
@@ -66,8 +66,9 @@ class TFPanel : public TPanel {
   void WMEraseBkgnd(TMessage& Message) override { Message.Result = 1; }
 };
 
-// The web view of the skinned windows: the web-browser control, double buffered and without border,
-// with four placement integers that the form resources write and nothing else reads.
+// The web view of the skinned windows: the web-browser control, double buffered and without border
+// (the platform's view draws none, so there is no border decoration to switch off), with four
+// placement integers that the form resources write and nothing else reads.
 class TVXOWebBrowser : public TWebBrowser {
  public:
   explicit TVXOWebBrowser(TComponent* AOwner);

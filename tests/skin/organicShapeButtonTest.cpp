@@ -7,8 +7,11 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "graphics/Gfx32.h"
+#include "platform/media/ScriptedWebEngine.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/ui/Forms.h"
@@ -170,6 +173,73 @@ TEST(TOrganicShapeButton, SaveAndLoadFolder) {
 
   std::filesystem::remove_all(folder);
   std::filesystem::remove_all(ExtractFileDir(ResolvePath(ini)));
+}
+
+// The web view of the skinned windows: the web-browser control, double buffered, without border, its
+// four placement integers only stored, its resize question and its events those of the control.
+class VXOWebBrowser : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Previous = SetWebEngineFactory([this] {
+      auto engine = std::make_unique<TScriptedWebEngine>();
+      Script = engine.get();
+      return engine;
+    });
+    Form.reset(TCustomForm::Create<TForm>(nullptr));
+    Form->SetBounds(0, 0, 300, 200);
+    Web = new TVXOWebBrowser(Form.get());
+    Web->SetParent(Form.get());
+  }
+  void TearDown() override {
+    Form.reset();
+    SetWebEngineFactory(Previous);
+  }
+
+  TWebEngineFactory Previous;
+  TScriptedWebEngine* Script = nullptr;
+  std::unique_ptr<TForm, FormDeleter> Form;
+  TVXOWebBrowser* Web = nullptr;
+};
+
+TEST_F(VXOWebBrowser, CreationAndStoredPlacement) {
+  EXPECT_TRUE(Web->DoubleBuffered());
+  EXPECT_EQ(Web->BorderWidth(), 0);
+  EXPECT_EQ(Web->Owner(), Form.get());
+  EXPECT_EQ(std::vector<int>({Web->FixTop, Web->FixLeft, Web->FixWidth, Web->FixHeight}),
+            std::vector<int>({0, 0, 0, 0}));
+  Web->SetBounds(10, 20, 200, 100);
+  Web->FixTop = 5;
+  Web->FixLeft = 6;
+  Web->FixWidth = 7;
+  Web->FixHeight = 8;
+  // Only stored: the control keeps its bounds.
+  EXPECT_EQ(Web->BoundsRect(), Rect(10, 20, 210, 120));
+}
+
+TEST_F(VXOWebBrowser, AsksBeforeResizingAndReportsItsPages) {
+  Web->SetBounds(0, 0, 200, 100);
+  Web->OnCanResize = [](TObject*, int& NewWidth, int&, bool& Resize) { Resize = NewWidth <= 250; };
+  Web->SetWidth(240);
+  Web->SetWidth(260);
+  EXPECT_EQ(Web->Width(), 240);
+  std::string log;
+  Web->OnTitleChange = [&](TObject* Sender, const std::string& Text) {
+    EXPECT_EQ(Sender, Web);
+    log += "title " + Text + "\n";
+  };
+  Web->OnNavigateComplete2 = [&](TObject*, TObject*, const std::string& URL) {
+    log += "complete " + URL + "\n";
+  };
+  Web->OnCommandStateChange = [&](TObject*, int Command, bool Enable) {
+    log += "state " + std::to_string(Command) + (Enable ? " on\n" : " off\n");
+  };
+  ASSERT_NE(Script, nullptr);
+  Script->Titles["http://a.example/"] = "A";
+  Web->Navigate2("a.example/");
+  Web->Navigate2("http://b.example/");
+  EXPECT_EQ(log,
+            "title A\ncomplete http://a.example/\n"
+            "state 2 on\ntitle http://b.example/\ncomplete http://b.example/\n");
 }
 
 }  // namespace
