@@ -515,21 +515,30 @@ void TVXBrowser::RemoveUnusedSounds() {
 void TVXBrowser::SurfaceMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y,
                                   TCustomLayer* Layer) {
   if (!Shift.Contains(ssLeft)) return;
+  // A press that inserts or picks is used up by that edit: its release is no click on the surface,
+  // which would hide the selection frame just put around the new element (or kept for the pick).
+  const auto consumePress = [this] {
+    FSurface->SetControlState(FSurface->ControlState() - TControlState{csClicked});
+  };
   switch (FInsertMode) {
     case imButton:
       FSurface->SelectControl(InsertButton(Y, X)->Control());
+      consumePress();
       DoChange(nullptr);
       return;
     case imLabel:
       FSurface->SelectControl(AddLabel(Y, X)->Control());
+      consumePress();
       DoChange(nullptr);
       return;
     case imImage:
       FSurface->SelectControl(AddImage(Y, X)->Control());
+      consumePress();
       DoChange(nullptr);
       return;
     case imEdit:
       FSurface->SelectControl(AddEdit(Y, X)->Control());
+      consumePress();
       DoChange(nullptr);
       return;
     default:
@@ -537,6 +546,7 @@ void TVXBrowser::SurfaceMouseDown(TObject* Sender, TMouseButton Button, TShiftSt
   }
   if (FPickMode) {
     if (OnPickColor) OnPickColor(FSurface, ControlPixel(FSurface, X, Y));
+    consumePress();
     DoChange(nullptr);
     FPickMode = false;
     FSurface->Shape->Invalidate();

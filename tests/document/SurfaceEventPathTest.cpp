@@ -89,6 +89,30 @@ TEST_F(SurfaceEvents, ClickOnTheFaceInsertsTheArmedElement) {
   EXPECT_EQ(S->SelectedControl()->Top(), 10);
 }
 
+// The release of a press that inserted or picked is no click on the surface: the frame stays around
+// the new element (and around the selection after a pick), as the property editor shows it selected.
+TEST_F(SurfaceEvents, TheFrameStaysAfterAnInsertOrAPick) {
+  struct Insert {
+    uint8_t Mode;
+    int X, Y;
+  };
+  for (const Insert i : {Insert{imButton, 60, 30}, Insert{imLabel, 120, 8}, Insert{imImage, 170, 40},
+                         Insert{imEdit, 120, 35}}) {
+    Doc->SetInsertMode(i.Mode);
+    TestInput::MouseClick(S, i.X, i.Y);
+    Doc->SetInsertMode(imNone);
+    ASSERT_NE(S->SelectedControl(), nullptr) << int(i.Mode);
+    EXPECT_EQ(S->SelectedControl()->Left(), i.X) << int(i.Mode);
+    EXPECT_TRUE(S->Shape->Visible()) << int(i.Mode);
+    const TRect c = S->SelectedControl()->BoundsRect();
+    EXPECT_EQ(S->Shape->BoundsRect(), Rect(c.Left - 3, c.Top - 3, c.Right + 3, c.Bottom + 3)) << int(i.Mode);
+  }
+  Doc->SetPickMode(true);
+  TestInput::MouseClick(S, 180, 40);
+  EXPECT_FALSE(Doc->PickMode());
+  EXPECT_TRUE(S->Shape->Visible());
+}
+
 TEST_F(SurfaceEvents, PickedColourIsWhatTheWindowShows) {
   std::vector<TColor> picks;
   Doc->SetOnPickColor([&](TObject*, TColor C) { picks.push_back(C); });
