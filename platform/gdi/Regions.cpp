@@ -17,38 +17,44 @@ struct Span {
   friend bool operator==(const Span&, const Span&) = default;
 };
 
-// Rows of one pixel height given in row order, left to right (what a scan of a bitmap yields): merged
-// and joined in one pass.
-bool BandRowsInOrder(const std::vector<QRect>& rects, std::vector<QRect>& out) {
-  for (size_t i = 0; i < rects.size(); ++i) {
-    if (rects[i].height() != 1) return false;
-    if (i && (rects[i].top() < rects[i - 1].top() ||
-              (rects[i].top() == rects[i - 1].top() && rects[i].left() < rects[i - 1].left())))
+// Rectangles that already come in bands (what a scan of a bitmap yields, one row or several rows high):
+// each band a run of rectangles with the same top and bottom, left to right, and the bands top to bottom
+// without overlapping. Such input is merged and joined in one pass without sorting; anything else
+// returns false and is left to the general route.
+bool BandsInOrder(const std::vector<QRect>& rects, std::vector<QRect>& out) {
+  for (size_t i = 1; i < rects.size(); ++i) {
+    const QRect& a = rects[i - 1];
+    const QRect& b = rects[i];
+    if (b.top() == a.top()) {
+      if (b.bottom() != a.bottom() || b.left() < a.left()) return false;
+    } else if (b.top() <= a.bottom()) {
       return false;
+    }
   }
   std::vector<Span> previous, spans;
   int previousBottom = 0;
   size_t previousStart = 0;
   for (size_t i = 0; i < rects.size();) {
-    const int y = rects[i].top();
+    const int y0 = rects[i].top();
+    const int y1 = rects[i].bottom() + 1;
     spans.clear();
-    for (; i < rects.size() && rects[i].top() == y; ++i) {
+    for (; i < rects.size() && rects[i].top() == y0; ++i) {
       const Span s{rects[i].left(), rects[i].right() + 1};
       if (!spans.empty() && s.X0 <= spans.back().X1)
         spans.back().X1 = std::max(spans.back().X1, s.X1);
       else
         spans.push_back(s);
     }
-    if (!previous.empty() && previousBottom == y && previous == spans) {
+    if (!previous.empty() && previousBottom == y0 && previous == spans) {
       for (size_t k = previousStart; k < out.size(); ++k)
-        out[k].setBottom(y);
+        out[k].setBottom(y1 - 1);
     } else {
       previousStart = out.size();
       for (const Span& s : spans)
-        out.emplace_back(QPoint(s.X0, y), QPoint(s.X1 - 1, y));
+        out.emplace_back(QPoint(s.X0, y0), QPoint(s.X1 - 1, y1 - 1));
       std::swap(previous, spans);
     }
-    previousBottom = y + 1;
+    previousBottom = y1;
   }
   return true;
 }
@@ -59,7 +65,7 @@ std::vector<QRect> BandRects(std::vector<QRect> rects) {
   std::vector<QRect> out;
   if (rects.empty()) return out;
   out.reserve(rects.size());
-  if (BandRowsInOrder(rects, out)) return out;
+  if (BandsInOrder(rects, out)) return out;
   out.clear();
   std::vector<int> edges;
   edges.reserve(rects.size() * 2);

@@ -1,6 +1,7 @@
 // Regions checked against brute-force pixel sets on random shapes.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <set>
 #include <vector>
@@ -218,6 +219,69 @@ TEST(Regions, RunsInScanOrderTakeTheOnePassRoute) {
     ASSERT_TRUE(EqualRgn(fast.H, slow.H)) << round;
     EXPECT_TRUE(IsCanonical(RectsOf(fast.H))) << round;
     EXPECT_LE(RectsOf(fast.H).size(), RectsOf(slow.H).size()) << round;
+  }
+}
+
+HRGN RegionOfRects(const std::vector<RECT>& rects) {
+  std::vector<char> block(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));
+  RGNDATAHEADER header;
+  header.nCount = static_cast<DWORD>(rects.size());
+  std::memcpy(block.data(), &header, sizeof header);
+  if (!rects.empty()) std::memcpy(block.data() + sizeof header, rects.data(), rects.size() * sizeof(RECT));
+  return ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()), reinterpret_cast<RGNDATA*>(block.data()));
+}
+
+HRGN UnionOfRects(const std::vector<RECT>& rects) {
+  HRGN all = CreateRectRgn(0, 0, 0, 0);
+  for (const RECT& r : rects) {
+    Rgn one(CreateRectRgnIndirect(r));
+    CombineRgn(all, all, one.H, RGN_OR);
+  }
+  return all;
+}
+
+TEST(Regions, ExtCreateRegionOfBandedRectanglesMatchesTheirUnion) {
+  // Blocks that come in bands (several rows high, touching or overlapping spans, equal bands one under
+  // the other) and blocks that only look so (bands overlapping, a band out of order, bottoms that differ
+  // within a band, lefts going back): every one must give the union of its rectangles, canonically.
+  const std::vector<std::vector<RECT>> table = {
+      {{0, 0, 10, 3}, {12, 0, 20, 3}, {0, 3, 10, 7}, {12, 3, 20, 7}},  // equal bands join
+      {{0, 0, 10, 3}, {10, 0, 20, 3}, {0, 5, 5, 6}},                   // touching spans merge
+      {{0, 0, 10, 3}, {4, 0, 8, 3}, {6, 0, 30, 3}},                    // nested and overlapping spans
+      {{0, 0, 10, 4}, {0, 2, 10, 6}},                                  // bands overlap
+      {{0, 5, 10, 6}, {0, 0, 10, 2}},                                  // bands out of order
+      {{0, 0, 10, 3}, {12, 0, 20, 5}},                                 // bottoms differ in a band
+      {{12, 0, 20, 3}, {0, 0, 10, 3}},                                 // lefts go back
+      {{0, 0, 4, 1}, {0, 1, 4, 3}, {0, 3, 4, 4}, {6, 4, 8, 9}},        // rows and bands mixed
+  };
+  for (size_t i = 0; i < table.size(); ++i) {
+    Rgn fast(RegionOfRects(table[i]));
+    Rgn slow(UnionOfRects(table[i]));
+    ASSERT_NE(fast.H, nullptr) << i;
+    EXPECT_TRUE(EqualRgn(fast.H, slow.H)) << i;
+    EXPECT_TRUE(IsCanonical(RectsOf(fast.H))) << i;
+    EXPECT_LE(RectsOf(fast.H).size(), RectsOf(slow.H).size()) << i;
+  }
+  // Random banded blocks, as a skin's region builder makes them.
+  std::mt19937 rng(5);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<RECT> rects;
+    int y = int(rng() % 3);
+    while (y < 40) {
+      const int h = 1 + int(rng() % 4);
+      int x = int(rng() % 5);
+      while (x < 40) {
+        const int len = 1 + int(rng() % 6);
+        rects.push_back({x, y, x + len, y + h});
+        x += len - 1 + int(rng() % 4);
+      }
+      y += h + int(rng() % 2);
+    }
+    if (round % 3 == 0 && rects.size() > 2) std::swap(rects[0], rects[rects.size() / 2]);  // unsorted
+    Rgn fast(RegionOfRects(rects));
+    Rgn slow(UnionOfRects(rects));
+    ASSERT_TRUE(EqualRgn(fast.H, slow.H)) << round;
+    EXPECT_TRUE(IsCanonical(RectsOf(fast.H))) << round;
   }
 }
 
