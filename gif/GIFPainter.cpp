@@ -230,6 +230,7 @@ void TGIFPainter::Run() {
   const bool animate = (FDrawOptions & goAnimate) != 0;
 
   while (!Terminated()) {
+    bool paintedThisPass = false;
     bool loopStart = false;
     Sync([&] {
       FCurrentFrame = restartFrame;
@@ -282,6 +283,7 @@ void TGIFPainter::Run() {
         }
         remembered = FCurrentFrame;
       });
+      paintedThisPass = true;
       if (Terminated()) break;
       Fire(OnFramePainted);
       if (Terminated()) break;
@@ -295,6 +297,8 @@ void TGIFPainter::Run() {
       if (!animate) break;
     }
     FPassEnded = true;
+    // A pass that could draw nothing would only spin: the run ends.
+    if (!paintedThisPass) break;
     if (loopCount > 0) --loopCount;
     if (!(animate && (FDrawOptions & goLoop) && (loopCount != 0 || (FDrawOptions & goLoopForever)) &&
           !Terminated()))

@@ -1,0 +1,350 @@
+// Drawing frames and animations: coalesced frames against ImageMagick's, the painters' timing, loops,
+// events and stopping, with an injected clock.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+
+#include "gif/GIFExtensions.h"
+#include "gif/GIFImage.h"
+#include "gif/GIFPainter.h"
+#include "GIFTestUtil.h"
+
+namespace {
+
+// Time that passes only when the painter sleeps or waits.
+class FakeClock final : public TGIFPainterClock {
+ public:
+  uint32_t Now() override { return FNow.load(); }
+  void Sleep(uint32_t Milliseconds) override { FNow += Milliseconds; }
+  bool Wait(TEvent* Event, int Milliseconds) override {
+    {
+      std::lock_guard lock(FMutex);
+      Waits.push_back(Milliseconds);
+    }
+    if (Milliseconds < 0) return Event->WaitFor(INFINITE) == TWaitResult::wrSignaled;
+    if (Event->WaitFor(0) == TWaitResult::wrSignaled) return true;
+    FNow += static_cast<uint32_t>(Milliseconds);
+    return false;
+  }
+  std::vector<int> TakeWaits() {
+    std::lock_guard lock(FMutex);
+    return Waits;
+  }
+
+ private:
+  std::atomic<uint32_t> FNow{1000};
+  std::mutex FMutex;
+  std::vector<int> Waits;
+};
+
+struct Ppm {
+  int Width = 0, Height = 0;
+  Bytes Rgb;
+};
+
+Ppm ReadPpm(const std::string& Path) {
+  const Bytes data = ReadFileBytes(Path);
+  Ppm ppm;
+  size_t pos = 0;
+  int fields[3] = {0, 0, 0};
+  auto skip = [&] {
+    while (pos < data.size() && std::isspace(data[pos])) ++pos;
+  };
+  pos = 2;
+  for (int& f : fields) {
+    skip();
+    while (pos < data.size() && std::isdigit(data[pos])) f = f * 10 + (data[pos++] - '0');
+  }
+  ++pos;
+  ppm.Width = fields[0];
+  ppm.Height = fields[1];
+  ppm.Rgb.assign(data.begin() + static_cast<long>(pos), data.end());
+  return ppm;
+}
+
+std::unique_ptr<TGIFImage> LoadFixture(const std::string& Name) {
+  auto image = std::make_unique<TGIFImage>();
+  auto stream = MemoryOf(ReadFileBytes(DataPath(Name)));
+  image->LoadFromStream(stream.get());
+  return image;
+}
+
+Bytes CanvasRgb(TBitmap& Bitmap) {
+  Bytes rgb;
+  for (int y = 0; y < Bitmap.Height(); ++y)
+    for (int x = 0; x < Bitmap.Width(); ++x) {
+      const TColor c = Bitmap.Canvas()->Pixels(x, y);
+      rgb.push_back(static_cast<uint8_t>(c & 0xFF));
+      rgb.push_back(static_cast<uint8_t>((c >> 8) & 0xFF));
+      rgb.push_back(static_cast<uint8_t>((c >> 16) & 0xFF));
+    }
+  return rgb;
+}
+
+// An image of Count frames of 4 x 4, each with a graphic control extension of the given delay.
+std::unique_ptr<TGIFImage> Animation(const std::vector<int>& Delays) {
+  auto image = std::make_unique<TGIFImage>();
+  FillColorMap(image->GlobalColorMap(), 4);
+  for (size_t i = 0; i < Delays.size(); ++i) {
+    TGIFSubImage* frame = AddPixelFrame(*image, 4, 4, Bytes(16, static_cast<uint8_t>(i % 4)));
+    auto gce = std::make_unique<TGIFGraphicControlExtension>(frame);
+    gce->SetDelay(Delays[i]);
+    frame->Extensions()->Add(std::move(gce));
+  }
+  return image;
+}
+
+void AddLoop(TGIFImage& Image, int FrameIndex, int Loops) {
+  TGIFSubImage* frame = Image.Images()->SubImage(FrameIndex);
+  auto loop = std::make_unique<TGIFAppExtNSLoop>(frame);
+  loop->SetLoops(Loops);
+  frame->Extensions()->Add(std::move(loop));
+}
+
+struct Recorder {
+  std::vector<int> Frames;
+  std::vector<uint32_t> Times;
+  int LoopStarts = 0;
+  int Ends = 0;
+  void Attach(TGIFImage& Image, TGIFPainterClock* Clock) {
+    Image.OnFramePaint = [this, Clock](TGIFPainter* p) {
+      Frames.push_back(p->ActiveImage());
+      Times.push_back(Clock->Now());
+    };
+    Image.OnLoopStart = [this](TGIFPainter*) { ++LoopStarts; };
+    Image.OnAnimationEnd = [this](TGIFPainter*) { ++Ends; };
+  }
+  std::vector<int> Gaps() const {
+    std::vector<int> gaps;
+    for (size_t i = 1; i < Times.size(); ++i) gaps.push_back(static_cast<int>(Times[i] - Times[i - 1]));
+    return gaps;
+  }
+};
+
+void RunInline(TGIFImage& Image, TGIFDrawOptions Options) {
+  TBitmap target;
+  target.SetSize(8, 8);
+  EXPECT_EQ(Image.StartPainter(nullptr, target.Canvas(), Options, TRect{0, 0, 8, 8}), nullptr);
+}
+
+void WaitUntil(const std::function<bool()>& Done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!Done() && std::chrono::steady_clock::now() < end) CheckSynchronize(5);
+  ASSERT_TRUE(Done());
+}
+
+}  // namespace
+
+TEST(GIFPainting, CoalescedFramesEqualImageMagicksAtOneAndTwoTimes) {
+  for (const int scale : {1, 2}) {
+    auto image = LoadFixture("paint_disposal.gif");
+    ASSERT_EQ(image->Images()->Count(), 6);
+    auto clock = std::make_shared<FakeClock>();
+    image->SetPainterClock(clock);
+    TBitmap target;
+    target.SetPixelFormat(pf32bit);
+    target.SetSize(12 * scale, 10 * scale);
+    target.Canvas()->Brush()->SetColor(static_cast<TColor>(0x4080C0));  // #C08040
+    target.Canvas()->FillRect(TRect{0, 0, target.Width(), target.Height()});
+    std::vector<Bytes> frames;
+    image->OnFramePainted = [&](TGIFPainter*) { frames.push_back(CanvasRgb(target)); };
+    (void)image->StartPainter(nullptr, target.Canvas(), goAnimate | goTransparent,
+                              TRect{0, 0, target.Width(), target.Height()});
+    ASSERT_EQ(frames.size(), 6u);
+    for (size_t i = 0; i < frames.size(); ++i) {
+      const Ppm expected = ReadPpm(DataPath("paint_disposal_" + std::to_string(scale) + "x_" + std::to_string(i) + ".ppm"));
+      ASSERT_EQ(expected.Width, target.Width());
+      EXPECT_EQ(frames[i], expected.Rgb) << "scale " << scale << " frame " << i;
+    }
+  }
+}
+
+TEST(GIFPainting, ReservedDisposalIsDrawnAsLeaveInPlace) {
+  auto image = LoadFixture("paint_disposal.gif");
+  auto reference = LoadFixture("paint_disposal.gif");
+  image->Images()->SubImage(3)->ControlExtension()->SetDisposal(5);  // was 1
+  TBitmap a, b;
+  for (TBitmap* t : {&a, &b}) {
+    t->SetPixelFormat(pf32bit);
+    t->SetSize(12, 10);
+  }
+  image->SetPainterClock(std::make_shared<FakeClock>());
+  reference->SetPainterClock(std::make_shared<FakeClock>());
+  (void)image->StartPainter(nullptr, a.Canvas(), goAnimate | goTransparent, TRect{0, 0, 12, 10});
+  (void)reference->StartPainter(nullptr, b.Canvas(), goAnimate | goTransparent, TRect{0, 0, 12, 10});
+  EXPECT_EQ(CanvasRgb(a), CanvasRgb(b));
+}
+
+TEST(GIFPainting, DelaysSpeedAndLimits) {
+  struct Case {
+    TGIFDrawOptions Threaded;
+    int Speed;
+    std::vector<int> Gaps;
+  };
+  // Stored delays 0, 1, 5000, 2: waits of 10, 3, 5000 (1000 without a thread) and 3 units of 12 ms.
+  const Case cases[] = {{0, 100, {120, 36, 12000}},
+                        {0, 200, {60, 18, 6000}},
+                        {goThreaded, 100, {120, 36, 60000}},
+                        {goThreaded, 50, {240, 72, 120000}}};
+  for (const Case& c : cases) {
+    auto image = Animation({0, 1, 5000, 2});
+    auto clock = std::make_shared<FakeClock>();
+    image->SetPainterClock(clock);
+    image->SetAnimationSpeed(c.Speed);
+    Recorder rec;
+    rec.Attach(*image, clock.get());
+    TBitmap target;
+    target.SetSize(8, 8);
+    TGIFPainter* painter = image->StartPainter(nullptr, target.Canvas(), goAnimate | c.Threaded, TRect{0, 0, 8, 8});
+    if (painter) {
+      painter->Start();
+      WaitUntil([&] { return rec.Ends == 1; });
+      WaitUntil([&] { return image->PainterCount() == 0; });
+    }
+    EXPECT_EQ(rec.Frames, (std::vector<int>{0, 1, 2, 3})) << c.Speed;
+    EXPECT_EQ(rec.Gaps(), c.Gaps) << "threaded " << c.Threaded << " speed " << c.Speed;
+  }
+}
+
+TEST(GIFPainting, LoopCountsAndRestartFrame) {
+  struct Case {
+    TGIFDrawOptions Options;
+    int LoopFrame;
+    int Loops;
+    std::vector<int> Frames;
+  };
+  const TGIFDrawOptions anim = goAnimate | goLoop;
+  const Case cases[] = {
+      // Two passes; the second starts at the frame of the looping extension.
+      {anim, 1, 2, {0, 1, 2, 1, 2}},
+      {anim, 0, 3, {0, 1, 2, 0, 1, 2, 0, 1, 2}},
+      // Count 0 without a thread plays once; goLoopForever is needed to repeat (cut off by the handler).
+      {anim, 0, 0, {0, 1, 2}},
+      // Without goLoop one pass; without goAnimate only the first frame.
+      {goAnimate, 0, 5, {0, 1, 2}},
+      {goLoop, 0, 5, {0}},
+  };
+  for (const Case& c : cases) {
+    auto image = Animation({1, 1, 1});
+    AddLoop(*image, c.LoopFrame, c.Loops);
+    auto clock = std::make_shared<FakeClock>();
+    image->SetPainterClock(clock);
+    Recorder rec;
+    rec.Attach(*image, clock.get());
+    RunInline(*image, c.Options);
+    EXPECT_EQ(rec.Frames, c.Frames) << c.LoopFrame << " " << c.Loops;
+    EXPECT_EQ(rec.Ends, 1);
+  }
+}
+
+TEST(GIFPainting, ThreadedCountZeroLoopsUntilStopped) {
+  auto image = Animation({1, 1});
+  AddLoop(*image, 0, 0);
+  auto clock = std::make_shared<FakeClock>();
+  image->SetPainterClock(clock);
+  std::atomic<int> painted{0};
+  image->OnFramePainted = [&](TGIFPainter*) { ++painted; };
+  TBitmap target;
+  target.SetSize(8, 8);
+  TGIFPainter* painter = image->StartPainter(nullptr, target.Canvas(), goThreaded | goAnimate | goLoop, TRect{0, 0, 8, 8});
+  ASSERT_NE(painter, nullptr);
+  painter->Start();
+  WaitUntil([&] { return painted > 20; });
+  image->StopAllPainters();
+  EXPECT_EQ(image->PainterCount(), 0);
+  EXPECT_FALSE(GIFPainterAlive(painter));
+}
+
+TEST(GIFPainting, HandlersMayMoveTheFrameWhichIsKeptInRange) {
+  auto image = Animation({1, 1, 1});
+  auto clock = std::make_shared<FakeClock>();
+  image->SetPainterClock(clock);
+  Recorder rec;
+  rec.Attach(*image, clock.get());
+  int calls = 0;
+  image->OnFramePainted = [&](TGIFPainter* p) {
+    ++calls;
+    if (calls == 2) p->SetActiveImage(0);   // back to the start once
+    if (calls == 4) p->SetActiveImage(99);  // past the end: the pass ends
+  };
+  RunInline(*image, goAnimate);
+  EXPECT_EQ(rec.Frames, (std::vector<int>{0, 1, 0, 1}));
+}
+
+TEST(GIFPainting, StopEndsAnEndlessWaitAtOnce) {
+  auto image = Animation({1, 1});
+  image->SetAnimationSpeed(0);  // threaded: hold the animation until stopped
+  std::atomic<int> painted{0};
+  image->OnFramePainted = [&](TGIFPainter*) { ++painted; };
+  TBitmap target;
+  target.SetSize(8, 8);
+  TGIFPainter* painter = image->StartPainter(nullptr, target.Canvas(), goThreaded | goAnimate | goLoop, TRect{0, 0, 8, 8});
+  ASSERT_NE(painter, nullptr);
+  EXPECT_TRUE(painter->HasWakeEvent());
+  painter->Start();
+  WaitUntil([&] { return painted >= 1; });
+  const auto before = std::chrono::steady_clock::now();
+  image->StopAllPainters();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
+  EXPECT_EQ(painted.load(), 1);
+}
+
+TEST(GIFPainting, OneFrameNeverStartsAThread) {
+  auto image = Animation({5});
+  TBitmap target;
+  target.SetSize(8, 8);
+  int painted = 0;
+  image->OnFramePainted = [&](TGIFPainter* p) {
+    ++painted;
+    EXPECT_FALSE(p->Threaded());
+    EXPECT_FALSE(p->HasWakeEvent());
+  };
+  EXPECT_EQ(image->StartPainter(nullptr, target.Canvas(), GIFDefaultDrawOptions, TRect{0, 0, 8, 8}), nullptr);
+  EXPECT_EQ(painted, 1);
+  // Empty picture or rectangle: no painter.
+  TGIFImage empty;
+  TGIFPainter* owner = reinterpret_cast<TGIFPainter*>(&empty);
+  EXPECT_EQ(empty.StartPainter(&owner, target.Canvas(), GIFDefaultDrawOptions, TRect{0, 0, 8, 8}), nullptr);
+  EXPECT_EQ(owner, nullptr);
+  EXPECT_EQ(image->StartPainter(nullptr, target.Canvas(), GIFDefaultDrawOptions, TRect{4, 4, 4, 8}), nullptr);
+}
+
+TEST(GIFPainting, DrawOfUndrawableEndlessAnimationReturns) {
+  // Every frame is empty: the painter's pass ends at once and Draw's wait ends with it.
+  auto image = std::make_unique<TGIFImage>();
+  FillColorMap(image->GlobalColorMap(), 2);
+  image->SetWidth(4);
+  image->SetHeight(4);
+  for (int i = 0; i < 2; ++i) image->AddFrame(std::make_unique<TGIFSubImage>(image.get()));
+  image->SetDrawOptions(GIFDefaultDrawOptions | goLoopForever);
+  TBitmap target;
+  target.SetSize(8, 8);
+  image->Draw(target.Canvas(), TRect{0, 0, 8, 8});
+  image->StopAllPainters();
+  EXPECT_EQ(image->PainterCount(), 0);
+}
+
+TEST(GIFPainting, DrawAnimatesThroughTheCachedBitmapAndDestroyingStopsPainters) {
+  auto image = LoadFixture("paint_disposal.gif");
+  image->SetDrawOptions(GIFDefaultDrawOptions | goLoopForever);
+  int changes = 0;
+  image->OnChange = [&](TObject*) { ++changes; };
+  TBitmap target;
+  target.SetPixelFormat(pf32bit);
+  target.SetSize(24, 20);
+  image->Draw(target.Canvas(), TRect{0, 0, 24, 20});
+  ASSERT_NE(image->DrawPainter(), nullptr);
+  ASSERT_NE(image->CachedBitmap(), nullptr);
+  // The first frame is in the cached bitmap and on the target (#204080 at its top-left corner is
+  // transparent, the middle is the frame's colour).
+  EXPECT_EQ(target.Canvas()->Pixels(10, 6), static_cast<TColor>(0x804020));
+  TGIFPainter* painter = image->DrawPainter();
+  // Drawing again onto the same canvas and rectangle keeps the painter.
+  image->Draw(target.Canvas(), TRect{0, 0, 24, 20});
+  EXPECT_EQ(image->DrawPainter(), painter);
+  WaitUntil([&] { return changes > 3; });
+  image.reset();  // stops and joins its painters
+  EXPECT_FALSE(GIFPainterAlive(painter));
+}
