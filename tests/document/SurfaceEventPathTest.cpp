@@ -113,6 +113,25 @@ TEST_F(SurfaceEvents, TheFrameStaysAfterAnInsertOrAPick) {
   EXPECT_TRUE(S->Shape->Visible());
 }
 
+// With no insert tool armed and no pick pending, pressing the face moves the window with the mouse;
+// the document reports one change and the selection stays.
+TEST_F(SurfaceEvents, PressingTheFaceMovesTheWindow) {
+  const int left = S->Left();
+  const int top = S->Top();
+  TControl* selected = S->SelectedControl();
+  TestInput::MousePress(S, 180, 40);
+  EXPECT_EQ(Changes, 1);
+  TestInput::MouseMove(S, 195, 47);
+  // The window followed the mouse, so the grabbed point is under it again.
+  TestInput::MouseRelease(S, 180, 40);
+  TestInput::ProcessEvents();
+  EXPECT_EQ(S->Left(), left + 15);
+  EXPECT_EQ(S->Top(), top + 7);
+  EXPECT_EQ(Changes, 1);
+  EXPECT_EQ(S->SelectedControl(), selected);
+  EXPECT_EQ(Doc->EditCount(), 0);
+}
+
 TEST_F(SurfaceEvents, PickedColourIsWhatTheWindowShows) {
   std::vector<TColor> picks;
   Doc->SetOnPickColor([&](TObject*, TColor C) { picks.push_back(C); });
