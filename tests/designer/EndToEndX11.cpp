@@ -59,6 +59,7 @@ TEST_F(EndToEnd, ComposeTestSaveBuildAndRun) {
   Editor->LabelTextEdit->SetText("Hello from Pelloran");
   Editor->LabelWidthEdit->SetText("170");
   Editor->LabelEditExit(Editor->LabelWidthEdit);
+  Shot("2c-label-panel.png");
 
   Click(Main->EditBut);
   TestInput::MouseClick(surface, 100, 336);
@@ -118,6 +119,10 @@ TEST_F(EndToEnd, ComposeTestSaveBuildAndRun) {
   EXPECT_TRUE(Reports->Messages.empty());
   for (const std::string& m : Reports->Messages)
     ADD_FAILURE() << m;
+
+  Click(Main->OptionsBut);
+  EXPECT_EQ(Editor->CurrentPanel(), Editor->OptionsPanel);
+  Shot("3b-options-panel.png");
 
   // Exit, then the built browser from its folder.
   Click(Main->ExitBut);
