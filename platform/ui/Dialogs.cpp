@@ -224,9 +224,15 @@ bool TDialogProvider::ExecuteFontDialog(TFontDialog* Dialog) {
 bool TDialogProvider::ExecutePrintDialog(TPrintDialog* Dialog) {
   QPrinter printer;
   printer.setCopyCount(Dialog->Copies());
+  if (!Dialog->PrinterName().empty()) printer.setPrinterName(QString::fromStdString(Dialog->PrinterName()));
+  if (!Dialog->FileName().empty()) printer.setOutputFileName(QString::fromStdString(Dialog->FileName()));
   QPrintDialog dlg(&printer, ActiveWindowWidget());
   if (dlg.exec() != QDialog::Accepted) return false;
   Dialog->SetCopies(printer.copyCount());
+  // Printing into a file leaves the printer's name as it was; only one of the two is the destination.
+  const QString file = printer.outputFileName();
+  Dialog->SetFileName(file.toStdString());
+  Dialog->SetPrinterName(file.isEmpty() ? printer.printerName().toStdString() : std::string());
   return true;
 }
 

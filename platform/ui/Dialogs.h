@@ -151,9 +151,17 @@ class TPrintDialog : public TCommonDialog {
   bool Execute() override;
   [[nodiscard]] int Copies() const { return FCopies; }
   void SetCopies(int Value) { FCopies = Value; }
+  // The printer chosen in the dialog (empty: the default printer).
+  [[nodiscard]] const std::string& PrinterName() const { return FPrinterName; }
+  void SetPrinterName(const std::string& Value) { FPrinterName = Value; }
+  // The file printed into when the user chose to print to a file (empty: print to the printer).
+  [[nodiscard]] const std::string& FileName() const { return FFileName; }
+  void SetFileName(const std::string& Value) { FFileName = Value; }
 
  private:
   int FCopies = 1;
+  std::string FPrinterName;
+  std::string FFileName;
 };
 
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };

@@ -2,7 +2,10 @@
 // window placement and state.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
+#include <QTimer>
 #include <QWidget>
 
 #include "platform/ui/Clipbrd.h"
@@ -84,6 +87,47 @@ TEST(DialogsTest, ScriptedProviderAnswersDialogsAndTheDialogAppliesItsDefaultExt
   };
   EXPECT_TRUE(color.Execute());
   EXPECT_EQ(color.Color(), clRed);
+}
+
+TEST(DialogsTest, PrintDialogKeepsTheChosenPrinterOrFile) {
+  // Qt's print dialog, answered by a timer: accepted, the destination given before comes back (a file
+  // wins over a printer); cancelled, nothing changes.
+  struct Case {
+    bool Accept;
+    std::string File;
+    int Copies;
+  };
+  const Case cases[] = {{true, "/tmp/pelloran-print.pdf", 3}, {false, "/tmp/other.pdf", 2}};
+  ASSERT_NE(Application.Get(), nullptr);
+  for (const Case& c : cases) {
+    TPrintDialog dialog(nullptr);
+    dialog.SetPrinterName("");
+    dialog.SetFileName(c.File);
+    dialog.SetCopies(c.Copies);
+    bool answered = false;
+    QTimer::singleShot(50, [&] {
+      auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (!modal) return;
+      answered = true;
+      c.Accept ? modal->accept() : modal->reject();
+    });
+    EXPECT_EQ(dialog.Execute(), c.Accept);
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(dialog.FileName(), c.File);
+    EXPECT_EQ(dialog.PrinterName(), "");
+    EXPECT_EQ(dialog.Copies(), c.Copies);
+  }
+  // A scripted answer picks a printer; the dialog keeps it for the caller.
+  TScriptedDialogProvider script;
+  TDialogProviderScope scope(&script);
+  script.OnPrintDialog = [](TPrintDialog* D) {
+    D->SetPrinterName("Office");
+    return true;
+  };
+  TPrintDialog dialog(nullptr);
+  ASSERT_TRUE(dialog.Execute());
+  EXPECT_EQ(dialog.PrinterName(), "Office");
+  EXPECT_EQ(dialog.FileName(), "");
 }
 
 TEST(MenusTest, PopupIsModalAndRunsThePickedItem) {
