@@ -227,7 +227,17 @@ TBitmap32* KMediaList::GetBitmap(const std::string& FileName) {
     auto& converted = FConverted[object];
     if (!converted) {
       converted = std::make_unique<TBitmap32>();
-      if (auto* persistent = dynamic_cast<TPersistent*>(object)) {
+      if (auto* gif = dynamic_cast<TGIFImage*>(object)) {
+        // The first frame at the picture's size, rendered once; no painter is started for it.
+        try {
+          if (TBitmap* rendered = gif->RenderBitmap())
+            converted->Assign(rendered);
+          else
+            converted->SetSize(0, 0);
+        } catch (const Exception&) {
+          converted->SetSize(0, 0);
+        }
+      } else if (auto* persistent = dynamic_cast<TPersistent*>(object)) {
         try {
           converted->Assign(persistent);
         } catch (const Exception&) {
@@ -260,6 +270,60 @@ TBitmap32* KMediaList::GetBitmap(const std::string& FileName) {
         throw;
       }
       FLoadingStock = false;
+    }
+  }
+  AddObject(FileName, result);
+  return result;
+}
+
+bool IsGifFile(const std::string& FileName) {
+  return LowerCase(ExtractFileExt(FileName)) == ".gif";
+}
+
+TGIFImage* KMediaList::GetGIF(const std::string& FileName) {
+  const int index = IndexOf(FileName);
+  if (index >= 0) {
+    TObject* object = Objects(index);
+    if (auto* gif = dynamic_cast<TGIFImage*>(object)) return gif;
+    // A bitmap is cached under this name: answer with a GIF made from it, once.
+    auto& converted = FConvertedGIF[object];
+    if (!converted) {
+      converted = std::make_unique<TGIFImage>();
+      if (auto* bitmap32 = dynamic_cast<TBitmap32*>(object)) {
+        try {
+          TBitmap bitmap;
+          bitmap.Assign(bitmap32);
+          if (!bitmap.Empty()) converted->Assign(&bitmap);
+        } catch (const Exception&) {
+          converted->ClearImage();
+        }
+      }
+    }
+    return converted.get();
+  }
+
+  auto gif = std::make_unique<TGIFImage>();
+  TGIFImage* result = nullptr;
+  try {
+    gif->LoadFromFile(FileName);
+    result = gif.get();
+    FOwned.push_back(std::move(gif));
+  } catch (const Exception&) {
+    gif.reset();
+    if (FLoadingStockGIF) {
+      // The stock picture itself cannot be read: an empty picture ends the request.
+      auto empty = std::make_unique<TGIFImage>();
+      result = empty.get();
+      FOwned.push_back(std::move(empty));
+    } else {
+      FLoadingStockGIF = true;
+      try {
+        result = GetGIF(StartDirectory() + "\\Data\\noimage.gif");
+      } catch (...) {
+        FLoadingStockGIF = false;
+        throw;
+      }
+      FLoadingStockGIF = false;
     }
   }
   AddObject(FileName, result);
@@ -358,6 +422,8 @@ void KGraphic::ModePass() {
 
 void KGraphic::SetFileName(const std::string& Value) {
   if (Value == FFileName) return;
+  // A GIF skin is decoded and cached under its name before the name is stored.
+  if (IsGifFile(Value)) (void)KMediaList::Instance()->GetGIF(Value);
   FFileName = Value;
   FDirtyPasses = DirtyAll;
   Changed();

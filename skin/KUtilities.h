@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gif/GIFImage.h"
 #include "graphics/Gfx32.h"
 #include "platform/gdi/Graphics.h"
 #include "platform/gdi/Windows.h"
@@ -46,6 +47,9 @@ class TRegionData {
 // The region-data block of the region that BitmapToRegion builds.
 [[nodiscard]] TRegionData RegionDataFromBitmap(const TBitmap32* Bitmap, int Threshold);
 
+// True when the file name's extension, ignoring case, is ".gif".
+[[nodiscard]] bool IsGifFile(const std::string& FileName);
+
 // The current directory when the program started, without a trailing separator.
 [[nodiscard]] const std::string& StartDirectory();
 // Replaces the start directory (for hosts and tests that set up their own application folder).
@@ -64,6 +68,10 @@ class KMediaList final : public TStringList {
 
   // The cached bitmap for FileName, loading it on first request.
   [[nodiscard]] TBitmap32* GetBitmap(const std::string& FileName);
+  // The cached GIF picture for FileName, loading it on first request; a file that cannot be loaded is
+  // answered with the stock picture "\Data\noimage.gif" below the start directory (an empty picture
+  // when that fails too). A name cached as a bitmap gets a GIF made from that bitmap, once.
+  [[nodiscard]] TGIFImage* GetGIF(const std::string& FileName);
   // Caches Object under FileName (taking it over) unless the name is known; returns the cached object.
   TObject* AddOwned(const std::string& FileName, std::unique_ptr<TObject> Object);
 
@@ -71,7 +79,10 @@ class KMediaList final : public TStringList {
   std::vector<std::unique_ptr<TObject>> FOwned;
   // Bitmaps made for names that hold another kind of picture.
   std::map<const TObject*, std::unique_ptr<TBitmap32>> FConverted;
+  // GIF pictures made for names that hold a bitmap.
+  std::map<const TObject*, std::unique_ptr<TGIFImage>> FConvertedGIF;
   bool FLoadingStock = false;
+  bool FLoadingStockGIF = false;
 };
 
 // The skin picture of a skinned form: a picture file turned into a 32-bit bitmap whose alpha says which
