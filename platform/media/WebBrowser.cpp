@@ -18,12 +18,12 @@ namespace {
 // The web view's dialogs as the window layer's dialog provider shows them.
 class TUiWebDialogs final : public TWebDialogProvider {
  public:
-  // The print dialog chooses the default printer.
+  // The print goes to the printer or into the file chosen in the print dialog.
   bool Print(std::string& PrinterName, std::string& FileName) override {
     TPrintDialog dialog(nullptr);
     if (!dialog.Execute()) return false;
-    PrinterName.clear();
-    FileName.clear();
+    PrinterName = dialog.PrinterName();
+    FileName = dialog.FileName();
     return true;
   }
   bool SaveAs(std::string& FileName) override {

@@ -103,8 +103,19 @@ TEST_F(WebBrowserLogic, PrintAsksThePrintDialogFirst) {
   Dialogs.OnPrintDialog = [](TPrintDialog*) { return true; };
   Web->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DODEFAULT);
   Web->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DONTPROMPTUSER);
-  EXPECT_EQ(Dialogs.Log, (std::vector<std::string>{"print:", "print:"}));
-  EXPECT_EQ(Script->Calls, (std::vector<std::string>{"Print |", "Print |"}));
+  Dialogs.OnPrintDialog = [](TPrintDialog* D) {
+    D->SetPrinterName("Office");
+    return true;
+  };
+  Web->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DODEFAULT);
+  Dialogs.OnPrintDialog = [](TPrintDialog* D) {
+    D->SetFileName("/tmp/page.pdf");
+    return true;
+  };
+  Web->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DODEFAULT);
+  EXPECT_EQ(Dialogs.Log, (std::vector<std::string>{"print:", "print:", "print:", "print:"}));
+  EXPECT_EQ(Script->Calls,
+            (std::vector<std::string>{"Print |", "Print |", "Print Office|", "Print |/tmp/page.pdf"}));
   Script->FailNextJob = true;
   EXPECT_THROW(Web->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DODEFAULT), EOleException);
   EXPECT_THROW(Web->ExecWB(5, OLECMDEXECOPT_DODEFAULT), EOleException);
