@@ -170,6 +170,14 @@ TCheckBox* TPropertyForm::MakeCheck(TPanel* Panel, const char* Name, const char*
   box->SetName(Name);
   box->SetCaption(Caption);
   Place(box, Panel);
+  // The box takes the colour of the card it lies on (the panel's picture, the first control of the panel).
+  if (auto* picture = dynamic_cast<TImage*>(Panel->Controls(0))) {
+    if (auto* bitmap = dynamic_cast<TBitmap*>(picture->Picture()->Graphic())) {
+      const int x = std::min(box->Left() + box->Width() - 1, bitmap->Width() - 1);
+      const int y = std::min(box->Top() + 1, bitmap->Height() - 1);
+      if (x >= 0 && y >= 0) box->SetColor(bitmap->Canvas()->Pixels(x, y));
+    }
+  }
   return box;
 }
 
