@@ -117,6 +117,64 @@ TEST(Canvas, DrawsOnItsBitmapAndReportsChanges) {
   EXPECT_EQ(c->Brush()->Style(), bsSolid);
 }
 
+TEST(Canvas, CopyRectFocusRectAndTextRect) {
+  TBitmap src;
+  src.SetPixelFormat(pf24bit);
+  src.SetSize(8, 8);
+  src.Canvas()->Brush()->SetColor(clRed);
+  src.Canvas()->FillRect(Rect(0, 0, 4, 8));
+  TBitmap b;
+  b.SetPixelFormat(pf24bit);
+  b.SetSize(40, 20);
+  TCanvas* c = b.Canvas();
+  // CopyRect follows the copy mode and stretches the source to the destination.
+  struct Case {
+    TCopyMode Mode;
+    TColor Left, Right;
+  };
+  const Case cases[] = {
+      {cmSrcCopy, clRed, clBlack}, {cmNotSrcCopy, clAqua, clWhite}, {cmWhiteness, clWhite, clWhite}};
+  for (const Case& k : cases) {
+    c->Brush()->SetColor(clBlack);
+    c->FillRect(Rect(0, 0, 40, 20));
+    c->SetCopyMode(k.Mode);
+    c->CopyRect(Rect(0, 0, 16, 16), src.Canvas(), Rect(0, 0, 8, 8));
+    EXPECT_EQ(c->Pixels(7, 15), k.Left) << k.Mode;
+    EXPECT_EQ(c->Pixels(8, 0), k.Right) << k.Mode;
+    EXPECT_EQ(c->Pixels(16, 0), clBlack) << "outside the destination, mode " << k.Mode;
+  }
+  c->SetCopyMode(cmSrcCopy);
+
+  // A focus rectangle is a dotted frame drawn by inverting; drawing it again takes it away.
+  c->Brush()->SetColor(clBlack);
+  c->FillRect(Rect(0, 0, 40, 20));
+  c->DrawFocusRect(Rect(2, 2, 12, 8));
+  EXPECT_EQ(c->Pixels(2, 2), clWhite);
+  EXPECT_EQ(c->Pixels(3, 2), clBlack) << "dotted";
+  EXPECT_EQ(c->Pixels(5, 5), clBlack) << "inside untouched";
+  c->DrawFocusRect(Rect(2, 2, 12, 8));
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 40; ++x)
+      ASSERT_EQ(c->Pixels(x, y), clBlack) << x << "," << y;
+
+  // TextRect fills its rectangle with the brush and keeps the text inside it.
+  c->Brush()->SetColor(clWhite);
+  c->Font()->SetColor(clBlack);
+  c->Font()->SetHeight(-16);
+  c->TextRect(Rect(10, 4, 20, 12), 10, 0, "WWWWWWWW");
+  int inside = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 40; ++x) {
+      const bool in = x >= 10 && x < 20 && y >= 4 && y < 12;
+      if (!in) {
+        ASSERT_EQ(c->Pixels(x, y), clBlack) << "outside the rectangle: " << x << "," << y;
+      }
+      inside += in && c->Pixels(x, y) == clWhite;
+    }
+  EXPECT_GT(inside, 0);
+  EXPECT_LT(inside, 80) << "text drawn inside";
+}
+
 TEST(Canvas, LocksAreRecursive) {
   TCanvas c;
   c.Lock();
