@@ -365,3 +365,51 @@ TEST_F(Panels, DockingByDoubleClickAndStayOnTop) {
 }
 
 }  // namespace
+
+namespace {
+
+class PanelsMore : public DesignerFixture {
+ protected:
+  void SetUp() override {
+    DesignerFixture::SetUp();
+    NewProject();
+  }
+  static void Paint(const std::string& Path, TColor Colour) {
+    TBitmap b;
+    b.SetPixelFormat(pf24bit);
+    b.SetSize(100, 80);
+    b.Canvas()->Brush()->SetColor(Colour);
+    b.Canvas()->FillRect(Rect(0, 0, 100, 80));
+    b.SaveToFile(Path);
+  }
+};
+
+TEST_F(PanelsMore, ChoosingTheCurrentSkinAgainReloadsItFromDisk) {
+  const std::string skin = Work("skin.bmp");
+  Paint(skin, clBlue);
+  Files = {skin};
+  Editor->FormImageClick(Editor->FormImage);
+  ASSERT_EQ(Doc()->Web()->Bitmap, skin);
+  EXPECT_EQ(Doc()->Surface()->Width(), 100);
+  Paint(skin, clLime);
+  Files = {skin};
+  Editor->FormImageClick(Editor->FormImage);
+  const uint32_t pixel = KMediaList::Instance()->GetBitmap(skin)->Pixel(50, 40);
+  EXPECT_EQ(pixel & 0xFFFFFF, 0x00FF00u) << "the cached skin shows the file's new content";
+}
+
+TEST_F(PanelsMore, AutoSizeIsStoredOnlyByTheUsersClick) {
+  Insert(Main->LabelBut, 40, 90);
+  auto* label = dynamic_cast<TVXLabel*>(Doc()->Selected());
+  ASSERT_NE(label, nullptr);
+  const int width = label->GetWidth();
+  Editor->LabelAutosizeBox->SetChecked(true);  // not focused: the program's change
+  EXPECT_EQ(label->Autosize, "");
+  Editor->SetFocusedControl(Editor->LabelAutosizeBox);
+  Editor->LabelAutosizeBox->SetChecked(false);
+  Editor->LabelAutosizeBox->SetChecked(true);
+  EXPECT_EQ(label->Autosize, "True");
+  EXPECT_EQ(label->GetWidth(), width) << "the control is not resized";
+}
+
+}  // namespace
