@@ -175,6 +175,34 @@ TEST(TOrganicShapeButton, SaveAndLoadFolder) {
   std::filesystem::remove_all(ExtractFileDir(ResolvePath(ini)));
 }
 
+// Erasing the background: a plain panel fills with its colour, the non-erasing panel and the button
+// leave the pixels alone (the panel reports them erased, the button does not).
+TEST(NonErasingControls, EraseBackgroundTouchesNoPixel) {
+  Fixture f;
+  auto* plain = new TPanel(f.form.get());
+  auto* panel = new TFPanel(f.form.get());
+  struct Case {
+    const char* what;
+    TWinControl* control;
+    LRESULT result;
+    TColor pixel;
+  };
+  const Case cases[] = {{"plain panel", plain, 1, clRed},
+                        {"non-erasing panel", panel, 1, clWhite},
+                        {"shaped button", f.button, 0, clWhite}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.control->SetParent(f.form.get());
+    c.control->SetBounds(0, 0, 20, 20);
+    c.control->SetColor(clRed);
+    auto canvas = Solid(20, 20, clWhite);
+    const LRESULT result =
+        c.control->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas->Canvas()->Handle()), 0);
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(canvas->Canvas()->Pixels(5, 5), c.pixel);
+  }
+}
+
 // The web view of the skinned windows: the web-browser control, double buffered, without border, its
 // four placement integers only stored, its resize question and its events those of the control.
 class VXOWebBrowser : public ::testing::Test {
