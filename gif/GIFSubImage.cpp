@@ -660,19 +660,20 @@ void TGIFSubImage::AssignBitmap(TBitmap* Source) {
   if (Source->Empty()) return;
   SetBounds(Left(), Top(), Source->Width(), Source->Height());
   const TPixelFormat format = Source->PixelFormat();
-  TBitmap* bitmap = nullptr;
+  // The picture the pixels are read from; kept here, as the steps below drop the frame's cached bitmap.
+  std::unique_ptr<TBitmap> work;
   if (format == pf1bit || format == pf4bit || format == pf8bit) {
-    bitmap = NewBitmap();
-    bitmap->Assign(Source);
+    work = std::make_unique<TBitmap>();
+    work->Assign(Source);
   } else {
     TReductionMethod method = FOwnerImage ? FOwnerImage->ColorReduction() : GIFDefaultReductionMethod;
     TDitherKind dither = FOwnerImage ? FOwnerImage->DitherMode() : GIFDefaultDitherMode;
     int bits = FOwnerImage ? FOwnerImage->ReductionBits() : GIFDefaultReductionBits;
     TBitmap copy;  // the reduction converts its source; the caller's bitmap stays as it is
     copy.Assign(Source);
-    FBitmap = ReduceBitmapColors(&copy, method, dither, nullptr, bits);
-    bitmap = FBitmap.get();
+    work = ReduceBitmapColors(&copy, method, dither, nullptr, bits);
   }
+  TBitmap* bitmap = work.get();
   AllocatePixels();
   Progress(psStarting, 0, "Converting...");
   try {

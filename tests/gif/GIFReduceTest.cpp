@@ -335,3 +335,25 @@ TEST(GIFReduce, QuantizerOfOneColourAndItsLimits) {
   std::array<RGBQUAD, 256> table{};
   EXPECT_EQ(empty.FillColorTable(table), 0);
 }
+
+TEST(GIFConvert, TrueColourAndPalettedBitmapsBecomeFrames) {
+  for (const TPixelFormat format : {pf32bit, pf24bit, pf8bit, pf4bit, pf1bit}) {
+    TBitmap source;
+    source.SetPixelFormat(format);
+    source.SetSize(6, 4);
+    source.Canvas()->Brush()->SetColor(0x0000FF);
+    source.Canvas()->FillRect(TRect{0, 0, 6, 4});
+    source.Canvas()->Brush()->SetColor(0xFFFFFF);
+    source.Canvas()->FillRect(TRect{0, 0, 2, 2});
+    TGIFImage image;
+    image.Assign(&source);
+    ASSERT_EQ(image.Images()->Count(), 1) << static_cast<int>(format);
+    TGIFSubImage* frame = image.Images()->SubImage(0);
+    EXPECT_EQ(frame->Width(), 6);
+    TGIFColorMap* colors = frame->ActiveColorTable();
+    EXPECT_EQ(colors->ColorAt(frame->PixelAt(0, 0)), static_cast<TColor>(0xFFFFFF)) << static_cast<int>(format);
+    if (format != pf1bit) {
+      EXPECT_EQ(colors->ColorAt(frame->PixelAt(5, 3)), static_cast<TColor>(0x0000FF)) << static_cast<int>(format);
+    }
+  }
+}
