@@ -10,16 +10,17 @@ uint8_t Clamp255(int Value) {
 }
 
 constexpr TKernelTap FloydSteinbergKernel[] = {{0, 1, 7}, {1, -1, 3}, {1, 0, 5}, {1, 1, 1}};
-constexpr TKernelTap StuckiKernel[] = {{0, 1, 8},  {0, 2, 4},  {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4},
-                                       {1, 2, 2},  {2, -2, 1}, {2, -1, 2}, {2, 0, 4},  {2, 1, 2}, {2, 2, 1}};
+constexpr TKernelTap StuckiKernel[] = {{0, 1, 8}, {0, 2, 4},  {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4},
+                                       {1, 2, 2}, {2, -2, 1}, {2, -1, 2}, {2, 0, 4},  {2, 1, 2}, {2, 2, 1}};
 constexpr TKernelTap SierraKernel[] = {{0, 1, 5}, {0, 2, 3}, {1, -2, 2}, {1, -1, 4}, {1, 0, 5},
                                        {1, 1, 4}, {1, 2, 2}, {2, -1, 2}, {2, 0, 3},  {2, 1, 2}};
 constexpr TKernelTap JaJuNiKernel[] = {{0, 1, 7}, {0, 2, 5},  {1, -2, 3}, {1, -1, 5}, {1, 0, 7}, {1, 1, 5},
                                        {1, 2, 3}, {2, -2, 1}, {2, -1, 3}, {2, 0, 5},  {2, 1, 3}, {2, 2, 1}};
-constexpr TKernelTap SteveArcheKernel[] = {{0, 2, 32}, {1, -3, 12}, {1, -1, 26}, {1, 1, 30}, {1, 3, 16},
-                                           {2, -2, 12}, {2, 0, 26}, {2, 2, 12},  {3, -3, 5}, {3, -1, 12},
-                                           {3, 1, 12},  {3, 3, 5}};
-constexpr TKernelTap BurkesKernel[] = {{0, 1, 8}, {0, 2, 4}, {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2}};
+constexpr TKernelTap SteveArcheKernel[] = {{0, 2, 32}, {1, -3, 12}, {1, -1, 26}, {1, 1, 30},
+                                           {1, 3, 16}, {2, -2, 12}, {2, 0, 26},  {2, 2, 12},
+                                           {3, -3, 5}, {3, -1, 12}, {3, 1, 12},  {3, 3, 5}};
+constexpr TKernelTap BurkesKernel[] = {{0, 1, 8}, {0, 2, 4}, {1, -2, 2}, {1, -1, 4},
+                                       {1, 0, 8}, {1, 1, 4}, {1, 2, 2}};
 
 }  // namespace
 
@@ -161,7 +162,8 @@ TRowErrorDitherer::TRowErrorDitherer(int ARowWidth, TColorLookup* AColorLookup, 
     : TDitherEngine(ARowWidth, AColorLookup), FDivisor(ADivisor), FMargin(AMargin) {
   FErrors.resize(static_cast<size_t>(ARows));
   for (auto& row : FErrors)
-    for (auto& channel : row) channel.assign(static_cast<size_t>(ARowWidth + 2 * AMargin), 0);
+    for (auto& channel : row)
+      channel.assign(static_cast<size_t>(ARowWidth + 2 * AMargin), 0);
 }
 
 uint8_t TRowErrorDitherer::DitherPixel(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& R, uint8_t& G,
@@ -183,7 +185,8 @@ uint8_t TRowErrorDitherer::DitherPixel(uint8_t Red, uint8_t Green, uint8_t Blue,
   return index;
 }
 
-void TRowErrorDitherer::SpreadByKernel(std::span<const TKernelTap> Kernel, int Channel, int Column, int Error) {
+void TRowErrorDitherer::SpreadByKernel(std::span<const TKernelTap> Kernel, int Channel, int Column,
+                                       int Error) {
   for (const TKernelTap& tap : Kernel) {
     auto& row = FErrors[static_cast<size_t>(tap.Row)][static_cast<size_t>(Channel)];
     row[static_cast<size_t>(Column + tap.Offset * FStep + FMargin)] += Error * tap.Weight;
@@ -192,7 +195,8 @@ void TRowErrorDitherer::SpreadByKernel(std::span<const TKernelTap> Kernel, int C
 
 void TRowErrorDitherer::StartNextRow() {
   // The current row's arrays are cleared and become the farthest row.
-  for (auto& channel : FErrors.front()) std::fill(channel.begin(), channel.end(), 0);
+  for (auto& channel : FErrors.front())
+    std::fill(channel.begin(), channel.end(), 0);
   std::rotate(FErrors.begin(), FErrors.begin() + 1, FErrors.end());
   TDitherEngine::StartNextRow();
 }

@@ -14,7 +14,8 @@
 class TColorLookup : public TObject {
  public:
   // The palette index for (Red, Green, Blue); R, G, B receive that index's colour.
-  virtual uint8_t MatchColor(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& R, uint8_t& G, uint8_t& B) = 0;
+  virtual uint8_t MatchColor(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& R, uint8_t& G,
+                             uint8_t& B) = 0;
   [[nodiscard]] int ColorCount() const { return FColorCount; }
 
  protected:
@@ -146,7 +147,9 @@ class TStuckiDitherer final : public T5by3Ditherer {
   [[nodiscard]] static std::span<const TKernelTap> Kernel();
 
  protected:
-  void SpreadError(int Channel, int Column, int Error) override { SpreadByKernel(Kernel(), Channel, Column, Error); }
+  void SpreadError(int Channel, int Column, int Error) override {
+    SpreadByKernel(Kernel(), Channel, Column, Error);
+  }
 };
 
 class TSierraDitherer final : public T5by3Ditherer {
@@ -155,7 +158,9 @@ class TSierraDitherer final : public T5by3Ditherer {
   [[nodiscard]] static std::span<const TKernelTap> Kernel();
 
  protected:
-  void SpreadError(int Channel, int Column, int Error) override { SpreadByKernel(Kernel(), Channel, Column, Error); }
+  void SpreadError(int Channel, int Column, int Error) override {
+    SpreadByKernel(Kernel(), Channel, Column, Error);
+  }
 };
 
 class TJaJuNiDitherer final : public T5by3Ditherer {
@@ -164,7 +169,9 @@ class TJaJuNiDitherer final : public T5by3Ditherer {
   [[nodiscard]] static std::span<const TKernelTap> Kernel();
 
  protected:
-  void SpreadError(int Channel, int Column, int Error) override { SpreadByKernel(Kernel(), Channel, Column, Error); }
+  void SpreadError(int Channel, int Column, int Error) override {
+    SpreadByKernel(Kernel(), Channel, Column, Error);
+  }
 };
 
 class TSteveArcheDitherer final : public TRowErrorDitherer {
@@ -174,7 +181,9 @@ class TSteveArcheDitherer final : public TRowErrorDitherer {
   [[nodiscard]] static std::span<const TKernelTap> Kernel();
 
  protected:
-  void SpreadError(int Channel, int Column, int Error) override { SpreadByKernel(Kernel(), Channel, Column, Error); }
+  void SpreadError(int Channel, int Column, int Error) override {
+    SpreadByKernel(Kernel(), Channel, Column, Error);
+  }
 };
 
 class TBurkesDitherer final : public TRowErrorDitherer {
@@ -184,5 +193,7 @@ class TBurkesDitherer final : public TRowErrorDitherer {
   [[nodiscard]] static std::span<const TKernelTap> Kernel();
 
  protected:
-  void SpreadError(int Channel, int Column, int Error) override { SpreadByKernel(Kernel(), Channel, Column, Error); }
+  void SpreadError(int Channel, int Column, int Error) override {
+    SpreadByKernel(Kernel(), Channel, Column, Error);
+  }
 };

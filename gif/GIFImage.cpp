@@ -252,7 +252,8 @@ void TGIFImage::StopAllPainters() {
   // Never killed: each one ends, cleans up and is freed through calls that run here.
   for (;;) {
     bool alive = false;
-    for (const TGIFPainter* p : stopped) alive |= GIFPainterAlive(p);
+    for (const TGIFPainter* p : stopped)
+      alive |= GIFPainterAlive(p);
     if (!alive) break;
     CheckSynchronize(1);
   }
@@ -282,7 +283,8 @@ void TGIFImage::Draw(TCanvas* ACanvas, const TRect& Rect) {
     const int w = std::max(1, Width());
     const int h = std::max(1, Height());
     for (int x = Rect.Left; x < Rect.Right; x += w)
-      for (int y = Rect.Top; y < Rect.Bottom; y += h) ACanvas->StretchDraw(Bounds(x, y, w, h), FBitmap.get());
+      for (int y = Rect.Top; y < Rect.Bottom; y += h)
+        ACanvas->StretchDraw(Bounds(x, y, w, h), FBitmap.get());
   };
   if (FBitmap && !direct) {
     drawCached();
@@ -555,8 +557,8 @@ void TGIFImage::Compact(uint8_t Options, TReductionMethod Method, TDitherKind, i
   const int total = 6 * FImages->Count();
   int step = 0;
   auto report = [&] {
-    Progress(this, psRunning, static_cast<uint8_t>(std::clamp(MulDiv(step, 100, std::max(total, 1)), 0, 100)), false,
-             TRect{}, "Optimizing...");
+    Progress(this, psRunning, static_cast<uint8_t>(std::clamp(MulDiv(step, 100, std::max(total, 1)), 0, 100)),
+             false, TRect{}, "Optimizing...");
   };
   Progress(this, psStarting, 0, false, TRect{}, "Optimizing...");
   try {
@@ -600,7 +602,8 @@ void TGIFImage::Compact(uint8_t Options, TReductionMethod Method, TDitherKind, i
       for (int c = FImages->Count() - 1; c >= 1; --c) {
         ++step;
         int b = c - 1;
-        while (b > 0 && DisposalOf(FImages->SubImage(b)) == 3) --b;
+        while (b > 0 && DisposalOf(FImages->SubImage(b)) == 3)
+          --b;
         FImages->SubImage(c)->MaskUnchangedPixels(FImages->SubImage(b));
         report();
       }
@@ -614,7 +617,11 @@ void TGIFImage::Compact(uint8_t Options, TReductionMethod Method, TDitherKind, i
         // A frame that restores the background is left alone: its area matters even where it is clear.
         if (frame->IsEmpty() || !frame->Transparent() || DisposalOf(frame) == 2) continue;
         if (AllTransparent(frame)) {
-          if (c == 0) continue;  // the first frame keeps its place in the timing
+          // The frame shows nothing of its own, but its time shows what the frame before left; it can go
+          // only when that is the frame before's own picture (kept in place), which then shows longer.
+          if (c == 0) continue;
+          const int before = DisposalOf(FImages->SubImage(c - 1));
+          if (before == 2 || before == 3) continue;
           HandOn(frame, FImages->SubImage(c - 1));
           FImages->Delete(c);
         } else {

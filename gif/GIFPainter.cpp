@@ -55,7 +55,8 @@ void Unregister(const TGIFPainter* Painter) {
 }
 
 TColor BackgroundOf(TGIFImage* Image) {
-  if (Image->DrawBackgroundColor() != GIFDefaultDrawBackgroundColor) return ColorToRGB(Image->DrawBackgroundColor());
+  if (Image->DrawBackgroundColor() != GIFDefaultDrawBackgroundColor)
+    return ColorToRGB(Image->DrawBackgroundColor());
   if (Image->GlobalColorMap()->Count() > 0) return Image->BackgroundColor();
   return ColorToRGB(clWindow);
 }
@@ -78,7 +79,8 @@ void StopAllGIFPainters() {
     {
       std::lock_guard lock(live.Mutex);
       if (live.Painters.empty()) return;
-      for (const TGIFPainter* p : live.Painters) const_cast<TGIFPainter*>(p)->Stop();
+      for (const TGIFPainter* p : live.Painters)
+        const_cast<TGIFPainter*>(p)->Stop();
     }
     // The painters end, clean up and are freed through calls that run here.
     CheckSynchronize(5);
@@ -375,13 +377,15 @@ void TGIFPainter::EraseFrameArea(int FrameIndex) {
   }
   TCanvas* canvas = FBackBuffer->Canvas();
   if ((FDrawOptions & goTransparent) && FBackground) {
-    for (const TRect& r : areas) canvas->CopyRect(r, FBackground->Canvas(), r);
+    for (const TRect& r : areas)
+      canvas->CopyRect(r, FBackground->Canvas(), r);
     return;
   }
   // The colour this painter resolved at its start, also for tiles.
   canvas->Brush()->SetColor(FBackgroundColor);
   canvas->Brush()->SetStyle(TBrushStyle::bsSolid);
-  for (const TRect& r : areas) canvas->FillRect(r);
+  for (const TRect& r : areas)
+    canvas->FillRect(r);
 }
 
 void TGIFPainter::BufferedPaint() {

@@ -74,7 +74,8 @@ TColorQuantizer::~TColorQuantizer() {
 
 void TColorQuantizer::FreeSubtree(std::unique_ptr<TOctreeNode>& Node) {
   if (!Node) return;
-  for (int i = 7; i >= 0; --i) FreeSubtree(Node->Children[static_cast<size_t>(i)]);
+  for (int i = 7; i >= 0; --i)
+    FreeSubtree(Node->Children[static_cast<size_t>(i)]);
   Node.reset();
 }
 
@@ -92,13 +93,14 @@ bool TColorQuantizer::AddImagePixels(TDIBReader* Reader) {
   const int height = Reader->Bitmap()->Height();
   for (int y = 0; y < height; ++y) {
     const uint8_t* p = Reader->RowAddress(y);
-    for (int x = 0; x < width; ++x, p += 3) AddColor(p[2], p[1], p[0]);
+    for (int x = 0; x < width; ++x, p += 3)
+      AddColor(p[2], p[1], p[0]);
   }
   return true;
 }
 
-void TColorQuantizer::InsertColor(std::unique_ptr<TOctreeNode>& Node, uint8_t Red, uint8_t Green, uint8_t Blue,
-                                  int Level) {
+void TColorQuantizer::InsertColor(std::unique_ptr<TOctreeNode>& Node, uint8_t Red, uint8_t Green,
+                                  uint8_t Blue, int Level) {
   TOctreeNode* node = nullptr;
   std::unique_ptr<TOctreeNode>* slot = &Node;
   for (;;) {
@@ -119,7 +121,8 @@ void TColorQuantizer::InsertColor(std::unique_ptr<TOctreeNode>& Node, uint8_t Re
 
 void TColorQuantizer::MergeDeepestNode() {
   int level = FDepthBits - 1;
-  while (level > 0 && !FReducibleNodes[static_cast<size_t>(level)]) --level;
+  while (level > 0 && !FReducibleNodes[static_cast<size_t>(level)])
+    --level;
   TOctreeNode* node = FReducibleNodes[static_cast<size_t>(level)];
   if (!node) return;  // an empty list is never merged from
   FReducibleNodes[static_cast<size_t>(level)] = node->Next;
@@ -151,7 +154,8 @@ void TColorQuantizer::Walk(const TOctreeNode* Node, std::array<RGBQUAD, 256>& Ta
     }
     return;
   }
-  for (const auto& child : Node->Children) Walk(child.get(), Table, Index);
+  for (const auto& child : Node->Children)
+    Walk(child.get(), Table, Index);
 }
 
 int TColorQuantizer::FillColorTable(std::array<RGBQUAD, 256>& Table) {

@@ -80,4 +80,4 @@ class TColorQuantizer final : public TObject {
                                                           int ReductionBits);
 // The dither engine of a kind (null for an unknown kind).
 [[nodiscard]] std::unique_ptr<TDitherEngine> CreateDitherEngine(TDitherKind Dither, int RowWidth,
-                                                                 TColorLookup* Lookup);
+                                                                TColorLookup* Lookup);

@@ -513,7 +513,8 @@ std::unique_ptr<TBitmap> TGIFSubImage::RenderDirect() {
   const int height = Height();
   const bool buildMask = FMaskNeeded && FTransparent;
   FMaskNeeded = false;
-  const int transparentIndex = buildMask && FControlExtension ? FControlExtension->TransparentColorIndex() : -1;
+  const int transparentIndex =
+      buildMask && FControlExtension ? FControlExtension->TransparentColorIndex() : -1;
   const int maskRow = MaskRowBytes(width);
   std::vector<uint8_t> maskBits;
   if (buildMask) maskBits.assign(static_cast<size_t>(maskRow) * static_cast<size_t>(height), 0);
@@ -546,7 +547,8 @@ std::unique_ptr<TBitmap> TGIFSubImage::RenderDithered() {
   TFloydSteinbergDitherer ditherer(width, &lookup);
   const bool buildMask = FMaskNeeded && FTransparent;
   FMaskNeeded = false;
-  const int transparentIndex = buildMask && FControlExtension ? FControlExtension->TransparentColorIndex() : -1;
+  const int transparentIndex =
+      buildMask && FControlExtension ? FControlExtension->TransparentColorIndex() : -1;
   uint8_t replacement = 0;
   if (buildMask) {
     uint8_t r = 0, g = 0, b = 0;
@@ -565,7 +567,8 @@ std::unique_ptr<TBitmap> TGIFSubImage::RenderDithered() {
       if (y % 32 == 0) Progress(psRunning, MulDiv(y, 100, height), "Rendering...");
       const uint8_t* src = RowPointer(y);
       uint8_t* dst = writer.RowAddress(y);
-      uint8_t* mask = buildMask ? maskBits.data() + static_cast<size_t>(y) * static_cast<size_t>(maskRow) : nullptr;
+      uint8_t* mask =
+          buildMask ? maskBits.data() + static_cast<size_t>(y) * static_cast<size_t>(maskRow) : nullptr;
       if (buildMask) std::memset(dst, replacement, static_cast<size_t>(width));
       for (int x = ditherer.CurrentColumn(); x >= 0 && x < width; x = ditherer.CurrentColumn()) {
         const uint8_t index = src[x];
@@ -587,7 +590,8 @@ std::unique_ptr<TBitmap> TGIFSubImage::RenderDithered() {
 
 TRect TGIFSubImage::ScaledRect(const TRect& Rect) const {
   const int screenWidth = FOwnerImage && FOwnerImage->Width() > 0 ? FOwnerImage->Width() : Left() + Width();
-  const int screenHeight = FOwnerImage && FOwnerImage->Height() > 0 ? FOwnerImage->Height() : Top() + Height();
+  const int screenHeight =
+      FOwnerImage && FOwnerImage->Height() > 0 ? FOwnerImage->Height() : Top() + Height();
   if (screenWidth <= 0 || screenHeight <= 0) return Rect;
   const int w = Rect.Right - Rect.Left;
   const int h = Rect.Bottom - Rect.Top;
@@ -596,9 +600,9 @@ TRect TGIFSubImage::ScaledRect(const TRect& Rect) const {
                Rect.Top + MulDiv(Top() + Height(), h, screenHeight)};
 }
 
-bool TGIFSubImage::MaskedStretchBlt(HDC DestDC, int DestX, int DestY, int DestWidth, int DestHeight, HDC SrcDC,
-                                    int SrcX, int SrcY, int SrcWidth, int SrcHeight, HBITMAP MaskBitmap,
-                                    int MaskX, int MaskY) {
+bool TGIFSubImage::MaskedStretchBlt(HDC DestDC, int DestX, int DestY, int DestWidth, int DestHeight,
+                                    HDC SrcDC, int SrcX, int SrcY, int SrcWidth, int SrcHeight,
+                                    HBITMAP MaskBitmap, int MaskX, int MaskY) {
   if (DestWidth == SrcWidth && DestHeight == SrcHeight) {
     MaskBlt(DestDC, DestX, DestY, DestWidth, DestHeight, SrcDC, SrcX, SrcY, MaskBitmap, MaskX, MaskY,
             MAKEROP4(KeepDestination, SRCCOPY));
@@ -610,11 +614,13 @@ bool TGIFSubImage::MaskedStretchBlt(HDC DestDC, int DestX, int DestY, int DestWi
   SetStretchBltMode(colour.DC, COLORONCOLOR);
   StretchBlt(colour.DC, 0, 0, DestWidth, DestHeight, SrcDC, SrcX, SrcY, SrcWidth, SrcHeight, SRCCOPY);
   TMemoryDC maskSource(MaskBitmap, false);
-  HBITMAP scaledMask = static_cast<HBITMAP>(CheckGDIHandle(CreateBitmap(DestWidth, DestHeight, 1, 1, nullptr)));
+  HBITMAP scaledMask =
+      static_cast<HBITMAP>(CheckGDIHandle(CreateBitmap(DestWidth, DestHeight, 1, 1, nullptr)));
   {
     TMemoryDC mask(scaledMask, false);
     SetStretchBltMode(mask.DC, COLORONCOLOR);
-    StretchBlt(mask.DC, 0, 0, DestWidth, DestHeight, maskSource.DC, MaskX, MaskY, SrcWidth, SrcHeight, SRCCOPY);
+    StretchBlt(mask.DC, 0, 0, DestWidth, DestHeight, maskSource.DC, MaskX, MaskY, SrcWidth, SrcHeight,
+               SRCCOPY);
   }
   MaskBlt(DestDC, DestX, DestY, DestWidth, DestHeight, colour.DC, 0, 0, scaledMask, 0, 0,
           MAKEROP4(KeepDestination, SRCCOPY));
@@ -645,12 +651,13 @@ void TGIFSubImage::Draw(TCanvas* ACanvas, const TRect& Rect, bool DoTransparent,
     HDC dest = ACanvas->Handle();
     HDC src = bitmap->Canvas()->Handle();
     for (const TRect& t : tiles)
-      MaskedStretchBlt(dest, t.Left, t.Top, t.Right - t.Left, t.Bottom - t.Top, src, 0, 0, Width(), Height(), FMask,
-                       0, 0);
+      MaskedStretchBlt(dest, t.Left, t.Top, t.Right - t.Left, t.Bottom - t.Top, src, 0, 0, Width(), Height(),
+                       FMask, 0, 0);
     ACanvas->Changed();
     return;
   }
-  for (const TRect& t : tiles) ACanvas->StretchDraw(t, bitmap);
+  for (const TRect& t : tiles)
+    ACanvas->StretchDraw(t, bitmap);
 }
 
 // ---- Conversion --------------------------------------------------------------------------------------
@@ -702,10 +709,12 @@ void TGIFSubImage::AssignBitmap(TBitmap* Source) {
           std::memcpy(dst, src, static_cast<size_t>(width));
           break;
         case pf4bit:
-          for (int x = 0; x < width; ++x) dst[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
+          for (int x = 0; x < width; ++x)
+            dst[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
           break;
         case pf1bit:
-          for (int x = 0; x < width; ++x) dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
+          for (int x = 0; x < width; ++x)
+            dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
           break;
         default:
           for (int x = 0; x < width; ++x) {

@@ -6,10 +6,10 @@
 #include <chrono>
 #include <mutex>
 
+#include "GIFTestUtil.h"
 #include "gif/GIFExtensions.h"
 #include "gif/GIFImage.h"
 #include "gif/GIFPainter.h"
-#include "GIFTestUtil.h"
 
 namespace {
 
@@ -50,12 +50,14 @@ Ppm ReadPpm(const std::string& Path) {
   size_t pos = 0;
   int fields[3] = {0, 0, 0};
   auto skip = [&] {
-    while (pos < data.size() && std::isspace(data[pos])) ++pos;
+    while (pos < data.size() && std::isspace(data[pos]))
+      ++pos;
   };
   pos = 2;
   for (int& f : fields) {
     skip();
-    while (pos < data.size() && std::isdigit(data[pos])) f = f * 10 + (data[pos++] - '0');
+    while (pos < data.size() && std::isdigit(data[pos]))
+      f = f * 10 + (data[pos++] - '0');
   }
   ++pos;
   ppm.Width = fields[0];
@@ -118,7 +120,8 @@ struct Recorder {
   }
   std::vector<int> Gaps() const {
     std::vector<int> gaps;
-    for (size_t i = 1; i < Times.size(); ++i) gaps.push_back(static_cast<int>(Times[i] - Times[i - 1]));
+    for (size_t i = 1; i < Times.size(); ++i)
+      gaps.push_back(static_cast<int>(Times[i] - Times[i - 1]));
     return gaps;
   }
 };
@@ -131,7 +134,8 @@ void RunInline(TGIFImage& Image, TGIFDrawOptions Options) {
 
 void WaitUntil(const std::function<bool()>& Done) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!Done() && std::chrono::steady_clock::now() < end) CheckSynchronize(5);
+  while (!Done() && std::chrono::steady_clock::now() < end)
+    CheckSynchronize(5);
   ASSERT_TRUE(Done());
 }
 
@@ -154,7 +158,8 @@ TEST(GIFPainting, CoalescedFramesEqualImageMagicksAtOneAndTwoTimes) {
                               TRect{0, 0, target.Width(), target.Height()});
     ASSERT_EQ(frames.size(), 6u);
     for (size_t i = 0; i < frames.size(); ++i) {
-      const Ppm expected = ReadPpm(DataPath("paint_disposal_" + std::to_string(scale) + "x_" + std::to_string(i) + ".ppm"));
+      const Ppm expected =
+          ReadPpm(DataPath("paint_disposal_" + std::to_string(scale) + "x_" + std::to_string(i) + ".ppm"));
       ASSERT_EQ(expected.Width, target.Width());
       EXPECT_EQ(frames[i], expected.Rgb) << "scale " << scale << " frame " << i;
     }
@@ -197,7 +202,8 @@ TEST(GIFPainting, DelaysSpeedAndLimits) {
     rec.Attach(*image, clock.get());
     TBitmap target;
     target.SetSize(8, 8);
-    TGIFPainter* painter = image->StartPainter(nullptr, target.Canvas(), goAnimate | c.Threaded, TRect{0, 0, 8, 8});
+    TGIFPainter* painter =
+        image->StartPainter(nullptr, target.Canvas(), goAnimate | c.Threaded, TRect{0, 0, 8, 8});
     if (painter) {
       painter->Start();
       WaitUntil([&] { return rec.Ends == 1; });
@@ -248,7 +254,8 @@ TEST(GIFPainting, ThreadedCountZeroLoopsUntilStopped) {
   image->OnFramePainted = [&](TGIFPainter*) { ++painted; };
   TBitmap target;
   target.SetSize(8, 8);
-  TGIFPainter* painter = image->StartPainter(nullptr, target.Canvas(), goThreaded | goAnimate | goLoop, TRect{0, 0, 8, 8});
+  TGIFPainter* painter =
+      image->StartPainter(nullptr, target.Canvas(), goThreaded | goAnimate | goLoop, TRect{0, 0, 8, 8});
   ASSERT_NE(painter, nullptr);
   painter->Start();
   WaitUntil([&] { return painted > 20; });
@@ -280,7 +287,8 @@ TEST(GIFPainting, StopEndsAnEndlessWaitAtOnce) {
   image->OnFramePainted = [&](TGIFPainter*) { ++painted; };
   TBitmap target;
   target.SetSize(8, 8);
-  TGIFPainter* painter = image->StartPainter(nullptr, target.Canvas(), goThreaded | goAnimate | goLoop, TRect{0, 0, 8, 8});
+  TGIFPainter* painter =
+      image->StartPainter(nullptr, target.Canvas(), goThreaded | goAnimate | goLoop, TRect{0, 0, 8, 8});
   ASSERT_NE(painter, nullptr);
   EXPECT_TRUE(painter->HasWakeEvent());
   painter->Start();
@@ -317,7 +325,8 @@ TEST(GIFPainting, DrawOfUndrawableEndlessAnimationReturns) {
   FillColorMap(image->GlobalColorMap(), 2);
   image->SetWidth(4);
   image->SetHeight(4);
-  for (int i = 0; i < 2; ++i) image->AddFrame(std::make_unique<TGIFSubImage>(image.get()));
+  for (int i = 0; i < 2; ++i)
+    image->AddFrame(std::make_unique<TGIFSubImage>(image.get()));
   image->SetDrawOptions(GIFDefaultDrawOptions | goLoopForever);
   TBitmap target;
   target.SetSize(8, 8);

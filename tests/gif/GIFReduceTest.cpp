@@ -16,7 +16,8 @@ struct Rgb {
 
 Rgb Match(TColorLookup& Lookup, int R, int G, int B, int* Index = nullptr) {
   uint8_t r = 0, g = 0, b = 0;
-  const int index = Lookup.MatchColor(static_cast<uint8_t>(R), static_cast<uint8_t>(G), static_cast<uint8_t>(B), r, g, b);
+  const int index =
+      Lookup.MatchColor(static_cast<uint8_t>(R), static_cast<uint8_t>(G), static_cast<uint8_t>(B), r, g, b);
   if (Index) *Index = index;
   return {r, g, b};
 }
@@ -160,9 +161,11 @@ TEST(GIFDither, FloydSteinbergKeepsTheMeanAndClearsTheCarryEachRow) {
   TFloydSteinbergDitherer engine(64, &mono);
   int white = 0;
   for (int row = 0; row < 64; ++row) {
-    while (engine.CurrentColumn() >= 0 && engine.CurrentColumn() < 64) white += engine.DitherPixel(128, 128, 128);
+    while (engine.CurrentColumn() >= 0 && engine.CurrentColumn() < 64)
+      white += engine.DitherPixel(128, 128, 128);
     engine.StartNextRow();
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(engine.CarriedError(c), 0);
+    for (int c = 0; c < 3; ++c)
+      EXPECT_EQ(engine.CarriedError(c), 0);
   }
   EXPECT_NEAR(white / (64.0 * 64.0), 128.0 / 255.0, 0.03);
 }
@@ -190,10 +193,12 @@ TEST(GIFDither, StepColumnKeepsErrorsAlignedWithTheirColumns) {
   skipped.StepColumn();
   (void)skipped.DitherPixel(0, 0, 0);
   (void)skipped.DitherPixel(0, 0, 0);
-  for (int i = 0; i < 4; ++i) (void)plain.DitherPixel(0, 0, 0);
+  for (int i = 0; i < 4; ++i)
+    (void)plain.DitherPixel(0, 0, 0);
   skipped.StartNextRow();
   plain.StartNextRow();
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(skipped.DitherPixel(200, 200, 200), plain.DitherPixel(200, 200, 200));
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(skipped.DitherPixel(200, 200, 200), plain.DitherPixel(200, 200, 200));
 }
 
 TEST(GIFDIB, WriterRowsPaletteAndOrder) {
@@ -241,14 +246,30 @@ TEST(GIFReduce, EveryMethodAndDitherGivesIndicesInsideThePalette) {
       // The colours that the palette of the method holds.
       size_t count = 0;
       switch (static_cast<TReductionMethod>(method)) {
-        case rcSystem20: count = 20; break;
-        case rcGray4: count = 4; break;
-        case rcMonochrome: count = 2; break;
-        case rcGray256: count = 256; break;
-        case rcWebPalette: count = 216; break;
-        case rcQuantize: count = 16; break;
-        case rcQuantizeWithSystem: count = 256; break;
-        default: count = entries.size(); break;
+        case rcSystem20:
+          count = 20;
+          break;
+        case rcGray4:
+          count = 4;
+          break;
+        case rcMonochrome:
+          count = 2;
+          break;
+        case rcGray256:
+          count = 256;
+          break;
+        case rcWebPalette:
+          count = 216;
+          break;
+        case rcQuantize:
+          count = 16;
+          break;
+        case rcQuantizeWithSystem:
+          count = 256;
+          break;
+        default:
+          count = entries.size();
+          break;
       }
       std::set<int> used;
       for (int y = 0; y < 24; ++y) {
@@ -291,8 +312,10 @@ TEST(GIFReduce, SpecialCases) {
   EXPECT_EQ(eight.PixelFormat(), pf8bit);
   // Unknown method or dither kind, or a custom palette missing: empty, no exception.
   auto source = Gradient(8, 8);
-  EXPECT_TRUE(ReduceBitmapColors(source.get(), static_cast<TReductionMethod>(10), dtNearest, nullptr, 8)->Empty());
-  EXPECT_TRUE(ReduceBitmapColors(source.get(), rcWebPalette, static_cast<TDitherKind>(7), nullptr, 8)->Empty());
+  EXPECT_TRUE(
+      ReduceBitmapColors(source.get(), static_cast<TReductionMethod>(10), dtNearest, nullptr, 8)->Empty());
+  EXPECT_TRUE(
+      ReduceBitmapColors(source.get(), rcWebPalette, static_cast<TDitherKind>(7), nullptr, 8)->Empty());
   EXPECT_TRUE(ReduceBitmapColors(source.get(), rcCustomPalette, dtNearest, nullptr, 8)->Empty());
   HPALETTE two = PaletteOf({{0, 0, 0}, {255, 255, 255}});
   auto custom = ReduceBitmapColors(source.get(), rcCustomPalette, dtNearest, two, 8);
@@ -319,7 +342,8 @@ TEST(GIFReduce, QuantizerOfOneColourAndItsLimits) {
   EXPECT_EQ(entries[0].peRed, 10);
   EXPECT_EQ(entries[0].peGreen, 20);
   EXPECT_EQ(entries[0].peBlue, 30);
-  for (int i = 1; i < 256; ++i) EXPECT_EQ(entries[i].peRed | entries[i].peGreen | entries[i].peBlue, 0);
+  for (int i = 1; i < 256; ++i)
+    EXPECT_EQ(entries[i].peRed | entries[i].peGreen | entries[i].peBlue, 0);
   DeleteObject(palette);
 
   // Merging keeps the leaves at the maximum, also with out-of-range depth bits.
@@ -351,9 +375,11 @@ TEST(GIFConvert, TrueColourAndPalettedBitmapsBecomeFrames) {
     TGIFSubImage* frame = image.Images()->SubImage(0);
     EXPECT_EQ(frame->Width(), 6);
     TGIFColorMap* colors = frame->ActiveColorTable();
-    EXPECT_EQ(colors->ColorAt(frame->PixelAt(0, 0)), static_cast<TColor>(0xFFFFFF)) << static_cast<int>(format);
+    EXPECT_EQ(colors->ColorAt(frame->PixelAt(0, 0)), static_cast<TColor>(0xFFFFFF))
+        << static_cast<int>(format);
     if (format != pf1bit) {
-      EXPECT_EQ(colors->ColorAt(frame->PixelAt(5, 3)), static_cast<TColor>(0x0000FF)) << static_cast<int>(format);
+      EXPECT_EQ(colors->ColorAt(frame->PixelAt(5, 3)), static_cast<TColor>(0x0000FF))
+          << static_cast<int>(format);
     }
   }
 }

@@ -2,7 +2,6 @@
 // last on a real X server under Xvfb, checked on a screenshot).
 #include <gtest/gtest.h>
 
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -32,7 +31,8 @@ std::string RunCommand(const std::string& Command) {
   std::string out;
   if (FILE* p = popen(Command.c_str(), "r")) {
     char buf[512];
-    while (fgets(buf, sizeof buf, p)) out += buf;
+    while (fgets(buf, sizeof buf, p))
+      out += buf;
     pclose(p);
   }
   return out;
@@ -42,11 +42,13 @@ std::string RunCommand(const std::string& Command) {
 void WriteGif(const std::string& Path, int Width, int Height, int Frames, const std::vector<TColor>& Colors,
               const std::function<int(int, int, int)>& Pixel) {
   TGIFImage image;
-  for (TColor c : Colors) image.GlobalColorMap()->Add(c);
+  for (TColor c : Colors)
+    image.GlobalColorMap()->Add(c);
   for (int f = 0; f < Frames; ++f) {
     Bytes pixels;
     for (int y = 0; y < Height; ++y)
-      for (int x = 0; x < Width; ++x) pixels.push_back(static_cast<uint8_t>(Pixel(f, x, y)));
+      for (int x = 0; x < Width; ++x)
+        pixels.push_back(static_cast<uint8_t>(Pixel(f, x, y)));
     TGIFSubImage* frame = AddPixelFrame(image, Width, Height, pixels);
     auto gce = std::make_unique<TGIFGraphicControlExtension>(frame);
     gce->SetDelay(20);
@@ -114,7 +116,8 @@ TEST(GIFCache, OneObjectPerNameServingBothKinds) {
 TEST(GIFCache, MissingGifMapsToTheStockPictureAndAFailingStockEnds) {
   ScratchDir dir;
   std::filesystem::create_directories(dir.Path + "/Data");
-  WriteGif(dir.Path + "/Data/noimage.gif", 3, 2, 1, {0x000000, 0xFFFFFF}, [](int, int x, int) { return x & 1; });
+  WriteGif(dir.Path + "/Data/noimage.gif", 3, 2, 1, {0x000000, 0xFFFFFF},
+           [](int, int x, int) { return x & 1; });
   StartDirectoryScope start(dir.Path);
   KMediaList* cache = KMediaList::Instance();
   TGIFImage* stock = cache->GetGIF(dir.Path + "/missing.gif");
@@ -139,7 +142,7 @@ TEST(GIFCache, GifSkinNameCachesThePictureFirst) {
   skin.SetMode(3);
   TBitmap32* prepared = skin.GetBitmap();
   ASSERT_EQ(prepared->Width(), 200);
-  EXPECT_EQ(prepared->Pixel(0, 0) >> 24, 0u);     // white corner: cut away
+  EXPECT_EQ(prepared->Pixel(0, 0) >> 24, 0u);      // white corner: cut away
   EXPECT_EQ(prepared->Pixel(50, 75) >> 24, 255u);  // the body
 }
 
@@ -164,9 +167,8 @@ void ChildRun(const std::string& Dir) {
   WriteGif(skinPath, 200, 150, 2, kSkinColors, SkinIndex);
   const std::string buttonPath = Dir + "/button.gif";
   // The button: a green diamond on white.
-  WriteGif(buttonPath, 40, 40, 2, {0xFFFFFF, 0x20C050, 0x0000C0}, [](int f, int x, int y) {
-    return std::abs(x - 20) + std::abs(y - 20) < 18 ? 1 + f : 0;
-  });
+  WriteGif(buttonPath, 40, 40, 2, {0xFFFFFF, 0x20C050, 0x0000C0},
+           [](int f, int x, int y) { return std::abs(x - 20) + std::abs(y - 20) < 18 ? 1 + f : 0; });
   TVexForm* form = TCustomForm::Create<TVexForm>(nullptr);
   form->Skin()->SetMode(3);
   form->Skin()->SetFileName(skinPath);
@@ -187,8 +189,8 @@ void ChildRun(const std::string& Dir) {
     int X, Y;
     const char* Rgb;
   };
-  const Sample samples[] = {{5, 5, "000000"},      {40, 75, "2050C0"},  {150, 40, "C05020"},
-                            {140, 75, "50C020"},    {122, 57, "C05020"}, {195, 145, "000000"}};
+  const Sample samples[] = {{5, 5, "000000"},    {40, 75, "2050C0"},  {150, 40, "C05020"},
+                            {140, 75, "50C020"}, {122, 57, "C05020"}, {195, 145, "000000"}};
   std::vector<std::string> mismatches;
   for (int attempt = 0; attempt < 6; ++attempt) {
     PumpFor(attempt == 0 ? 400 : 500);
@@ -196,11 +198,13 @@ void ChildRun(const std::string& Dir) {
     mismatches.clear();
     for (const Sample& s : samples) {
       const std::string px = PixelAt(shot, 40 + s.X, 30 + s.Y);
-      if (px != s.Rgb) mismatches.push_back(std::to_string(s.X) + "," + std::to_string(s.Y) + ": " + px + " not " + s.Rgb);
+      if (px != s.Rgb)
+        mismatches.push_back(std::to_string(s.X) + "," + std::to_string(s.Y) + ": " + px + " not " + s.Rgb);
     }
     if (mismatches.empty()) break;
   }
-  for (const std::string& m : mismatches) ADD_FAILURE() << m;
+  for (const std::string& m : mismatches)
+    ADD_FAILURE() << m;
   delete form;
 }
 

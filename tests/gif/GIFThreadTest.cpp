@@ -22,7 +22,8 @@ std::unique_ptr<TGIFImage> LoadAnimation() {
 
 void Pump(int Milliseconds) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(Milliseconds);
-  while (std::chrono::steady_clock::now() < end) CheckSynchronize(2);
+  while (std::chrono::steady_clock::now() < end)
+    CheckSynchronize(2);
 }
 
 }  // namespace
@@ -57,7 +58,8 @@ TEST(GIFThreads, PicturesDestroyedWithLivePaintersAndShutdown) {
     Pump(20 + round * 10);
     images.clear();  // each picture stops and waits for its painters first
   }
-  for (const TGIFPainter* p : painters) EXPECT_FALSE(GIFPainterAlive(p));
+  for (const TGIFPainter* p : painters)
+    EXPECT_FALSE(GIFPainterAlive(p));
 
   // Painters left running are stopped and joined by the process-wide stop.
   auto left = LoadAnimation();
