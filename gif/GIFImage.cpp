@@ -1,8 +1,10 @@
 #include "gif/GIFImage.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "gif/GIFExtensions.h"
+#include "platform/ui/Clipbrd.h"
 
 namespace {
 
@@ -463,6 +465,66 @@ void TGIFImage::SetPalette(HPALETTE Value) {
   FPalette = Value;
 }
 
+// ---- Clipboard ---------------------------------------------------------------------------------------
+
+unsigned GIFClipboardFormat() {
+  static const unsigned format = RegisterClipboardFormat("GIF Image");
+  return format;
+}
+
+void TGIFImage::LoadFromClipboardFormat(unsigned AFormat, void* AData, HPALETTE APalette) {
+  const bool fetched = AData == nullptr;
+  if (fetched) AData = Clipboard()->GetAsHandle(AFormat);
+  if (AData && AFormat == GIFClipboardFormat()) {
+    const size_t size = GlobalSize(AData);
+    const void* bytes = GlobalLock(AData);
+    if (bytes) {
+      TMemoryStream stream;
+      stream.WriteBuffer(bytes, static_cast<int64_t>(size));
+      GlobalUnlock(AData);
+      stream.SetPosition(0);
+      LoadFromStream(&stream);
+      return;
+    }
+  } else if (AData && AFormat == CF_BITMAP) {
+    TBitmap bitmap;
+    bitmap.SetHandle(static_cast<HBITMAP>(AData));
+    struct GiveBack {
+      TBitmap& Bitmap;
+      bool Owned;
+      ~GiveBack() {
+        if (!Owned) (void)Bitmap.ReleaseHandle();  // the caller's handle stays the caller's
+      }
+    } giveBack{bitmap, fetched};
+    if (APalette) bitmap.SetPalette(CopyPalette(APalette));
+    Assign(&bitmap);
+    return;
+  }
+  RaiseGIFError("Format der Zwischenablage wird nicht unterstützt");
+}
+
+void TGIFImage::SaveToClipboardFormat(unsigned& AFormat, void*& AData, HPALETTE& APalette) {
+  if (Empty()) return;
+  TBitmap copy;
+  copy.Assign(RenderBitmap());
+  AFormat = CF_BITMAP;
+  APalette = copy.Palette() ? CopyPalette(copy.Palette()) : nullptr;
+  AData = copy.ReleaseHandle();
+  TMemoryStream stream;
+  SaveToStream(&stream);
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, static_cast<size_t>(stream.Size()));
+  if (!block) return;
+  void* target = GlobalLock(block);
+  if (target) std::memcpy(target, stream.Memory(), static_cast<size_t>(stream.Size()));
+  GlobalUnlock(block);
+  try {
+    Clipboard()->SetAsHandle(GIFClipboardFormat(), block);
+  } catch (const Exception&) {
+    GlobalFree(block);
+    RaiseGIFError("Failed to store GIF on clipboard");
+  }
+}
+
 void RegisterGIFImageFormat() {
   if (!TPicture::FindGraphicClass("gif"))
     TPicture::RegisterFileFormat("gif", "GIF Image", GraphicClassOf<TGIFImage>());
@@ -473,6 +535,9 @@ namespace {
 // Unit start-up: every program that links the GIF picture reads ".gif" files through the picture
 // registry. (The registry is created on first use, so the order of start-up does not matter.)
 [[maybe_unused]] const bool GIFFormatRegistered = (RegisterGIFImageFormat(), true);
+
+// A thread of the subsystem created suspended at start-up and freed at shutdown; it never runs.
+[[maybe_unused]] const std::unique_ptr<TDummyThread> DummyThread(TThread::Create<TDummyThread>());
 
 }  // namespace
 

@@ -177,6 +177,14 @@ class TGIFImage : public TGraphic {
   [[nodiscard]] TThreadList* Painters() { return &FPainters; }
   [[nodiscard]] int PainterCount();
 
+  // Reads clipboard data: the "GIF Image" format (a GIF stream) or a bitmap (CF_BITMAP, with Palette).
+  // Without Data the clipboard's data of that format is fetched. Anything else raises.
+  void LoadFromClipboardFormat(unsigned AFormat, void* AData, HPALETTE APalette);
+  // Nothing for an empty picture. Otherwise AFormat, AData and APalette receive the rendered picture as
+  // clipboard bitmap data (a new bitmap and palette, owned by the receiver), and the GIF stream is put on
+  // the clipboard under "GIF Image".
+  void SaveToClipboardFormat(unsigned& AFormat, void*& AData, HPALETTE& APalette);
+
   // Rewrites the picture so that it stores less while showing the same.
   void Compact(uint8_t Options, TReductionMethod Method, TDitherKind Dither, int Bits);
 

@@ -841,3 +841,11 @@ void TGIFSubImage::AssignGraphic(TGraphic* Source) {
     }
   }
 }
+
+void TGIFSubImage::AssignTo(TPersistent* Dest) {
+  if (auto* bitmap = dynamic_cast<TBitmap*>(Dest)) {
+    bitmap->Assign(GetBitmap());
+    return;
+  }
+  TGIFItem::AssignTo(Dest);
+}

@@ -122,6 +122,8 @@ class TGIFSubImage final : public TGIFItem {
 
  protected:
   [[nodiscard]] std::string ClassName() const override { return "TGIFSubImage"; }
+  // A TBitmap destination takes a copy of the rendered frame.
+  void AssignTo(TPersistent* Dest) override;
 
  private:
   void CheckedStoreBounds(int ALeft, int ATop, int AWidth, int AHeight);

@@ -10,6 +10,7 @@
 #include "gif/GIFExtensions.h"
 #include "gif/GIFImage.h"
 #include "gif/GIFPainter.h"
+#include "platform/ui/Clipbrd.h"
 
 namespace {
 
@@ -356,4 +357,90 @@ TEST(GIFPainting, DrawAnimatesThroughTheCachedBitmapAndDestroyingStopsPainters) 
   WaitUntil([&] { return changes > 3; });
   image.reset();  // stops and joins its painters
   EXPECT_FALSE(GIFPainterAlive(painter));
+}
+
+TEST(GIFFrameDraw, ScaledTiledAndTransparent) {
+  // A 2 x 2 frame at (1, 1) of a 4 x 4 screen: index 1 (transparent) at its top-left pixel.
+  TGIFImage image;
+  image.GlobalColorMap()->Add(0x0000FF);
+  image.GlobalColorMap()->Add(0x00FF00);
+  image.SetWidth(4);
+  image.SetHeight(4);
+  auto frame = std::make_unique<TGIFSubImage>(&image);
+  TGIFSubImage* f = frame.get();
+  f->SetBounds(1, 1, 2, 2);
+  const uint8_t pixels[] = {1, 0, 0, 0};
+  std::copy(pixels, pixels + 4, f->Pixels());
+  image.AddFrame(std::move(frame));
+  auto gce = std::make_unique<TGIFGraphicControlExtension>(f);
+  TGIFGraphicControlExtension* control = gce.get();
+  f->Extensions()->Add(std::move(gce));
+  control->SetTransparent(true);
+  control->SetTransparentColorIndex(1);
+
+  struct Case {
+    bool Tile;
+    TRect Rect;
+    std::vector<std::pair<TPoint, TColor>> Expect;
+  };
+  const TColor white = 0xFFFFFF, red = 0x0000FF;
+  const Case cases[] = {
+      // Stretched 2x: the frame covers (2, 2)-(6, 6), its transparent pixel (2, 2)-(4, 4) keeps white.
+      {false,
+       TRect{0, 0, 8, 8},
+       {{{2, 2}, white}, {{3, 3}, white}, {{4, 2}, red}, {{5, 5}, red}, {{6, 6}, white}}},
+      // Tiled: tiles at 1 and 5 in both directions, not stretched.
+      {true,
+       TRect{0, 0, 8, 8},
+       {{{1, 1}, white}, {{2, 1}, red}, {{6, 5}, red}, {{5, 5}, white}, {{3, 3}, white}}},
+  };
+  for (const Case& c : cases) {
+    TBitmap target;
+    target.SetPixelFormat(pf32bit);
+    target.SetSize(8, 8);
+    target.Canvas()->Brush()->SetColor(white);
+    target.Canvas()->FillRect(TRect{0, 0, 8, 8});
+    f->Draw(target.Canvas(), c.Rect, true, c.Tile);
+    for (const auto& [p, color] : c.Expect)
+      EXPECT_EQ(target.Canvas()->Pixels(p.X, p.Y), color) << c.Tile << " at " << p.X << "," << p.Y;
+  }
+  // A frame copied to a bitmap is its rendering.
+  TBitmap copy;
+  copy.Assign(f);
+  EXPECT_EQ(copy.Width(), 2);
+  EXPECT_EQ(copy.Canvas()->Pixels(1, 1), red);
+}
+
+TEST(GIFFrameDraw, TilingAZeroSizedScreenDrawsOneTile) {
+  // A frame without an image reads the screen as 0 x 0.
+  auto orphan = std::make_unique<TGIFSubImage>(nullptr);
+  orphan->SetBounds(0, 0, 2, 2);
+  orphan->ColorMap()->Add(0x00FF00);
+  TBitmap target;
+  target.SetPixelFormat(pf32bit);
+  target.SetSize(8, 8);
+  orphan->Draw(target.Canvas(), TRect{0, 0, 8, 8}, false, true);
+  EXPECT_EQ(target.Canvas()->Pixels(1, 1), static_cast<TColor>(0x00FF00));
+  EXPECT_EQ(target.Canvas()->Pixels(3, 3), static_cast<TColor>(0));
+}
+
+TEST(GIFClipboard, GifStreamAndBitmapRoundTrip) {
+  auto image = LoadFixture("paint_disposal.gif");
+  unsigned format = 0;
+  void* data = nullptr;
+  HPALETTE palette = nullptr;
+  image->SaveToClipboardFormat(format, data, palette);
+  EXPECT_EQ(format, CF_BITMAP);
+  ASSERT_NE(data, nullptr);
+  EXPECT_TRUE(Clipboard()->HasFormat(GIFClipboardFormat()));
+  TGIFImage fromGif;
+  fromGif.LoadFromClipboardFormat(GIFClipboardFormat(), nullptr, nullptr);
+  EXPECT_EQ(fromGif.Images()->Count(), 6);
+  TGIFImage fromBitmap;
+  fromBitmap.LoadFromClipboardFormat(CF_BITMAP, data, palette);
+  EXPECT_EQ(fromBitmap.Images()->Count(), 1);
+  EXPECT_EQ(fromBitmap.Width(), 12);
+  DeleteObject(static_cast<HBITMAP>(data));
+  if (palette) DeleteObject(palette);
+  EXPECT_THROW(fromBitmap.LoadFromClipboardFormat(CF_TEXT, nullptr, nullptr), GIFException);
 }
