@@ -127,17 +127,23 @@ bool ProcessKeyEvent(TWinControl* Control, QKeyEvent* Event, char& Replacement) 
   const LPARAM lp = KeyLParam(Event, vk, release);
   bool used = false;
   Guarded(Control, [&] {
-    if (FilterKeyMessage(Control, release ? WM_KEYUP : WM_KEYDOWN, vk, lp)) {
-      used = true;
-      return;
-    }
-    if (release) {
-      used = Control->HandleKeyUp(vk, shift);
-      return;
-    }
-    if (Control->HandleKeyDown(vk, shift)) {
-      used = true;
-      return;
+    // A key without a virtual key of its own (punctuation, letters of other alphabets) is only a
+    // character: a key message of key 0 would read as swallowed and the character would be lost.
+    if (vk == 0) {
+      if (release) return;
+    } else {
+      if (FilterKeyMessage(Control, release ? WM_KEYUP : WM_KEYDOWN, vk, lp)) {
+        used = true;
+        return;
+      }
+      if (release) {
+        used = Control->HandleKeyUp(vk, shift);
+        return;
+      }
+      if (Control->HandleKeyDown(vk, shift)) {
+        used = true;
+        return;
+      }
     }
     // Tab and Shift+Tab move the focus in tab order.
     if (vk == VK_TAB && !shift.Contains(ssCtrl) && !shift.Contains(ssAlt)) {

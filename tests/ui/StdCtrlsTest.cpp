@@ -1,8 +1,10 @@
 // Painting through canvases and the standard controls as the system uses them.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QWidget>
 #include <QtTest/QTest>
@@ -123,6 +125,53 @@ TEST_F(StdCtrlsTest, EditFiresOnChangeForEveryChangeAndUndoesOneStep) {
   le->setCursorPosition(1);
   QTest::keyClicks(le, "234");
   EXPECT_EQ(e->Text(), "123");
+}
+
+TEST_F(StdCtrlsTest, EditReadOnlyAutoSelectAndModified) {
+  auto* a = new TEdit(Form);
+  a->SetParent(Form);
+  a->SetBounds(0, 0, 100, 20);
+  auto* b = new TEdit(Form);
+  b->SetParent(Form);
+  b->SetBounds(0, 30, 100, 20);
+  a->SetText("first");
+  b->SetText("second");
+  ShowAndWait(Form);
+  // Entered from the keyboard or by the program, an edit with AutoSelect selects its whole text.
+  a->SetFocus();
+  EXPECT_EQ(a->SelText(), "first");
+  b->SetAutoSelect(false);
+  b->SetFocus();
+  EXPECT_EQ(b->SelText(), "");
+  b->SelectAll();
+  EXPECT_EQ(b->SelText(), "second");
+  // Typing marks the text modified; a read-only edit takes no typing and fires no OnChange, while the
+  // program may still set its text.
+  auto* le = qobject_cast<QLineEdit*>(WidgetOf(b)->focusProxy());
+  ASSERT_NE(le, nullptr);
+  EXPECT_FALSE(b->Modified());
+  le->setCursorPosition(6);
+  QTest::keyClicks(le, "s");
+  EXPECT_EQ(b->Text(), "seconds");
+  EXPECT_TRUE(b->Modified());
+  // Keys without a virtual key of their own still type their characters (an address needs ".:/").
+  std::string pressed;
+  b->OnKeyPress = [&](TObject*, char& Key) { pressed += Key; };
+  QTest::keyClicks(le, ".:/!?-_");
+  QKeyEvent umlaut(QEvent::KeyPress, Qt::Key_Adiaeresis, Qt::NoModifier, QString::fromUtf8("\xC3\xA4"));
+  QApplication::sendEvent(le, &umlaut);
+  EXPECT_EQ(b->Text(), "seconds.:/!?-_\xC3\xA4");
+  EXPECT_EQ(pressed, ".:/!?-_");
+  b->OnKeyPress = nullptr;
+  int changes = 0;
+  b->OnChange = [&](TObject*) { ++changes; };
+  b->SetReadOnly(true);
+  QTest::keyClicks(le, "xyz");
+  EXPECT_EQ(b->Text(), "seconds.:/!?-_\xC3\xA4");
+  EXPECT_EQ(changes, 0);
+  b->SetText("set");
+  EXPECT_EQ(b->Text(), "set");
+  EXPECT_EQ(changes, 1);
 }
 
 TEST_F(StdCtrlsTest, KeyPressCanSwallowOrSeeTheKey) {
