@@ -22,6 +22,13 @@ class EndToEnd : public DesignerFixture {
     EXPECT_EQ(std::system(command.c_str()), 0);
     return path;
   }
+  // The user picks an item of a drop-down list (the list shows it, then reports the pick).
+  static void Pick(TComboBox* Combo, const std::string& Item) {
+    const int index = Combo->Items()->IndexOf(Item);
+    ASSERT_NE(index, -1) << Item;
+    Combo->SetItemIndex(index);
+    Combo->UserPicked(index);
+  }
   // A click in the middle of a control, as the user makes it.
   static void Click(TControl* Control) {
     TestInput::MouseClick(Control, Control->Width() / 2, Control->Height() / 2);
@@ -45,7 +52,7 @@ TEST_F(EndToEnd, ComposeTestSaveBuildAndRun) {
   TestInput::Wait(200);
   auto* button = dynamic_cast<TVXButton*>(Doc()->Selected());
   ASSERT_NE(button, nullptr);
-  Editor->ButtonActionCombo->UserPicked(Editor->ButtonActionCombo->Items()->IndexOf("Navigate to target"));
+  Pick(Editor->ButtonActionCombo, "Navigate to target");
   Editor->ButtonNavigationTarget->SetText("#page2.htm");
   Editor->ButtonHintEdit->SetText("Second page");
   Shot("2a-button-panel.png");
@@ -55,7 +62,7 @@ TEST_F(EndToEnd, ComposeTestSaveBuildAndRun) {
   TestInput::Wait(200);
   auto* label = dynamic_cast<TVXLabel*>(Doc()->Selected());
   ASSERT_NE(label, nullptr);
-  Editor->LabelStyleCombo->UserPicked(1);
+  Pick(Editor->LabelStyleCombo, "Custom Text");
   Editor->LabelTextEdit->SetText("Hello from Pelloran");
   Editor->LabelWidthEdit->SetText("170");
   Editor->LabelEditExit(Editor->LabelWidthEdit);
