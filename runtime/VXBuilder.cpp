@@ -684,7 +684,7 @@ void TVXBuilder::ReadResource() {
   WebBase->SetFullRepaint(false);
   WebBase->SetTabOrder(2);
 
-  Web = new TWebBrowser(this);
+  Web = new TVXOWebBrowser(this);
   Web->SetName("Web");
   Web->SetParent(WebBase);
   Web->SetBounds(0, 0, 225, 177);

@@ -62,7 +62,7 @@ class TVXBuilder final : public TVexForm {
   TApplicationEvents* ApplicationEvents1 = nullptr;
   TOpenDialog* OpenDialog = nullptr;
   TFPanel* WebBase = nullptr;
-  TWebBrowser* Web = nullptr;
+  TVXOWebBrowser* Web = nullptr;
 
   // Reads a project text and configures the window. Failures end the reading at the failing line and
   // propagate; what was read up to there stays.
