@@ -554,6 +554,9 @@ void TPropertyForm::Changed() {
 void TPropertyForm::ElementMoved(TObject* Sender) {
   if (FProject == nullptr) return;
   TCoolBrowser* surface = FProject->Surface();
+  // Stopgap: the window layer repaints only where a moved graphic control now lies (the frame and the
+  // guides would leave their old outlines behind); the whole surface is repainted instead.
+  surface->Invalidate();
   TLoadScope loading(FLoading);
   if (Sender == surface->LeftShape) BrowserILeftEdit->SetText(IntToStr(surface->LeftShape->Left()));
   if (Sender == surface->RightShape) BrowserIWidthEdit->SetText(IntToStr(surface->RightShape->Left()));

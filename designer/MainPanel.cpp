@@ -596,6 +596,9 @@ void TMainForm::SelectionChanged(TComponent* Element) {
   if (FDocument->InsertMode() == imLabel) ReleaseTool(tbLabel);
   FDocument->SetInsertMode(imNone);
   if (FPropertyForm != nullptr) FPropertyForm->SelectElement(Element);
+  // Stopgap: the window layer repaints only where a moved graphic control now lies, so the selection
+  // frame would leave its old outline behind; the whole surface is repainted instead.
+  FDocument->Surface()->Invalidate();
 }
 
 void TMainForm::KillButClick(TObject*) {
