@@ -184,13 +184,16 @@ bool TVXLabel::GetTransparent() const {
   return Control()->Transparent();
 }
 void TVXLabel::SetTop(int Value) {
-  Control()->SetTop(Value);
+  TLabel* c = Control();
+  SetSurfaceBounds(c, c->Left(), Value, c->Width(), c->Height());
 }
 void TVXLabel::SetLeft(int Value) {
-  Control()->SetLeft(Value);
+  TLabel* c = Control();
+  SetSurfaceBounds(c, Value, c->Top(), c->Width(), c->Height());
 }
 void TVXLabel::SetWidth(int Value) {
-  Control()->SetWidth(Value);
+  TLabel* c = Control();
+  SetSurfaceBounds(c, c->Left(), c->Top(), Value, c->Height());
 }
 void TVXLabel::SetColor(TColor Value) {
   Control()->SetColor(Value);
@@ -275,17 +278,20 @@ TImage* TVXImage::Control() const {
 }
 
 void TVXImage::SetTop(int Value) {
-  Control()->SetTop(Value);
+  TImage* c = Control();
+  SetSurfaceBounds(c, c->Left(), Value, c->Width(), c->Height());
 }
 
 void TVXImage::SetLeft(int Value) {
-  Control()->SetLeft(Value);
+  TImage* c = Control();
+  SetSurfaceBounds(c, Value, c->Top(), c->Width(), c->Height());
 }
 
 void TVXImage::SetPicture(const std::string& Path) {
   TBitmap* bitmap = ListedBitmap(Path);
   PictureFile = Path;
   Control()->Picture()->Assign(bitmap);
+  Control()->Invalidate();  // the old area too, when the picture is smaller
   Control()->SetAutoSize(true);
   Control()->SetAutoSize(false);
 }

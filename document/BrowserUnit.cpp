@@ -1,6 +1,7 @@
 #include "document/BrowserUnit.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "skin/organicShapeButton.h"
 
@@ -32,6 +33,14 @@ TCursor ResizeStateCursor(uint8_t State) {
   static constexpr TCursor cursors[] = {crDefault,  crSizeWE,   crSizeWE,   crSizeNS,  crSizeNS,
                                         crSizeNESW, crSizeNWSE, crSizeNWSE, crSizeNESW};
   return State < std::size(cursors) ? cursors[State] : crDefault;
+}
+
+void SetSurfaceBounds(TControl* Control, int Left, int Top, int Width, int Height) {
+  if (Control->Left() == Left && Control->Top() == Top && Control->Width() == Width &&
+      Control->Height() == Height)
+    return;
+  Control->Invalidate();
+  Control->SetBounds(Left, Top, Width, Height);
 }
 
 TCoolBrowser::TCoolBrowser(TComponent* AOwner) : TVexForm(AOwner) {}
@@ -147,8 +156,8 @@ void TCoolBrowser::SetPopupTarget(TControl* Value) {
 
 void TCoolBrowser::ShowSelection(TControl* Control) {
   if (Control == nullptr) return;
-  Shape->SetBounds(Control->Left() - kFrameGap, Control->Top() - kFrameGap, Control->Width() + 2 * kFrameGap,
-                   Control->Height() + 2 * kFrameGap);
+  SetSurfaceBounds(Shape, Control->Left() - kFrameGap, Control->Top() - kFrameGap,
+                   Control->Width() + 2 * kFrameGap, Control->Height() + 2 * kFrameGap);
   Shape->SetVisible(true);
 }
 
@@ -192,8 +201,8 @@ void TCoolBrowser::ControlMouseMove(TObject* Sender, TShiftState Shift, int X, i
   if (!Shift.Contains(ssLeft)) return;
   auto* control = dynamic_cast<TControl*>(Sender);
   if (control == nullptr || control != FSelectedControl) return;
-  control->SetTop(control->Top() + Y - FGrabY);
-  control->SetLeft(control->Left() + X - FGrabX);
+  SetSurfaceBounds(control, control->Left() + X - FGrabX, control->Top() + Y - FGrabY, control->Width(),
+                   control->Height());
   ShowSelection(control);
   if (OnMoved) OnMoved(control);
 }
@@ -231,7 +240,7 @@ void TCoolBrowser::ApplyFrameChange(int X, int Y) {
     height = std::max(height - (Y - FResizeGrabY), minHeight);
     top = bottom - height;
   }
-  Shape->SetBounds(left, top, width, height);
+  SetSurfaceBounds(Shape, left, top, width, height);
 }
 
 void TCoolBrowser::ShapeMouseMove(TObject*, TShiftState Shift, int X, int Y) {
@@ -242,8 +251,8 @@ void TCoolBrowser::ShapeMouseMove(TObject*, TShiftState Shift, int X, int Y) {
   Shape->SetCursor(ResizeStateCursor(grip));
   if (!Shift.Contains(ssLeft) || FResizeState == 0 || FSelectedControl == nullptr) return;
   ApplyFrameChange(X, Y);
-  FSelectedControl->SetBounds(Shape->Left() + kFrameGap, Shape->Top() + kFrameGap,
-                              Shape->Width() - 2 * kFrameGap, Shape->Height() - 2 * kFrameGap);
+  SetSurfaceBounds(FSelectedControl, Shape->Left() + kFrameGap, Shape->Top() + kFrameGap,
+                   Shape->Width() - 2 * kFrameGap, Shape->Height() - 2 * kFrameGap);
   if (OnMoved) OnMoved(FSelectedControl);
 }
 
@@ -274,10 +283,11 @@ void TCoolBrowser::SetInnerRect(const TRect& Value) {
   r.Top = std::clamp(r.Top, 0, std::max(H - 1, 0));
   r.Bottom = std::clamp(r.Bottom, r.Top, std::max(H - 1, r.Top));
   FInner = r;
-  LeftShape->SetLeft(r.Left);
-  RightShape->SetLeft(r.Right);
-  TopShape->SetTop(r.Top);
-  BottomShape->SetTop(r.Bottom);
+  for (const auto& [guide, left, top] :
+       {std::tuple{LeftShape, r.Left, LeftShape->Top()}, std::tuple{RightShape, r.Right, RightShape->Top()},
+        std::tuple{TopShape, TopShape->Left(), r.Top},
+        std::tuple{BottomShape, BottomShape->Left(), r.Bottom}})
+    SetSurfaceBounds(guide, left, top, guide->Width(), guide->Height());
 }
 
 void TCoolBrowser::InnerDown(TObject* Sender, TMouseButton Button, TShiftState, int X, int Y) {

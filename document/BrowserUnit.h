@@ -22,6 +22,10 @@ using TControlEvent = std::function<void(TControl* Control)>;
                                      bool IsWebPanel);
 // The cursor that shows a resize state.
 [[nodiscard]] TCursor ResizeStateCursor(uint8_t State);
+// Moves or sizes a control on the surface. A graphic control (the frame, a guide, a label, an image)
+// is drawn by the surface, which repaints only the control's new area when it moves; the old area is
+// repainted here as well, so no copy of the control stays on the screen where it was.
+void SetSurfaceBounds(TControl* Control, int Left, int Top, int Width, int Height);
 
 class TCoolBrowser : public TVexForm {
  public:

@@ -3,7 +3,17 @@
 // shows.
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+#include <functional>
+#include <utility>
+#include <vector>
+
 #include "document/BrowserClasses.h"
+#include "platform/ui/QtHost.h"
 #include "platform/ui/TestInput.h"
 #include "tests/document/DocumentFixture.h"
 
@@ -40,6 +50,56 @@ class SurfaceEvents : public ::testing::Test {
   TVXButton* Button = nullptr;
   int Changes = 0;
 };
+
+// Points where what the screen shows of the surface differs from a fresh painting of it: a control
+// that moved and left a copy of itself behind.
+std::vector<TPoint> StalePixels(TCoolBrowser* S) {
+  TestInput::ProcessEvents();
+  QWidget* w = WidgetOf(S);
+  const QImage screen = w->screen()->grabWindow(w->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+  const QImage fresh = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  std::vector<TPoint> stale;
+  for (int y = 0; y < std::min(screen.height(), fresh.height()); ++y) {
+    for (int x = 0; x < std::min(screen.width(), fresh.width()); ++x) {
+      if (screen.pixel(x, y) != fresh.pixel(x, y)) stale.push_back(TPoint{x, y});
+    }
+  }
+  return stale;
+}
+
+TEST_F(SurfaceEvents, MovedControlsLeaveNoCopyBehind) {
+  ASSERT_TRUE(StalePixels(S).empty());
+  TVXImage* image = Doc->AddImage(30, 60);
+  const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+      {"frame moves to another control", [&] { S->SelectControl(Label->Control()); }},
+      {"label dragged by the mouse",
+       [&] {
+         TestInput::MousePress(S, 15, 8);
+         TestInput::MouseMove(S, 35, 20);
+         TestInput::MouseRelease(S, 35, 20);
+       }},
+      {"label placed and narrowed by its setters",
+       [&] {
+         Label->SetTop(2);
+         Label->SetLeft(4);
+         Label->SetWidth(20);
+         Doc->RefreshSelection();
+       }},
+      {"image placed by its setters",
+       [&] {
+         image->SetTop(12);
+         image->SetLeft(70);
+       }},
+      {"frame resized", [&] { S->ShowSelection(Button->Control()); }},
+      {"guides moved", [&] { S->SetInnerRect(Rect(60, 30, 140, 70)); }},
+  };
+  for (const auto& [what, step] : steps) {
+    step();
+    const std::vector<TPoint> stale = StalePixels(S);
+    EXPECT_TRUE(stale.empty()) << what << ": " << stale.size() << " pixels, the first at "
+                               << (stale.empty() ? 0 : stale[0].X) << "," << (stale.empty() ? 0 : stale[0].Y);
+  }
+}
 
 TEST_F(SurfaceEvents, DragAnElementByTheMouse) {
   // Positions in the surface's client area: the release lands where the last move went.
