@@ -60,6 +60,13 @@ class DesignerEnvironment {
       std::string pattern = (fs::temp_directory_path() / "pelloran-designer-XXXXXX").string();
       if (::mkdtemp(pattern.data()) == nullptr) std::abort();
       fs::copy(PELLORAN_TEST_APP_DIR, pattern, fs::copy_options::recursive);
+      // The copy goes when the test program ends.
+      static const std::string* kept = new std::string(pattern);
+      std::atexit([] {
+        std::error_code ec;
+        fs::current_path(fs::temp_directory_path(), ec);
+        fs::remove_all(*kept, ec);
+      });
       ::setenv("XDG_CONFIG_HOME", (pattern + "/config").c_str(), 1);
       fs::current_path(pattern);
       SetStartDirectory(pattern);
