@@ -403,3 +403,42 @@ TEST_F(MainForm, CheckWithoutProjectDoesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainForm, ButtonSoundsFollowTheSoundsOption) {
+  NewProject();
+  struct Case {
+    const char* What;
+    std::function<void()> Press;
+  };
+  const std::vector<Case> cases = {
+      {"button tool", [&] { Main->ButtonBut->OnClick(Main->ButtonBut); }},
+      {"label tool", [&] { Main->LabelBut->OnClick(Main->LabelBut); }},
+      {"edit tool", [&] { Main->EditBut->OnClick(Main->EditBut); }},
+      {"kill", [&] { Main->KillButClick(Main->KillBut); }},
+      {"options", [&] { Main->OptionsButClick(Main->OptionsBut); }},
+      {"save (cancelled)", [&] { Main->SaveButClick(Main->SaveBut); }},
+      {"build (cancelled)", [&] { Main->BuildButClick(Main->BuildBut); }},
+  };
+  for (const bool on : {true, false}) {
+    Main->SetSoundsOn(on);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.What) + (on ? " with sounds" : " without sounds"));
+      const size_t before = Sounds->Played().size();
+      c.Press();
+      const auto played = Sounds->Played();
+      ASSERT_EQ(played.size(), before + (on ? 1 : 0));
+      if (on) {
+        EXPECT_FALSE(played.back().Waited) << "button sounds do not hold the designer";
+      }
+    }
+  }
+  // Link and minimise make no sound.
+  Main->SetSoundsOn(true);
+  const size_t before = Sounds->Played().size();
+  Main->LinkButClick(Main->LinkBut);
+  EXPECT_EQ(Sounds->Played().size(), before);
+}
+
+}  // namespace
