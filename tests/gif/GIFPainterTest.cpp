@@ -444,3 +444,21 @@ TEST(GIFClipboard, GifStreamAndBitmapRoundTrip) {
   if (palette) DeleteObject(palette);
   EXPECT_THROW(fromBitmap.LoadFromClipboardFormat(CF_TEXT, nullptr, nullptr), GIFException);
 }
+
+TEST(GIFPainting, OpaqueEraseUsesTheResolvedBackground) {
+  for (const TGIFDrawOptions tile : {TGIFDrawOptions{0}, goTile}) {
+    auto image = LoadFixture("paint_disposal.gif");
+    image->SetPainterClock(std::make_shared<FakeClock>());
+    image->SetDrawBackgroundColor(0x00FF00);
+    TBitmap target;
+    target.SetPixelFormat(pf32bit);
+    target.SetSize(12, 10);
+    std::vector<TColor> seen;
+    image->OnFramePainted = [&](TGIFPainter* p) {
+      if (p->ActiveImage() == 2) seen.push_back(target.Canvas()->Pixels(3, 2));
+    };
+    (void)image->StartPainter(nullptr, target.Canvas(), goAnimate | tile, TRect{0, 0, 12, 10});
+    // Frame 1 restores its area to the background before frame 2: the colour the painter resolved.
+    EXPECT_EQ(seen, std::vector<TColor>{0x00FF00}) << tile;
+  }
+}
