@@ -8,6 +8,7 @@
 #include "gif/GIFExtensions.h"
 #include "gif/GIFImage.h"
 #include "platform/gdi/Drawing.h"
+#include "platform/ui/Forms.h"
 
 // ---- Clock -------------------------------------------------------------------------------------------
 
@@ -339,8 +340,10 @@ void TGIFPainter::WaitForDelay(int Delay, uint32_t& LastTime, int& PreviousWait)
     const uint32_t before = FClock->Now();
     FClock->Sleep(static_cast<uint32_t>(std::min(remaining, 100)));
     remaining -= static_cast<int>(FClock->Now() - before);
-    // Keep the user-interface thread's synchronised calls flowing.
-    CheckSynchronize(0);
+    // Keep the window system's messages and the synchronised calls flowing; the end of the
+    // application ends the painter.
+    Application->ProcessMessages();
+    if (Application->Terminated()) Terminate();
   }
 }
 
