@@ -383,3 +383,22 @@ TEST(GIFConvert, TrueColourAndPalettedBitmapsBecomeFrames) {
     }
   }
 }
+
+TEST(GIFConvert, IconKeepsItsTransparency) {
+  TIcon icon;
+  const std::string path =
+      std::string(std::getenv("PELLORAN_SOURCE_DIR") ? std::getenv("PELLORAN_SOURCE_DIR") : ".") +
+      "/tests/gdi/data/icon/squares.ico";
+  icon.LoadFromFile(path);
+  TGIFImage image;
+  image.Assign(&icon);
+  ASSERT_EQ(image.Images()->Count(), 1);
+  TGIFSubImage* frame = image.Images()->SubImage(0);
+  ASSERT_TRUE(frame->Transparent());
+  const int transparent = frame->ControlExtension()->TransparentColorIndex();
+  EXPECT_EQ(frame->PixelAt(0, 0), transparent);
+  EXPECT_EQ(frame->PixelAt(15, 0), transparent);
+  EXPECT_NE(frame->PixelAt(4, 4), transparent);
+  EXPECT_EQ(frame->ActiveColorTable()->ColorAt(frame->PixelAt(4, 4)), static_cast<TColor>(0x0000FF));
+  EXPECT_EQ(frame->ActiveColorTable()->ColorAt(frame->PixelAt(11, 11)), static_cast<TColor>(0xFF0000));
+}
