@@ -79,6 +79,25 @@ int CreateTemporaryBeside(const std::string& Target, std::string& TempName) {
   return -1;
 }
 
+// Owns a file descriptor: closes it when the scope ends unless it was closed before.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int Fd) : FFd(Fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() { (void)Close(); }
+  // Closes now; false when the system reports an error (a write that did not reach the disk).
+  bool Close() {
+    if (FFd < 0) return true;
+    const int fd = FFd;
+    FFd = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int FFd;
+};
+
 // Writes through Writer into a temporary file, then renames it over the target; the temporary file
 // takes the mode of an existing target (a new one gets the default permissions).
 void WriteThroughTemporary(const std::string& FileName, const std::function<void(THandleStream&)>& Writer) {
@@ -89,9 +108,11 @@ void WriteThroughTemporary(const std::string& FileName, const std::function<void
   struct stat old;
   if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) (void)::fchmod(fd, old.st_mode & 07777);
   THandleStream stream(fd);
+  FileDescriptor guard(fd);
   try {
     Writer(stream);
     if (::fsync(fd) != 0) throw EWriteError("Stream-Schreibfehler");
+    if (!guard.Close()) throw EWriteError("Stream-Schreibfehler");
   } catch (...) {
     ::unlink(temp.c_str());
     throw;
@@ -289,6 +310,7 @@ bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileNam
   }
   const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return Note(false);
+  FileDescriptor input(in);
   bool ok = true;
   try {
     WriteThroughTemporary(to, [&](THandleStream& out) {
@@ -305,7 +327,6 @@ bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileNam
   } catch (const Exception&) {
     ok = Note(false);
   }
-  ::close(in);
   return ok;
 }
 

@@ -174,6 +174,30 @@ TEST(Files, AtomicWriteReplacesWholeOrNothing) {
   EXPECT_EQ(dir.EntryCount(), 2);
 }
 
+// Number of file descriptors this process holds open.
+int OpenDescriptors() {
+  int n = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd"))
+    ++n;
+  return n;
+}
+
+// Writers and copies close every file they open, whether they succeed or fail: a file left open by a
+// build keeps the built program from starting ("Text file busy").
+TEST(Files, WritesAndCopiesLeaveNoFileOpen) {
+  TempDir dir;
+  dir.Write("Builder", "#!/bin/sh\n");
+  const int before = OpenDescriptors();
+  for (int i = 0; i < 3; ++i) {
+    AtomicWriteFile(dir / "Config.VX", "text");
+    EXPECT_TRUE(CopyFile(dir / "Builder", dir / "Copy", false));
+    EXPECT_THROW(
+        AtomicWriteFile(dir / "Config.VX", [](TStream&) { throw EWriteError("Stream-Schreibfehler"); }),
+        EWriteError);
+  }
+  EXPECT_EQ(OpenDescriptors(), before);
+}
+
 TEST(Files, ReadFileContentAndListing) {
   TempDir dir;
   dir.Write("b.BMP", std::string("\0\1\2", 3));
