@@ -1,9 +1,7 @@
 #include "designer/MainPanel.h"
 
-#include <dirent.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
 #include <vector>
 
@@ -36,33 +34,6 @@ constexpr TPictureRow PictureTable[MainButtonCount] = {
     {"Lock_n.BMP", "lock_sel.BMP", "lock_press.BMP", "Lock_Dis.BMP"},
     {"Options.BMP", "OptionsOver.BMP", "OptionsPress.BMP", "OptionsDis.BMP"},
 };
-
-// Stopgap: the file layer's atomic writes leave their descriptor open, so a freshly built program could
-// not be started ("text file busy") while the designer runs. Closes this process's descriptors of files
-// in Folder. To be removed when the file layer closes what it writes.
-void ReleaseWriteHandlesIn(const std::string& Folder) {
-  char resolved[PATH_MAX];
-  if (::realpath(Folder.c_str(), resolved) == nullptr) return;
-  const std::string prefix = std::string(resolved) + "/";
-  DIR* fds = ::opendir("/proc/self/fd");
-  if (fds == nullptr) return;
-  std::vector<int> leaked;
-  while (dirent* entry = ::readdir(fds)) {
-    const int fd = std::atoi(entry->d_name);
-    if (fd <= 2) continue;
-    char target[PATH_MAX];
-    const std::string link = std::string("/proc/self/fd/") + entry->d_name;
-    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-    if (n <= 0) continue;
-    target[n] = 0;
-    const std::string path = target;
-    if (path.rfind(prefix, 0) == 0 && path.find('/', prefix.size()) == std::string::npos)
-      leaked.push_back(fd);
-  }
-  ::closedir(fds);
-  for (int fd : leaked)
-    ::close(fd);
-}
 
 }  // namespace
 
@@ -716,13 +687,7 @@ void TMainForm::BuildProject() {
   if (!BuildDialog->Execute()) return;
   SetAction("Building");
   SetBuildPath(BuildDialog->FileName());
-  try {
-    FDocument->BuildBrowser(FBuildPath);
-  } catch (...) {
-    ReleaseWriteHandlesIn(ExtractFileDir(FBuildPath));
-    throw;
-  }
-  ReleaseWriteHandlesIn(ExtractFileDir(FBuildPath));
+  FDocument->BuildBrowser(FBuildPath);
   SetAction("");
 }
 
