@@ -94,6 +94,19 @@ TEST_F(StdCtrlsTest, LabelAutoSizeFollowsTheCaptionAndStopsWhenSwitchedOff) {
   const int right = l->Left() + l->Width();
   l->SetCaption("WWW");
   EXPECT_EQ(l->Left() + l->Width(), right);
+  // "&" marks an accelerator and takes no room; with ShowAccelChar off it is shown as it is, and "&&"
+  // shows one "&" either way.
+  l->SetAlignment(taLeftJustify);
+  l->SetCaption("WW");
+  const int plain = l->Width();
+  l->SetCaption("W&W");
+  EXPECT_EQ(l->Width(), plain);
+  l->SetShowAccelChar(false);
+  EXPECT_GT(l->Width(), plain);
+  const int shown = l->Width();
+  l->SetShowAccelChar(true);
+  l->SetCaption("W&&W");
+  EXPECT_EQ(l->Width(), shown);
 }
 
 TEST_F(StdCtrlsTest, EditFiresOnChangeForEveryChangeAndUndoesOneStep) {
