@@ -462,3 +462,28 @@ TEST(GIFPainting, OpaqueEraseUsesTheResolvedBackground) {
     EXPECT_EQ(seen, std::vector<TColor>{0x00FF00}) << tile;
   }
 }
+
+TEST(GIFFrameDraw, DitheredRenderingUsesTheWebPaletteAndKeepsTheMask) {
+  auto image = LoadFixture("paint_disposal.gif");
+  image->SetDrawOptions(goDither | goTransparent);  // dither whatever the display
+  ASSERT_TRUE(image->ShouldDither());
+  TGIFSubImage* frame = image->Images()->SubImage(1);  // transparent around a red block
+  TBitmap* bitmap = frame->GetBitmap();
+  ASSERT_NE(bitmap, nullptr);
+  ASSERT_EQ(bitmap->PixelFormat(), pf8bit);
+  PALETTEENTRY entry{};
+  ASSERT_EQ(GetPaletteEntries(bitmap->Palette(), 180, 1, &entry), 1u);
+  EXPECT_EQ(entry.peRed, 255);
+  EXPECT_EQ(entry.peGreen, 0);
+  // The red block is web colour 180; the mask marks the transparent pixels only.
+  EXPECT_EQ(static_cast<uint8_t*>(bitmap->ScanLine(0))[0], 180);
+  EXPECT_TRUE(frame->HasMask());
+  TBitmap target;
+  target.SetPixelFormat(pf32bit);
+  target.SetSize(12, 10);
+  target.Canvas()->Brush()->SetColor(0xFFFFFF);
+  target.Canvas()->FillRect(TRect{0, 0, 12, 10});
+  frame->Draw(target.Canvas(), TRect{0, 0, 12, 10}, true, false);
+  EXPECT_EQ(target.Canvas()->Pixels(2, 1), static_cast<TColor>(0x0000FF));
+  EXPECT_EQ(target.Canvas()->Pixels(6, 4), static_cast<TColor>(0xFFFFFF));
+}
