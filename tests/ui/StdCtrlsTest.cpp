@@ -109,6 +109,39 @@ TEST_F(StdCtrlsTest, LabelAutoSizeFollowsTheCaptionAndStopsWhenSwitchedOff) {
   EXPECT_EQ(l->Width(), shown);
 }
 
+TEST_F(StdCtrlsTest, ParentFontAndColourFollowTheParentUntilSetOnTheControl) {
+  auto* panel = new TPanel(Form);
+  panel->SetParent(Form);
+  auto* inner = new TLabel(Form);
+  inner->SetParent(panel);
+  auto* own = new TLabel(Form);
+  own->SetParent(Form);
+  own->Font()->SetName("Arial");  // a font of its own ends ParentFont
+  EXPECT_FALSE(own->ParentFont());
+  Form->Font()->SetName("Comic Sans MS");
+  Form->Font()->SetHeight(-20);
+  EXPECT_EQ(panel->Font()->Name(), "Comic Sans MS");
+  EXPECT_EQ(inner->Font()->Name(), "Comic Sans MS") << "through the panel";
+  EXPECT_EQ(inner->Font()->Height(), -20);
+  EXPECT_TRUE(inner->ParentFont());
+  EXPECT_EQ(own->Font()->Name(), "Arial");
+  own->SetParentFont(true);  // back on: takes the parent's font at once
+  EXPECT_EQ(own->Font()->Name(), "Comic Sans MS");
+  // Colours the same way; a panel has a colour of its own until ParentColor is set.
+  EXPECT_FALSE(panel->ParentColor());
+  Form->SetColor(clYellow);
+  EXPECT_EQ(inner->Color(), panel->Color());
+  panel->SetParentColor(true);
+  EXPECT_EQ(panel->Color(), clYellow);
+  EXPECT_EQ(inner->Color(), clYellow) << "through the panel";
+  panel->SetColor(clRed);
+  EXPECT_FALSE(panel->ParentColor());
+  EXPECT_EQ(inner->Color(), clRed);
+  Form->SetColor(clLime);
+  EXPECT_EQ(panel->Color(), clRed);
+  EXPECT_EQ(inner->Color(), clRed);
+}
+
 TEST_F(StdCtrlsTest, EditFiresOnChangeForEveryChangeAndUndoesOneStep) {
   auto* e = new TEdit(Form);
   e->SetParent(Form);
