@@ -152,6 +152,9 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   const bool sized = AWidth != FWidth || AHeight != FHeight;
   const bool moved = ALeft != FLeft || ATop != FTop;
   if (!sized && !moved) return;
+  // The parent repaints the area the control leaves (a graphic control has no window that would
+  // expose it).
+  TControl::Invalidate();
   FLeft = ALeft;
   FTop = ATop;
   FWidth = AWidth;

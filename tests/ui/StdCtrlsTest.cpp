@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScreen>
 #include <QWidget>
 #include <QtTest/QTest>
 
@@ -446,6 +447,35 @@ TEST_F(StdCtrlsTest, EditAndComboBoxKeepTheWindowColourOnAColouredParent) {
     EXPECT_FALSE(c->ParentColor());
     EXPECT_EQ(c->Color(), clWindow);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// What the screen shows of a form (not a fresh painting of it).
+QRgb ScreenPixel(TCustomForm* Form, int X, int Y) {
+  ProcessEvents();
+  QWidget* w = WidgetOf(Form);
+  const QImage img = w->screen()->grabWindow(w->winId()).toImage();
+  return img.pixel(X, Y) & 0xFFFFFF;
+}
+
+// A graphic control that moves leaves no copy of itself behind: its parent repaints the old area.
+TEST_F(StdCtrlsTest, AMovedGraphicControlLeavesNoCopyBehind) {
+  Form->SetColor(clWhite);
+  auto* shape = new TShape(Form);
+  shape->SetParent(Form);
+  shape->SetBounds(10, 10, 40, 40);
+  shape->Brush()->SetColor(clBlue);
+  shape->Pen()->SetStyle(psClear);
+  ShowAndWait(Form);
+  ASSERT_EQ(ScreenPixel(Form, 20, 20), 0x0000FFu);
+  shape->SetBounds(100, 100, 40, 40);
+  EXPECT_EQ(ScreenPixel(Form, 20, 20), 0xFFFFFFu);
+  EXPECT_EQ(ScreenPixel(Form, 110, 110), 0x0000FFu);
+  shape->SetBounds(100, 100, 10, 10);  // shrinking uncovers the rest
+  EXPECT_EQ(ScreenPixel(Form, 130, 130), 0xFFFFFFu);
 }
 
 }  // namespace
