@@ -487,3 +487,49 @@ TEST(GIFFrameDraw, DitheredRenderingUsesTheWebPaletteAndKeepsTheMask) {
   EXPECT_EQ(target.Canvas()->Pixels(2, 1), static_cast<TColor>(0x0000FF));
   EXPECT_EQ(target.Canvas()->Pixels(6, 4), static_cast<TColor>(0xFFFFFF));
 }
+
+TEST(GIFPainting, CheckCanvasEndsQuietlyWhenTheTargetGoes) {
+  auto image = LoadFixture("paint_disposal.gif");
+  image->SetPainterClock(std::make_shared<FakeClock>());
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP surface = CreateCompatibleBitmap(dc, 12, 10);
+  HGDIOBJ old = SelectObject(dc, surface);
+  TCanvas canvas;
+  canvas.SetHandle(dc);
+  int painted = 0;
+  int ended = 0;
+  image->OnFramePainted = [&](TGIFPainter*) {
+    if (++painted == 2) {
+      SelectObject(dc, old);
+      DeleteDC(dc);  // the window went away
+    }
+  };
+  image->OnAnimationEnd = [&](TGIFPainter*) { ++ended; };
+  EXPECT_NO_THROW((void)image->StartPainter(nullptr, &canvas, goAnimate | goTransparent | goCheckCanvas,
+                                            TRect{0, 0, 12, 10}));
+  // The run ended at the next paint; a terminated painter runs no more handlers.
+  EXPECT_EQ(painted, 2);
+  EXPECT_EQ(ended, 0);
+  canvas.SetHandle(nullptr);
+  DeleteObject(surface);
+}
+
+TEST(GIFPainting, DirectDrawingTwiceKeepsOnePainter) {
+  auto image = LoadFixture("paint_disposal.gif");
+  image->SetDrawOptions(GIFDefaultDrawOptions | goDirect | goLoopForever);
+  TBitmap target;
+  target.SetPixelFormat(pf32bit);
+  target.SetSize(12, 10);
+  image->Draw(target.Canvas(), TRect{0, 0, 12, 10});
+  TGIFPainter* first = image->DrawPainter();
+  ASSERT_NE(first, nullptr);
+  image->Draw(target.Canvas(), TRect{0, 0, 12, 10});
+  EXPECT_EQ(image->DrawPainter(), first);
+  EXPECT_EQ(image->PainterCount(), 1);
+  // Another rectangle replaces it.
+  image->Draw(target.Canvas(), TRect{0, 0, 6, 5});
+  EXPECT_NE(image->DrawPainter(), nullptr);
+  EXPECT_EQ(image->PainterCount(), 1);
+  image->StopAllPainters();
+  EXPECT_FALSE(GIFPainterAlive(first));
+}
