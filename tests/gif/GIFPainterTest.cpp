@@ -533,3 +533,31 @@ TEST(GIFPainting, DirectDrawingTwiceKeepsOnePainter) {
   image->StopAllPainters();
   EXPECT_FALSE(GIFPainterAlive(first));
 }
+
+TEST(GIFFrameDraw, RenderingAndConvertingReportProgress) {
+  TGIFImage image;
+  image.SetDrawOptions(goTransparent);
+  FillColorMap(image.GlobalColorMap(), 2);
+  TGIFSubImage* frame = AddPixelFrame(image, 3, 70, Bytes(210, 1));
+  std::vector<std::pair<int, int>> calls;  // stage, percent
+  std::vector<std::string> messages;
+  image.OnProgress = [&](TObject*, TProgressStage Stage, uint8_t Percent, bool, const TRect&,
+                         const std::string& Msg) {
+    calls.push_back({static_cast<int>(Stage), Percent});
+    messages.push_back(Msg);
+  };
+  (void)frame->GetBitmap();
+  EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {1, 46}, {1, 91}, {2, 100}}));
+  EXPECT_EQ(messages.front(), "Rendering...");
+  calls.clear();
+  messages.clear();
+  TBitmap source;
+  source.SetPixelFormat(pf8bit);
+  source.SetSize(2, 40);
+  TGIFSubImage converted(&image);
+  converted.Assign(&source);
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.front(), (std::pair<int, int>{0, 0}));
+  EXPECT_EQ(calls.back(), (std::pair<int, int>{2, 100}));
+  EXPECT_EQ(messages.back(), "Converting...");
+}
