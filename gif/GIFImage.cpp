@@ -73,8 +73,10 @@ TGIFImage::TGIFImage()
 TGIFImage::~TGIFImage() {
   StopAllPainters();
   {
-    // Painters still listed forget this image.
+    // Painters still listed (one whose own handler frees this picture) forget it.
     TList* list = FPainters.LockList();
+    for (int i = 0; i < list->Count(); ++i)
+      static_cast<TGIFPainter*>(list->Items(i))->ForgetImage();
     list->Clear();
     FPainters.UnlockList();
   }
@@ -233,7 +235,7 @@ void TGIFImage::StopDrawPainter() {
       if (painter) painter->Stop();
       FPainters.UnlockList();
     }
-    if (!painter || !painter->Threaded()) break;
+    if (!painter || !painter->Threaded() || painter == GIFPainterInCall()) break;
     // Run its synchronised calls until it has cleaned up (which clears the draw painter).
     CheckSynchronize(1);
   }
@@ -251,11 +253,13 @@ void TGIFImage::StopAllPainters() {
     }
     FPainters.UnlockList();
   }
-  // Never killed: each one ends, cleans up and is freed through calls that run here.
+  // Never killed: each one ends, cleans up and is freed through calls that run here. A painter whose
+  // own call is running (its handler got here) cannot end before that call returns: it is not waited for.
+  const TGIFPainter* inCall = GIFPainterInCall();
   for (;;) {
     bool alive = false;
     for (const TGIFPainter* p : stopped)
-      alive |= GIFPainterAlive(p);
+      alive |= p != inCall && GIFPainterAlive(p);
     if (!alive) break;
     CheckSynchronize(1);
   }

@@ -173,14 +173,37 @@ void TGIFPainter::CleanUp() {
   FBackground.reset();
 }
 
+namespace {
+
+// The threaded painter whose synchronised call runs now on the user-interface thread (one at a time).
+const TGIFPainter* gRunningCall = nullptr;
+
+}  // namespace
+
+const TGIFPainter* GIFPainterInCall() {
+  return gRunningCall;
+}
+
 void TGIFPainter::Sync(const std::function<void()>& Method) {
   if (Terminated()) return;
   if (Threaded())
     TThread::Synchronize(this, [&] {
-      if (!Terminated()) Method();
+      if (Terminated()) return;
+      const TGIFPainter* outer = gRunningCall;
+      gRunningCall = this;
+      struct Restore {
+        const TGIFPainter* Outer;
+        ~Restore() { gRunningCall = Outer; }
+      } restore{outer};
+      Method();
     });
   else
     Method();
+}
+
+void TGIFPainter::ForgetImage() {
+  FImage = nullptr;
+  FOwnerReference = nullptr;
 }
 
 void TGIFPainter::Fire(const TGIFPainterEvent& Event) {

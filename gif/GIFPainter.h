@@ -51,6 +51,9 @@ class TGIFPainter final : public TThread {
   void Stop();
   // Runs the animation on the calling thread (what a non-threaded painter does when started).
   void RunInline();
+  // The image goes away while this painter cannot be waited for (its own call is running): it ends
+  // without touching the image again.
+  void ForgetImage();
 
   [[nodiscard]] TGIFImage* Image() const { return FImage; }
   [[nodiscard]] TCanvas* Canvas() const { return FCanvas; }
@@ -127,6 +130,8 @@ class TDummyThread final : public TThread {
 
 // True while the painter object still exists (painters free themselves on the user-interface thread).
 [[nodiscard]] bool GIFPainterAlive(const TGIFPainter* Painter);
+// The threaded painter whose synchronised call (a paint or an event handler) is running now, or null.
+[[nodiscard]] const TGIFPainter* GIFPainterInCall();
 // Stops every painter of the process and waits until each has ended and been freed (run on the
 // user-interface thread before the application ends).
 void StopAllGIFPainters();

@@ -72,3 +72,25 @@ TEST(GIFThreads, PicturesDestroyedWithLivePaintersAndShutdown) {
   EXPECT_FALSE(GIFPainterAlive(running));
   EXPECT_EQ(left->PainterCount(), 0);
 }
+
+TEST(GIFThreads, AHandlerMayFreeItsPicture) {
+  // "Play once, then free the picture": the end handler of a threaded painter destroys the image.
+  TGIFImage* image = LoadAnimation().release();
+  image->SetDrawOptions(goThreaded | goAnimate | goTransparent);
+  bool freed = false;
+  image->OnAnimationEnd = [&](TGIFPainter*) {
+    delete image;
+    freed = true;
+  };
+  TBitmap target;
+  target.SetSize(12, 10);
+  TGIFPainter* painter =
+      image->StartPainter(nullptr, target.Canvas(), image->DrawOptions(), TRect{0, 0, 12, 10});
+  ASSERT_NE(painter, nullptr);
+  painter->Start();
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while ((!freed || GIFPainterAlive(painter)) && std::chrono::steady_clock::now() < end)
+    CheckSynchronize(2);
+  EXPECT_TRUE(freed);
+  EXPECT_FALSE(GIFPainterAlive(painter));
+}
