@@ -1138,18 +1138,7 @@ TGraphicControl::TGraphicControl(TComponent* AOwner)
 TGraphicControl::~TGraphicControl() = default;
 
 void TGraphicControl::PaintOn(HDC DC) {
-  FCanvas->Lock();
-  try {
-    FCanvas->SetHandle(DC);
-    FCanvas->Font()->Assign(Font());
-    Paint();
-  } catch (...) {
-    FCanvas->SetHandle(nullptr);
-    FCanvas->Unlock();
-    throw;
-  }
-  FCanvas->SetHandle(nullptr);
-  FCanvas->Unlock();
+  PaintOnCanvas(*FCanvas, DC, Font(), [this] { Paint(); });
 }
 
 void TGraphicControl::Paint() {}
@@ -1160,23 +1149,27 @@ TCustomControl::TCustomControl(TComponent* AOwner)
 TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::PaintWindow(HDC DC) {
-  FCanvas->Lock();
-  try {
-    FCanvas->SetHandle(DC);
-    FCanvas->Font()->Assign(Font());
-    Paint();
-  } catch (...) {
-    FCanvas->SetHandle(nullptr);
-    FCanvas->Unlock();
-    throw;
-  }
-  FCanvas->SetHandle(nullptr);
-  FCanvas->Unlock();
+  PaintOnCanvas(*FCanvas, DC, Font(), [this] { Paint(); });
 }
 
 void TCustomControl::Paint() {}
 
 // ---- Free functions ------------------------------------------------------------------------------------
+
+void PaintOnCanvas(TCanvas& Canvas, HDC DC, TFont* Font, const std::function<void()>& Paint) {
+  Canvas.Lock();
+  try {
+    Canvas.SetHandle(DC);
+    Canvas.Font()->Assign(Font);
+    Paint();
+  } catch (...) {
+    Canvas.SetHandle(nullptr);
+    Canvas.Unlock();
+    throw;
+  }
+  Canvas.SetHandle(nullptr);
+  Canvas.Unlock();
+}
 
 TCustomForm* GetParentForm(const TControl* Control) {
   const TControl* c = Control;

@@ -470,6 +470,10 @@ class TCustomControl : public TWinControl {
 // The form that contains a control, or null.
 [[nodiscard]] TCustomForm* GetParentForm(const TControl* Control);
 
+// Runs Paint with Canvas locked, drawing on DC in Font; the canvas lets go of DC and is unlocked
+// however Paint ends.
+void PaintOnCanvas(TCanvas& Canvas, HDC DC, TFont* Font, const std::function<void()>& Paint);
+
 // Window regions: the window takes Rgn over (and frees the old one); a null region removes the shape.
 // Returns nonzero on success.
 int SetWindowRgn(HWND Wnd, HRGN Rgn, bool Redraw);
