@@ -126,7 +126,7 @@ void* TQtWebEngine::NativeWidget() {
 }
 
 void TQtWebEngine::CreateView() {
-  FCanGoBack = FCanGoForward = false;
+  ResetCommandState();
   auto* view = new TSingleWindowView;
   FView = view;
   QWebEnginePage* page = view->page();
@@ -148,16 +148,7 @@ void TQtWebEngine::CreateView() {
 
 void TQtWebEngine::UpdateCommandState() {
   if (!FView) return;
-  const bool forward = FView->history()->canGoForward();
-  const bool back = FView->history()->canGoBack();
-  if (forward != FCanGoForward) {
-    FCanGoForward = forward;
-    if (Events.CommandStateChange) Events.CommandStateChange(CSC_NAVIGATEFORWARD, forward);
-  }
-  if (back != FCanGoBack) {
-    FCanGoBack = back;
-    if (Events.CommandStateChange) Events.CommandStateChange(CSC_NAVIGATEBACK, back);
-  }
+  ReportCommandState(FView->history()->canGoBack(), FView->history()->canGoForward());
 }
 
 void TQtWebEngine::Navigate(const std::string& URL) {

@@ -33,10 +33,8 @@ class TQtWebEngine final : public QObject, public TWebEngine {
 
  private:
   void CreateView();
-  // Fires the command-state event for each direction whose state changed, forward first.
+  // Reports the view's history directions (see ReportCommandState).
   void UpdateCommandState();
 
   QPointer<QWebEngineView> FView;
-  bool FCanGoBack = false;
-  bool FCanGoForward = false;
 };

@@ -25,16 +25,7 @@ void TScriptedWebEngine::RequestFullScreen(bool On) {
 }
 
 void TScriptedWebEngine::UpdateCommandState() {
-  const bool forward = CanGoForward();
-  const bool back = CanGoBack();
-  if (forward != FCanGoForward) {
-    FCanGoForward = forward;
-    if (Events.CommandStateChange) Events.CommandStateChange(CSC_NAVIGATEFORWARD, forward);
-  }
-  if (back != FCanGoBack) {
-    FCanGoBack = back;
-    if (Events.CommandStateChange) Events.CommandStateChange(CSC_NAVIGATEBACK, back);
-  }
+  ReportCommandState(CanGoBack(), CanGoForward());
 }
 
 std::string TScriptedWebEngine::TitleOf(const std::string& URL) const {

@@ -48,6 +48,4 @@ class TScriptedWebEngine final : public TWebEngine {
   std::vector<std::string> FHistory;
   int FCurrent = -1;
   bool FPending = false;
-  bool FCanGoBack = false;
-  bool FCanGoForward = false;
 };

@@ -51,6 +51,17 @@ class TWebEngine {
   [[nodiscard]] virtual void* NativeWidget() = 0;
 
   TEvents Events;
+
+ protected:
+  // Fires the command-state event for each direction whose state differs from the one last reported,
+  // forward first.
+  void ReportCommandState(bool CanBack, bool CanForward);
+  // A fresh view can go neither way; the next report compares against that.
+  void ResetCommandState() { FReportedBack = FReportedForward = false; }
+
+ private:
+  bool FReportedBack = false;
+  bool FReportedForward = false;
 };
 
 // Creates the engine for new web views: the QtWebEngine one unless a factory is installed.
