@@ -3,34 +3,20 @@
 #include <filesystem>
 
 #include "platform/media/MMSystem.h"
+#include "tests/media/SoundFixture.h"
 #include "tests/media/WaveBuilder.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
-class PlaySoundTest : public ::testing::Test {
+class PlaySoundTest : public TRecordedSoundTest {
  protected:
+  PlaySoundTest() : TRecordedSoundTest("media-playsound-", "Sounds") {}
   void SetUp() override {
-    auto recorder = std::make_unique<TRecordingSoundOutput>();
-    Out = recorder.get();
-    Previous = SetSoundOutput(std::move(recorder));
-    Dir = fs::temp_directory_path() / ("media-playsound-" + std::to_string(::getpid()));
-    fs::create_directories(Dir / "Sounds");
-    OldDir = fs::current_path();
-    fs::current_path(Dir);
+    TRecordedSoundTest::SetUp();
     Tone.Tone(800, 440);  // 100 ms
     TWaveBuilder::Write("Sounds/Tone.wav", Tone.Build());
   }
-  void TearDown() override {
-    SetSoundOutput(std::move(Previous));
-    fs::current_path(OldDir);
-    fs::remove_all(Dir);
-  }
 
-  TRecordingSoundOutput* Out = nullptr;
-  std::unique_ptr<TSoundOutput> Previous;
-  fs::path Dir, OldDir;
   TWaveBuilder Tone;
 };
 

@@ -4,22 +4,16 @@
 
 #include "platform/media/MMSystem.h"
 #include "skin/WavePlay.h"
+#include "tests/media/SoundFixture.h"
 #include "tests/media/WaveBuilder.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
-class PlayerWaveTest : public ::testing::Test {
+class PlayerWaveTest : public TRecordedSoundTest {
  protected:
+  PlayerWaveTest() : TRecordedSoundTest("skin-waveplay-", "sounds") {}
   void SetUp() override {
-    auto recorder = std::make_unique<TRecordingSoundOutput>();
-    Out = recorder.get();
-    Previous = SetSoundOutput(std::move(recorder));
-    Dir = fs::temp_directory_path() / ("skin-waveplay-" + std::to_string(::getpid()));
-    fs::create_directories(Dir / "sounds");
-    OldDir = fs::current_path();
-    fs::current_path(Dir);
+    TRecordedSoundTest::SetUp();
     Tone.Tone(400, 440);  // 50 ms at 8000 Hz
     Image = Tone.Build();
     TWaveBuilder::Write("sounds/NewButton.wav", Image);
@@ -27,14 +21,9 @@ class PlayerWaveTest : public ::testing::Test {
   }
   void TearDown() override {
     UnregisterSoundResource("CLICK");
-    SetSoundOutput(std::move(Previous));
-    fs::current_path(OldDir);
-    fs::remove_all(Dir);
+    TRecordedSoundTest::TearDown();
   }
 
-  TRecordingSoundOutput* Out = nullptr;
-  std::unique_ptr<TSoundOutput> Previous;
-  fs::path Dir, OldDir;
   TWaveBuilder Tone;
   std::vector<uint8_t> Image;
 };
