@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <mutex>
 #include <unordered_set>
@@ -214,9 +215,7 @@ namespace {
 // Extracts a channel described by a bit mask, scaled to 0..255 (rounded down, as common decoders do).
 uint32_t FromMask(uint32_t value, uint32_t mask) {
   if (!mask) return 0;
-  int shift = 0;
-  while (!((mask >> shift) & 1))
-    ++shift;
+  const int shift = std::countr_zero(mask);
   const uint32_t m = mask >> shift;
   const uint32_t v = (value >> shift) & m;
   return m == 255 ? v : static_cast<uint32_t>((uint64_t{v} * 255) / m);
@@ -224,9 +223,7 @@ uint32_t FromMask(uint32_t value, uint32_t mask) {
 
 uint32_t ToMask(uint32_t channel, uint32_t mask) {
   if (!mask) return 0;
-  int shift = 0;
-  while (!((mask >> shift) & 1))
-    ++shift;
+  const int shift = std::countr_zero(mask);
   const uint32_t m = mask >> shift;
   const uint32_t v = m == 255 ? channel : static_cast<uint32_t>((uint64_t{channel} * m + 127) / 255);
   return (v & m) << shift;
