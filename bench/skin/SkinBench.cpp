@@ -68,6 +68,23 @@ struct Skin {
   }
 };
 
+// Builds the region of Bitmap's opaque pixels over and over.
+void RegionLoop(benchmark::State& state, TBitmap32& Bitmap) {
+  for (auto _ : state) {
+    HRGN r = BitmapToRegion(&Bitmap, 1);
+    benchmark::DoNotOptimize(r);
+    DeleteObject(r);
+  }
+}
+
+// Qt's counterpart: a region from a mask bitmap.
+void QRegionLoop(benchmark::State& state, const QBitmap& Mask) {
+  for (auto _ : state) {
+    QRegion r(Mask);
+    benchmark::DoNotOptimize(r);
+  }
+}
+
 Skin& TheSkin() {
   static Skin s;
   return s;
@@ -80,29 +97,17 @@ Skin& WindowSkin() {
 
 void BM_BitmapToRegion_Window(benchmark::State& state) {
   Skin& s = WindowSkin();
-  for (auto _ : state) {
-    HRGN r = BitmapToRegion(&s.Bitmap, 1);
-    benchmark::DoNotOptimize(r);
-    DeleteObject(r);
-  }
+  RegionLoop(state, s.Bitmap);
   state.counters["runs"] = s.Runs;
 }
 
 void BM_QRegionFromQBitmap_Window(benchmark::State& state) {
-  Skin& s = WindowSkin();
-  for (auto _ : state) {
-    QRegion r(s.Mask);
-    benchmark::DoNotOptimize(r);
-  }
+  QRegionLoop(state, WindowSkin().Mask);
 }
 
 void BM_BitmapToRegion(benchmark::State& state) {
   Skin& s = TheSkin();
-  for (auto _ : state) {
-    HRGN r = BitmapToRegion(&s.Bitmap, 1);
-    benchmark::DoNotOptimize(r);
-    DeleteObject(r);
-  }
+  RegionLoop(state, s.Bitmap);
   state.counters["runs"] = s.Runs;
 }
 
@@ -114,11 +119,7 @@ void BM_AlphaRuns(benchmark::State& state) {
 }
 
 void BM_QRegionFromQBitmap(benchmark::State& state) {
-  Skin& s = TheSkin();
-  for (auto _ : state) {
-    QRegion r(s.Mask);
-    benchmark::DoNotOptimize(r);
-  }
+  QRegionLoop(state, TheSkin().Mask);
 }
 
 // The skin picture's region of a key-coloured skin: mode pass and region pass, as after a skin change.
@@ -183,11 +184,7 @@ void BM_BitmapToRegion_1920x1200(benchmark::State& state) {
     for (int x = 0; x < 1920; ++x)
       bitmap.SetPixel(x, y, InsideWindow(x * kW / 1920, y * kH / 1200) ? 0xFF000000u : 0);
   }
-  for (auto _ : state) {
-    HRGN r = BitmapToRegion(&bitmap, 1);
-    benchmark::DoNotOptimize(r);
-    DeleteObject(r);
-  }
+  RegionLoop(state, bitmap);
 }
 
 BENCHMARK(BM_BitmapToRegion)->Unit(benchmark::kMillisecond);
