@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <functional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -218,6 +219,43 @@ TObject* KMediaList::AddOwned(const std::string& FileName, std::unique_ptr<TObje
   return object;
 }
 
+namespace {
+
+// A picture loaded by Load and kept in Owned. One that cannot be read is answered by the stock picture
+// (GetStock); while the stock picture itself is being loaded (LoadingStock), a failure gives an empty
+// picture instead, so a missing stock picture ends the request.
+template <class T>
+T* LoadOrStock(std::vector<std::unique_ptr<TObject>>& Owned, bool& LoadingStock,
+               const std::function<void(T&)>& Load, const std::function<T*()>& GetStock) {
+  auto picture = std::make_unique<T>();
+  try {
+    Load(*picture);
+    T* result = picture.get();
+    Owned.push_back(std::move(picture));
+    return result;
+  } catch (const Exception&) {
+    picture.reset();
+  }
+  if (LoadingStock) {
+    auto empty = std::make_unique<T>();
+    T* result = empty.get();
+    Owned.push_back(std::move(empty));
+    return result;
+  }
+  LoadingStock = true;
+  T* result = nullptr;
+  try {
+    result = GetStock();
+  } catch (...) {
+    LoadingStock = false;
+    throw;
+  }
+  LoadingStock = false;
+  return result;
+}
+
+}  // namespace
+
 TBitmap32* KMediaList::GetBitmap(const std::string& FileName) {
   const int index = IndexOf(FileName);
   if (index >= 0) {
@@ -248,30 +286,9 @@ TBitmap32* KMediaList::GetBitmap(const std::string& FileName) {
     return converted.get();
   }
 
-  auto bitmap = std::make_unique<TBitmap32>();
-  TBitmap32* result = nullptr;
-  try {
-    LoadBitmap32FromFile(bitmap.get(), FileName);
-    result = bitmap.get();
-    FOwned.push_back(std::move(bitmap));
-  } catch (const Exception&) {
-    bitmap.reset();
-    if (FLoadingStock) {
-      // The stock picture itself cannot be read: answer with an empty bitmap.
-      auto empty = std::make_unique<TBitmap32>();
-      result = empty.get();
-      FOwned.push_back(std::move(empty));
-    } else {
-      FLoadingStock = true;
-      try {
-        result = GetBitmap(StartDirectory() + "\\Data\\noimage.bmp");
-      } catch (...) {
-        FLoadingStock = false;
-        throw;
-      }
-      FLoadingStock = false;
-    }
-  }
+  TBitmap32* result = LoadOrStock<TBitmap32>(
+      FOwned, FLoadingStock, [&](TBitmap32& b) { LoadBitmap32FromFile(&b, FileName); },
+      [this] { return GetBitmap(StartDirectory() + "\\Data\\noimage.bmp"); });
   AddObject(FileName, result);
   return result;
 }
@@ -302,30 +319,9 @@ TGIFImage* KMediaList::GetGIF(const std::string& FileName) {
     return converted.get();
   }
 
-  auto gif = std::make_unique<TGIFImage>();
-  TGIFImage* result = nullptr;
-  try {
-    gif->LoadFromFile(FileName);
-    result = gif.get();
-    FOwned.push_back(std::move(gif));
-  } catch (const Exception&) {
-    gif.reset();
-    if (FLoadingStockGIF) {
-      // The stock picture itself cannot be read: an empty picture ends the request.
-      auto empty = std::make_unique<TGIFImage>();
-      result = empty.get();
-      FOwned.push_back(std::move(empty));
-    } else {
-      FLoadingStockGIF = true;
-      try {
-        result = GetGIF(StartDirectory() + "\\Data\\noimage.gif");
-      } catch (...) {
-        FLoadingStockGIF = false;
-        throw;
-      }
-      FLoadingStockGIF = false;
-    }
-  }
+  TGIFImage* result = LoadOrStock<TGIFImage>(
+      FOwned, FLoadingStockGIF, [&](TGIFImage& g) { g.LoadFromFile(FileName); },
+      [this] { return GetGIF(StartDirectory() + "\\Data\\noimage.gif"); });
   AddObject(FileName, result);
   return result;
 }
