@@ -15,18 +15,11 @@
 #include "platform/ui/Forms.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/QtHost.h"
+#include "tests/media/EventLoopWait.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool WaitUntil(const std::function<bool()>& Done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!Done() && clock.elapsed() < 30000)
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  return Done();
-}
 
 // The control over a scripted engine.
 class WebBrowserLogic : public ::testing::Test {
@@ -221,10 +214,7 @@ TEST(WebBrowserReal, TranslatedEnterReachesThePage) {
     SendMessage(wnd, WM_CHAR, 13, 0x320001);
     SendMessage(wnd, WM_KEYUP, 77, static_cast<LPARAM>(0xC0320001));
     SendMessage(wnd, WM_KEYUP, 17, static_cast<LPARAM>(0xC01D0001));
-    QElapsedTimer clock;
-    clock.start();
-    while (urls.size() == 1 && clock.elapsed() < 500)
-      QApplication::processEvents(QEventLoop::AllEvents, 20);
+    WaitUntil([&] { return urls.size() != 1; }, 500);
   }
   ASSERT_EQ(urls.size(), 2u);
   EXPECT_EQ(urls[1].substr(0, urls[1].find('?')), "file://" + (dir / "done.htm").string());

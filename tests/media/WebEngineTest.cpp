@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPrinterInfo>
 #include <QWebEnginePage>
@@ -12,6 +11,7 @@
 #include <sstream>
 
 #include "platform/media/QtWebEngine.h"
+#include "tests/media/EventLoopWait.h"
 
 namespace fs = std::filesystem;
 
@@ -34,17 +34,20 @@ void WriteFile(const fs::path& path, const std::string& text) {
   std::ofstream(path) << text;
 }
 
-std::string Page(const std::string& title) {
-  return "<html><head><title>" + title + "</title></head><body><h1>" + title + "</h1></body></html>";
+// A left click at (100, 100) in the page, sent to the widget that takes the view's input.
+void ClickView(TQtWebEngine& Engine) {
+  QWidget* target = Engine.View()->focusProxy() ? Engine.View()->focusProxy() : Engine.View();
+  const QPointF at(100, 100);
+  QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(target, &press);
+  QApplication::sendEvent(target, &release);
 }
 
-// Spins the event loop until Done holds or 30 s have passed.
-bool WaitUntil(const std::function<bool()>& Done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!Done() && clock.elapsed() < 30000)
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  return Done();
+std::string Page(const std::string& title) {
+  return "<html><head><title>" + title + "</title></head><body><h1>" + title + "</h1></body></html>";
 }
 
 class WebEngineTest : public ::testing::Test {
@@ -171,23 +174,10 @@ TEST_F(WebEngineTest, FullScreenRequestsOfThePage) {
   std::vector<bool> requests;
   Engine->Events.FullScreen = [&](bool on) { requests.push_back(on); };
   Navigation([&] { Engine->Navigate(WebAddressToURL("Pages/full.htm")); });
-  auto click = [&] {
-    QWidget* target = Engine->View()->focusProxy() ? Engine->View()->focusProxy() : Engine->View();
-    const QPointF at(100, 100);
-    QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-    QApplication::sendEvent(target, &release);
-  };
   // The first clicks may come before the page takes input.
   for (int i = 0; i < 60 && requests.empty(); ++i) {
-    click();
-    QElapsedTimer clock;
-    clock.start();
-    while (requests.empty() && clock.elapsed() < 500)
-      QApplication::processEvents(QEventLoop::AllEvents, 20);
+    ClickView(*Engine);
+    WaitUntil([&] { return !requests.empty(); }, 500);
   }
   ASSERT_EQ(requests.size(), 1u);
   Engine->View()->page()->runJavaScript(QStringLiteral("document.exitFullscreen()"));
@@ -201,20 +191,10 @@ TEST_F(WebEngineTest, NewWindowsOpenInTheSameView) {
             "<html><body style='margin:0'><a href='b.htm' target='_blank' style='display:block;"
             "width:400px;height:300px'>b</a></body></html>");
   Navigation([&] { Engine->Navigate(WebAddressToURL("Pages/link.htm")); });
-  QWidget* target = Engine->View()->focusProxy() ? Engine->View()->focusProxy() : Engine->View();
-  const QPointF at(100, 100);
   const int before = Completed;
   for (int i = 0; i < 60 && Completed == before; ++i) {
-    QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-    QApplication::sendEvent(target, &release);
-    QElapsedTimer clock;
-    clock.start();
-    while (Completed == before && clock.elapsed() < 500)
-      QApplication::processEvents(QEventLoop::AllEvents, 20);
+    ClickView(*Engine);
+    WaitUntil([&] { return Completed != before; }, 500);
   }
   ASSERT_GT(Completed, before);
   ASSERT_TRUE(WaitUntil([&] { return Engine->LocationName() == "Page B"; }));
