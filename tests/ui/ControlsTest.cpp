@@ -28,54 +28,43 @@ void Wire(TControl* C, Log* L, const std::string& Name) {
   };
 }
 
-class TLogWindow : public TCustomControl {
+// A control of kind Base whose mouse events, entering and leaving included, go into a log.
+template <class Base>
+class TLogged : public Base {
  public:
-  TLogWindow(TComponent* AOwner, Log* L, std::string Name)
-      : TCustomControl(AOwner), FLog(L), FName(std::move(Name)) {
+  TLogged(TComponent* AOwner, Log* L, std::string Name) : Base(AOwner), FLog(L), FName(std::move(Name)) {
     Wire(this, L, FName);
   }
+
+ protected:
+  void CMMouseEnter(TMessage& M) override {
+    FLog->push_back(FName + ":enter");
+    Base::CMMouseEnter(M);
+  }
+  void CMMouseLeave(TMessage& M) override {
+    FLog->push_back(FName + ":leave");
+    Base::CMMouseLeave(M);
+  }
+
+ private:
+  Log* FLog;
+  std::string FName;
+};
+
+// A windowed logging control that also records where the mouse moved.
+class TLogWindow : public TLogged<TCustomControl> {
+ public:
+  using TLogged::TLogged;
   std::vector<std::string> Moves;
 
  protected:
-  void CMMouseEnter(TMessage& M) override {
-    FLog->push_back(FName + ":enter");
-    TCustomControl::CMMouseEnter(M);
-  }
-  void CMMouseLeave(TMessage& M) override {
-    FLog->push_back(FName + ":leave");
-    TCustomControl::CMMouseLeave(M);
-  }
   void MouseMove(TShiftState S, int X, int Y) override {
     Moves.push_back(std::to_string(X) + "," + std::to_string(Y));
-    TCustomControl::MouseMove(S, X, Y);
+    TLogged::MouseMove(S, X, Y);
   }
-
- private:
-  Log* FLog;
-  std::string FName;
 };
 
-class TLogGraphic : public TGraphicControl {
- public:
-  TLogGraphic(TComponent* AOwner, Log* L, std::string Name)
-      : TGraphicControl(AOwner), FLog(L), FName(std::move(Name)) {
-    Wire(this, L, FName);
-  }
-
- protected:
-  void CMMouseEnter(TMessage& M) override {
-    FLog->push_back(FName + ":enter");
-    TGraphicControl::CMMouseEnter(M);
-  }
-  void CMMouseLeave(TMessage& M) override {
-    FLog->push_back(FName + ":leave");
-    TGraphicControl::CMMouseLeave(M);
-  }
-
- private:
-  Log* FLog;
-  std::string FName;
-};
+using TLogGraphic = TLogged<TGraphicControl>;
 
 class ControlsTest : public ::testing::Test {
  protected:
@@ -85,6 +74,16 @@ class ControlsTest : public ::testing::Test {
     Form->SetBounds(100, 100, 300, 200);
   }
   void TearDown() override { delete Form; }
+
+  // A logging control named Name on the form, placed at Left, Top with size Width x Height.
+  template <class T>
+  T* Add(const std::string& Name, int Left, int Top, int Width, int Height) {
+    auto* c = new T(Form, &L, Name);
+    c->SetParent(Form);
+    c->SetBounds(Left, Top, Width, Height);
+    return c;
+  }
+
   TForm* Form = nullptr;
   Log L;
 };
@@ -147,9 +146,7 @@ TEST_F(ControlsTest, AnchorsFollowTheParentByTheClassLibraryRules) {
 }
 
 TEST_F(ControlsTest, AnchoredChildrenAreLaidOutBeforeTheParentsResizeEvent) {
-  auto* c = new TLogWindow(Form, &L, "c");
-  c->SetParent(Form);
-  c->SetBounds(10, 10, 100, 50);
+  auto* c = Add<TLogWindow>("c", 10, 10, 100, 50);
   c->SetAnchors({akLeft, akTop, akRight});
   int seen = 0;
   Form->OnResize = [&](TObject*) { seen = c->Width(); };
@@ -204,9 +201,7 @@ TEST_F(ControlsTest, GraphicControlsStayBeneathWindowedControls) {
 }
 
 TEST_F(ControlsTest, ClickComesBeforeMouseUpAndOnlyForReleasesInside) {
-  auto* c = new TLogWindow(Form, &L, "c");
-  c->SetParent(Form);
-  c->SetBounds(10, 10, 50, 50);
+  auto* c = Add<TLogWindow>("c", 10, 10, 50, 50);
   ShowAndWait(Form);
   MouseMove(c, 5, 6);
   L.clear();
@@ -222,12 +217,8 @@ TEST_F(ControlsTest, ClickComesBeforeMouseUpAndOnlyForReleasesInside) {
 }
 
 TEST_F(ControlsTest, DoubleClickGivesDblClickAndNoSecondClick) {
-  auto* c = new TLogWindow(Form, &L, "c");
-  c->SetParent(Form);
-  c->SetBounds(10, 10, 50, 50);
-  auto* g = new TLogGraphic(Form, &L, "g");
-  g->SetParent(Form);
-  g->SetBounds(100, 10, 50, 50);
+  auto* c = Add<TLogWindow>("c", 10, 10, 50, 50);
+  auto* g = Add<TLogGraphic>("g", 100, 10, 50, 50);
   ShowAndWait(Form);
   MouseMove(c, 3, 4);
   L.clear();
@@ -247,9 +238,7 @@ TEST_F(ControlsTest, DoubleClickGivesDblClickAndNoSecondClick) {
 }
 
 TEST_F(ControlsTest, GraphicControlsGetTheMouseOfTheirAreaAndCaptureIt) {
-  auto* g = new TLogGraphic(Form, &L, "g");
-  g->SetParent(Form);
-  g->SetBounds(20, 20, 40, 40);
+  auto* g = Add<TLogGraphic>("g", 20, 20, 40, 40);
   Wire(Form, &L, "form");
   ShowAndWait(Form);
   MouseMove(Form, 25, 30);
@@ -267,9 +256,7 @@ TEST_F(ControlsTest, GraphicControlsGetTheMouseOfTheirAreaAndCaptureIt) {
 }
 
 TEST_F(ControlsTest, AClickOnAPixelCutByTheWindowRegionReachesTheParent) {
-  auto* c = new TLogWindow(Form, &L, "c");
-  c->SetParent(Form);
-  c->SetBounds(50, 50, 100, 100);
+  auto* c = Add<TLogWindow>("c", 50, 50, 100, 100);
   SetWindowRgn(c->Handle(), CreateEllipticRgn(0, 0, 100, 100), true);
   Wire(Form, &L, "form");
   ShowAndWait(Form);
@@ -288,15 +275,9 @@ TEST_F(ControlsTest, AClickOnAPixelCutByTheWindowRegionReachesTheParent) {
 }
 
 TEST_F(ControlsTest, EnterAndLeaveFollowTheMouse) {
-  auto* a = new TLogWindow(Form, &L, "a");
-  a->SetParent(Form);
-  a->SetBounds(10, 10, 50, 50);
-  auto* b = new TLogWindow(Form, &L, "b");
-  b->SetParent(Form);
-  b->SetBounds(100, 10, 50, 50);
-  auto* g = new TLogGraphic(Form, &L, "g");
-  g->SetParent(Form);
-  g->SetBounds(200, 10, 50, 50);
+  auto* a = Add<TLogWindow>("a", 10, 10, 50, 50);
+  auto* b = Add<TLogWindow>("b", 100, 10, 50, 50);
+  auto* g = Add<TLogGraphic>("g", 200, 10, 50, 50);
   ShowAndWait(Form);
   MouseMove(Form, 5, 150);
   L.clear();
@@ -325,9 +306,7 @@ TEST_F(ControlsTest, EnterAndLeaveFollowTheMouse) {
 }
 
 TEST_F(ControlsTest, EnterAndLeaveFollowTheWindowRegion) {
-  auto* c = new TLogWindow(Form, &L, "c");
-  c->SetParent(Form);
-  c->SetBounds(50, 50, 100, 100);
+  auto* c = Add<TLogWindow>("c", 50, 50, 100, 100);
   SetWindowRgn(c->Handle(), CreateEllipticRgn(0, 0, 100, 100), true);
   ShowAndWait(Form);
   MouseMove(Form, 5, 5);
