@@ -82,6 +82,12 @@ bool ActionTakesTarget(const std::string& Action) {
   return Action == "Navigate silent" || Action == "Navigate to target" || Action == "Exec Program";
 }
 
+void SetFieldEnabled(TEdit* Edit, bool Enabled) {
+  Edit->SetEnabled(Enabled);
+  Edit->SetColor(Enabled ? EditorFieldColor : EditorDisabledFieldColor);
+  Edit->Font()->SetColor(Enabled ? clWhite : EditorDisabledTextColor);
+}
+
 void SelectItem(TComboBox* Combo, const std::string& Text) {
   Combo->SetItemIndex(Combo->Items()->IndexOf(Text));
 }
@@ -923,7 +929,7 @@ void TPropertyForm::LoadButton(TVXButton* Button) {
   SelectItem(ButtonActionCombo, Button->Pressaction);
   SelectItem(ButtonAlignmentCombo, Button->Alignment);
   ButtonIColorShape->Brush()->SetColor(Button->GetInvisibleColor());
-  ButtonNavigationTarget->SetEnabled(ActionTakesTarget(Button->Pressaction));
+  SetFieldEnabled(ButtonNavigationTarget, ActionTakesTarget(Button->Pressaction));
   ButtonNavigationTarget->SetText(Button->Navigationtarget);
   FillSoundCombo(ButtonSoundCombo, Button->Sound);
   ButtonHintEdit->SetText(Button->Hint);
@@ -980,7 +986,7 @@ void TPropertyForm::ButtonEditExit(TObject* Sender) {
   button->SetLeft(left);
   // An action or anchor that the lists do not offer (from a project file) stays as it is.
   if (ButtonActionCombo->ItemIndex() >= 0) button->SetPressaction(ButtonActionCombo->Text());
-  ButtonNavigationTarget->SetEnabled(ActionTakesTarget(button->Pressaction));
+  SetFieldEnabled(ButtonNavigationTarget, ActionTakesTarget(button->Pressaction));
   button->SetNavigationtarget(ButtonNavigationTarget->Text());
   button->SetSound(SoundOf(ButtonSoundCombo, button->Sound));
   button->SetHint(ButtonHintEdit->Text());
@@ -1038,7 +1044,7 @@ void TPropertyForm::LoadLabel(TVXLabel* Label) {
   LabelFontLabel->SetColor(Label->GetColor());
   LabelTransparentCheck->SetChecked(Label->GetTransparent());
   SelectItem(LabelStyleCombo, Label->Style);
-  LabelTextEdit->SetEnabled(Label->Style == CustomText);
+  SetFieldEnabled(LabelTextEdit, Label->Style == CustomText);
   LabelTextEdit->SetText(Label->Text);
 }
 
@@ -1071,7 +1077,7 @@ void TPropertyForm::LabelEditExit(TObject* Sender) {
   label->Autosize = LabelAutosizeBox->Checked() ? "True" : "False";
   if (LabelStyleCombo->ItemIndex() >= 0) label->SetStyle(LabelStyleCombo->Text());
   label->SetText(LabelTextEdit->Text());
-  LabelTextEdit->SetEnabled(label->Style == CustomText);
+  SetFieldEnabled(LabelTextEdit, label->Style == CustomText);
   FProject->RefreshSelection();
   Changed();
 }

@@ -19,11 +19,16 @@
 
 // The colour of the editor's edits and combo boxes (dark blue).
 inline constexpr TColor EditorFieldColor = 8404992;
+// A disabled edit of the editor: a muted field with grey text, so that it does not look editable.
+inline constexpr TColor EditorDisabledFieldColor = 0x00C8CDD2;
+inline constexpr TColor EditorDisabledTextColor = 0x00707070;
 
 // A picture's size as the panels show it: "640 x 480".
 [[nodiscard]] std::string SizeText(int Width, int Height);
 // True for the press actions whose target edit is enabled.
 [[nodiscard]] bool ActionTakesTarget(const std::string& Action);
+// Enables or disables one of the editor's edits and gives it the matching colours.
+void SetFieldEnabled(TEdit* Edit, bool Enabled);
 
 class TPropertyForm : public TVexForm {
  public:

@@ -174,6 +174,36 @@ TEST_F(Panels, ButtonPanelLoadAndWriteBack) {
   EXPECT_TRUE(Main->IsModified());
 }
 
+// A field that cannot be typed in must not look like one that can: the target field and the label's
+// text field take muted colours while disabled and the editor's own colours again when enabled.
+TEST_F(Panels, DisabledFieldsLookDisabled) {
+  const auto expectLook = [](TEdit* Edit, bool Enabled) {
+    EXPECT_EQ(Edit->Enabled(), Enabled);
+    EXPECT_EQ(Edit->Color(), Enabled ? EditorFieldColor : EditorDisabledFieldColor);
+    EXPECT_EQ(Edit->Font()->Color(), Enabled ? clWhite : EditorDisabledTextColor);
+  };
+  TVXButton* button = AddButton();
+  ASSERT_NE(button, nullptr);
+  expectLook(Editor->ButtonNavigationTarget, false);
+  for (const auto& [action, enabled] :
+       {std::pair{"Navigate to target", true}, std::pair{"Back", false}, std::pair{"Exec Program", true}}) {
+    SCOPED_TRACE(action);
+    Editor->ButtonActionCombo->UserPicked(Editor->ButtonActionCombo->Items()->IndexOf(action));
+    expectLook(Editor->ButtonNavigationTarget, enabled);
+  }
+  TVXLabel* label = AddLabel();
+  ASSERT_NE(label, nullptr);
+  expectLook(Editor->LabelTextEdit, false);
+  Editor->LabelStyleCombo->UserPicked(1);
+  expectLook(Editor->LabelTextEdit, true);
+  Editor->LabelStyleCombo->UserPicked(0);
+  expectLook(Editor->LabelTextEdit, false);
+  // Selecting the button again shows its target field as its action allows.
+  Doc()->SelectElement(button);
+  Editor->SelectElement(button);
+  expectLook(Editor->ButtonNavigationTarget, true);
+}
+
 TEST_F(Panels, NewMaskPictureResizesTheButtonAndIsOfferedEverywhere) {
   TVXButton* button = AddButton();
   const std::string file = App + "/Images/Buttons/New2.BMP";
