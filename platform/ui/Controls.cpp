@@ -1192,7 +1192,3 @@ bool ReleaseCapture() {
   if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
   return true;
 }
-
-void ForgetCaptureOf(TControl* Control) {
-  if (gCaptureControl == Control) gCaptureControl = nullptr;
-}

@@ -290,7 +290,3 @@ bool HostKeyEvent(TWinControl* Control, QKeyEvent* Event) {
   FlushPostedMessages();
   return true;
 }
-
-bool DeliveringKeyMessage() {
-  return gDelivering;
-}

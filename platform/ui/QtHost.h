@@ -84,8 +84,6 @@ bool FilterKeyMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
 // Hands out the posted messages now (the window system's input waits behind them, as posted messages
 // come before input).
 void FlushPostedMessages();
-// True while a key message is handed to a Qt widget (its key events are not input).
-[[nodiscard]] bool DeliveringKeyMessage();
 // A real key event that reached a host widget: messages, then the key handlers.
 bool HostKeyEvent(TWinControl* Control, QKeyEvent* Event);
 // The character a posted WM_KEYDOWN produces when the message loop translates it (0 for none).
