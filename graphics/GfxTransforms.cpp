@@ -120,8 +120,16 @@ TAxis MakeAxis(int ClipLo, int DstLo, int64_t DstSize, int64_t SrcSpan) {
   return {StartPosition(int64_t{ClipLo} - DstLo, SrcSpan, DstSize), (SrcSpan << 16) / DstSize};
 }
 
-int64_t Extent(int Lo, int Hi) {
-  return int64_t{Hi} - Lo;
+// The widths and heights of a stretch's rectangles, 64 bits wide so that no extent can wrap.
+struct TStretchExtents {
+  int64_t SrcW = 0, SrcH = 0, DstW = 0, DstH = 0;
+  // Same size on both sides: a plain copy does it.
+  [[nodiscard]] bool Unscaled() const { return DstW == SrcW && DstH == SrcH; }
+};
+
+TStretchExtents ExtentsOf(const TRect& DstRect, const TRect& SrcRect) {
+  return {int64_t{SrcRect.Right} - SrcRect.Left, int64_t{SrcRect.Bottom} - SrcRect.Top,
+          int64_t{DstRect.Right} - DstRect.Left, int64_t{DstRect.Bottom} - DstRect.Top};
 }
 
 // Source column of every visible destination column (nearest neighbour); held inside the source
@@ -142,22 +150,21 @@ void StretchNearestImpl(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, co
   if (!StretchPreamble(Dst, DstRect, Src, SrcRect, clip)) return;
   const uint32_t ma = Src->MasterAlpha();
   if (Kind == TNearestKind::Blended && ma == 0) return;
-  const int64_t srcW = Extent(SrcRect.Left, SrcRect.Right), srcH = Extent(SrcRect.Top, SrcRect.Bottom);
-  const int64_t dstW = Extent(DstRect.Left, DstRect.Right), dstH = Extent(DstRect.Top, DstRect.Bottom);
-  if (dstW == srcW && dstH == srcH) {
+  const TStretchExtents e = ExtentsOf(DstRect, SrcRect);
+  if (e.Unscaled()) {
     CopyBlock(Dst, DstRect.Left, DstRect.Top, Src, SrcRect, DrawMode, Combine);
     return;
   }
   const int w = clip.Right - clip.Left;
   const std::vector<int> cols =
-      NearestMap(MakeAxis(clip.Left, DstRect.Left, dstW, srcW), w, SrcRect.Left, srcW);
-  const TAxis ay = MakeAxis(clip.Top, DstRect.Top, dstH, srcH);
+      NearestMap(MakeAxis(clip.Left, DstRect.Left, e.DstW, e.SrcW), w, SrcRect.Left, e.SrcW);
+  const TAxis ay = MakeAxis(clip.Top, DstRect.Top, e.DstH, e.SrcH);
   TEndMmxGuard endMmx;
   WithInstalledSet([&](auto ops) {
     using Ops = decltype(ops);
     int64_t accY = ay.Start;
     for (int y = clip.Top; y < clip.Bottom; ++y, accY += ay.Step) {
-      const TColor32* s = Src->ScanLine(SrcRect.Top + static_cast<int>(std::min(accY >> 16, srcH - 1)));
+      const TColor32* s = Src->ScanLine(SrcRect.Top + static_cast<int>(std::min(accY >> 16, e.SrcH - 1)));
       TColor32* d = Dst->PixelPointer(clip.Left, y);
       if (Kind == TNearestKind::Opaque) {
         for (int x = 0; x < w; ++x)
@@ -202,17 +209,16 @@ void StretchLinear(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, const T
   if (!StretchPreamble(Dst, DstRect, Src, SrcRect, clip)) return;
   const uint32_t ma = Src->MasterAlpha();
   if (ma == 0) return;
-  const int64_t srcW = Extent(SrcRect.Left, SrcRect.Right), srcH = Extent(SrcRect.Top, SrcRect.Bottom);
-  const int64_t dstW = Extent(DstRect.Left, DstRect.Right), dstH = Extent(DstRect.Top, DstRect.Bottom);
-  if (dstW == srcW && dstH == srcH) {
+  const TStretchExtents e = ExtentsOf(DstRect, SrcRect);
+  if (e.Unscaled()) {
     CopyBlock(Dst, DstRect.Left, DstRect.Top, Src, SrcRect, DrawMode, Combine);
     return;
   }
   const int w = clip.Right - clip.Left;
   const std::vector<TLinearTap> cols =
-      LinearMap(MakeAxis(clip.Left, DstRect.Left, dstW, srcW - 1), w, SrcRect.Left, srcW);
-  const std::vector<TLinearTap> rows =
-      LinearMap(MakeAxis(clip.Top, DstRect.Top, dstH, srcH - 1), clip.Bottom - clip.Top, SrcRect.Top, srcH);
+      LinearMap(MakeAxis(clip.Left, DstRect.Left, e.DstW, e.SrcW - 1), w, SrcRect.Left, e.SrcW);
+  const std::vector<TLinearTap> rows = LinearMap(MakeAxis(clip.Top, DstRect.Top, e.DstH, e.SrcH - 1),
+                                                 clip.Bottom - clip.Top, SrcRect.Top, e.SrcH);
   TEndMmxGuard endMmx;
   WithInstalledSet([&](auto ops) {
     using Ops = decltype(ops);
@@ -323,17 +329,16 @@ void StretchResample(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, const
   if (!StretchPreamble(Dst, DstRect, Src, SrcRect, clip)) return;
   const uint32_t ma = Src->MasterAlpha();
   if (DrawMode == dmBlend && ma == 0) return;
-  const int64_t srcW = Extent(SrcRect.Left, SrcRect.Right), srcH = Extent(SrcRect.Top, SrcRect.Bottom);
-  const int64_t dstW = Extent(DstRect.Left, DstRect.Right), dstH = Extent(DstRect.Top, DstRect.Bottom);
-  if (dstW == srcW && dstH == srcH) {
+  const TStretchExtents e = ExtentsOf(DstRect, SrcRect);
+  if (e.Unscaled()) {
     CopyBlock(Dst, DstRect.Left, DstRect.Top, Src, SrcRect, DrawMode, Combine);
     return;
   }
   TMappingTable horz, vert;
   const int w = clip.Right - clip.Left, h = clip.Bottom - clip.Top;
-  BuildWeights(dstW, Src->Width(), SrcRect.Left, SrcRect.Right, Filter, int64_t{clip.Left} - DstRect.Left, w,
-               horz);
-  BuildWeights(dstH, Src->Height(), SrcRect.Top, SrcRect.Bottom, Filter, int64_t{clip.Top} - DstRect.Top, h,
+  BuildWeights(e.DstW, Src->Width(), SrcRect.Left, SrcRect.Right, Filter, int64_t{clip.Left} - DstRect.Left,
+               w, horz);
+  BuildWeights(e.DstH, Src->Height(), SrcRect.Top, SrcRect.Bottom, Filter, int64_t{clip.Top} - DstRect.Top, h,
                vert);
   if (horz.empty() || vert.empty()) return;
   TEndMmxGuard endMmx;
