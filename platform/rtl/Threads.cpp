@@ -32,16 +32,21 @@ SyncQueue& TheQueue() {
 // Makes sure the main thread's identity is taken while the process starts on it.
 const bool gMainThreadTaken = (TheQueue(), true);
 
-void Post(const std::shared_ptr<SyncCall>& Call) {
+// Queues Method for the main thread and wakes it; the returned call tells when it has run (when Waited).
+std::shared_ptr<SyncCall> Post(const TThreadMethod& Method, bool Waited) {
+  auto call = std::make_shared<SyncCall>();
+  call->Method = Method;
+  call->Waited = Waited;
   SyncQueue& q = TheQueue();
   std::function<void()> wake;
   {
     std::lock_guard lock(q.Mutex);
-    q.Calls.push_back(Call);
+    q.Calls.push_back(call);
     wake = q.Wake;
   }
   q.Queued.notify_all();
   if (wake) wake();
+  return call;
 }
 
 void NotifyMainThread() {
@@ -199,9 +204,7 @@ void TThread::Synchronize(TThread* AThread, const TThreadMethod& Method) {
     Method();
     return;
   }
-  auto call = std::make_shared<SyncCall>();
-  call->Method = Method;
-  Post(call);
+  const auto call = Post(Method, true);
   SyncQueue& q = TheQueue();
   {
     std::unique_lock lock(q.Mutex);
@@ -216,10 +219,7 @@ void TThread::Queue(TThread* AThread, const TThreadMethod& Method) {
     Method();
     return;
   }
-  auto call = std::make_shared<SyncCall>();
-  call->Method = Method;
-  call->Waited = false;
-  Post(call);
+  Post(Method, false);
 }
 
 // ---- TThreadList --------------------------------------------------------------------------------
