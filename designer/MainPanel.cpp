@@ -188,6 +188,11 @@ void TMainForm::ReadResource() {
   // Amber: navy would vanish on the dark title bar.
   Actionlabel->Font()->SetColor(static_cast<TColor>(0x4AB8F5));
   Actionlabel->SetCaption("");
+  // The label lies on the title bar, where the window is gripped: a press on it drags the window as a
+  // press on the face does.
+  Actionlabel->OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+    StartMoveItemLayer(Sender, Button, Shift, X, Y, nullptr);
+  };
 
   OrganicShapeButton1 =
       MakeButton("OrganicShapeButton1", 211, 7, clWhite, on(&TMainForm::OrganicShapeButton1Click));

@@ -1,5 +1,6 @@
 // The main window: its window modes, the modified state, the question before a project is discarded,
 // the insert tools, Kill, the test run and the build.
+#include "platform/ui/TestInput.h"
 #include "tests/designer/DesignerFixture.h"
 
 using namespace dt;
@@ -439,6 +440,33 @@ TEST_F(MainForm, ButtonSoundsFollowTheSoundsOption) {
   const size_t before = Sounds->Played().size();
   Main->LinkButClick(Main->LinkBut);
   EXPECT_EQ(Sounds->Played().size(), before);
+}
+
+}  // namespace
+
+namespace {
+
+// The main window is borderless: a left press on its face (the title bar, where the word of a running
+// operation is shown, included) and a drag move it; a right press moves nothing.
+TEST_F(MainForm, DraggingTheTitleBarMovesTheWindow) {
+  TestInput::ShowAndWait(Main);
+  struct Grip {
+    int X, Y;
+  };
+  for (const Grip g : {Grip{60, 14}, Grip{Main->Actionlabel->Left() + 10, Main->Actionlabel->Top() + 8}}) {
+    SCOPED_TRACE(g.X);
+    const TRect start = Main->BoundsRect();
+    TestInput::MousePress(Main, g.X, g.Y, mbRight);
+    TestInput::MouseMove(Main, g.X - 30, g.Y + 20);
+    TestInput::MouseRelease(Main, g.X - 30, g.Y + 20, mbRight);
+    EXPECT_EQ(Main->BoundsRect(), start);
+    TestInput::MousePress(Main, g.X, g.Y);
+    // Positions are relative to the window, which moves with the mouse.
+    TestInput::MouseMove(Main, g.X - 30, g.Y + 20);
+    TestInput::MouseRelease(Main, g.X, g.Y);
+    EXPECT_EQ(Main->Left(), start.Left - 30);
+    EXPECT_EQ(Main->Top(), start.Top + 20);
+  }
 }
 
 }  // namespace
