@@ -160,7 +160,7 @@ void TBitmap::SetSize(int AWidth, int AHeight) {
   }
   const TPixelFormat format = old ? PixelFormat() : FPendingFormat;
   const int64_t stride = BytesPerScanline(AWidth, BitsOf(format));
-  if (stride * AHeight > MaxPixelBytes) throw EOutOfResources("Zu wenig Speicher für diese Bitmap");
+  if (stride > MaxPixelBytes / AHeight) throw EOutOfResources("Zu wenig Speicher für diese Bitmap");
   std::unique_ptr<GdiBitmap> b =
       NewOfFormat(AWidth, AHeight, format, old ? old->IsMonochromeDevice() : FMonochromeRequested, old);
   if (!b) throw EOutOfResources("Zu wenig Speicher für diese Bitmap");

@@ -184,7 +184,7 @@ HBITMAP DecodeBmp(const uint8_t* data, size_t size, int64_t maxPixelBytes) {
   const int height = topDown ? -h.Height : h.Height;
 
   const int64_t stride = ((int64_t{width} * h.BitCount + 31) / 32) * 4;
-  if (stride * height > maxPixelBytes) Fail();
+  if (stride > maxPixelBytes / height) Fail();  // checked by division: the product may overflow
   if (pixelOffset < h.TableOffset || pixelOffset > size) Fail();
   if (!(rle8 || rle4)) {
     // Uncompressed rows must all be there (the last row's padding may be missing).

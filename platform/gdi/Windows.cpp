@@ -183,8 +183,8 @@ std::unique_ptr<GdiBitmap> GdiBitmap::Create(int width, int height, int bitCount
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
     return nullptr;
   const int64_t stride = ((int64_t{width} * bitCount + 31) / 32) * 4;
+  if (stride > MaxPixelBytes / height) return nullptr;  // checked by division: the product may overflow
   const int64_t bytes = stride * height;
-  if (bytes > MaxPixelBytes) return nullptr;
   auto b = std::make_unique<GdiBitmap>();
   b->Bits.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(bytes), 1)));
   if (!b->Bits) return nullptr;

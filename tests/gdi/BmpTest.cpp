@@ -203,6 +203,8 @@ TEST(BmpHostile, MalformedFilesRaise) {
   ExpectRaises(badMagic, "magic");
   ExpectRaises(Header(0x7FFF, 0x7FFF, 32, BI_RGB), "pixels above 2^31 bytes");
   ExpectRaises(Header(1 << 30, 4, 24, BI_RGB), "row size overflows 32 bits");
+  ExpectRaises(Header(INT32_MAX, INT32_MAX, 32, BI_RGB), "row size times height overflows 64 bits");
+  ExpectRaises(Header(INT32_MAX, 2, 0x6060, BI_RGB), "huge depth");
   ExpectRaises(Header(-5, 5, 24, BI_RGB), "negative width");
   ExpectRaises(Header(5, INT32_MIN, 24, BI_RGB), "height INT_MIN");
   ExpectRaises(Header(5, 0, 24, BI_RGB), "zero height");

@@ -262,6 +262,8 @@ TEST(Bitmap, SizeChangesKeepTheTopLeftAndZeroTheRest) {
   b.SetHeight(1);
   EXPECT_EQ(b.PixelFormat(), pf24bit) << "the format survives an empty spell";
   EXPECT_THROW(b.SetSize(100000, 100000), EOutOfResources);
+  b.SetPixelFormat(pf32bit);
+  EXPECT_THROW(b.SetSize(INT32_MAX, INT32_MAX), EOutOfResources) << "the byte count overflows 64 bits";
   EXPECT_EQ(b.Width(), 4) << "a size that cannot be had leaves the bitmap";
 }
 
