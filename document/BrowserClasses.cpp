@@ -52,6 +52,17 @@ TColor ControlPixel(TControl* Control, int X, int Y) {
   return canvas->Pixels(X, Y);
 }
 
+TColor PickedPixel(TControl* Control, int X, int Y) {
+  // A shaped button already shows its pressed picture while the press that picks is down; its key colour
+  // belongs to its normal picture, which the user saw when clicking.
+  if (auto* shaped = dynamic_cast<TOrganicShapeControl*>(Control)) {
+    TBitmap* mask = shaped->Mask();
+    if (mask != nullptr && !mask->Empty() && X >= 0 && Y >= 0 && X < mask->Width() && Y < mask->Height())
+      return mask->Canvas()->Pixels(X, Y);
+  }
+  return ControlPixel(Control, X, Y);
+}
+
 // ---- TVXElement ------------------------------------------------------------------------------------
 
 TVXElement::TVXElement(TVXBrowser* ADocument) : TComponent(ADocument), FDocument(ADocument) {}
@@ -574,7 +585,7 @@ void TVXBrowser::ElementMouseDown(TObject* Sender, TMouseButton, TShiftState Shi
   if (!Shift.Contains(ssLeft)) return;
   FSurface->SetGrab(X, Y);
   if (FPickMode) {
-    if (OnPickColor) OnPickColor(control, ControlPixel(control, X, Y));
+    if (OnPickColor) OnPickColor(control, PickedPixel(control, X, Y));
     FPickMode = false;
     DoChange(nullptr);
     FSurface->Shape->Invalidate();

@@ -300,3 +300,6 @@ class TVXBrowser : public TComponent {
 // The colour of the pixel (X, Y) of Control as it is painted (its client coordinates); CLR_INVALID
 // outside it.
 [[nodiscard]] TColor ControlPixel(TControl* Control, int X, int Y);
+// The colour a pick click at (X, Y) of an element's control takes: for a shaped control the pixel of its
+// normal picture (the press already shows another one), otherwise what the control shows.
+[[nodiscard]] TColor PickedPixel(TControl* Control, int X, int Y);

@@ -204,6 +204,31 @@ TEST_F(Panels, DisabledFieldsLookDisabled) {
   expectLook(Editor->ButtonNavigationTarget, true);
 }
 
+// The pipette of the button panel, then a click on the button's corner (the red of its picture, around
+// the outline) makes that red the button's key colour, although the press shows the pressed picture
+// (white there) at once, and the mouse over it shows the touched picture; a pick on the inside takes the
+// normal picture's colour there.
+TEST_F(Panels, PipetteOnAButtonPicksItsKeyColour) {
+  TVXButton* button = AddButton();
+  ASSERT_NE(button, nullptr);
+  Files = {App + "/Images/Buttons/Check1.BMP"};
+  Editor->ButtonStateImageClick(0);
+  TestInput::ShowAndWait(Doc()->Surface());
+  Editor->DialogPickButClick(nullptr);
+  TestInput::MouseClick(button->Control(), 1, 1);
+  TestInput::ProcessEvents();
+  EXPECT_EQ(button->GetInvisibleColor(), clRed);
+  EXPECT_EQ(Editor->ButtonIColorShape->Brush()->Color(), clRed);
+  EXPECT_EQ(Doc()->Selected(), button);
+  TBitmap normal;
+  normal.LoadFromFile(App + "/Images/Buttons/Check1.BMP");
+  const TColor inside = normal.Canvas()->Pixels(37, 12);
+  Editor->DialogPickButClick(nullptr);
+  TestInput::MouseClick(button->Control(), 37, 12);
+  TestInput::ProcessEvents();
+  EXPECT_EQ(button->GetInvisibleColor(), inside);
+}
+
 TEST_F(Panels, NewMaskPictureResizesTheButtonAndIsOfferedEverywhere) {
   TVXButton* button = AddButton();
   const std::string file = App + "/Images/Buttons/New2.BMP";
