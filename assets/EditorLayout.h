@@ -73,10 +73,10 @@ inline constexpr Box kFormPanel[] = {
     {"BrowserHLBox", 140, 432, 16, 16, BoxKind::Check},
 };
 inline constexpr Caption kFormCaptions[] = {
-    {"Skin", 0, 50, true},           {"Preview", 0, 76, true},       {"key", 206, 119, false},
-    {"Position", 0, 146, true},      {"Web position", 0, 172, true}, {"Web size", 0, 198, true},
-    {"Inner from", 0, 224, true},    {"Inner to", 0, 250, true},     {"Start size", 0, 276, true},
-    {"Start page", 0, 302, true},    {"Start sound", 0, 328, true},  {"Exit sound", 0, 378, true},
+    {"Skin", 0, 50, true},           {"Preview", 0, 76, true},        {"key", 206, 119, false},
+    {"Position", 0, 146, true},      {"Web top, left", 0, 172, true}, {"Web size", 0, 198, true},
+    {"Inner from", 0, 224, true},    {"Inner to", 0, 250, true},      {"Start size", 0, 276, true},
+    {"Start page", 0, 302, true},    {"Start sound", 0, 328, true},   {"Exit sound", 0, 378, true},
     {"Stay on top", 36, 432, false}, {"Guides", 160, 432, false},
 };
 

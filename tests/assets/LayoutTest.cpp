@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <span>
 #include <string>
 
@@ -53,6 +54,33 @@ TEST(EditorLayout, RowCaptionsEndBeforeTheControlColumn) {
       }
     }
   }
+}
+
+// A row whose first field holds a top coordinate (the second the left one) says so in its caption, so the
+// pair is not read as x, y.
+TEST(EditorLayout, RowsThatStartWithTheTopSayTopLeft) {
+  struct Case {
+    std::span<const Box> boxes;
+    std::span<const editor_layout::Caption> captions;
+  };
+  int rows = 0;
+  for (const Case& c : {Case{editor_layout::kFormPanel, editor_layout::kFormCaptions},
+                        Case{editor_layout::kButtonPanel, editor_layout::kButtonCaptions},
+                        Case{editor_layout::kLabelPanel, editor_layout::kLabelCaptions},
+                        Case{editor_layout::kEditPanel, editor_layout::kEditCaptions}}) {
+    for (const Box& b : c.boxes) {
+      const std::string name = b.name;
+      if (name.find("Top") == std::string::npos || b.left != editor_layout::kControlLeft) continue;
+      ++rows;
+      std::string caption;
+      for (const editor_layout::Caption& cap : c.captions)
+        if (cap.rightAligned && cap.top == b.top) caption = cap.text;
+      for (char& ch : caption)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+      EXPECT_NE(caption.find("top, left"), std::string::npos) << name << ": \"" << caption << "\"";
+    }
+  }
+  EXPECT_EQ(rows, 4);
 }
 
 TEST(EditorLayout, PanelsWithAHintKeepItsPlaceFree) {
