@@ -215,15 +215,7 @@ TOrganicShapeButton* TPropertyForm::MakeIcon(TPanel* Panel, const char* Name, co
   button->SetHint(Hint);
   button->SetShowHint(true);
   button->InvisibleColor = clWhite;
-  const std::string dir = GetCurrentDir();
-  const std::string base = std::string("Images/Buttons/") + Picture;
-  TBitmap normal, over, pressed;
-  LoadButtonPicture(&normal, dir, base + ".BMP");
-  LoadButtonPicture(&over, dir, base + "Over.BMP");
-  LoadButtonPicture(&pressed, dir, base + "Press.BMP");
-  button->SetMask(&normal);
-  button->SetOverBmp(&over);
-  button->SetPressedBmp(&pressed);
+  LoadButtonPictures(button, Picture);
   button->OnClick = Click;
   return button;
 }

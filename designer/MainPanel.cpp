@@ -197,16 +197,7 @@ void TMainForm::ReadResource() {
   OrganicShapeButton1 =
       MakeButton("OrganicShapeButton1", 211, 7, clWhite, on(&TMainForm::OrganicShapeButton1Click));
   OrganicShapeButton1->SetHint("Minimieren");
-  {
-    const std::string dir = GetCurrentDir();
-    TBitmap normal, over, pressed;
-    LoadButtonPicture(&normal, dir, "Images/Buttons/Minimize1.BMP");
-    LoadButtonPicture(&over, dir, "Images/Buttons/Minimize1Over.BMP");
-    LoadButtonPicture(&pressed, dir, "Images/Buttons/Minimize1Press.BMP");
-    OrganicShapeButton1->SetMask(&normal);
-    OrganicShapeButton1->SetOverBmp(&over);
-    OrganicShapeButton1->SetPressedBmp(&pressed);
-  }
+  LoadButtonPictures(OrganicShapeButton1, "Minimize1");
   LinkBut = MakeButton("LinkBut", 187, 7, clWhite, on(&TMainForm::LinkButClick));
   LinkBut->SetHint("Verbinden");
 }

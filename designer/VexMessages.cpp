@@ -3,8 +3,15 @@
 #include "platform/rtl/FileUtils.h"
 #include "platform/ui/Forms.h"
 
-void LoadButtonPicture(TBitmap* Bitmap, const std::string& AppDir, const std::string& Relative) {
-  Bitmap->LoadFromFile(AppDir + "/" + Relative);
+void LoadButtonPictures(TOrganicShapeButton* Button, const std::string& Picture) {
+  const std::string base = GetCurrentDir() + "/Images/Buttons/" + Picture;
+  TBitmap normal, over, pressed;
+  normal.LoadFromFile(base + ".BMP");
+  over.LoadFromFile(base + "Over.BMP");
+  pressed.LoadFromFile(base + "Press.BMP");
+  Button->SetMask(&normal);
+  Button->SetOverBmp(&over);
+  Button->SetPressedBmp(&pressed);
 }
 
 TVexMessage::TVexMessage(TComponent* AOwner) : TVexForm(AOwner) {
@@ -21,15 +28,7 @@ TOrganicShapeButton* TVexMessage::MakeButton(const char* Name, const char* Pictu
   button->SetShowHint(true);
   button->InvisibleColor = clWhite;
   // The pictures of the form resource come with the application folder.
-  const std::string dir = GetCurrentDir();
-  const std::string base = std::string("Images/Buttons/") + Picture;
-  TBitmap normal, over, pressed;
-  LoadButtonPicture(&normal, dir, base + ".BMP");
-  LoadButtonPicture(&over, dir, base + "Over.BMP");
-  LoadButtonPicture(&pressed, dir, base + "Press.BMP");
-  button->SetMask(&normal);
-  button->SetOverBmp(&over);
-  button->SetPressedBmp(&pressed);
+  LoadButtonPictures(button, Picture);
   return button;
 }
 

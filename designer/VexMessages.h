@@ -52,6 +52,7 @@ class TVexMessage : public TVexForm {
   bool FSoundsEnabled = false;
 };
 
-// Loads a picture below the application folder for a shaped button; a missing file raises the loader's
-// error.
-void LoadButtonPicture(TBitmap* Bitmap, const std::string& AppDir, const std::string& Relative);
+// Gives a shaped button its normal, hover and pressed pictures "Images/Buttons/<Picture>.BMP",
+// "<Picture>Over.BMP" and "<Picture>Press.BMP" below the application folder; a missing file raises the
+// loader's error.
+void LoadButtonPictures(TOrganicShapeButton* Button, const std::string& Picture);
