@@ -86,7 +86,8 @@ TExecCommand ExecCommandOf(const std::string& Target) {
   if (words.empty()) return {};
   TExecCommand command;
   command.WorkingDir = ExtractFilePath(words[0]);
-  command.CommandLine = QuoteWord(command.WorkingDir.empty() ? words[0] : ExtractFileName(words[0]));
+  // A program named with its folder is that folder's file or nothing: "./" keeps the search path out.
+  command.CommandLine = QuoteWord(command.WorkingDir.empty() ? words[0] : "./" + ExtractFileName(words[0]));
   for (size_t i = 1; i < words.size(); ++i)
     command.CommandLine += " " + QuoteWord(words[i]);
   return command;

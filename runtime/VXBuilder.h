@@ -31,7 +31,8 @@ inline constexpr const char* FavoritesValue = "Favorites";
 [[nodiscard]] std::string ExpandExeRelative(const std::string& Address, const std::string& ExeFolder);
 
 // What "Exec Program" starts for a target: the program's folder (empty: the current directory) and the
-// command line run there, whose first word is the program's file name. Quotes group words.
+// command line run there. Quotes group words. A target with a folder part names exactly that folder's
+// file ("./" and its name: missing, it starts nothing); only a bare name is looked up by the usual search.
 struct TExecCommand {
   std::string WorkingDir;
   std::string CommandLine;

@@ -159,7 +159,10 @@ void TVexForm::PaintSkin() {
     TBitmapUpdate update(target);
     const int FW = Width();
     const int FH = Height();
-    if (FSkin->Stretch()) {
+    if (skin->IsEmpty()) {
+      // A skin that could not be loaded is an empty picture: the form's own colour shows.
+      target->SetSize(0, 0);
+    } else if (FSkin->Stretch()) {
       target->SetSize(FW, FH);
       for (const TSlicePiece& piece :
            NineSlicePieces({skin->Width(), skin->Height()}, FSkin->InnerRect(), {FW, FH})) {

@@ -1,5 +1,6 @@
 #include "platform/media/QtWebEngine.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -11,9 +12,11 @@
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 #include <filesystem>
 
@@ -29,6 +32,55 @@ constexpr int kJobTimeoutMs = 60000;
 class TSingleWindowView final : public QWebEngineView {
  protected:
   QWebEngineView* createWindow(QWebEnginePage::WebWindowType) override { return this; }
+};
+
+// The page of the view: it asks the engine whether to follow each navigation.
+class TEnginePage final : public QWebEnginePage {
+ public:
+  using TRequested = std::function<bool(const QUrl& Url)>;
+  TEnginePage(TRequested Requested, QObject* Parent)
+      : QWebEnginePage(Parent), FRequested(std::move(Requested)) {}
+
+ protected:
+  bool acceptNavigationRequest(const QUrl& Url, NavigationType, bool) override { return FRequested(Url); }
+
+ private:
+  TRequested FRequested;
+};
+
+// Schemes whose addresses the view shows itself; the engine hands any other to the desktop.
+bool IsEngineScheme(const QString& Scheme) {
+  static const QStringList schemes{QStringLiteral("http"),       QStringLiteral("https"),
+                                   QStringLiteral("file"),       QStringLiteral("data"),
+                                   QStringLiteral("blob"),       QStringLiteral("about"),
+                                   QStringLiteral("javascript"), QStringLiteral("view-source"),
+                                   QStringLiteral("filesystem"), QStringLiteral("chrome-error")};
+  return schemes.contains(Scheme, Qt::CaseInsensitive);
+}
+
+// True when the page at Page may load the local file File as one of its parts: only a local page may,
+// and only files in its own folder or below it, links followed (the engine itself would let a local page
+// read any file).
+bool MayLoadLocalFile(const QUrl& Page, const QUrl& File) {
+  if (!Page.isLocalFile() || !Page.host().isEmpty() || !File.host().isEmpty()) return false;
+  QString folder = QFileInfo(QFileInfo(Page.toLocalFile()).absolutePath()).canonicalFilePath();
+  const QString file = QFileInfo(File.toLocalFile()).canonicalFilePath();
+  if (folder.isEmpty() || file.isEmpty()) return false;
+  if (!folder.endsWith('/')) folder += '/';
+  return file.startsWith(folder);
+}
+
+// Blocks every request for a local file that is not a main-frame navigation and that the page may not
+// load (see MayLoadLocalFile).
+class TLocalFileGuard final : public QWebEngineUrlRequestInterceptor {
+ public:
+  using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+  void interceptRequest(QWebEngineUrlRequestInfo& Info) override {
+    if (Info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame ||
+        !Info.requestUrl().isLocalFile())
+      return;
+    if (!MayLoadLocalFile(Info.firstPartyUrl(), Info.requestUrl())) Info.block(true);
+  }
 };
 
 std::string ToStd(const QString& s) {
@@ -127,23 +179,73 @@ void* TQtWebEngine::NativeWidget() {
 
 void TQtWebEngine::CreateView() {
   ResetCommandState();
+  FLoadingURL.clear();
   auto* view = new TSingleWindowView;
   FView = view;
-  QWebEnginePage* page = view->page();
+  const QPointer<TQtWebEngine> self(this);
+  auto* page =
+      new TEnginePage([self](const QUrl& Url) { return self && self->NavigationRequested(Url); }, view);
+  page->setUrlRequestInterceptor(new TLocalFileGuard(page));
+  view->setPage(page);
   page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
-  QObject::connect(view, &QWebEngineView::urlChanged, this, [this] { UpdateCommandState(); });
-  QObject::connect(view, &QWebEngineView::titleChanged, this, [this](const QString& title) {
-    if (Events.TitleChange) Events.TitleChange(ToStd(title));
+  // Only a user's click may lead to another program (NavigationRequested asks the user first).
+  page->settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowUnknownUrlSchemesFromUserInteraction);
+  QObject::connect(page, &QWebEnginePage::urlChanged, this, [this] {
+    FLoadCommitted = true;
+    ReportNavigation();
   });
-  QObject::connect(view, &QWebEngineView::loadFinished, this, [this, view](bool) {
-    UpdateCommandState();
-    if (Events.NavigateComplete) Events.NavigateComplete(ToStd(view->url().toString(QUrl::FullyEncoded)));
+  QObject::connect(page, &QWebEnginePage::loadingChanged, this,
+                   [this](const QWebEngineLoadingInfo& Info) { LoadingChanged(Info); });
+  QObject::connect(page, &QWebEnginePage::titleChanged, this, [this](const QString& title) {
+    if (Events.TitleChange) Events.TitleChange(ToStd(title));
   });
   QObject::connect(page, &QWebEnginePage::fullScreenRequested, this,
                    [this](QWebEngineFullScreenRequest request) {
                      request.accept();
                      if (Events.FullScreen) Events.FullScreen(request.toggleOn());
                    });
+}
+
+bool TQtWebEngine::NavigationRequested(const QUrl& Url) {
+  if (IsEngineScheme(Url.scheme())) return true;
+  // The engine asks only for a link the user clicked; the question waits until its call has returned.
+  QTimer::singleShot(0, this, [this, Url] {
+    const std::string url = ToStd(Url.toString(QUrl::FullyEncoded));
+    if (Events.ConfirmExternal && Events.ConfirmExternal(ToStd(Url.scheme()), url))
+      QDesktopServices::openUrl(Url);
+  });
+  return false;
+}
+
+void TQtWebEngine::ReportNavigation() {
+  UpdateCommandState();
+  if (Events.NavigateComplete) Events.NavigateComplete(LocationURL());
+}
+
+void TQtWebEngine::LoadingChanged(const QWebEngineLoadingInfo& Info) {
+  const QUrl url = Info.url();
+  // A link handed to another program loads nothing here.
+  if (!IsEngineScheme(url.scheme())) return;
+  switch (Info.status()) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+      FLoadingURL = url;
+      FLoadCommitted = false;
+      return;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+      // A navigation that kept the address (a reload) is reported when it is done; the end of an
+      // earlier load that a newer one overtook is not.
+      if (url == FLoadingURL && !FLoadCommitted) {
+        FLoadingURL.clear();
+        ReportNavigation();
+        return;
+      }
+      break;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+      break;
+  }
+  if (url == FLoadingURL) FLoadingURL.clear();
+  UpdateCommandState();
 }
 
 void TQtWebEngine::UpdateCommandState() {

@@ -1,12 +1,18 @@
 // Platform-private: the web-view engine on QtWebEngine. Only platform/media sources and tests that drive
 // widgets include this header; nothing above the platform layer may see Qt.
+//
+// A local page loads its parts (pictures, style sheets, scripts, frames, its scripts' requests) only
+// from its own folder and below it; no page may read the user's other files. A link to a scheme the view
+// does not show itself starts another program only when the user clicked it and ConfirmExternal agrees.
 #pragma once
 
 #include <QObject>
 #include <QPointer>
+#include <QUrl>
 
 #include "platform/media/WebEngine.h"
 
+class QWebEngineLoadingInfo;
 class QWebEngineView;
 
 class TQtWebEngine final : public QObject, public TWebEngine {
@@ -35,6 +41,16 @@ class TQtWebEngine final : public QObject, public TWebEngine {
   void CreateView();
   // Reports the view's history directions (see ReportCommandState).
   void UpdateCommandState();
+  // The page asks whether to follow a navigation to Url; false for a scheme that another program
+  // handles, which the user is asked about once the engine's call has returned.
+  bool NavigationRequested(const QUrl& Url);
+  // The main frame shows a new page or address: command states, then NavigateComplete.
+  void ReportNavigation();
+  // A main-frame load started or ended.
+  void LoadingChanged(const QWebEngineLoadingInfo& Info);
 
   QPointer<QWebEngineView> FView;
+  // The main-frame load under way (empty: none), and whether it has shown its address yet.
+  QUrl FLoadingURL;
+  bool FLoadCommitted = false;
 };

@@ -16,8 +16,8 @@ void TScriptedWebEngine::Complete() {
   if (!FPending) return;
   FPending = false;
   const std::string url = LocationURL();
-  if (Events.TitleChange) Events.TitleChange(TitleOf(url));
   if (Events.NavigateComplete) Events.NavigateComplete(url);
+  if (Events.TitleChange) Events.TitleChange(TitleOf(url));
 }
 
 void TScriptedWebEngine::RequestFullScreen(bool On) {

@@ -1,5 +1,5 @@
 // A web-view engine without a web view, for logic tests: it keeps a history of addresses, raises the
-// events the real engine raises in the same order (command states, title, navigation complete) and
+// events the real engine raises in the same order (command states, navigation complete, title) and
 // records every call it receives.
 #pragma once
 
@@ -16,7 +16,7 @@ class TScriptedWebEngine final : public TWebEngine {
   std::vector<std::string> Calls;
   // Titles of the pages the script knows; any other page is titled with its URL.
   std::map<std::string, std::string> Titles;
-  // When false, a navigation stays pending until Complete is called.
+  // When false, a navigation stays pending (its page not shown yet) until Complete is called.
   bool CompleteAtOnce = true;
   // When set, the next Print or SaveAs raises EOleException.
   bool FailNextJob = false;

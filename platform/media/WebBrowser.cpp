@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "platform/ui/Dialogs.h"
+#include "platform/ui/Forms.h"
 #include "platform/ui/QtHost.h"
 
 namespace {
@@ -40,6 +41,12 @@ class TUiWebDialogs final : public TWebDialogProvider {
   }
 };
 
+// The question asked before a link goes to another program.
+std::string ExternalLinkQuestion(const std::string& Scheme, const std::string& URL) {
+  return "This page wants to open a \"" + Scheme + "\" address with another program:\n\n" + URL +
+         "\n\nDo you want to open it?";
+}
+
 std::unique_ptr<TWebDialogProvider>& Dialogs() {
   static std::unique_ptr<TWebDialogProvider> dialogs;
   return dialogs;
@@ -72,6 +79,10 @@ TWebBrowser::TWebBrowser(TComponent* AOwner) : TWinControl(AOwner), FEngine(Crea
   };
   FEngine->Events.FullScreen = [this](bool FullScreen) {
     if (OnFullScreen) OnFullScreen(this, FullScreen);
+  };
+  FEngine->Events.ConfirmExternal = [](const std::string& Scheme, const std::string& URL) {
+    return Application->MessageBox(ExternalLinkQuestion(Scheme, URL), Application->Title(),
+                                   MB_YESNO | MB_ICONQUESTION) == IDYES;
   };
 }
 

@@ -26,7 +26,8 @@ using TWebBrowserOnFullScreen = std::function<void(TObject* Sender, bool FullScr
 
 class TWebBrowser : public TWinControl {
  public:
-  // Takes its engine from CreateWebEngine (so tests can install a scripted one).
+  // Takes its engine from CreateWebEngine (so tests can install a scripted one). A clicked link that
+  // another program handles is started only after the user said Yes to a question box naming it.
   explicit TWebBrowser(TComponent* AOwner);
   ~TWebBrowser() override;
 

@@ -22,11 +22,16 @@ class TWebEngine {
     // Going forward (1) or back (2) became possible or impossible.
     std::function<void(int Command, bool Enable)> CommandStateChange;
     std::function<void(const std::string& Text)> TitleChange;
-    // The main frame has finished loading URL (also after a failed load: the view then shows an
-    // error page for URL).
+    // The main frame now shows URL: a navigation of it was committed (a new document, also the error
+    // page of a failed load, or a move within the page: an anchor, a script's history entry). Once per
+    // navigation, before the page's parts have arrived; a navigation that keeps the address (a reload)
+    // reports when it has finished loading.
     std::function<void(const std::string& URL)> NavigateComplete;
     // The page asked for full screen (true) or left it (false).
     std::function<void(bool FullScreen)> FullScreen;
+    // The user clicked a link to URL, whose scheme the view does not show itself: true hands it to the
+    // program the desktop has for it. Unassigned, nothing is started.
+    std::function<bool(const std::string& Scheme, const std::string& URL)> ConfirmExternal;
   };
 
   virtual ~TWebEngine() = default;

@@ -45,8 +45,50 @@ std::string NormaliseKey(const std::string& Key) {
   return r;
 }
 
+// True when Path is Key or one of its parents.
+bool IsKeyOrParent(const std::string& Path, const std::string& Key) {
+  return SameText(Path, Key) ||
+         (Key.size() > Path.size() && Key[Path.size()] == '\\' && SameText(Key.substr(0, Path.size()), Path));
+}
+
+// The folder of the user's favourite addresses, made when it is first asked for:
+// $XDG_DATA_HOME/Pelloran/Favorites (default ~/.local/share).
+std::string FavoritesFolder() {
+  std::string base;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
+    base = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = std::string(home != nullptr ? home : "") + "/.local/share";
+  }
+  const std::string folder = IncludeTrailingPathDelimiter(base) + "Pelloran/Favorites";
+  ForceDirectories(folder);
+  return folder;
+}
+
+// Values that the system always has, answered when the store holds none (a value written wins).
+struct TBuiltInValue {
+  const char* Key;
+  const char* Name;
+  std::string (*Value)();
+};
+constexpr TBuiltInValue BuiltInValues[] = {
+    {"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Favorites", FavoritesFolder},
+};
+
+bool ReadBuiltIn(const std::string& Path, const std::string& Name, std::string& Raw) {
+  for (const TBuiltInValue& v : BuiltInValues) {
+    if (!SameText(Path, v.Key) || !SameText(Name, v.Name)) continue;
+    Raw = "sz:" + v.Value();
+    return true;
+  }
+  return false;
+}
+
 bool KeyPresent(const TIniText& Store, const std::string& Path) {
   if (Path.empty()) return true;
+  for (const TBuiltInValue& v : BuiltInValues)
+    if (IsKeyOrParent(Path, v.Key)) return true;
   if (Store.SectionExists(Path)) return true;
   // A key with subkeys exists even when it has no values of its own.
   const std::string prefix = Path + "\\";
@@ -140,7 +182,7 @@ bool TRegistry::DeleteKey(const std::string& Key) {
 bool TRegistry::ReadRaw(const std::string& Name, std::string& Raw) const {
   if (FRootKey != HKEY_CURRENT_USER) return false;
   std::lock_guard lock(StoreLock());
-  return LoadStore().ReadValue(FCurrentPath, Name, Raw);
+  return LoadStore().ReadValue(FCurrentPath, Name, Raw) || ReadBuiltIn(FCurrentPath, Name, Raw);
 }
 
 void TRegistry::WriteRaw(const std::string& Name, const std::string& Raw) {

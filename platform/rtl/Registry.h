@@ -2,6 +2,9 @@
 // $XDG_CONFIG_HOME/Pelloran/registry.ini (default ~/.config/Pelloran/registry.ini). Each key is a
 // section named by its path below HKEY_CURRENT_USER ("Software\Pelloran"); each value a line
 // "Name=dword:<decimal>" or "Name=sz:<text>". The file is written atomically on every change.
+// Values that the system always has are answered when the store holds none: "Favorites" under
+// "Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders" is the folder
+// $XDG_DATA_HOME/Pelloran/Favorites (default ~/.local/share), made when it is first read.
 #pragma once
 
 #include <cstdint>

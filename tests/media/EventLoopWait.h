@@ -1,8 +1,11 @@
-// Waiting in tests that drive the real web view: the event loop runs while the test waits.
+// Waiting in tests that drive the real web view (the event loop runs while the test waits), and
+// clicking into it.
 #pragma once
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QWebEngineView>
 
 #include <functional>
 
@@ -12,5 +15,25 @@ inline bool WaitUntil(const std::function<bool()>& Done, int Milliseconds = 3000
   clock.start();
   while (!Done() && clock.elapsed() < Milliseconds)
     QApplication::processEvents(QEventLoop::AllEvents, 20);
+  return Done();
+}
+
+// A left click at At in the page, sent to the widget that takes the view's input.
+inline void ClickView(QWebEngineView* View, QPointF At = QPointF(100, 100)) {
+  QWidget* target = View->focusProxy() ? View->focusProxy() : View;
+  QMouseEvent press(QEvent::MouseButtonPress, At, target->mapToGlobal(At), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, At, target->mapToGlobal(At), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(target, &press);
+  QApplication::sendEvent(target, &release);
+}
+
+// Clicks into the view until Done holds (a page may take input a moment after it has loaded).
+inline bool ClickUntil(QWebEngineView* View, const std::function<bool()>& Done) {
+  for (int i = 0; i < 60 && !Done(); ++i) {
+    ClickView(View);
+    WaitUntil(Done, 500);
+  }
   return Done();
 }

@@ -27,12 +27,12 @@ TEST_F(ScriptedWebEngineTest, EventsMatchTheRealEngine) {
   Engine.Navigate("file:///b.htm");
   Engine.GoBack();
   EXPECT_EQ(Log,
-            "title Page A\ncomplete file:///a.htm\n"
-            "state 2 on\ntitle Page B\ncomplete file:///b.htm\n"
-            "state 1 on\nstate 2 off\ntitle Page A\ncomplete file:///a.htm\n");
+            "complete file:///a.htm\ntitle Page A\n"
+            "state 2 on\ncomplete file:///b.htm\ntitle Page B\n"
+            "state 1 on\nstate 2 off\ncomplete file:///a.htm\ntitle Page A\n");
   Log.clear();
   Engine.GoForward();
-  EXPECT_EQ(Log, "state 1 off\nstate 2 on\ntitle Page B\ncomplete file:///b.htm\n");
+  EXPECT_EQ(Log, "state 1 off\nstate 2 on\ncomplete file:///b.htm\ntitle Page B\n");
 }
 
 TEST_F(ScriptedWebEngineTest, NavigatingFromTheMiddleDropsTheForwardHistory) {
@@ -41,7 +41,7 @@ TEST_F(ScriptedWebEngineTest, NavigatingFromTheMiddleDropsTheForwardHistory) {
   Engine.GoBack();
   Log.clear();
   Engine.Navigate("http://c.example/");
-  EXPECT_EQ(Log, "state 1 off\nstate 2 on\ntitle http://c.example/\ncomplete http://c.example/\n");
+  EXPECT_EQ(Log, "state 1 off\nstate 2 on\ncomplete http://c.example/\ntitle http://c.example/\n");
   EXPECT_TRUE(Engine.CanGoBack());
   EXPECT_FALSE(Engine.CanGoForward());
   Engine.GoBack();
@@ -55,11 +55,11 @@ TEST_F(ScriptedWebEngineTest, PendingNavigationsCompleteOnRequest) {
   EXPECT_EQ(Log, "");
   Engine.Complete();
   Engine.Complete();  // nothing pending any more
-  EXPECT_EQ(Log, "title Page A\ncomplete file:///a.htm\n");
+  EXPECT_EQ(Log, "complete file:///a.htm\ntitle Page A\n");
   Engine.Reload();
   Engine.Stop();
   Engine.Complete();
-  EXPECT_EQ(Log, "title Page A\ncomplete file:///a.htm\n");
+  EXPECT_EQ(Log, "complete file:///a.htm\ntitle Page A\n");
 }
 
 TEST_F(ScriptedWebEngineTest, FailuresAndCallsAreScripted) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QWebEngineView>
 #include <QWidget>
@@ -71,9 +72,9 @@ TEST_F(WebBrowserLogic, EventsReachTheControlsHandlers) {
   Web->GoBack();
   Script->RequestFullScreen(true);
   EXPECT_EQ(Log,
-            "title Page: A?\ncomplete http://a.example/\n"
-            "state 2 on\ntitle http://b.example/\ncomplete http://b.example/\n"
-            "state 1 on\nstate 2 off\ntitle Page: A?\ncomplete http://a.example/\n"
+            "complete http://a.example/\ntitle Page: A?\n"
+            "state 2 on\ncomplete http://b.example/\ntitle http://b.example/\n"
+            "state 1 on\nstate 2 off\ncomplete http://a.example/\ntitle Page: A?\n"
             "full screen on\n");
   EXPECT_EQ(Web->LocationURL(), "http://a.example/");
   EXPECT_EQ(Web->LocationName(), "Page: A?");
@@ -153,8 +154,7 @@ TEST(WebBrowserReal, TheViewFillsTheControlAndShowsThePage) {
   web->OnNavigateComplete2 = [&](TObject*, TObject*, const std::string& URL) { url = URL; };
   form->Show();
   web->Navigate2((dir / "page.htm").string());
-  ASSERT_TRUE(WaitUntil([&] { return !url.empty(); }));
-  EXPECT_EQ(title, "Hello");
+  ASSERT_TRUE(WaitUntil([&] { return !url.empty() && title == "Hello"; }));
   EXPECT_EQ(url, "file://" + (dir / "page.htm").string());
   auto* view = static_cast<QWebEngineView*>(web->Engine()->NativeWidget());
   EXPECT_EQ(view->parentWidget(), WidgetOf(web));
@@ -175,8 +175,7 @@ TEST(WebBrowserReal, NavigatingBeforeTheWindowExists) {
   std::string url;
   web->OnNavigateComplete2 = [&](TObject*, TObject*, const std::string& URL) { url = URL; };
   web->Navigate2("data:text/html,<title>Early</title>");
-  ASSERT_TRUE(WaitUntil([&] { return !url.empty(); }));
-  EXPECT_EQ(web->LocationName(), "Early");
+  ASSERT_TRUE(WaitUntil([&] { return !url.empty() && web->LocationName() == "Early"; }));
   form->Show();
   auto* view = static_cast<QWebEngineView*>(web->Engine()->NativeWidget());
   EXPECT_EQ(view->parentWidget(), WidgetOf(web));
@@ -227,6 +226,70 @@ TEST(WebBrowserReal, TranslatedEnterReachesThePage) {
 
 namespace {
 
+// Takes what the desktop would hand to another program.
+class DesktopOpener : public QObject {
+  Q_OBJECT
+
+ public:
+  std::vector<std::string> Opened;
+
+ public slots:
+  void open(const QUrl& Url) { Opened.push_back(Url.toString().toStdString()); }
+};
+
+// A clicked link that another program handles asks first, naming the scheme and the address: No starts
+// nothing, Yes hands it to the desktop; a script's navigation without a click starts nothing.
+TEST(WebBrowserReal, ExternalLinksAskFirst) {
+  const fs::path dir = fs::temp_directory_path() / ("media-external-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::ofstream(dir / "links.htm") << "<html><body style='margin:0'><a href='ssh://user@host/path' "
+                                      "style='display:block;width:300px;height:200px'>ssh</a></body></html>";
+  DesktopOpener opener;
+  QDesktopServices::setUrlHandler(QStringLiteral("ssh"), &opener, "open");
+  TScriptedDialogProvider dialogs;
+  TDialogProviderScope scope(&dialogs);
+  (void)Application->Title();
+  TForm* form = TCustomForm::Create<TForm>(nullptr);
+  form->SetBounds(0, 0, 300, 200);
+  auto* web = new TWebBrowser(form);
+  web->SetParent(form);
+  web->SetBounds(0, 0, 300, 200);
+  auto* view = static_cast<QWebEngineView*>(web->Engine()->NativeWidget());
+  bool loaded = false;
+  QObject::connect(view, &QWebEngineView::loadFinished, [&] { loaded = true; });
+  form->Show();
+  web->Navigate2((dir / "links.htm").string());
+  ASSERT_TRUE(WaitUntil([&] { return loaded; }));
+  const std::string url = web->LocationURL();
+  view->page()->runJavaScript(QStringLiteral("location.href = 'ssh://script@host/'"));
+  WaitUntil([] { return false; }, 1000);
+  EXPECT_EQ(dialogs.Log, std::vector<std::string>{}) << "no click, no question";
+
+  struct Case {
+    int Answer;
+    std::vector<std::string> Opened;
+  };
+  const Case cases[] = {{IDNO, {}}, {IDCANCEL, {}}, {IDYES, {"ssh://user@host/path"}}};
+  for (const Case& c : cases) {
+    std::string question;
+    dialogs.OnMessageBox = [&](const std::string& Text, const std::string&, int Flags) {
+      question = Text;
+      EXPECT_EQ(Flags, MB_YESNO | MB_ICONQUESTION);
+      return c.Answer;
+    };
+    opener.Opened.clear();
+    ASSERT_TRUE(ClickUntil(view, [&] { return !question.empty(); }));
+    EXPECT_NE(question.find("\"ssh\""), std::string::npos) << question;
+    EXPECT_NE(question.find("ssh://user@host/path"), std::string::npos) << question;
+    WaitUntil([&] { return !opener.Opened.empty(); }, 500);
+    EXPECT_EQ(opener.Opened, c.Opened) << c.Answer;
+  }
+  EXPECT_EQ(web->LocationURL(), url) << "the page stays";
+  delete form;
+  QDesktopServices::unsetUrlHandler(QStringLiteral("ssh"));
+  fs::remove_all(dir);
+}
+
 // For looking at: shows a page in the control for a few seconds (run under a display on request).
 TEST(WebBrowserReal, DISABLED_ShowForAWhile) {
   (void)Application->Title();
@@ -246,3 +309,5 @@ TEST(WebBrowserReal, DISABLED_ShowForAWhile) {
 }
 
 }  // namespace
+
+#include "WebBrowserTest.moc"

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "EnvScope.h"
 #include "TempDir.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/rtl/Registry.h"
@@ -81,24 +82,12 @@ TEST(IniFile, WritesKeepOtherLinesAndRoundTrip) {
   EXPECT_THROW(nowhere.WriteInteger("a", "b", 1), EFCreateError);
 }
 
-// Points the registry store at a fresh folder for one test.
+// Points the registry store and the user's data folder at a fresh folder for one test.
 class RegistryTest : public testing::Test {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    hadOld_ = old != nullptr;
-    if (hadOld_) old_ = old;
-    ::setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (hadOld_)
-      ::setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
-    else
-      ::unsetenv("XDG_CONFIG_HOME");
-  }
   TempDir dir_;
-  bool hadOld_ = false;
-  std::string old_;
+  EnvScope config_{"XDG_CONFIG_HOME", dir_.Path()};
+  EnvScope data_{"XDG_DATA_HOME", dir_ / "data"};
 };
 
 TEST_F(RegistryTest, OptionsRoundTrip) {
@@ -156,6 +145,8 @@ TEST_F(RegistryTest, MalformedStoreLinesReadAsMistyped) {
   dir_.Write("Pelloran/registry.ini",
              "[Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\r\n"
              "Favorites=sz:/home/user/Favorites\r\n"
+             "[Software\\Microsoft\\Windows\\Other]\r\n"
+             "Value=sz:x\r\n"
              "[Software\\Pelloran]\r\n"
              "ShapeColor=dword:12x\r\n"
              "garbage line\r\n"
@@ -168,8 +159,26 @@ TEST_F(RegistryTest, MalformedStoreLinesReadAsMistyped) {
   EXPECT_THROW((void)reg.ReadInteger("ShapeColor"), ERegistryException);
   EXPECT_THROW((void)reg.ReadInteger("HelperColor"), ERegistryException);
   EXPECT_TRUE(reg.DeleteKey("\\Software\\Microsoft"));
-  EXPECT_FALSE(reg.KeyExists("\\Software\\Microsoft\\Windows"));
+  EXPECT_FALSE(reg.KeyExists("\\Software\\Microsoft\\Windows\\Other"));
   EXPECT_TRUE(reg.KeyExists("\\Software\\Pelloran"));
+  ASSERT_TRUE(reg.OpenKey("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", false));
+  EXPECT_EQ(reg.ReadString("Favorites"), dir_ / "data/Pelloran/Favorites") << "the stored value went";
+}
+
+// On a fresh account the Favorites folder is answered (and made when read); a value written wins.
+TEST_F(RegistryTest, FavoritesFolderOfAFreshAccount) {
+  const std::string folder = dir_ / "data/Pelloran/Favorites";
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"));
+  EXPECT_FALSE(DirectoryExists(folder));
+  EXPECT_EQ(reg.GetDataType("Favorites"), TRegDataType::rdString);
+  EXPECT_EQ(reg.ReadString("favorites"), folder);
+  EXPECT_TRUE(DirectoryExists(folder));
+  EXPECT_EQ(reg.ReadString("Personal"), "");
+  EXPECT_FALSE(FileExists(TRegistry::StoreFileName())) << "answering writes nothing";
+  ASSERT_TRUE(reg.OpenKey("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", false));
+  reg.WriteString("Favorites", "/home/user/Bookmarks");
+  EXPECT_EQ(reg.ReadString("Favorites"), "/home/user/Bookmarks");
 }
 
 TEST_F(RegistryTest, OtherRootsHaveNoKeys) {

@@ -4,6 +4,7 @@
 
 #include "platform/rtl/Registry.h"
 #include "platform/ui/Dialogs.h"
+#include "tests/rtl/EnvScope.h"
 #include "tests/runtime/RuntimeFixture.h"
 #include "tests/ui/UiTestUtil.h"
 
@@ -214,6 +215,32 @@ TEST_F(Actions, ExecProgramRunsInTheProgramsFolderAndLeavesOursAlone) {
   EXPECT_NO_THROW(Form->Bitmaps()->Add("n.bmp"));
 }
 
+// A program named with its folder runs from there or not at all; only a bare name is found on the path.
+TEST_F(Actions, ExecProgramSearchesThePathForBareNamesOnly) {
+  fs::create_directories("empty");
+  struct Case {
+    std::string Target, Made;
+    bool Runs;
+  };
+  const Case cases[] = {
+      {Where("empty") + "/touch " + Where("named.txt"), "named.txt", false},
+      {"empty/touch " + Where("relative.txt"), "relative.txt", false},
+      {"touch " + Where("bare.txt"), "bare.txt", true},
+  };
+  std::string text = BaseConfig();
+  for (const Case& c : cases)
+    text += ButtonSection("Exec Program", 5, 5, "Navigationtarget=" + c.Target + "\n");
+  Load(text);
+  for (int i = 0; i < 3; ++i)
+    Click(Nth<TVXOButton>(i));
+  // A program is started before its click returns, so the last one's output means the others had
+  // their turn.
+  ASSERT_TRUE(WaitUntil([&] { return fs::exists("bare.txt"); }, 10000));
+  Pump(300);
+  for (const Case& c : cases)
+    EXPECT_EQ(fs::exists(c.Made), c.Runs) << c.Target;
+}
+
 TEST_F(Actions, ExecCommandSplitting) {
   struct Case {
     std::string Target;
@@ -221,31 +248,28 @@ TEST_F(Actions, ExecCommandSplitting) {
   };
   const std::vector<Case> cases = {
       {"run.sh", {"", "run.sh"}},
-      {"/opt/tools/run.sh -v", {"/opt/tools/", "run.sh -v"}},
-      {"\"/opt/my tools/run.sh\" \"a b\" c", {"/opt/my tools/", "run.sh \"a b\" c"}},
-      {"C:\\Tools\\run.exe", {"C:\\Tools\\", "run.exe"}},
+      {"/opt/tools/run.sh -v", {"/opt/tools/", "./run.sh -v"}},
+      {"\"/opt/my tools/run.sh\" \"a b\" c", {"/opt/my tools/", "./run.sh \"a b\" c"}},
+      {"C:\\Tools\\run.exe", {"C:\\Tools\\", "./run.exe"}},
+      {"tools/run.sh a", {"tools/", "./run.sh a"}},
       {"  ", {"", ""}},
   };
   for (const Case& c : cases)
     EXPECT_EQ(ExecCommandOf(c.Target), c.Expected) << c.Target;
 }
 
-TEST_F(Actions, FavoritesNavigatesToTheFolderInTheRegistry) {
-  const std::string config = Where("config");
-  const char* old = std::getenv("XDG_CONFIG_HOME");
-  const std::string oldValue = old != nullptr ? old : "";
-  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+// Favorites opens the folder the user set or, on a fresh account, the one made for it.
+TEST_F(Actions, FavoritesNavigatesToTheFavoritesFolder) {
+  const EnvScope config("XDG_CONFIG_HOME", Where("config"));
+  const EnvScope data("XDG_DATA_HOME", Where("data"));
+  Load(BaseConfig() + ButtonSection("Favorites", 5, 5));
+  EXPECT_EQ(After("Favorites"), Strings{"Navigate " + FileURL("data/Pelloran/Favorites/")});
   {
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey(ShellFoldersKey, true));
     reg.WriteString(FavoritesValue, Dir.string());
   }
-  Load(BaseConfig() + ButtonSection("Favorites", 5, 5));
   EXPECT_EQ(After("Favorites"), Strings{"Navigate file://" + Dir.string() + "/"});
-  if (old != nullptr)
-    ::setenv("XDG_CONFIG_HOME", oldValue.c_str(), 1);
-  else
-    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(Actions, HashRuleAndLongAddresses) {

@@ -306,4 +306,18 @@ TEST_F(Reader, TheWindowShowsItsSkin) {
   EXPECT_TRUE(w->mask().contains(QPoint(20, 3)));
 }
 
+// A skin file that is missing leaves an empty picture: the window shows the form's colour (the button
+// face of the classic scheme), not an unpainted buffer.
+TEST_F(Reader, AMissingSkinShowsTheFormColour) {
+  std::string config = BaseConfig();
+  config.replace(config.find("skin.bmp"), 8, "no-such-skin.bmp");
+  Load(config);
+  ShowAndWait(Form);
+  Pump(100);
+  const QImage face = WidgetOf(Form)->grab().toImage();
+  ASSERT_FALSE(face.isNull());
+  for (const QPoint p : {QPoint(3, 3), QPoint(20, 30), QPoint(280, 20), QPoint(150, 230)})
+    EXPECT_EQ(face.pixelColor(p), QColor(212, 208, 200)) << p.x() << "," << p.y();
+}
+
 }  // namespace

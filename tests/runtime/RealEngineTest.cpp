@@ -1,4 +1,8 @@
 // The runtime window over the real web engine, with local pages.
+#include <QWebEngineView>
+
+#include "tests/media/EventLoopWait.h"
+#include "tests/media/HeldHttpServer.h"
 #include "tests/runtime/RuntimeFixture.h"
 #include "tests/ui/UiTestUtil.h"
 
@@ -51,6 +55,28 @@ TEST_F(RealEngine, StartPageLinkBackAndForward) {
   EXPECT_EQ(title->Caption(), "Page B");
   EXPECT_TRUE(back->ActionEnabled());
   EXPECT_FALSE(forward->ActionEnabled());
+}
+
+// The address shown follows the page as soon as it is shown: before a slow picture of it has arrived,
+// and on an anchor link within it.
+TEST_F(RealEngine, TheAddressFollowsThePageBeforeItsPartsArrive) {
+  HeldHttpServer server;
+  server.Serve("/page.htm", "text/html",
+               "<html><body style='margin:0'><img src=slow.gif><a href='#end' "
+               "style='display:block;width:400px;height:400px'>end</a><p id=end>end</p></body></html>");
+  server.Serve("/slow.gif", "image/gif", "GIF89a", true);
+  Load(BaseConfig() + "Object=Edit\nTop=20\nLeft=40\nWidth=120\nStyle=History Combo\nend\n");
+  ShowAndWait(Form);
+  const std::string page = server.Url("/page.htm");
+  Form->AddressCombo->SetText(page.substr(std::string("http://").size()));
+  Form->NavigateClick(nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return Form->AddressCombo->Text() == page; })) << Form->AddressCombo->Text();
+  EXPECT_TRUE(WaitUntil([&] { return server.Waiting() == 1; })) << "the picture is still on its way";
+  auto* view = static_cast<QWebEngineView*>(Form->Web->Engine()->NativeWidget());
+  ASSERT_TRUE(ClickUntil(view, [&] { return Form->AddressCombo->Text() != page; }));
+  EXPECT_EQ(Form->AddressCombo->Text(), page + "#end");
+  EXPECT_EQ(Form->AddressCombo->Items()->Count(), 2);
+  EXPECT_EQ(server.Waiting(), 1);
 }
 
 }  // namespace

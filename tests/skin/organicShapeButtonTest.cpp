@@ -266,8 +266,8 @@ TEST_F(VXOWebBrowser, AsksBeforeResizingAndReportsItsPages) {
   Web->Navigate2("a.example/");
   Web->Navigate2("http://b.example/");
   EXPECT_EQ(log,
-            "title A\ncomplete http://a.example/\n"
-            "state 2 on\ntitle http://b.example/\ncomplete http://b.example/\n");
+            "complete http://a.example/\ntitle A\n"
+            "state 2 on\ncomplete http://b.example/\ntitle http://b.example/\n");
 }
 
 }  // namespace
