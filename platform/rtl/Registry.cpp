@@ -51,17 +51,19 @@ bool IsKeyOrParent(const std::string& Path, const std::string& Key) {
          (Key.size() > Path.size() && Key[Path.size()] == '\\' && SameText(Key.substr(0, Path.size()), Path));
 }
 
+// The user's base folder that the environment variable Variable names (when it holds an absolute path),
+// else Fallback below the home folder; with a trailing separator.
+std::string UserFolder(const char* Variable, const char* Fallback) {
+  if (const char* xdg = std::getenv(Variable); xdg != nullptr && xdg[0] == '/')
+    return IncludeTrailingPathDelimiter(xdg);
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : "") + "/" + Fallback + "/";
+}
+
 // The folder of the user's favourite addresses, made when it is first asked for:
 // $XDG_DATA_HOME/Pelloran/Favorites (default ~/.local/share).
 std::string FavoritesFolder() {
-  std::string base;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home != nullptr ? home : "") + "/.local/share";
-  }
-  const std::string folder = IncludeTrailingPathDelimiter(base) + "Pelloran/Favorites";
+  const std::string folder = UserFolder("XDG_DATA_HOME", ".local/share") + "Pelloran/Favorites";
   ForceDirectories(folder);
   return folder;
 }
@@ -108,14 +110,7 @@ bool KeyPresent(const TIniText& Store, const std::string& Path) {
 }  // namespace
 
 std::string TRegistry::StoreFileName() {
-  std::string base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home != nullptr ? home : "") + "/.config";
-  }
-  return IncludeTrailingPathDelimiter(base) + "Pelloran/registry.ini";
+  return UserFolder("XDG_CONFIG_HOME", ".config") + "Pelloran/registry.ini";
 }
 
 void TRegistry::SetRootKey(HKEY Value) {

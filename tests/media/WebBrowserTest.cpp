@@ -137,18 +137,25 @@ TEST_F(WebBrowserLogic, SaveAsGoesThroughTheSaveDialog) {
   EXPECT_EQ(Script->Calls.size(), 2u);
 }
 
+// A form of the given size with a web-browser control (over the real engine) at Bounds in it.
+TWebBrowser* BrowserOnForm(TForm*& Form, int Width, int Height, const TRect& Bounds) {
+  (void)Application->Title();
+  Form = TCustomForm::Create<TForm>(nullptr);
+  if (Width > 0) Form->SetBounds(0, 0, Width, Height);
+  auto* web = new TWebBrowser(Form);
+  web->SetParent(Form);
+  web->SetBounds(Bounds.Left, Bounds.Top, Bounds.Right - Bounds.Left, Bounds.Bottom - Bounds.Top);
+  return web;
+}
+
 // The real engine placed in the control's window.
 TEST(WebBrowserReal, TheViewFillsTheControlAndShowsThePage) {
   const fs::path dir = fs::temp_directory_path() / ("media-browser-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   std::ofstream(dir / "page.htm") << "<html><head><title>Hello</title></head>"
                                      "<body style='background:#3a7'><h1>Hello</h1></body></html>";
-  (void)Application->Title();
-  TForm* form = TCustomForm::Create<TForm>(nullptr);
-  form->SetBounds(0, 0, 320, 240);
-  auto* web = new TWebBrowser(form);
-  web->SetParent(form);
-  web->SetBounds(10, 20, 300, 200);
+  TForm* form = nullptr;
+  TWebBrowser* web = BrowserOnForm(form, 320, 240, Rect(10, 20, 310, 220));
   std::string title, url;
   web->OnTitleChange = [&](TObject*, const std::string& Text) { title = Text; };
   web->OnNavigateComplete2 = [&](TObject*, TObject*, const std::string& URL) { url = URL; };
@@ -167,11 +174,8 @@ TEST(WebBrowserReal, TheViewFillsTheControlAndShowsThePage) {
 
 // A page loaded before the control has a window is shown once the window exists.
 TEST(WebBrowserReal, NavigatingBeforeTheWindowExists) {
-  (void)Application->Title();
-  TForm* form = TCustomForm::Create<TForm>(nullptr);
-  auto* web = new TWebBrowser(form);
-  web->SetParent(form);
-  web->SetBounds(0, 0, 200, 150);
+  TForm* form = nullptr;
+  TWebBrowser* web = BrowserOnForm(form, 0, 0, Rect(0, 0, 200, 150));
   std::string url;
   web->OnNavigateComplete2 = [&](TObject*, TObject*, const std::string& URL) { url = URL; };
   web->Navigate2("data:text/html,<title>Early</title>");
@@ -192,12 +196,8 @@ TEST(WebBrowserReal, TranslatedEnterReachesThePage) {
   std::ofstream(dir / "form.htm") << "<html><body><form action='done.htm'>"
                                      "<input name=q value=x autofocus></form></body></html>";
   std::ofstream(dir / "done.htm") << "<html><head><title>Done</title></head></html>";
-  (void)Application->Title();
-  TForm* form = TCustomForm::Create<TForm>(nullptr);
-  form->SetBounds(0, 0, 320, 240);
-  auto* web = new TWebBrowser(form);
-  web->SetParent(form);
-  web->SetBounds(0, 0, 320, 240);
+  TForm* form = nullptr;
+  TWebBrowser* web = BrowserOnForm(form, 320, 240, Rect(0, 0, 320, 240));
   std::vector<std::string> urls;
   web->OnNavigateComplete2 = [&](TObject*, TObject*, const std::string& URL) { urls.push_back(URL); };
   form->Show();
@@ -248,12 +248,8 @@ TEST(WebBrowserReal, ExternalLinksAskFirst) {
   QDesktopServices::setUrlHandler(QStringLiteral("ssh"), &opener, "open");
   TScriptedDialogProvider dialogs;
   TDialogProviderScope scope(&dialogs);
-  (void)Application->Title();
-  TForm* form = TCustomForm::Create<TForm>(nullptr);
-  form->SetBounds(0, 0, 300, 200);
-  auto* web = new TWebBrowser(form);
-  web->SetParent(form);
-  web->SetBounds(0, 0, 300, 200);
+  TForm* form = nullptr;
+  TWebBrowser* web = BrowserOnForm(form, 300, 200, Rect(0, 0, 300, 200));
   auto* view = static_cast<QWebEngineView*>(web->Engine()->NativeWidget());
   bool loaded = false;
   QObject::connect(view, &QWebEngineView::loadFinished, [&] { loaded = true; });
@@ -292,12 +288,8 @@ TEST(WebBrowserReal, ExternalLinksAskFirst) {
 
 // For looking at: shows a page in the control for a few seconds (run under a display on request).
 TEST(WebBrowserReal, DISABLED_ShowForAWhile) {
-  (void)Application->Title();
-  TForm* form = TCustomForm::Create<TForm>(nullptr);
-  form->SetBounds(0, 0, 480, 320);
-  auto* web = new TWebBrowser(form);
-  web->SetParent(form);
-  web->SetBounds(20, 20, 440, 280);
+  TForm* form = nullptr;
+  TWebBrowser* web = BrowserOnForm(form, 480, 320, Rect(20, 20, 460, 300));
   form->Show();
   web->Navigate2(
       "data:text/html,<body style='background:%23cde'><h1>Pelloran</h1><p>A page in the view.</p>");
