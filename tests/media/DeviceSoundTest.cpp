@@ -47,7 +47,21 @@ class TMonitorRecording {
              "--latency-msec=20", "--raw", static_cast<char*>(nullptr));
       _exit(127);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let the stream connect
+    // The monitor streams silence once connected: wait until the first samples arrive.
+    WaitForBytes(1);
+  }
+  // Waits (bounded) until the recording holds at least Bytes bytes; a loaded machine connects late.
+  void WaitForBytes(std::uintmax_t Bytes) const {
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    std::error_code ec;
+    while (Clock::now() < deadline && (fs::file_size(FFile, ec) < Bytes || ec))
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  // Waits until Seconds more of recording have arrived after this call.
+  void WaitForMore(double Seconds) const {
+    std::error_code ec;
+    const std::uintmax_t now = fs::file_size(FFile, ec);
+    WaitForBytes((ec ? 0 : now) + static_cast<std::uintmax_t>(Seconds * 44100) * 2);
   }
   ~TMonitorRecording() { Finish(); }
   std::vector<int16_t> Finish() {
@@ -134,7 +148,7 @@ TEST_P(DeviceTones, SynchronousSoundPlaysToTheEnd) {
     std::cout << "No null-sink monitor: the samples that arrived are not checked\n";
     return;
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  recording->WaitForMore(0.3);
   const TAnalysis a = Analyse(recording->Finish());
   EXPECT_NEAR(a.Seconds, c.Seconds, 0.05);
   EXPECT_NEAR(a.Hz, c.Hz, c.Hz * 0.05);
