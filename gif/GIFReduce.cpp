@@ -81,11 +81,10 @@ void TColorQuantizer::FreeSubtree(std::unique_ptr<TOctreeNode>& Node) {
 
 void TColorQuantizer::AddColor(uint8_t Red, uint8_t Green, uint8_t Blue) {
   InsertColor(FRoot, Red, Green, Blue, 0);
-  while (FLeafCount > FMaxColors) {
-    const int before = FLeafCount;
-    MergeDeepestNode();
-    if (FLeafCount == before) break;  // nothing left to merge
-  }
+  // A merge of a node with one child removes no leaf; merging goes on up the tree until the leaves
+  // are within the maximum, which the root alone always is.
+  while (FLeafCount > FMaxColors)
+    if (!MergeDeepestNode()) break;
 }
 
 bool TColorQuantizer::AddImagePixels(TDIBReader* Reader) {
@@ -119,12 +118,12 @@ void TColorQuantizer::InsertColor(std::unique_ptr<TOctreeNode>& Node, uint8_t Re
   node->BlueSum += Blue;
 }
 
-void TColorQuantizer::MergeDeepestNode() {
+bool TColorQuantizer::MergeDeepestNode() {
   int level = FDepthBits - 1;
   while (level > 0 && !FReducibleNodes[static_cast<size_t>(level)])
     --level;
   TOctreeNode* node = FReducibleNodes[static_cast<size_t>(level)];
-  if (!node) return;  // an empty list is never merged from
+  if (!node) return false;  // no reducible node is left
   FReducibleNodes[static_cast<size_t>(level)] = node->Next;
   node->Next = nullptr;
   int children = 0;
@@ -139,6 +138,7 @@ void TColorQuantizer::MergeDeepestNode() {
   }
   node->Leaf = true;
   FLeafCount -= children - 1;
+  return true;
 }
 
 void TColorQuantizer::Walk(const TOctreeNode* Node, std::array<RGBQUAD, 256>& Table, int& Index) {

@@ -52,7 +52,8 @@ class TColorQuantizer final : public TObject {
 
  private:
   void InsertColor(std::unique_ptr<TOctreeNode>& Node, uint8_t Red, uint8_t Green, uint8_t Blue, int Level);
-  void MergeDeepestNode();
+  // Merges the newest reducible node of the deepest level that has one; false when none is left.
+  bool MergeDeepestNode();
   static void FreeSubtree(std::unique_ptr<TOctreeNode>& Node);
   static void Walk(const TOctreeNode* Node, std::array<RGBQUAD, 256>& Table, int& Index);
 

@@ -40,33 +40,6 @@ class FakeClock final : public TGIFPainterClock {
   std::vector<int> Waits;
 };
 
-struct Ppm {
-  int Width = 0, Height = 0;
-  Bytes Rgb;
-};
-
-Ppm ReadPpm(const std::string& Path) {
-  const Bytes data = ReadFileBytes(Path);
-  Ppm ppm;
-  size_t pos = 0;
-  int fields[3] = {0, 0, 0};
-  auto skip = [&] {
-    while (pos < data.size() && std::isspace(data[pos]))
-      ++pos;
-  };
-  pos = 2;
-  for (int& f : fields) {
-    skip();
-    while (pos < data.size() && std::isdigit(data[pos]))
-      f = f * 10 + (data[pos++] - '0');
-  }
-  ++pos;
-  ppm.Width = fields[0];
-  ppm.Height = fields[1];
-  ppm.Rgb.assign(data.begin() + static_cast<long>(pos), data.end());
-  return ppm;
-}
-
 std::unique_ptr<TGIFImage> LoadFixture(const std::string& Name) {
   auto image = std::make_unique<TGIFImage>();
   auto stream = MemoryOf(ReadFileBytes(DataPath(Name)));

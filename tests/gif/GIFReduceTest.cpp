@@ -1,9 +1,14 @@
 // Colour lookups, dither engines, DIB rows and colour reduction.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <map>
 #include <numeric>
+#include <random>
 #include <set>
 
+#include "GIFTestUtil.h"
 #include "gif/GIFDIB.h"
 #include "gif/GIFDither.h"
 #include "gif/GIFReduce.h"
@@ -53,6 +58,165 @@ std::vector<PALETTEENTRY> EntriesOf(TBitmap* Bitmap) {
   std::vector<PALETTEENTRY> entries(n);
   if (n) GetPaletteEntries(palette, 0, n, entries.data());
   return entries;
+}
+
+// ---- Photo-like pictures ----
+
+// Pixels as red, green, blue, rows from the top.
+struct Picture {
+  const char* Name;
+  int Width, Height;
+  Bytes Rgb;
+};
+
+// A diagonal colour gradient with noise on every channel.
+Picture GradientWithNoise() {
+  Picture p{"gradient with noise", 64, 48, {}};
+  std::mt19937 rng(3);
+  for (int y = 0; y < p.Height; ++y)
+    for (int x = 0; x < p.Width; ++x)
+      for (const int base : {x * 4, y * 5, 255 - (x + y) * 2})
+        p.Rgb.push_back(static_cast<uint8_t>(std::clamp(base + static_cast<int>(rng() % 41) - 20, 0, 255)));
+  return p;
+}
+
+// A landscape: a sky darkening upwards, a sun with a soft rim, hills with a noisy grass texture.
+Picture Landscape() {
+  Picture p{"landscape", 80, 60, {}};
+  std::mt19937 rng(4);
+  for (int y = 0; y < p.Height; ++y)
+    for (int x = 0; x < p.Width; ++x) {
+      const double hill = 38 + 6 * std::sin(x / 9.0) + 3 * std::sin(x / 3.1);
+      const double sun = std::hypot(x - 58.0, y - 14.0);
+      const int n = static_cast<int>(rng() % 31) - 15;
+      int r = 60 + y * 2, g = 110 + y * 2, b = 230 - y;
+      if (sun < 12) {
+        const double k = std::clamp((12 - sun) / 4, 0.0, 1.0);
+        r += static_cast<int>((255 - r) * k);
+        g += static_cast<int>((220 - g) * k);
+        b += static_cast<int>((120 - b) * k);
+      }
+      if (y > hill) {
+        r = 40 + (y - 38) + n;
+        g = 120 + n * 2 - (y - 38);
+        b = 30 + n / 2;
+      }
+      for (const int c : {r, g, b})
+        p.Rgb.push_back(static_cast<uint8_t>(std::clamp(c, 0, 255)));
+    }
+  return p;
+}
+
+Picture Rose() {
+  Ppm ppm = ReadPpm(DataPath("rose.ppm"));
+  return {"rose", ppm.Width, ppm.Height, std::move(ppm.Rgb)};
+}
+
+std::unique_ptr<TBitmap> BitmapOf(const Picture& Picture) {
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->SetPixelFormat(pf24bit);
+  bitmap->SetSize(Picture.Width, Picture.Height);
+  for (int y = 0; y < Picture.Height; ++y) {
+    auto* row = static_cast<uint8_t*>(bitmap->ScanLine(y));
+    const uint8_t* rgb = &Picture.Rgb[static_cast<size_t>(y) * Picture.Width * 3];
+    for (int x = 0; x < Picture.Width; ++x)
+      for (int c = 0; c < 3; ++c)
+        row[3 * x + c] = rgb[3 * x + 2 - c];
+  }
+  return bitmap;
+}
+
+// The octree of the quantizer as a map from (level, the level's top bits of red, green and blue) to the
+// node; a list per level holds the reducible nodes, newest last.
+class OctreeModel {
+ public:
+  explicit OctreeModel(int Max) : FMax(Max) {}
+
+  void Add(int R, int G, int B) {
+    for (int level = 0;; ++level) {
+      const Key key{level, R >> (8 - level), G >> (8 - level), B >> (8 - level)};
+      auto [it, made] = FNodes.try_emplace(key, Node{level == 8});
+      if (made && level == 8) ++FLeaves;
+      if (made && level < 8) FReducible[level].push_back(key);
+      if (it->second.Leaf) {
+        it->second.Sums[0] += 1;
+        it->second.Sums[1] += R;
+        it->second.Sums[2] += G;
+        it->second.Sums[3] += B;
+        break;
+      }
+    }
+    while (FLeaves > FMax)
+      Merge();
+  }
+
+  // The leaves' mean colours in depth-first order, children by (red bit, green bit, blue bit).
+  [[nodiscard]] std::vector<std::array<int, 3>> Palette() const {
+    std::map<uint32_t, std::array<int, 3>> ordered;
+    for (const auto& [key, node] : FNodes) {
+      if (!node.Leaf) continue;
+      uint32_t path = 0;
+      for (int bit = key[0] - 1; bit >= 0; --bit)
+        path = path * 8 + (((key[1] >> bit) & 1) << 2 | ((key[2] >> bit) & 1) << 1 | ((key[3] >> bit) & 1));
+      const int64_t n = node.Sums[0];
+      ordered[path << (3 * (8 - key[0]))] = {static_cast<int>(node.Sums[1] / n),
+                                             static_cast<int>(node.Sums[2] / n),
+                                             static_cast<int>(node.Sums[3] / n)};
+    }
+    std::vector<std::array<int, 3>> palette;
+    for (const auto& [path, colour] : ordered)
+      palette.push_back(colour);
+    return palette;
+  }
+
+ private:
+  using Key = std::array<int, 4>;
+  struct Node {
+    bool Leaf;
+    std::array<int64_t, 4> Sums{};  // pixels, red, green, blue
+  };
+
+  // The newest reducible node of the deepest level that has one takes in its children.
+  void Merge() {
+    int level = 7;
+    while (level > 0 && FReducible[level].empty())
+      --level;
+    const Key key = FReducible[level].back();
+    FReducible[level].pop_back();
+    Node& node = FNodes.at(key);
+    int children = 0;
+    for (int i = 0; i < 8; ++i) {
+      const auto child =
+          FNodes.find({level + 1, key[1] * 2 + (i >> 2), key[2] * 2 + ((i >> 1) & 1), key[3] * 2 + (i & 1)});
+      if (child == FNodes.end()) continue;
+      for (int k = 0; k < 4; ++k)
+        node.Sums[k] += child->second.Sums[k];
+      FNodes.erase(child);
+      ++children;
+    }
+    node.Leaf = true;
+    FLeaves -= children - 1;
+  }
+
+  int FMax;
+  int FLeaves = 0;
+  std::map<Key, Node> FNodes;
+  std::array<std::vector<Key>, 8> FReducible;
+};
+
+// Mean difference per channel between a picture and its reduction.
+double MeanChannelError(const Picture& Picture, TBitmap* Reduced) {
+  const auto entries = EntriesOf(Reduced);
+  int64_t sum = 0;
+  for (int y = 0; y < Picture.Height; ++y) {
+    const auto* row = static_cast<uint8_t*>(Reduced->ScanLine(y));
+    for (int x = 0; x < Picture.Width; ++x) {
+      const PALETTEENTRY& e = entries.at(row[x]);
+      const uint8_t* p = &Picture.Rgb[(static_cast<size_t>(y) * Picture.Width + x) * 3];
+      sum += std::abs(p[0] - e.peRed) + std::abs(p[1] - e.peGreen) + std::abs(p[2] - e.peBlue);
+    }
+  }
+  return static_cast<double>(sum) / (3.0 * Picture.Width * Picture.Height);
 }
 
 }  // namespace
@@ -401,4 +565,73 @@ TEST(GIFConvert, IconKeepsItsTransparency) {
   EXPECT_NE(frame->PixelAt(4, 4), transparent);
   EXPECT_EQ(frame->ActiveColorTable()->ColorAt(frame->PixelAt(4, 4)), static_cast<TColor>(0x0000FF));
   EXPECT_EQ(frame->ActiveColorTable()->ColorAt(frame->PixelAt(11, 11)), static_cast<TColor>(0xFF0000));
+}
+
+TEST(GIFReduce, OctreeOfPhotosHasTheModelsLeavesWithinTheMaximum) {
+  for (const Picture& picture : {Rose(), GradientWithNoise(), Landscape()})
+    for (const int max : {2, 4, 8, 16, 32, 64, 128, 236, 256}) {
+      OctreeModel model(max);
+      for (size_t i = 0; i < picture.Rgb.size(); i += 3)
+        model.Add(picture.Rgb[i], picture.Rgb[i + 1], picture.Rgb[i + 2]);
+      auto bitmap = BitmapOf(picture);
+      TDIBReader reader(bitmap.get(), pf24bit);
+      TColorQuantizer quantizer(max, 8);
+      quantizer.AddImagePixels(&reader);
+      std::array<RGBQUAD, 256> table{};
+      const int count = quantizer.FillColorTable(table);
+      std::vector<std::array<int, 3>> palette;
+      for (int i = 0; i < count; ++i)
+        palette.push_back({table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue});
+      SCOPED_TRACE(::testing::Message() << picture.Name << ", at most " << max);
+      EXPECT_LE(quantizer.LeafCount(), max);
+      EXPECT_EQ(palette, model.Palette());
+    }
+}
+
+TEST(GIFReduce, QuantizedPhotosKeepTheirColours) {
+  for (const Picture& picture : {Rose(), GradientWithNoise(), Landscape()})
+    for (const TReductionMethod method : {rcQuantize, rcQuantizeWithSystem}) {
+      auto source = BitmapOf(picture);
+      auto reduced = ReduceBitmapColors(source.get(), method, dtNearest, nullptr, 8);
+      EXPECT_LT(MeanChannelError(picture, reduced.get()), 8.0)
+          << picture.Name << " " << static_cast<int>(method);
+    }
+}
+
+// The palettes and indices of every method, reduction bits and ditherer on a photo-like picture, as
+// digests. The octree palettes among them are checked against the model above; a change of any
+// digest is a change of what users get.
+TEST(GIFReduce, EveryMethodBitsAndDitherStaysAsItWas) {
+  struct Case {
+    TReductionMethod Method;
+    int Bits;
+    uint32_t Digest;  // of all seven ditherers' results
+  };
+  const Case cases[] = {
+      {rcSystem20, 8, 0xDDFB8175u},      {rcHalftone, 8, 0x17D5C055u}, {rcGray4, 8, 0x6D17F2AFu},
+      {rcMonochrome, 8, 0xD1D66F64u},    {rcGray256, 8, 0x5BB1BE5Eu},  {rcWebPalette, 8, 0xC2AD4005u},
+      {rcQuantize, 1, 0x796E2AAAu},      {rcQuantize, 2, 0x796E2AAAu}, {rcQuantize, 3, 0x4CBF6E19u},
+      {rcQuantize, 4, 0xB47B19C8u},      {rcQuantize, 5, 0xDF1AE8A2u}, {rcQuantize, 6, 0x4A30035Eu},
+      {rcQuantize, 7, 0xEF00C8F4u},      {rcQuantize, 8, 0x8678EDD6u}, {rcQuantizeWithSystem, 8, 0xC191B14Cu},
+      {rcCustomPalette, 8, 0xD5534B62u},
+  };
+  const Picture picture = Landscape();
+  HPALETTE custom = PaletteOf({{20, 40, 30}, {90, 160, 230}, {250, 220, 120}, {60, 130, 40}});
+  for (const Case& c : cases) {
+    uint32_t digest = 2166136261u;  // FNV-1a
+    const auto add = [&digest](uint8_t Byte) { digest = (digest ^ Byte) * 16777619u; };
+    for (int dither = 0; dither <= 6; ++dither) {
+      auto source = BitmapOf(picture);
+      auto reduced =
+          ReduceBitmapColors(source.get(), c.Method, static_cast<TDitherKind>(dither), custom, c.Bits);
+      for (const PALETTEENTRY& e : EntriesOf(reduced.get()))
+        for (const uint8_t v : {e.peRed, e.peGreen, e.peBlue})
+          add(v);
+      for (int y = 0; y < picture.Height; ++y)
+        for (int x = 0; x < picture.Width; ++x)
+          add(static_cast<uint8_t*>(reduced->ScanLine(y))[x]);
+    }
+    EXPECT_EQ(digest, c.Digest) << "method " << static_cast<int>(c.Method) << " bits " << c.Bits;
+  }
+  DeleteObject(custom);
 }

@@ -1,6 +1,7 @@
 // Helpers shared by the GIF tests: byte buffers, warning capture, frames built from pixel arrays.
 #pragma once
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -38,6 +39,34 @@ inline std::string DataPath(const std::string& Name) {
 inline Bytes ReadFileBytes(const std::string& Path) {
   std::ifstream in(Path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A binary PPM picture (P6, 8 bits): red, green, blue per pixel, rows from the top.
+struct Ppm {
+  int Width = 0, Height = 0;
+  Bytes Rgb;
+};
+
+inline Ppm ReadPpm(const std::string& Path) {
+  const Bytes data = ReadFileBytes(Path);
+  Ppm ppm;
+  size_t pos = 0;
+  int fields[3] = {0, 0, 0};
+  auto skip = [&] {
+    while (pos < data.size() && std::isspace(data[pos]))
+      ++pos;
+  };
+  pos = 2;
+  for (int& f : fields) {
+    skip();
+    while (pos < data.size() && std::isdigit(data[pos]))
+      f = f * 10 + (data[pos++] - '0');
+  }
+  ++pos;
+  ppm.Width = fields[0];
+  ppm.Height = fields[1];
+  ppm.Rgb.assign(data.begin() + static_cast<long>(pos), data.end());
+  return ppm;
 }
 
 // Collects the warnings of an image.
