@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "graphics/GfxBlend.h"
 #include "graphics/GfxBlendInline.h"
@@ -71,6 +73,12 @@ bool ClipBlock(const TBitmap32* Dst, int DstX, int DstY, const TBitmap32* Src, c
   Block.Width = static_cast<int>(right - left);
   Block.Height = static_cast<int>(bottom - top);
   return true;
+}
+
+// Whether the source and destination areas of a block meet (which matters within one bitmap).
+bool Overlaps(const TClippedBlock& b) {
+  return b.SrcX < b.DstX + b.Width && b.DstX < b.SrcX + b.Width && b.SrcY < b.DstY + b.Height &&
+         b.DstY < b.SrcY + b.Height;
 }
 
 void CopyOpaque(TBitmap32* Dst, const TBitmap32* Src, const TClippedBlock& b) {
@@ -376,6 +384,17 @@ void StretchResample(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, const
   });
 }
 
+// Whether a stretch of a bitmap onto itself reads source pixels inside the part of the bitmap it writes:
+// those of SrcRect, or any for the weighted resampler, whose kernels reach past SrcRect. A same-size
+// stretch is a block transfer, which sees to that itself.
+bool StretchReadsWhatItWrites(const TBitmap32* Bitmap, const TRect& DstRect, const TRect& SrcRect,
+                              TStretchFilter Filter) {
+  if (!Bitmap || Bitmap->IsEmpty() || ExtentsOf(DstRect, SrcRect).Unscaled()) return false;
+  const TRect written = IntersectRectangles(DstRect, Bitmap->BoundsRect());
+  const TRect read = Filter == sfLinear2 || Filter == sfSpline ? Bitmap->BoundsRect() : SrcRect;
+  return !IsRectangleEmpty(written) && !IsRectangleEmpty(IntersectRectangles(written, read));
+}
+
 }  // namespace
 
 void CheckTransferBitmaps(const TBitmap32* Dst, const TBitmap32* Src) {
@@ -402,9 +421,22 @@ void CopyBlock(TBitmap32* Dst, int DstX, int DstY, TBitmap32* Src, TRect SrcRect
   const uint32_t ma = Src->MasterAlpha();
   if (DrawMode == dmBlend && ma == 0) return;
   if (!ClipBlock(Dst, DstX, DstY, Src, SrcRect, b)) return;
+  // Within one bitmap a blended block whose areas meet would read pixels it has already written: it
+  // reads from a copy of its source block instead, as drawing from a copy of the bitmap does.
+  const TColor32* source = Src->PixelPointer(b.SrcX, b.SrcY);
+  size_t stride = static_cast<size_t>(Src->Width());
+  std::vector<TColor32> copy;
+  if (Dst == Src && Overlaps(b)) {
+    copy.resize(static_cast<size_t>(b.Width) * b.Height);
+    for (int y = 0; y < b.Height; ++y)
+      std::memcpy(&copy[static_cast<size_t>(y) * b.Width], source + y * stride,
+                  static_cast<size_t>(b.Width) * 4);
+    source = copy.data();
+    stride = static_cast<size_t>(b.Width);
+  }
   TEndMmxGuard endMmx;
   for (int y = 0; y < b.Height; ++y) {
-    const TColor32* s = Src->PixelPointer(b.SrcX, b.SrcY + y);
+    const TColor32* s = source + y * stride;
     TColor32* d = Dst->PixelPointer(b.DstX, b.DstY + y);
     if (DrawMode == dmBlend) {
       if (ma >= 255)
@@ -421,6 +453,13 @@ void CopyBlock(TBitmap32* Dst, int DstX, int DstY, TBitmap32* Src, TRect SrcRect
 void StretchCopy(TBitmap32* Dst, TRect DstRect, TBitmap32* Src, TRect SrcRect, TDrawMode DrawMode,
                  TStretchFilter StretchFilter, const TPixelCombineEvent& Combine) {
   if (DrawMode == dmCustom && !Combine) DrawMode = dmOpaque;
+  // A stretch within one bitmap that may read pixels it has already written draws from a copy.
+  std::unique_ptr<TBitmap32> copy;
+  if (Dst == Src && StretchReadsWhatItWrites(Dst, DstRect, SrcRect, StretchFilter)) {
+    copy = std::make_unique<TBitmap32>();
+    copy->Assign(Src);
+    Src = copy.get();
+  }
   switch (StretchFilter) {
     case sfLinear:
       StretchLinear(Dst, DstRect, Src, SrcRect, DrawMode, Combine);

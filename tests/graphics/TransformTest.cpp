@@ -213,16 +213,44 @@ TEST_P(TransferTest, CopyBlockMatchesReferenceWhenPartlyClipped) {
           }
 }
 
-TEST_P(TransferTest, CopyBlockWithinOneBitmapMovesLikeACopy) {
-  TBitmap32 b;
-  for (const TPoint& o : {TPoint{0, 3}, TPoint{0, -3}, TPoint{2, 1}, TPoint{-2, -1}}) {
-    Fill(b, 10, 10, 5, true);
-    Image want = Snapshot(b);
-    const Image before = want;
-    RefCopyBlock(want, 1 + o.X, 1 + o.Y, before, TRect{1, 1, 8, 8}, dmOpaque, 255);
-    CopyBlock(&b, 1 + o.X, 1 + o.Y, &b, TRect{1, 1, 8, 8}, dmOpaque, nullptr);
-    EXPECT_EQ(Snapshot(b).P, want.P) << o.X << "," << o.Y;
-  }
+// Within one bitmap, every transfer gives what drawing from a copy of the bitmap gives (the copy path
+// has no overlap, and is checked against the references above).
+TEST_P(TransferTest, TransfersWithinOneBitmapGiveWhatACopyGives) {
+  struct Case {
+    TRect sr, dr;
+  };
+  const Case cases[] = {
+      {{0, 0, 4, 1}, {1, 0, 5, 1}},    // one row moved right
+      {{1, 1, 8, 8}, {1, 4, 8, 11}},   // moved down, partly below the bitmap
+      {{2, 3, 10, 9}, {0, 1, 8, 7}},   // moved up and left
+      {{3, 2, 9, 8}, {3, 2, 9, 8}},    // onto itself
+      {{2, 2, 7, 6}, {1, 1, 12, 10}},  // enlarged around itself
+      {{0, 0, 12, 10}, {3, 2, 9, 7}},  // shrunk into itself
+      {{1, 1, 6, 6}, {3, 2, 14, 12}},  // enlarged down and right
+      {{0, 0, 8, 8}, {8, 0, 10, 8}},   // beside it: shrinking kernels reach past the source rectangle
+  };
+  const std::pair<TDrawMode, uint32_t> modes[] = {
+      {dmOpaque, 255}, {dmBlend, 255}, {dmBlend, 100}, {dmCustom, 77}};
+  for (const Case& c : cases)
+    for (const auto& [mode, ma] : modes)
+      for (const TStretchFilter f : {sfNearest, sfLinear, sfLinear2, sfSpline}) {
+        TBitmap32 b, copy, want;
+        Fill(b, 12, 10, 41, true);
+        b.SetMasterAlpha(ma);
+        copy.Assign(&b);
+        want.Assign(&b);
+        SCOPED_TRACE(::testing::Message() << "filter " << int(f) << " mode " << int(mode) << " ma " << ma
+                                          << " src " << Describe(c.sr) << " dst " << Describe(c.dr));
+        StretchCopy(&want, c.dr, &copy, c.sr, mode, f, TestCombine);
+        StretchCopy(&b, c.dr, &b, c.sr, mode, f, TestCombine);
+        ASSERT_EQ(Snapshot(b).P, Snapshot(want).P);
+        if (f != sfNearest) continue;
+        want.Assign(&copy);
+        b.Assign(&copy);
+        CopyBlock(&want, c.dr.Left, c.dr.Top, &copy, c.sr, mode, TestCombine);
+        CopyBlock(&b, c.dr.Left, c.dr.Top, &b, c.sr, mode, TestCombine);
+        ASSERT_EQ(Snapshot(b).P, Snapshot(want).P) << "block";
+      }
 }
 
 TEST_P(TransferTest, StretchMatchesReferenceForEveryFilterModeAndClip) {
