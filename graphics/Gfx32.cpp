@@ -349,6 +349,12 @@ void TBitmap32::WriteData(TStream* Stream) const {
   if (!IsEmpty()) Stream->WriteBuffer(FBits, int64_t{FWidth} * FHeight * 4);
 }
 
+void TBitmap32::DefineProperties(TFiler* Filer) {
+  Filer->DefineBinaryProperty(
+      "Data", [this](TStream* Stream) { ReadData(Stream); }, [this](TStream* Stream) { WriteData(Stream); },
+      DataNeedsWriting(Filer->Ancestor()));
+}
+
 bool TBitmap32::DataNeedsWriting(const TPersistent* Ancestor) const {
   if (!Ancestor) return !IsEmpty();
   const auto* other = dynamic_cast<const TBitmap32*>(Ancestor);

@@ -131,8 +131,6 @@ class TBitmap32 : public TCustomMap {
   // The streamed "Data" property: Width, Height (signed 32-bit little-endian), then the pixels.
   virtual void ReadData(TStream* Stream);
   virtual void WriteData(TStream* Stream) const;
-  // Whether "Data" is written when the filer's ancestor object is Ancestor (null: none).
-  [[nodiscard]] bool DataNeedsWriting(const TPersistent* Ancestor) const;
 
   [[nodiscard]] TDrawMode DrawMode() const { return FDrawMode; }
   void SetDrawMode(TDrawMode Value);
@@ -154,9 +152,13 @@ class TBitmap32 : public TCustomMap {
 
  protected:
   void AssignTo(TPersistent* Dest) override;
+  // Defines "Data", written when the filer has no ancestor and the image is not empty, or when the
+  // ancestor is not a TBitmap32 with the same image.
+  void DefineProperties(TFiler* Filer) override;
   [[nodiscard]] std::string ClassName() const override { return "TBitmap32"; }
 
  private:
+  [[nodiscard]] bool DataNeedsWriting(const TPersistent* Ancestor) const;
   void ReleaseImage();
   void CreateImage(int NewWidth, int NewHeight);
   void FontChanged(TObject* Sender);

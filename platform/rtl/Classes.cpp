@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdlib>
 #include <memory>
 #include <typeinfo>
@@ -158,4 +159,57 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
   for (size_t i = FComponents.size(); i-- > 0;) {
     if (i < FComponents.size()) FComponents[i]->Notification(AComponent, Operation);
   }
+}
+
+// ---- Filer --------------------------------------------------------------------------------------------
+
+namespace {
+
+constexpr uint8_t vaBinary = 10;
+
+}  // namespace
+
+void TWriter::WriteProperties(TPersistent* Instance) {
+  Instance->DefineProperties(this);
+  FStream->WriteByte(0);
+}
+
+void TWriter::DefineBinaryProperty(const std::string& Name, const TStreamProc& /*ReadData*/,
+                                   const TStreamProc& WriteData, bool HasData) {
+  if (!HasData || !WriteData) return;
+  TMemoryStream data;
+  WriteData(&data);
+  if (Name.empty() || Name.size() > 255 || data.Size() > INT32_MAX) throw EWriteError("Stream-Schreibfehler");
+  FStream->WriteByte(static_cast<uint8_t>(Name.size()));
+  FStream->WriteString(Name);
+  FStream->WriteByte(vaBinary);
+  FStream->WriteDWord(static_cast<uint32_t>(data.Size()));
+  FStream->WriteBuffer(data.Memory(), data.Size());
+}
+
+void TReader::ReadProperties(TPersistent* Instance) {
+  for (;;) {
+    std::string name(FStream->ReadByte(), '\0');
+    if (name.empty()) return;
+    FStream->ReadBuffer(name.data(), static_cast<int64_t>(name.size()));
+    FPropName = name;
+    Instance->DefineProperties(this);
+    if (!FPropName.empty()) throw EReadError("Eigenschaft " + name + " existiert nicht");
+  }
+}
+
+void TReader::DefineBinaryProperty(const std::string& Name, const TStreamProc& ReadData,
+                                   const TStreamProc& /*WriteData*/, bool /*HasData*/) {
+  if (FPropName.empty() || CompareText(Name, FPropName) != 0 || !ReadData) return;
+  if (FStream->ReadByte() != vaBinary) throw EReadError("Ungültiger Eigenschaftswert");
+  const uint32_t count = FStream->ReadDWord();
+  // The count comes from the stream: it must not claim more than the stream holds.
+  if (int64_t{count} > INT32_MAX || int64_t{count} > FStream->Size() - FStream->Position())
+    throw EReadError("Stream-Lesefehler");
+  TMemoryStream data;
+  data.SetSize(count);
+  FStream->ReadBuffer(data.Memory(), int64_t{count});
+  data.SetPosition(0);
+  FPropName.clear();
+  ReadData(&data);
 }

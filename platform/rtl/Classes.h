@@ -70,6 +70,54 @@ class TComponent : public TPersistent {
   TComponentState FComponentState;
 };
 
+// Reads or writes the bytes of a binary property.
+using TStreamProc = std::function<void(TStream* Stream)>;
+
+// The streaming of properties that objects define themselves (DefineProperties), in the class library's
+// binary form: per property its name (a length byte and the characters), the value type 10 (binary), a
+// 32-bit little-endian byte count and the bytes; a zero byte ends the list.
+class TFiler : public TObject {
+ public:
+  explicit TFiler(TStream* Stream) : FStream(Stream) {}
+  // The object that holds the values already stored for the one being written (null: none); an object
+  // writes a property only when its value differs from the ancestor's.
+  [[nodiscard]] TPersistent* Ancestor() const { return FAncestor; }
+  void SetAncestor(TPersistent* Value) { FAncestor = Value; }
+  // A property of raw bytes: WriteData writes them when HasData; ReadData reads them from a stream that
+  // holds exactly the property's bytes.
+  virtual void DefineBinaryProperty(const std::string& Name, const TStreamProc& ReadData,
+                                    const TStreamProc& WriteData, bool HasData) = 0;
+
+ protected:
+  TStream* FStream;
+
+ private:
+  TPersistent* FAncestor = nullptr;
+};
+
+class TWriter final : public TFiler {
+ public:
+  using TFiler::TFiler;
+  // Writes the properties that Instance defines, then the end of the list.
+  void WriteProperties(TPersistent* Instance);
+  void DefineBinaryProperty(const std::string& Name, const TStreamProc& ReadData,
+                            const TStreamProc& WriteData, bool HasData) override;
+};
+
+class TReader final : public TFiler {
+ public:
+  using TFiler::TFiler;
+  // Reads properties into Instance up to the end of the list. A name that Instance does not define
+  // raises EReadError "Eigenschaft %s existiert nicht", a value that is not binary "Ungültiger
+  // Eigenschaftswert", a short stream "Stream-Lesefehler".
+  void ReadProperties(TPersistent* Instance);
+  void DefineBinaryProperty(const std::string& Name, const TStreamProc& ReadData,
+                            const TStreamProc& WriteData, bool HasData) override;
+
+ private:
+  std::string FPropName;  // the property being read; cleared once an object has taken it
+};
+
 // Owns a component created without owner (or one whose owner is meant to be replaced) until scope end.
 template <typename T>
 void FreeAndNil(T*& Object) {

@@ -20,13 +20,20 @@ class TObject {
 // An event handler without arguments besides its sender (the class library's TNotifyEvent).
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
+class TFiler;
+
 // An object that can copy itself from another: Assign asks the source's AssignTo, whose default raises.
+// It names the data it stores through a filer in DefineProperties (by default none).
 class TPersistent : public TObject {
  public:
   virtual void Assign(TPersistent* Source);
 
  protected:
   virtual void AssignTo(TPersistent* Dest);
+  virtual void DefineProperties(TFiler* /*Filer*/) {}
   // Names the class in the "cannot assign" message.
   [[nodiscard]] virtual std::string ClassName() const;
+
+  friend class TReader;
+  friend class TWriter;
 };

@@ -211,32 +211,44 @@ TEST(Bitmap32, SameImageComparesSizesAndAllFourBytes) {
   EXPECT_FALSE(a.SameImage(&b));
 }
 
-TEST(Bitmap32, DataStreamRoundTripAndLayout) {
+TEST(Bitmap32, DataStreamsThroughTheFilerWithItsAncestorRule) {
   TBitmap32 a;
   a.SetSize(2, 1);
   a.SetPixel(0, 0, 0x44332211);
   a.SetPixel(1, 0, 0x88776655);
   TMemoryStream s;
-  a.WriteData(&s);
-  ASSERT_EQ(s.Size(), 16);
-  const uint8_t want[16] = {2, 0, 0, 0, 1, 0, 0, 0, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
-  EXPECT_EQ(std::memcmp(s.Memory(), want, 16), 0);
+  TWriter(&s).WriteProperties(&a);
+  // "Data", binary, 16 bytes: width, height, then the pixels as blue, green, red, alpha.
+  const std::vector<uint8_t> want = {4, 'D', 'a', 't', 'a',  10,   16,   0,    0,    0,    2,    0,    0, 0,
+                                     1, 0,   0,   0,   0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0};
+  EXPECT_EQ(s.Bytes(), want);
   EventLog log;  // outlives the bitmap, whose destruction fires one last resize
   TBitmap32 b;
   log.Attach(b);
   s.SetPosition(0);
-  b.ReadData(&s);
+  TReader(&s).ReadProperties(&b);
   EXPECT_TRUE(b.SameImage(&a));
   EXPECT_EQ(log.Joined(), "change,resize,change");
-  EXPECT_EQ(s.Position(), 16);
+  EXPECT_EQ(s.Position(), s.Size());
+
   // Written only when there is something the ancestor does not already have.
-  TBitmap32 empty;
-  EXPECT_TRUE(a.DataNeedsWriting(nullptr));
-  EXPECT_FALSE(empty.DataNeedsWriting(nullptr));
-  EXPECT_FALSE(a.DataNeedsWriting(&b));
-  EXPECT_TRUE(a.DataNeedsWriting(&empty));
-  TPersistent other;
-  EXPECT_TRUE(empty.DataNeedsWriting(&other));
+  TBitmap32 empty, other;
+  other.SetSize(2, 1);
+  TPersistent plain;
+  struct Case {
+    TBitmap32* Bitmap;
+    TPersistent* Ancestor;
+    bool Written;
+  };
+  for (const Case& c :
+       {Case{&a, nullptr, true}, Case{&empty, nullptr, false}, Case{&a, &b, false}, Case{&a, &empty, true},
+        Case{&a, &other, true}, Case{&empty, &plain, true}, Case{&empty, &empty, false}}) {
+    TMemoryStream out;
+    TWriter writer(&out);
+    writer.SetAncestor(c.Ancestor);
+    writer.WriteProperties(c.Bitmap);
+    EXPECT_EQ(out.Size() > 1, c.Written) << (c.Bitmap == &a ? "image" : "empty") << " over " << c.Ancestor;
+  }
 }
 
 TEST(Bitmap32, DataReadRefusesShortStreamsAndDisagreeingSizes) {

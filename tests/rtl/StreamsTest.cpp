@@ -1,9 +1,71 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "TempDir.h"
 #include "platform/rtl/Classes.h"
 
 namespace {
+
+// An object with one binary property, "Bytes", stored only when it holds some.
+class Blob final : public TPersistent {
+ public:
+  std::vector<uint8_t> Bytes;
+
+ protected:
+  void DefineProperties(TFiler* Filer) override {
+    Filer->DefineBinaryProperty(
+        "Bytes",
+        [this](TStream* s) {
+          Bytes.resize(static_cast<size_t>(s->Size()));
+          s->ReadBuffer(Bytes.data(), s->Size());
+        },
+        [this](TStream* s) { s->WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size())); },
+        !Bytes.empty());
+  }
+};
+
+TEST(Filer, BinaryPropertiesInTheClassLibrarysForm) {
+  Blob blob;
+  blob.Bytes = {7, 8, 9};
+  TMemoryStream s;
+  TWriter(&s).WriteProperties(&blob);
+  const std::vector<uint8_t> form = {5, 'B', 'y', 't', 'e', 's', 10, 3, 0, 0, 0, 7, 8, 9, 0};
+  EXPECT_EQ(s.Bytes(), form);
+  Blob none;
+  TMemoryStream empty;
+  TWriter(&empty).WriteProperties(&none);
+  EXPECT_EQ(empty.Bytes(), std::vector<uint8_t>{0});
+
+  struct Case {
+    const char* Name;
+    std::vector<uint8_t> Form;
+    const char* Error;  // null: read
+  };
+  const Case cases[] = {
+      {"as written", form, nullptr},
+      {"name in other case", {5, 'b', 'Y', 'T', 'E', 'S', 10, 3, 0, 0, 0, 7, 8, 9, 0}, nullptr},
+      {"unknown name", {5, 'O', 't', 'h', 'e', 'r', 10, 0, 0, 0, 0, 0}, "Eigenschaft Other existiert nicht"},
+      {"not binary", {5, 'B', 'y', 't', 'e', 's', 2, 3, 0, 0, 0, 7, 8, 9, 0}, "Ungültiger Eigenschaftswert"},
+      {"count beyond the stream",
+       {5, 'B', 'y', 't', 'e', 's', 10, 0xFF, 0xFF, 0xFF, 0x7F, 7, 0},
+       "Stream-Lesefehler"},
+      {"no end of list", {5, 'B', 'y', 't', 'e', 's', 10, 3, 0, 0, 0, 7, 8, 9}, "Stream-Lesefehler"},
+  };
+  for (const Case& c : cases) {
+    TMemoryStream in;
+    in.WriteBuffer(c.Form.data(), static_cast<int64_t>(c.Form.size()));
+    in.SetPosition(0);
+    Blob read;
+    try {
+      TReader(&in).ReadProperties(&read);
+      EXPECT_EQ(c.Error, nullptr) << c.Name;
+      EXPECT_EQ(read.Bytes, blob.Bytes) << c.Name;
+    } catch (const EReadError& e) {
+      EXPECT_EQ(e.Message, c.Error ? c.Error : "") << c.Name;
+    }
+  }
+}
 
 TEST(MemoryStream, ReadReturnsWhatIsThereAndNeverRaises) {
   TMemoryStream s;
