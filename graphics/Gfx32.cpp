@@ -9,6 +9,7 @@
 #include "graphics/GfxTransforms.h"
 #include "platform/gdi/Graphics.h"
 #include "platform/rtl/Streams.h"
+#include "platform/ui/Clipbrd.h"
 
 namespace {
 
@@ -276,6 +277,12 @@ void TBitmap32::Assign(TPersistent* Source) {
     AssignGraphic(graphic);
     return;
   }
+  if (auto* clipboard = dynamic_cast<TClipboard*>(Source)) {
+    TPicture picture;  // the clipboard's content, taken as a picture
+    picture.Assign(clipboard);
+    AssignGraphic(picture.Graphic());
+    return;
+  }
   TCustomMap::Assign(Source);
 }
 
@@ -313,6 +320,12 @@ void TBitmap32::AssignTo(TPersistent* Dest) {
   }
   if (auto* bitmap = dynamic_cast<TBitmap*>(Dest)) {
     CopyToBitmap(bitmap);
+    return;
+  }
+  if (auto* clipboard = dynamic_cast<TClipboard*>(Dest)) {
+    TBitmap bitmap;
+    CopyToBitmap(&bitmap);
+    clipboard->Assign(&bitmap);
     return;
   }
   TCustomMap::AssignTo(Dest);

@@ -84,6 +84,9 @@ class TBitmap32 : public TCustomMap {
   TBitmap32();
   ~TBitmap32() override;
 
+  // Takes the image of another TBitmap32 (with its draw settings), of a class-library bitmap (alpha
+  // only from 32 bits), of any other graphic or picture (drawn, made opaque), or of the clipboard
+  // (through a picture); null empties. OnChange fires once at the end.
   void Assign(TPersistent* Source) override;
 
   // Values below 1 become 0. Unchanged sizes return False and do nothing. Otherwise the old image is
@@ -151,6 +154,7 @@ class TBitmap32 : public TCustomMap {
   TPixelCombineEvent OnPixelCombine;
 
  protected:
+  // A 32-bit copy into a class-library bitmap or picture, or onto the clipboard (through a bitmap).
   void AssignTo(TPersistent* Dest) override;
   // Defines "Data", written when the filer has no ancestor and the image is not empty, or when the
   // ancestor is not a TBitmap32 with the same image.

@@ -12,6 +12,7 @@
 #include "platform/gdi/Graphics.h"
 #include "platform/gdi/Jpeg.h"
 #include "platform/gdi/Windows.h"
+#include "platform/ui/Clipbrd.h"
 
 namespace {
 
@@ -120,6 +121,38 @@ TEST(Bitmap32Gdi, AssignToBitmapsAndPicturesGivesThirtyTwoBitCopies) {
   // Anything else is refused with the class library's conversion error.
   TFont font;
   EXPECT_THROW(font.Assign(&b), Exception);
+}
+
+TEST(Bitmap32Gdi, ClipboardTakesAndGivesBitmaps) {
+  // Onto the clipboard: the class library reads the colours back from it.
+  TBitmap32 b;
+  b.SetSize(5, 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x)
+      b.SetPixel(x, y, Expected(x, y, 0x40 + x));
+  Clipboard()->Assign(&b);
+  ASSERT_TRUE(Clipboard()->HasFormat(CF_BITMAP));
+  TPicture picture;
+  picture.Assign(Clipboard());
+  ASSERT_EQ(picture.Width(), 5);
+  ASSERT_EQ(picture.Height(), 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x)
+      EXPECT_EQ(ColorToArgb(static_cast<uint32_t>(picture.Bitmap()->Canvas()->Pixels(x, y))),
+                Expected(x, y, 0xFF));
+  // From the clipboard: a bitmap the class library put there, opaque.
+  Clipboard()->Assign(Pattern(pf24bit, 6, 4).get());
+  TBitmap32 c;
+  c.Assign(Clipboard());
+  ASSERT_EQ(c.Width(), 6);
+  ASSERT_EQ(c.Height(), 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 6; ++x)
+      EXPECT_EQ(c.Pixel(x, y), Expected(x, y, 0xFF)) << x << "," << y;
+  // No picture on the clipboard: the picture's error, the image kept.
+  Clipboard()->SetAsText("no picture");
+  EXPECT_THROW(c.Assign(Clipboard()), EInvalidGraphic);
+  EXPECT_EQ(c.Width(), 6);
 }
 
 TEST(Bitmap32Gdi, OtherGraphicsAreDrawnAndMadeOpaque) {
