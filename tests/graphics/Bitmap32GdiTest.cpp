@@ -48,6 +48,14 @@ TColor32 Expected(int x, int y, TColor32 alpha) {
   return alpha << 24 | 0x990000u | (y * 20) << 8 | (x * 10);
 }
 
+// The same pattern in a TBitmap32, with an alpha that grows along each row.
+void FillPattern(TBitmap32& b, int w, int h) {
+  b.SetSize(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      b.SetPixel(x, y, Expected(x, y, 0x40 + x));
+}
+
 TEST(Bitmap32Gdi, TheImageLivesInADibSectionWithItsOwnDeviceContext) {
   TBitmap32 b;
   EXPECT_EQ(b.Handle(), nullptr);
@@ -97,10 +105,7 @@ TEST(Bitmap32Gdi, AssignFromBitmapsKeepsAlphaOnlyForThirtyTwoBits) {
 
 TEST(Bitmap32Gdi, AssignToBitmapsAndPicturesGivesThirtyTwoBitCopies) {
   TBitmap32 b;
-  b.SetSize(3, 2);
-  for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 3; ++x)
-      b.SetPixel(x, y, Expected(x, y, 0x40 + x));
+  FillPattern(b, 3, 2);
   TBitmap target;
   target.Assign(&b);
   EXPECT_EQ(target.PixelFormat(), pf32bit);
@@ -126,10 +131,7 @@ TEST(Bitmap32Gdi, AssignToBitmapsAndPicturesGivesThirtyTwoBitCopies) {
 TEST(Bitmap32Gdi, ClipboardTakesAndGivesBitmaps) {
   // Onto the clipboard: the class library reads the colours back from it.
   TBitmap32 b;
-  b.SetSize(5, 3);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 5; ++x)
-      b.SetPixel(x, y, Expected(x, y, 0x40 + x));
+  FillPattern(b, 5, 3);
   Clipboard()->Assign(&b);
   ASSERT_TRUE(Clipboard()->HasFormat(CF_BITMAP));
   TPicture picture;
