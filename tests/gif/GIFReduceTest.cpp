@@ -139,10 +139,9 @@ class OctreeModel {
       if (made && level == 8) ++FLeaves;
       if (made && level < 8) FReducible[level].push_back(key);
       if (it->second.Leaf) {
-        it->second.Sums[0] += 1;
-        it->second.Sums[1] += R;
-        it->second.Sums[2] += G;
-        it->second.Sums[3] += B;
+        const std::array<int64_t, 4> pixel{1, R, G, B};
+        for (int k = 0; k < 4; ++k)
+          it->second.Sums[k] += pixel[k];
         break;
       }
     }
@@ -158,10 +157,9 @@ class OctreeModel {
       uint32_t path = 0;
       for (int bit = key[0] - 1; bit >= 0; --bit)
         path = path * 8 + (((key[1] >> bit) & 1) << 2 | ((key[2] >> bit) & 1) << 1 | ((key[3] >> bit) & 1));
-      const int64_t n = node.Sums[0];
-      ordered[path << (3 * (8 - key[0]))] = {static_cast<int>(node.Sums[1] / n),
-                                             static_cast<int>(node.Sums[2] / n),
-                                             static_cast<int>(node.Sums[3] / n)};
+      std::array<int, 3>& colour = ordered[path << (3 * (8 - key[0]))];
+      for (int k = 0; k < 3; ++k)
+        colour[k] = static_cast<int>(node.Sums[k + 1] / node.Sums[0]);
     }
     std::vector<std::array<int, 3>> palette;
     for (const auto& [path, colour] : ordered)
