@@ -384,7 +384,7 @@ void StretchResample(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, const
   });
 }
 
-// Whether a stretch of a bitmap onto itself reads source pixels inside the part of the bitmap it writes:
+// Whether a stretch of a bitmap onto itself reads source pixels inside the area of the bitmap it writes:
 // those of SrcRect, or any for the weighted resampler, whose kernels reach past SrcRect. A same-size
 // stretch is a block transfer, which sees to that itself.
 bool StretchReadsWhatItWrites(const TBitmap32* Bitmap, const TRect& DstRect, const TRect& SrcRect,
