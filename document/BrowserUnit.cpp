@@ -183,10 +183,12 @@ void TCoolBrowser::FormClick(TObject*) {
 }
 
 void TCoolBrowser::FormShow(TObject*) {
-  // The one-pixel nudge lays out skin, region and anchored controls for the shown size.
+  // The one-pixel nudge lays out skin, region and anchored controls for the shown size. The web-view
+  // panel is selected once the surface has its own size again: selected while the surface is wider, the
+  // window panel would show (and its next write-back store) a web view one pixel wider than it is.
   SetWidth(Width() + 1);
-  SelectControl(WebSpace);
   SetWidth(Width() - 1);
+  SelectControl(WebSpace);
 }
 
 void TCoolBrowser::StartMoveItemLayer(TObject*, TMouseButton Button, TShiftState, int, int, TCustomLayer*) {

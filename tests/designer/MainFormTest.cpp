@@ -331,6 +331,10 @@ TEST_F(MainForm, TestRunScratchFileHidingAndReturn) {
   ASSERT_NE(Main->TestWindow(), nullptr);
   Main->CheckButClick(Main->CheckBut);
   EXPECT_EQ(Main->Mode(), mdEditing);
+  // A test run changes nothing: the window panel shows the web view's size, and writes it back unchanged.
+  EXPECT_EQ(Editor->BrowserWidthEdit->Text(), "420");
+  Editor->BrowserEditExit(Editor->BrowserStartpageEdit);
+  EXPECT_EQ(Doc()->Surface()->WebSpace->Width(), 420);
   EXPECT_TRUE(Reports->Messages.empty());
 }
 
