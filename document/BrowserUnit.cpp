@@ -95,6 +95,9 @@ void TCoolBrowser::ReadResource() {
   Shape->Pen()->SetWidth(3);
   Shape->Constraints()->SetMinHeight(8);
   Shape->Constraints()->SetMinWidth(8);
+  // The frame stays visible, and grippable, over the windowed controls (the web-view panel, buttons, the
+  // address field) that it surrounds or crosses.
+  Shape->SetAboveWindows(true);
   Shape->OnMouseDown = [this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y) {
     ShapeMouseDown(S, B, Sh, X, Y);
   };
@@ -170,6 +173,11 @@ void TCoolBrowser::SelectControl(TControl* Control) {
   if (Control != nullptr && Control->Owner() != this) Control->FreeNotification(this);
   ShowSelection(Control);
   if (OnSelect) OnSelect(Control);
+}
+
+void TCoolBrowser::AlignControls(TControl* AControl, TRect& Rect) {
+  TVexForm::AlignControls(AControl, Rect);
+  if (AControl != nullptr && AControl == FSelectedControl && Shape->Visible()) ShowSelection(AControl);
 }
 
 bool TCoolBrowser::SelectedIsShapedButton() const {

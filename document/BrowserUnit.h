@@ -108,6 +108,9 @@ class TCoolBrowser : public TVexForm {
  protected:
   void ReadResource() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  // Keeps the frame around the selected control whenever its bounds change (its anchors when the
+  // surface takes a new skin size, its setters, a drag).
+  void AlignControls(TControl* AControl, TRect& Rect) override;
 
  private:
   [[nodiscard]] bool SelectedIsShapedButton() const;

@@ -163,7 +163,8 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   UpdateBoundsRect();
   if (sized) Perform(WM_SIZE, 0, (static_cast<LPARAM>(FHeight) << 16) | (FWidth & 0xFFFF));
   if (moved) Perform(WM_MOVE, 0, (static_cast<LPARAM>(FTop) << 16) | (FLeft & 0xFFFF));
-  if (FParent != nullptr && FAlign != alNone) RequestAlign();
+  // The parent hears of every change of a child's bounds: it lays out its aligned children then.
+  if (FParent != nullptr) FParent->AlignControl(this);
 }
 
 void TControl::UpdateBoundsRect() {
@@ -418,6 +419,7 @@ void TControl::BringToFront() {
     EraseFrom(p->FWinControls, this);
     p->FWinControls.push_back(win);
     if (win->Host()->Widget != nullptr) win->Host()->Widget->raise();
+    RaiseOverlays(p);
   } else {
     EraseFrom(p->FGraphicControls, this);
     p->FGraphicControls.push_back(this);
@@ -677,6 +679,7 @@ void TWinControl::InsertControl(TControl* AControl) {
         win->FHost->Widget->setParent(FHost->Widget);
         win->UpdateBoundsRect();
         win->UpdateShowing();
+        RaiseOverlays(this);
       } else {
         win->HandleNeeded();
       }
@@ -751,6 +754,8 @@ void TWinControl::CreateHandle() {
   FCreatingHandle = false;
   for (TWinControl* c : std::vector<TWinControl*>(FWinControls))
     c->HandleNeeded();
+  for (TControl* c : std::vector<TControl*>(FGraphicControls))
+    if (auto* g = dynamic_cast<TGraphicControl*>(c); g != nullptr && g->AboveWindows()) UpdateOverlay(g);
   UpdateShowing();
 }
 
@@ -771,6 +776,7 @@ void TWinControl::CreateWnd() {
         w->stackUnder((*it)->FHost->Widget);
         break;
       }
+    RaiseOverlays(Parent());
   }
 }
 
@@ -885,7 +891,7 @@ void TWinControl::WndProc(TMessage& Message) {
       return;
     case WM_SIZE:
       ApplyAnchorsToChildren();
-      DoAlign();
+      DoAlign(nullptr);
       TControl::WndProc(Message);
       return;
     default:
@@ -901,19 +907,19 @@ void TWinControl::ApplyAnchorsToChildren() {
 }
 
 void TWinControl::Realign() {
-  DoAlign();
+  DoAlign(nullptr);
 }
 
-void TWinControl::DoAlign() {
+void TWinControl::AlignControl(TControl* AControl) {
+  DoAlign(AControl);
+}
+
+void TWinControl::DoAlign(TControl* AControl) {
   if (FAlignLevel > 0) return;
-  bool any = false;
-  for (int i = 0; i < ControlCount(); ++i)
-    if (Controls(i)->Align() != alNone && Controls(i)->Align() != alCustom) any = true;
-  if (!any) return;
   ++FAlignLevel;
   try {
     TRect r = ClientRect();
-    AlignControls(nullptr, r);
+    AlignControls(AControl, r);
   } catch (...) {
     --FAlignLevel;
     throw;
@@ -922,6 +928,10 @@ void TWinControl::DoAlign() {
 }
 
 void TWinControl::AlignControls(TControl* /*AControl*/, TRect& Rect) {
+  bool any = false;
+  for (int i = 0; i < ControlCount() && !any; ++i)
+    any = Controls(i)->Align() != alNone && Controls(i)->Align() != alCustom;
+  if (!any) return;
   const TAlign order[] = {alTop, alBottom, alLeft, alRight, alClient};
   for (TAlign a : order) {
     std::vector<TControl*> list;
@@ -1119,7 +1129,8 @@ void TWinControl::PaintHandler(HDC DC, const TRect& UpdateRect) {
     TRect r = c->BoundsRect(), hit;
     if (!IntersectRect(&hit, r, UpdateRect)) continue;
     auto* g = dynamic_cast<TGraphicControl*>(c);
-    if (g == nullptr) continue;
+    // A control above the windows paints in its own window there.
+    if (g == nullptr || (g->FOverlay != nullptr && g->FOverlay->Widget != nullptr)) continue;
     const int s = SaveDC(DC);
     POINT org{};
     GetViewportOrgEx(DC, &org);
@@ -1142,6 +1153,36 @@ void TGraphicControl::PaintOn(HDC DC) {
 }
 
 void TGraphicControl::Paint() {}
+
+void TGraphicControl::SetParent(TWinControl* AParent) {
+  TControl::SetParent(AParent);
+  if (FAboveWindows) UpdateOverlay(this);
+}
+
+void TGraphicControl::SetAboveWindows(bool Value) {
+  if (FAboveWindows == Value) return;
+  FAboveWindows = Value;
+  UpdateOverlay(this);
+  Invalidate();
+}
+
+HRGN TGraphicControl::CreateOutlineRegion() const {
+  return CreateRectRgn(0, 0, Width(), Height());
+}
+
+void TGraphicControl::OutlineChanged() {
+  if (FAboveWindows) UpdateOverlay(this);
+}
+
+void TGraphicControl::UpdateBoundsRect() {
+  TControl::UpdateBoundsRect();
+  if (FAboveWindows) UpdateOverlay(this);
+}
+
+void TGraphicControl::CMVisibleChanged(TMessage& Message) {
+  TControl::CMVisibleChanged(Message);
+  if (FAboveWindows) UpdateOverlay(this);
+}
 
 TCustomControl::TCustomControl(TComponent* AOwner)
     : TWinControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {}
@@ -1184,6 +1225,17 @@ TControl* GetCaptureControl() {
 
 void SetCaptureControl(TControl* Control) {
   gCaptureControl = Control;
+}
+
+void CancelMouseMode() {
+  if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+  TControl* control = gCaptureControl;
+  if (control == nullptr) return;
+  gCaptureControl = nullptr;
+  const bool pressed = control->FControlState.Contains(csLButtonDown);
+  control->FControlState -= TControlState{csLButtonDown, csClicked};
+  control->Invalidate();
+  if (pressed) Guarded(control, [&] { control->MouseUp(mbLeft, {}, -1, -1); });
 }
 
 bool ReleaseCapture() {

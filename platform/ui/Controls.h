@@ -17,6 +17,7 @@ class TWinControl;
 class TPopupMenu;
 class TCustomForm;
 struct TWidgetHost;
+struct TGraphicOverlay;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
 enum TAnchorKind { akLeft, akTop, akRight, akBottom };
@@ -289,6 +290,7 @@ class TControl : public TComponent {
   friend class TCustomForm;
   friend class TSizeConstraints;
   friend bool ReleaseCapture();
+  friend void CancelMouseMode();
   void ParentFontChangedFrom(TWinControl* P);
   void DoFontChange(TObject* Sender);
 
@@ -361,6 +363,8 @@ class TWinControl : public TControl {
   void Update() override;
   // Re-lays out aligned children.
   void Realign();
+  // Called after the bounds of the child AControl changed: AlignControls with it.
+  void AlignControl(TControl* AControl);
   void WndProc(TMessage& Message) override;
 
   TNotifyEvent OnEnter;
@@ -383,6 +387,7 @@ class TWinControl : public TControl {
   virtual void DestroyWnd();
   // Paints the control's own face on DC; the default paints nothing.
   virtual void PaintWindow(HDC DC);
+  // Lays out the aligned children in Rect; AControl is the child whose bounds changed, or null.
   virtual void AlignControls(TControl* AControl, TRect& Rect);
   bool CanAutoSize(int& NewWidth, int& NewHeight) override;
   virtual void DoEnter();
@@ -421,7 +426,7 @@ class TWinControl : public TControl {
 
  private:
   void ApplyAnchorsToChildren();
-  void DoAlign();
+  void DoAlign(TControl* AControl);
 
   std::vector<TControl*> FGraphicControls;
   std::vector<TWinControl*> FWinControls;
@@ -444,12 +449,32 @@ class TGraphicControl : public TControl {
   [[nodiscard]] TCanvas* Canvas() const { return FCanvas.get(); }
   // Paints the control on its parent's device context (the parent sets origin and clip).
   void PaintOn(HDC DC);
+  void SetParent(TWinControl* AParent) override;
+
+  // Lies above the windowed controls of its parent instead of beneath them (off by default): a marker
+  // such as a selection frame stays visible over every control it surrounds. There the control's
+  // outline (CreateOutlineRegion) shows it and takes the mouse; the rest of its area lets both through
+  // to what lies below. The child list keeps the control among the graphic controls.
+  [[nodiscard]] bool AboveWindows() const { return FAboveWindows; }
+  void SetAboveWindows(bool Value);
+  // The part of the client area that the control paints, as a new region owned by the caller: the whole
+  // client area unless a control knows better.
+  [[nodiscard]] virtual HRGN CreateOutlineRegion() const;
 
  protected:
   virtual void Paint();
+  void UpdateBoundsRect() override;
+  void CMVisibleChanged(TMessage& Message) override;
+  // Called when what CreateOutlineRegion gives may have changed.
+  void OutlineChanged();
 
  private:
+  friend class TWinControl;
+  friend void UpdateOverlay(TGraphicControl* Control);
+  friend void RaiseOverlays(TWinControl* Parent);
   std::unique_ptr<TCanvas> FCanvas;
+  bool FAboveWindows = false;
+  std::unique_ptr<TGraphicOverlay> FOverlay;
 };
 
 // A window that paints itself through its Canvas.
@@ -481,6 +506,11 @@ int SetWindowRgn(HWND Wnd, HRGN Rgn, bool Redraw);
 int GetWindowRgn(HWND Wnd, HRGN Rgn);
 // Ends mouse capture (the press that started it no longer tracks the mouse).
 bool ReleaseCapture();
+// Ends the mouse mode of the control that holds the capture, as the window system does when a modal
+// loop, a dialog or a message box takes the input: the capture goes, and a left press in progress ends
+// with a release outside the control (no click), so the control leaves its pressed state. The release
+// of the button then reaches the modal window, not the control.
+void CancelMouseMode();
 [[nodiscard]] TControl* GetCaptureControl();
 void SetCaptureControl(TControl* Control);
 // The control under the mouse for enter/leave purposes.

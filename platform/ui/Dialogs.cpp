@@ -85,7 +85,7 @@ std::string ApplyDefaultExt(const std::string& FileName, const std::string& Defa
 
 bool TOpenDialog::Execute() {
   if (OnShow) OnShow(this);
-  const bool ok = DialogProvider()->ExecuteFileDialog(this);
+  const bool ok = ModalDialogProvider()->ExecuteFileDialog(this);
   if (ok) {
     SetFileName(ApplyDefaultExt(FileName(), DefaultExt()));
     if (Files().empty()) SetFiles({FileName()});
@@ -96,7 +96,7 @@ bool TOpenDialog::Execute() {
 
 bool TColorDialog::Execute() {
   if (OnShow) OnShow(this);
-  const bool ok = DialogProvider()->ExecuteColorDialog(this);
+  const bool ok = ModalDialogProvider()->ExecuteColorDialog(this);
   if (OnClose) OnClose(this);
   return ok;
 }
@@ -105,20 +105,20 @@ TFontDialog::TFontDialog(TComponent* AOwner) : TCommonDialog(AOwner), FFont(std:
 
 bool TFontDialog::Execute() {
   if (OnShow) OnShow(this);
-  const bool ok = DialogProvider()->ExecuteFontDialog(this);
+  const bool ok = ModalDialogProvider()->ExecuteFontDialog(this);
   if (OnClose) OnClose(this);
   return ok;
 }
 
 bool TPrintDialog::Execute() {
   if (OnShow) OnShow(this);
-  const bool ok = DialogProvider()->ExecutePrintDialog(this);
+  const bool ok = ModalDialogProvider()->ExecutePrintDialog(this);
   if (OnClose) OnClose(this);
   return ok;
 }
 
 int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int /*HelpCtx*/) {
-  return DialogProvider()->MessageDlg(Msg, DlgType, Buttons);
+  return ModalDialogProvider()->MessageDlg(Msg, DlgType, Buttons);
 }
 
 void ShowMessage(const std::string& Msg) {
@@ -427,6 +427,11 @@ TMenuItem* TScriptedDialogProvider::PopupMenu(TPopupMenu* Menu, int X, int Y) {
 }
 
 TDialogProvider* DialogProvider() {
+  return gProvider;
+}
+
+TDialogProvider* ModalDialogProvider() {
+  CancelMouseMode();
   return gProvider;
 }
 

@@ -235,6 +235,9 @@ class TScriptedDialogProvider : public TDialogProvider {
 
 // The provider in use (never null).
 [[nodiscard]] TDialogProvider* DialogProvider();
+// The provider, for a modal thing that starts now: the mouse mode of the windows below it ends first
+// (CancelMouseMode), so no control keeps a capture or a pressed state whose release the modal window takes.
+[[nodiscard]] TDialogProvider* ModalDialogProvider();
 // Installs a provider (not owned; null restores Qt's). Returns the previous one.
 TDialogProvider* SetDialogProvider(TDialogProvider* Provider);
 // Installs a provider for the life of a scope.

@@ -180,8 +180,14 @@ TShape::TShape(TComponent* AOwner)
     : TGraphicControl(AOwner), FPen(std::make_unique<TPen>()), FBrush(std::make_unique<TBrush>()) {
   FControlStyle.Include(csReplicatable);
   SetBounds(0, 0, 65, 65);
-  FPen->OnChange = [this](TObject*) { Invalidate(); };
-  FBrush->OnChange = [this](TObject*) { Invalidate(); };
+  FPen->OnChange = [this](TObject*) {
+    OutlineChanged();
+    Invalidate();
+  };
+  FBrush->OnChange = [this](TObject*) {
+    OutlineChanged();
+    Invalidate();
+  };
 }
 
 TShape::~TShape() {
@@ -193,6 +199,17 @@ void TShape::SetShape(TShapeType Value) {
   if (FShape == Value) return;
   FShape = Value;
   Invalidate();
+}
+
+HRGN TShape::CreateOutlineRegion() const {
+  HRGN outline = TGraphicControl::CreateOutlineRegion();
+  if (FBrush->Style() != bsClear || FShape != stRectangle) return outline;
+  const int pen = FPen->Style() == psClear ? 0 : std::max(FPen->Width(), 1);
+  if (pen * 2 >= Width() || pen * 2 >= Height()) return outline;
+  HRGN inside = CreateRectRgn(pen, pen, Width() - pen, Height() - pen);
+  CombineRgn(outline, outline, inside, RGN_DIFF);
+  DeleteObject(inside);
+  return outline;
 }
 
 void TShape::Paint() {

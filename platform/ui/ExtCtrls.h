@@ -84,6 +84,8 @@ class TShape : public TGraphicControl {
   void SetPen(TPen* Value) { FPen->Assign(Value); }
   [[nodiscard]] TBrush* Brush() const { return FBrush.get(); }
   void SetBrush(TBrush* Value) { FBrush->Assign(Value); }
+  // A rectangle with a clear brush paints only its pen's ring.
+  [[nodiscard]] HRGN CreateOutlineRegion() const override;
 
  protected:
   void Paint() override;

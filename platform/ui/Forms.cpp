@@ -469,7 +469,7 @@ int TCustomForm::ShowModal() {
     }
     return FModalResult;
   };
-  const int result = DialogProvider()->RunModal(this, loop);
+  const int result = ModalDialogProvider()->RunModal(this, loop);
   if (Visible()) {
     FVisible = false;
     DoHide();
@@ -790,7 +790,7 @@ void TApplication::ShowException(const Exception& E) {
 }
 
 int TApplication::MessageBox(const std::string& Text, const std::string& Caption, int Flags) {
-  return DialogProvider()->MessageBox(Text, Caption, Flags);
+  return ModalDialogProvider()->MessageBox(Text, Caption, Flags);
 }
 
 bool TApplication::FilterMessage(TMsg& Msg) {

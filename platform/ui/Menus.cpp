@@ -48,5 +48,5 @@ void TPopupMenu::Notification(TComponent* AComponent, TOperation Operation) {
 
 void TPopupMenu::Popup(int X, int Y) {
   if (OnPopup) OnPopup(this);
-  if (TMenuItem* picked = DialogProvider()->PopupMenu(this, X, Y)) picked->Click();
+  if (TMenuItem* picked = ModalDialogProvider()->PopupMenu(this, X, Y)) picked->Click();
 }

@@ -48,6 +48,18 @@ struct TWidgetHost {
   HRGN Region = nullptr;
 };
 
+// What a graphic control that lies above its parent's windowed controls keeps of its window there.
+struct TGraphicOverlay {
+  ~TGraphicOverlay();
+  QPointer<QWidget> Widget;
+};
+// Creates, places, shapes, shows or removes the window of a graphic control that lies above its
+// parent's windowed controls, as its AboveWindows, parent, bounds, outline and visibility say.
+void UpdateOverlay(TGraphicControl* Control);
+// Puts the windows of Parent's graphic controls that lie above the windowed controls back on top (after
+// a windowed child was created or raised).
+void RaiseOverlays(TWinControl* Parent);
+
 // The widget of a windowed control, creating its window when needed.
 [[nodiscard]] QWidget* WidgetOf(TWinControl* Control);
 // The windowed control whose window is Widget or contains it, or null.
@@ -56,8 +68,9 @@ struct TWidgetHost {
 // and key input goes through the control's handlers first.
 void SetInnerWidget(TWinControl* Control, QWidget* Inner);
 // Mouse input that reached Receiver (the control's window or a widget inside it): targets, capture,
-// enter/leave, clicks and pop-up menus.
-void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event);
+// enter/leave, clicks and pop-up menus. Over is the graphic control whose own window above the windowed
+// controls (Receiver) the mouse is in, or null.
+void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event, TControl* Over = nullptr);
 // Key and mouse conversions.
 [[nodiscard]] TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons);
 [[nodiscard]] WORD VirtualKeyOf(int QtKey, const QString& Text);

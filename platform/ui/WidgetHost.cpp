@@ -34,13 +34,15 @@ TMouseButton ButtonOf(Qt::MouseButton b) {
 }
 
 // The control that takes a mouse event that reached a host widget at P: the capture control when it
-// lies in this window, else the topmost enabled graphic child at P, else the windowed control.
-TControl* MouseTarget(TWinControl* Win, const QPoint& P) {
+// lies in this window, else the control above the windows whose window took the event (Over), else the
+// topmost enabled graphic child at P, else the windowed control.
+TControl* MouseTarget(TWinControl* Win, const QPoint& P, TControl* Over) {
   TControl* cap = GetCaptureControl();
   if (cap != nullptr) {
     for (TControl* c = cap; c != nullptr; c = c->Parent())
       if (c == Win) return cap;
   }
+  if (Over != nullptr && Over->Enabled()) return Over;
   if (TControl* g = Win->ControlAtPos(TPoint{P.x(), P.y()}, false)) return g;
   return Win;
 }
@@ -52,25 +54,99 @@ TPoint LocalPoint(TWinControl* Win, TControl* Target, const QPoint& P) {
   return Target->ScreenToClient(s);
 }
 
-// The enabled control under P (client coordinates of Win) for enter/leave.
-TControl* HoverTarget(TWinControl* Win, const QPoint& P) {
+// The enabled control under P (client coordinates of Win) for enter/leave; Over as for MouseTarget.
+TControl* HoverTarget(TWinControl* Win, const QPoint& P, TControl* Over = nullptr) {
   if (Win == nullptr) return nullptr;
-  TControl* g = Win->ControlAtPos(TPoint{P.x(), P.y()}, false);
+  TControl* g = Over != nullptr ? Over : Win->ControlAtPos(TPoint{P.x(), P.y()}, false);
   TControl* c = g != nullptr ? g : Win;
   while (c != nullptr && !c->Enabled())
     c = c->Parent();
   return c;
 }
 
+// The window of a graphic control that lies above its parent's windowed controls: it paints the
+// control and hands the mouse inside the control's outline (its mask) to it.
+class TOverlayWidget final : public QWidget {
+ public:
+  TOverlayWidget(TGraphicControl* AControl, QWidget* Parent) : QWidget(Parent), Control(AControl) {
+    setAttribute(Qt::WA_NoSystemBackground);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::NoFocus);
+  }
+  TGraphicControl* Control;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    if (Control == nullptr) return;
+    QPainter painter(this);
+    HDC dc = CreatePainterDC(&painter, size());
+    TGraphicControl* c = Control;
+    Guarded(c, [&] { c->PaintOn(dc); });
+    DeleteDC(dc);
+  }
+  void mousePressEvent(QMouseEvent* Event) override { Forward(Event); }
+  void mouseDoubleClickEvent(QMouseEvent* Event) override { Forward(Event); }
+  void mouseMoveEvent(QMouseEvent* Event) override { Forward(Event); }
+  void mouseReleaseEvent(QMouseEvent* Event) override { Forward(Event); }
+
+ private:
+  void Forward(QMouseEvent* Event) {
+    if (Control != nullptr && Control->Parent() != nullptr)
+      DispatchMouseEvent(Control->Parent(), this, Event, Control);
+    Event->accept();
+  }
+};
+
 // The enabled control under a screen position (through window masks), or null.
 TControl* UnderMouse(const QPoint& Global) {
   QWidget* w = QApplication::widgetAt(Global);
+  if (auto* overlay = dynamic_cast<TOverlayWidget*>(w); overlay != nullptr && overlay->Control != nullptr)
+    return overlay->Control->Enabled() ? overlay->Control : nullptr;
   TWinControl* u = ControlOfWidget(w);
   if (u == nullptr || u->Host()->Widget == nullptr) return nullptr;
   return HoverTarget(u, u->Host()->Widget->mapFromGlobal(Global));
 }
 
 }  // namespace
+
+TGraphicOverlay::~TGraphicOverlay() {
+  if (auto* w = static_cast<TOverlayWidget*>(Widget.data())) {
+    w->Control = nullptr;
+    w->hide();
+    w->deleteLater();
+  }
+}
+
+void UpdateOverlay(TGraphicControl* Control) {
+  TWinControl* parent = Control->Parent();
+  QWidget* host = parent != nullptr ? parent->Host()->Widget.data() : nullptr;
+  if (!Control->AboveWindows() || host == nullptr) {
+    Control->FOverlay.reset();
+    return;
+  }
+  if (Control->FOverlay == nullptr || Control->FOverlay->Widget == nullptr ||
+      Control->FOverlay->Widget->parentWidget() != host) {
+    Control->FOverlay = std::make_unique<TGraphicOverlay>();
+    Control->FOverlay->Widget = new TOverlayWidget(Control, host);
+    Control->FOverlay->Widget->raise();
+  }
+  QWidget* w = Control->FOverlay->Widget;
+  w->setGeometry(Control->Left(), Control->Top(), Control->Width(), Control->Height());
+  HRGN outline = Control->CreateOutlineRegion();
+  const QRegion mask = RegionToQRegion(outline);
+  DeleteObject(outline);
+  // An empty mask would be no mask at all: a control that paints nothing has no window to show.
+  if (!mask.isEmpty()) w->setMask(mask);
+  w->setVisible(Control->Visible() && !mask.isEmpty());
+}
+
+void RaiseOverlays(TWinControl* Parent) {
+  for (int i = 0; i < Parent->ControlCount(); ++i) {
+    auto* g = dynamic_cast<TGraphicControl*>(Parent->Controls(i));
+    if (g != nullptr && g->FOverlay != nullptr && g->FOverlay->Widget != nullptr)
+      g->FOverlay->Widget->raise();
+  }
+}
 
 void UpdateMouseControl(TControl* Control) {
   if (Control == gMouseControl) return;
@@ -155,7 +231,7 @@ void THostWidget::paintEvent(QPaintEvent* Event) {
   DeleteDC(dc);
 }
 
-void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event) {
+void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event, TControl* Over) {
   THostWidget* host = Win->Host()->Widget;
   if (host == nullptr) return;
   const QPoint p =
@@ -163,6 +239,13 @@ void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event)
   const QPoint global = Event->globalPosition().toPoint();
   const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
   const auto type = Event->type();
+  // A window above the others takes the mouse only inside its outline; elsewhere (a move or a release
+  // while a press holds the mouse) the mouse is over what lies below it.
+  if (Over != nullptr) {
+    const QPoint at = Event->position().toPoint();
+    if (!Receiver->rect().contains(at) || (!Receiver->mask().isEmpty() && !Receiver->mask().contains(at)))
+      Over = nullptr;
+  }
   // A window cut by a region takes no mouse outside it, also where the window system does not cut
   // windows (the offscreen platform): the mouse is then over no window of ours.
   if (host->isWindow() && Win->Host()->Region != nullptr && GetCaptureControl() == nullptr &&
@@ -172,15 +255,15 @@ void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event)
   }
   if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
     THostWidget::LastPressGlobal = global;
-    if (GetCaptureControl() == nullptr) UpdateMouseControl(HoverTarget(Win, p));
-    TControl* t = MouseTarget(Win, p);
+    if (GetCaptureControl() == nullptr) UpdateMouseControl(HoverTarget(Win, p, Over));
+    TControl* t = MouseTarget(Win, p, Over);
     const TPoint lp = LocalPoint(Win, t, p);
     const bool dbl = type == QEvent::MouseButtonDblClick;
     Guarded(t, [&] { t->HandleMouseDown(ButtonOf(Event->button()), shift, lp.X, lp.Y, dbl); });
     return;
   }
   if (type == QEvent::MouseMove) {
-    TControl* t = MouseTarget(Win, p);
+    TControl* t = MouseTarget(Win, p, Over);
     const TPoint lp = LocalPoint(Win, t, p);
     // Enter and leave: the control under the mouse (the capture control hears only about itself).
     TControl* hover = nullptr;
@@ -193,7 +276,7 @@ void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event)
         inside = PtInRegion(cw->Host()->Region, cp.X, cp.Y) != 0;
       hover = inside ? cap : UnderMouse(global);
     } else {
-      hover = host->rect().contains(p) ? HoverTarget(Win, p) : UnderMouse(global);
+      hover = host->rect().contains(p) ? HoverTarget(Win, p, Over) : UnderMouse(global);
     }
     UpdateMouseControl(hover);
     Guarded(t, [&] { t->HandleMouseMove(shift, lp.X, lp.Y); });
@@ -204,18 +287,18 @@ void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event)
     return;
   }
   if (type != QEvent::MouseButtonRelease) return;
-  TControl* t = MouseTarget(Win, p);
+  TControl* t = MouseTarget(Win, p, Over);
   const TPoint lp = LocalPoint(Win, t, p);
   QPointer<THostWidget> self(host);
   Guarded(t, [&] { t->HandleMouseUp(ButtonOf(Event->button()), shift, lp.X, lp.Y); });
   if (Event->buttons() == Qt::NoButton && GetCaptureControl() != nullptr) SetCaptureControl(nullptr);
   if (self == nullptr || self->Control == nullptr) return;
   // After the release the control under the mouse may have changed while the capture hid it.
-  UpdateMouseControl(host->rect().contains(p) ? HoverTarget(Win, p) : UnderMouse(global));
+  UpdateMouseControl(host->rect().contains(p) ? HoverTarget(Win, p, Over) : UnderMouse(global));
   // A right click opens the control's pop-up menu (the control under the mouse now: the release may
   // have freed the one that took it).
   if (Event->button() != Qt::RightButton) return;
-  for (TControl* c = MouseTarget(Win, p); c != nullptr; c = c->Parent()) {
+  for (TControl* c = MouseTarget(Win, p, Over); c != nullptr; c = c->Parent()) {
     bool handled = false;
     const TPoint mp = c->ScreenToClient(TPoint{global.x(), global.y()});
     if (c->OnContextPopup) Guarded(c, [&] { c->OnContextPopup(c, mp, handled); });

@@ -351,6 +351,37 @@ TEST_F(Panels, ColoursGoToElementsAndNeedTheLeftButton) {
   EXPECT_EQ(Editor->LabelFontLabel->Color(), 0x123456);
 }
 
+// The colour dialog takes the release of the press on a swatch: the swatch keeps no hold of the mouse,
+// and the next click on the panel is the clicked control's (a picture opens the picture dialog).
+TEST_F(Panels, AColourDialogLeavesTheNextClickToTheClickedControl) {
+  struct Row {
+    const char* Panel;
+    std::function<void()> Select;
+    TShape* Swatch;
+    TImage* Next;
+  };
+  const Row rows[] = {
+      {"window", [] {}, Editor->DialodIColorShape, Editor->FormImage},
+      {"button", [this] { AddButton(); }, Editor->ButtonIColorShape, Editor->ButtonMaskImage},
+      {"label", [this] { AddLabel(); }, Editor->LabelColorShape, nullptr},
+      {"address field", [this] { Insert(Main->EditBut, 40, 150); }, Editor->EditColorShape, nullptr},
+      {"options", [this] { Main->OptionsButClick(Main->OptionsBut); }, Editor->ShapeColor, nullptr},
+      {"options", [] {}, Editor->HelperColor, nullptr},
+  };
+  TestInput::ShowAndWait(Editor);
+  for (const Row& row : rows) {
+    row.Select();
+    TestInput::ProcessEvents();
+    Dialogs.Log.clear();
+    TestInput::MousePress(row.Swatch, 5, 5);
+    EXPECT_EQ(Dialogs.Log, (std::vector<std::string>{"color:"})) << row.Panel;
+    EXPECT_EQ(GetCaptureControl(), nullptr) << row.Panel;
+    if (row.Next == nullptr) continue;
+    TestInput::MouseClick(row.Next, 5, 5);
+    EXPECT_EQ(Dialogs.Log.back(), "openpicture:Open Bitmap") << row.Panel;
+  }
+}
+
 TEST_F(Panels, OptionsPanelReportsOnlyWhileShown) {
   EXPECT_TRUE(Main->SoundsOnOption());
   Editor->MessageSoundsOn->SetChecked(false);

@@ -173,6 +173,47 @@ TEST_F(SurfaceEvents, TheFrameStaysAfterAnInsertOrAPick) {
   EXPECT_TRUE(S->Shape->Visible());
 }
 
+// The frame shows the selection: it follows every change of the selected control's bounds, and lies above
+// the windowed controls, where it can be gripped too (an address field over the web panel).
+TEST_F(SurfaceEvents, TheFrameFollowsTheSelectionAndLiesAboveTheWindows) {
+  WritePicture(App / "media/wide.bmp", 260, 140, clNavy, clFuchsia);
+  Doc->Bitmaps()->Add(App.Media("wide.bmp"));
+  const auto around = [](TControl* C) {
+    const TRect c = C->BoundsRect();
+    return Rect(c.Left - 3, c.Top - 3, c.Right + 3, c.Bottom + 3);
+  };
+  const std::vector<std::pair<const char*, std::function<TControl*()>>> changes = {
+      {"the skin grows, the web panel with its anchors",
+       [&] {
+         S->SelectControl(S->WebSpace);
+         Doc->Web()->SetBitmap(App.Media("wide.bmp"));
+         EXPECT_EQ(S->WebSpace->Width(), 60 + 60);
+         return S->WebSpace;
+       }},
+      {"a setter narrows the label",
+       [&] {
+         S->SelectControl(Label->Control());
+         Label->SetWidth(25);
+         return Label->Control();
+       }},
+  };
+  for (const auto& [what, change] : changes) {
+    TControl* selected = change();
+    EXPECT_EQ(S->Shape->BoundsRect(), around(selected)) << what;
+  }
+  TVXEdit* edit = Doc->AddEdit(80, 120);
+  edit->SetWidth(60);
+  S->SelectControl(edit->Control());
+  const TRect frame = S->Shape->BoundsRect();
+  const int y = frame.Top + 10;
+  EXPECT_EQ(TestInput::GrabPixel(S, frame.Left + 1, y), clYellow) << "the frame shows over the web panel";
+  TestInput::MousePress(S, frame.Left + 1, y);
+  TestInput::MouseMove(S, frame.Left - 9, y);
+  TestInput::MouseRelease(S, frame.Left - 9, y);
+  EXPECT_EQ(edit->Control()->Left(), 110) << "its left grip there widens the field";
+  EXPECT_EQ(edit->Control()->Width(), 70);
+}
+
 // With no insert tool armed and no pick pending, pressing the face moves the window with the mouse;
 // the document reports one change and the selection stays.
 TEST_F(SurfaceEvents, PressingTheFaceMovesTheWindow) {

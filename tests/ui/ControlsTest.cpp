@@ -7,7 +7,10 @@
 #include <QWidget>
 
 #include "platform/ui/Controls.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/Menus.h"
 #include "platform/ui/QtHost.h"
 #include "tests/ui/UiTestUtil.h"
 
@@ -389,6 +392,88 @@ TEST_F(ControlsTest, FreeingAControlClearsReferencesToIt) {
   EXPECT_EQ(Form->ActiveControl(), nullptr);
   EXPECT_EQ(Form->FocusedControl(), nullptr);
   EXPECT_EQ(Form->ControlCount(), 0);
+}
+
+TEST_F(ControlsTest, AModalThingEndsTheCaptureAndThePressThatOpenedIt) {
+  TScriptedDialogProvider script;
+  script.OnRunModal = [](TCustomForm*, const std::function<int()>&) { return mrCancel; };
+  TDialogProviderScope scope(&script);
+  TForm* modal = TCustomForm::Create<TForm>(Form);
+  TPopupMenu* menu = new TPopupMenu(Form);
+  const std::vector<std::pair<const char*, std::function<void()>>> modals = {
+      {"open dialog", [&] { TOpenDialog(nullptr).Execute(); }},
+      {"colour dialog", [&] { TColorDialog(nullptr).Execute(); }},
+      {"font dialog", [&] { TFontDialog(nullptr).Execute(); }},
+      {"print dialog", [&] { TPrintDialog(nullptr).Execute(); }},
+      {"message box", [&] { Application->MessageBox("text", "caption", MB_OK); }},
+      {"message dialog", [&] { MessageDlg("text", mtInformation, {mbOK}, 0); }},
+      {"modal form", [&] { modal->ShowModal(); }},
+      {"pop-up menu", [&] { menu->Popup(10, 10); }},
+  };
+  auto* opener = new TGraphicControl(Form);
+  opener->SetParent(Form);
+  opener->SetBounds(20, 20, 40, 40);
+  Wire(opener, &L, "g");
+  auto* other = new TGraphicControl(Form);
+  other->SetParent(Form);
+  other->SetBounds(100, 20, 40, 40);
+  Wire(other, &L, "h");
+  ShowAndWait(Form);
+  for (const auto& [what, run] : modals) {
+    opener->OnMouseDown = [&, run = run](TObject*, TMouseButton, TShiftState, int, int) {
+      L.push_back("g:down");
+      run();
+    };
+    L.clear();
+    // The button goes up while the modal thing runs: that release is the modal window's, not the form's.
+    MousePress(Form, 25, 30);
+    EXPECT_EQ(GetCaptureControl(), nullptr) << what;
+    EXPECT_FALSE(opener->ControlState().Contains(csLButtonDown)) << what;
+    EXPECT_EQ(L, (Log{"g:down", "g:up@-1,-1"})) << what << ": the press ends outside, without a click";
+    L.clear();
+    MouseClick(other, 5, 5);
+    EXPECT_EQ(L, (Log{"h:down@5,5", "h:click", "h:up@5,5"}))
+        << what << ": the next click is the other control's";
+  }
+}
+
+TEST_F(ControlsTest, AGraphicControlAboveTheWindowsShowsAndTakesTheMouseOnItsOutline) {
+  auto* w = Add<TLogWindow>("w", 20, 20, 120, 80);
+  w->SetColor(clNavy);
+  auto* ring = new TShape(Form);
+  ring->SetParent(Form);
+  ring->SetBounds(40, 30, 60, 40);
+  ring->Brush()->SetStyle(bsClear);
+  ring->Pen()->SetColor(clYellow);
+  ring->Pen()->SetWidth(3);
+  Wire(ring, &L, "ring");
+  ShowAndWait(Form);
+  EXPECT_EQ(TestInput::GrabPixel(Form, 41, 31), clNavy) << "a graphic control lies beneath the windows";
+  ring->SetAboveWindows(true);
+  // A window made afterwards goes beneath it as well; the child list still holds the shape first.
+  auto* later = Add<TLogWindow>("later", 90, 60, 40, 30);
+  later->SetColor(clNavy);
+  EXPECT_EQ(Form->Controls(0), ring);
+  struct Probe {
+    int X, Y;
+    TColor Shows;
+    const char* Takes;
+  };
+  // The ring's corner, its right side over the later window, its inside (the window shows through).
+  const Probe probes[] = {{41, 31, clYellow, "ring"}, {98, 65, clYellow, "ring"}, {70, 50, clNavy, "w"}};
+  for (const Probe& p : probes) {
+    EXPECT_EQ(TestInput::GrabPixel(Form, p.X, p.Y), p.Shows) << p.X << "," << p.Y;
+    L.clear();
+    MouseClick(Form, p.X, p.Y);
+    ASSERT_FALSE(L.empty());
+    EXPECT_EQ(L.front().substr(0, L.front().find(':')), p.Takes) << p.X << "," << p.Y;
+  }
+  // The ring moves with its bounds, and hides with the control.
+  ring->SetBounds(30, 30, 60, 40);
+  EXPECT_EQ(TestInput::GrabPixel(Form, 31, 31), clYellow);
+  EXPECT_EQ(TestInput::GrabPixel(Form, 98, 65), clNavy);
+  ring->Hide();
+  EXPECT_EQ(TestInput::GrabPixel(Form, 31, 31), clNavy);
 }
 
 TEST(HintTest, ShortHintIsTheTextBeforeTheFirstBar) {
