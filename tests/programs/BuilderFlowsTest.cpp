@@ -1,0 +1,196 @@
+// The runtime program on the sample browser, as a user drives it: through the X server with real pointer
+// and key input; the pages it shows are told apart on the screen, its place, size and shape are the
+// server's.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "tests/programs/XSession.h"
+
+namespace {
+
+using namespace xflow;
+namespace fs = std::filesystem;
+
+struct TSize {
+  int Width = 0, Height = 0;
+};
+
+// The size of a BMP file from its header.
+TSize BmpSize(const std::string& Path) {
+  const std::string header = ReadFile(Path).substr(0, 26);
+  if (header.size() < 26) return {};
+  auto field = [&](size_t At) {
+    int32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+      v = (v << 8) | static_cast<uint8_t>(header[At + static_cast<size_t>(i)]);
+    return v;
+  };
+  return {field(18), std::abs(field(22))};
+}
+
+int IntOf(const TSection& S, const std::string& Key) {
+  return S.Values.count(Key) != 0 ? std::stoi(S.Values.at(Key)) : 0;
+}
+
+// The two pages of the sample, told apart by their headers: slate blue on the start page, teal on the tour.
+bool StartHeader(uint32_t P) {
+  return (P & 0xFF) > ((P >> 8) & 0xFF) + 10;
+}
+bool TourHeader(uint32_t P) {
+  return ((P >> 8) & 0xFF) > (P & 0xFF) + 5;
+}
+
+class BuilderFlows : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::copy(PELLORAN_TEST_SAMPLE_DIR, Folder.Path(), fs::copy_options::recursive);
+    fs::copy_file(std::string(PELLORAN_TEST_APP_DIR) + "/Builder", Folder / "Builder",
+                  fs::copy_options::overwrite_existing);
+    Project = ReadProject(Folder / "Config.VX");
+    Skin = BmpSize(Folder / SectionOf(Project, "Web").Values["Bitmap"]);
+    Browser = std::make_unique<TProgram>(Folder / "Builder", Folder.Path(),
+                                         std::map<std::string, std::string>{}, Folder / "builder.log");
+    Window = X.WaitWindow("Builder");
+    ASSERT_TRUE(ShowsPage(StartHeader)) << "the start page";
+  }
+
+  void TearDown() override {
+    X.Shot(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    Browser.reset();
+  }
+
+  // A point of the window from a point of the skin: right- and bottom-aligned things keep their distance
+  // to the window's right and bottom edges.
+  [[nodiscard]] int ScreenX(int SkinX, bool Right = false) const {
+    return Window.X + SkinX + (Right ? Window.Width - Skin.Width : 0);
+  }
+  [[nodiscard]] int ScreenY(int SkinY, bool Bottom = false) const {
+    return Window.Y + SkinY + (Bottom ? Window.Height - Skin.Height : 0);
+  }
+
+  // The middle of the skin button with this press action.
+  void ClickButton(const std::string& Action) {
+    for (const TSection& s : Project) {
+      if (s.Kind != "Button" || s.Values.at("Pressaction") != Action) continue;
+      const TSize size = BmpSize(Folder / s.Values.at("Mask"));
+      const std::string& align = s.Values.at("Alignment");
+      X.Click(ScreenX(IntOf(s, "Left") + size.Width / 2, align.find("right") != std::string::npos),
+              ScreenY(IntOf(s, "Top") + size.Height / 2, align.rfind("Bottom", 0) == 0));
+      return;
+    }
+    ADD_FAILURE() << "no button " << Action;
+  }
+
+  // Waits until the web area's header shows the page that Is recognises.
+  bool ShowsPage(bool (*Is)(uint32_t)) {
+    const TSection web = SectionOf(Project, "Web");
+    return WaitFor(
+        [&] { return Is(X.Pixel(ScreenX(IntOf(web, "Left") + 30), ScreenY(IntOf(web, "Top") + 15))); },
+        40000);
+  }
+
+  TXSession& X = TXSession::Get();
+  TTempDir Folder{"pelloran-sample"};
+  std::vector<TSection> Project;
+  TSize Skin;
+  std::unique_ptr<TProgram> Browser;
+  TWindow Window;
+};
+
+TEST_F(BuilderFlows, BackAndForwardAfterFollowingALink) {
+  // The start page's one link is an amber pill: found on the screen, clicked in its middle.
+  const TSection web = SectionOf(Project, "Web");
+  const int left = ScreenX(IntOf(web, "Left")), top = ScreenY(IntOf(web, "Top"));
+  const int right = left + IntOf(web, "Width") + Window.Width - Skin.Width;
+  const int bottom = top + IntOf(web, "Height") + Window.Height - Skin.Height;
+  int sumX = 0, sumY = 0, count = 0;
+  for (int y = top; y < bottom; y += 4) {
+    for (int x = left; x < right; x += 8) {
+      const uint32_t p = X.Pixel(x, y);
+      if ((p >> 16) > 0xE0 && ((p >> 8) & 0xFF) > 0x90 && ((p >> 8) & 0xFF) < 0xB8 && (p & 0xFF) < 0x60) {
+        sumX += x;
+        sumY += y;
+        ++count;
+      }
+    }
+  }
+  ASSERT_GT(count, 0) << "no link on the start page";
+  X.Click(sumX / count, sumY / count);
+  ASSERT_TRUE(ShowsPage(TourHeader)) << "the link leads to the tour";
+  ClickButton("Back");
+  EXPECT_TRUE(ShowsPage(StartHeader)) << "Back returns to the start page";
+  ClickButton("Forward");
+  EXPECT_TRUE(ShowsPage(TourHeader)) << "Forward goes to the tour again";
+}
+
+TEST_F(BuilderFlows, AnAddressTypedWithEnterIsOpened) {
+  const TSection edit = SectionOf(Project, "Edit");
+  X.Click(ScreenX(IntOf(edit, "Left") + 60), ScreenY(IntOf(edit, "Top") + 10));
+  ASSERT_TRUE(X.WaitFocus(Window));
+  X.Key("ctrl+a");
+  X.Type("file://" + (Folder / "page2.htm"));
+  X.Key("Return");
+  EXPECT_TRUE(ShowsPage(TourHeader));
+}
+
+TEST_F(BuilderFlows, MovesByItsFace) {
+  // The status strip along the skin's foot is plain face.
+  const int x = ScreenX(Skin.Width / 2), y = ScreenY(Skin.Height - 14, true);
+  X.Drag(x, y, x + 60, y + 40);
+  EXPECT_TRUE(WaitFor([&] {
+    const std::optional<TWindow> now = X.Find("Builder");
+    return now && now->X == Window.X + 60 && now->Y == Window.Y + 40;
+  })) << "the window follows the mouse";
+}
+
+// The right and bottom ends of a window's shape.
+TSize ShapeExtent(const std::vector<TRect>& Shape) {
+  TSize extent;
+  for (const TRect& r : Shape) {
+    extent.Width = std::max(extent.Width, r.X + r.Width);
+    extent.Height = std::max(extent.Height, r.Y + r.Height);
+  }
+  return extent;
+}
+
+TEST_F(BuilderFlows, ResizesByItsGripAndTheShapeFollows) {
+  const TSize before = ShapeExtent(X.Shape(Window.Id));
+  for (const TSection& s : Project) {
+    if (s.Kind != "Button" || s.Values.at("Pressaction") != "Resize") continue;
+    const TSize size = BmpSize(Folder / s.Values.at("Mask"));
+    const int x = ScreenX(IntOf(s, "Left") + size.Width / 2, true);
+    const int y = ScreenY(IntOf(s, "Top") + size.Height / 2, true);
+    X.Drag(x, y, x + 80, y + 50);
+  }
+  std::optional<TWindow> now;
+  EXPECT_TRUE(WaitFor([&] {
+    now = X.Find("Builder");
+    return now && now->Width == Window.Width + 80 && now->Height == Window.Height + 50;
+  })) << "the window follows the grip";
+  ASSERT_TRUE(now);
+  // The shape grows with the window, and its corners are still cut away.
+  std::vector<TRect> shape;
+  EXPECT_TRUE(WaitFor([&] {
+    shape = X.Shape(now->Id);
+    const TSize extent = ShapeExtent(shape);
+    return extent.Width == before.Width + 80 && extent.Height == before.Height + 50;
+  })) << "the shape ends at "
+      << ShapeExtent(shape).Width << " x " << ShapeExtent(shape).Height;
+  EXPECT_GT(shape.size(), 1U);
+  EXPECT_TRUE(WaitFor([&] {
+    return X.Pixel(now->X + now->Width - 1, now->Y + now->Height - 1) == 0x000000U;
+  })) << "the bottom-right corner is cut away";
+}
+
+TEST_F(BuilderFlows, ClosesByItsExitButton) {
+  ClickButton("Exit");
+  EXPECT_TRUE(Browser->WaitExit());
+  EXPECT_FALSE(X.Find("Builder").has_value());
+}
+
+}  // namespace

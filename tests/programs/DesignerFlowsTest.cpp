@@ -1,0 +1,319 @@
+// The designer as a user drives it: every flow through the X server with real pointer and key input, the
+// platform's own dialogs answered by keys, results read from the files it writes, the windows it shows and
+// the screen.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+#include "assets/EditorLayout.h"
+#include "tests/programs/XSession.h"
+
+namespace {
+
+using namespace xflow;
+namespace fs = std::filesystem;
+
+constexpr const char* kMainWindow = "Pelloran's Construction Kit";
+constexpr const char* kEditor = "Properties";
+constexpr const char* kSurface = "Pelloran";
+constexpr const char* kQuestion = "VexMessage";
+constexpr const char* kSaveDialog = "Save As";
+constexpr const char* kOpenDialog = "Open";
+constexpr const char* kColourDialog = "Select Color";
+constexpr const char* kPictureDialog = "Open Bitmap";
+
+struct TSpot {
+  int X, Y;
+};
+
+// Where the main window's buttons are pressed: their top-left corners of the form resource, and a point
+// inside the picture (the wide buttons 30 pixels in, the round title buttons in their middle).
+constexpr TSpot Wide(int Left, int Top) {
+  return {Left + 30, Top + 11};
+}
+constexpr TSpot kNew = Wide(176, 46), kOpen = Wide(176, 72), kSave = Wide(176, 98), kBuild = Wide(97, 83),
+                kCheck = Wide(97, 109), kButtonTool = Wide(15, 46), kLabelTool = Wide(15, 72),
+                kEditTool = Wide(16, 98);
+constexpr TSpot kExit{235 + 10, 7 + 12};
+// The question box's Cancel button (23 x 21 at 108, 123).
+constexpr TSpot kQuestionCancel{108 + 11, 123 + 10};
+
+// A new project's surface: the web-view panel at 30, 60 (420 x 270) on the default skin; free face above
+// it and on the strip below it.
+constexpr TSpot kButtonAt{70, 25}, kLabelAt{200, 25}, kEditAt{60, 338}, kOnWebPanel{240, 200};
+// The selection frame's colour (the option's default, pure red) and the web panel's.
+constexpr uint32_t kFrameColour = 0xFF0000;
+
+// A control of the property editor: its place on its panel, which fills the editor's window.
+const editor_layout::Box& BoxOf(const std::string& Name) {
+  using Boxes = std::span<const editor_layout::Box>;
+  for (const Boxes list : {Boxes(editor_layout::kFormPanel), Boxes(editor_layout::kButtonPanel),
+                           Boxes(editor_layout::kLabelPanel), Boxes(editor_layout::kEditPanel)})
+    for (const editor_layout::Box& box : list)
+      if (Name == box.name) return box;
+  throw std::runtime_error("no control " + Name);
+}
+
+// The application folder, copied once for all flows: the designer writes its scratch file there.
+const std::string& AppFolder() {
+  static TTempDir* folder = [] {
+    auto* dir = new TTempDir("pelloran-flows-app");
+    fs::copy(PELLORAN_TEST_APP_DIR, dir->Path(), fs::copy_options::recursive);
+    return dir;
+  }();
+  return folder->Path();
+}
+
+class DesignerFlows : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    (void)AppFolder();
+    Start();
+  }
+
+  void TearDown() override {
+    X.Shot(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    Designer.reset();
+  }
+
+  // Starts the designer in the application folder, its options kept in the flow's own folder.
+  void Start() {
+    Designer = std::make_unique<TProgram>(
+        AppFolder() + "/Pelloran", AppFolder(),
+        std::map<std::string, std::string>{{"XDG_CONFIG_HOME", Work / "config"}}, Work / "designer.log");
+    Main = X.WaitWindow(kMainWindow);
+  }
+
+  // A click activates the window clicked; waiting for that keeps the flow in step with the program (a
+  // key typed next goes where the click went). A click that opens a dialog or ends the program is
+  // followed by a wait for that instead.
+  void ClickIn(const TWindow& Window, TSpot At, bool Activates = true) {
+    X.Click(Window.ScreenX(At.X), Window.ScreenY(At.Y));
+    if (Activates) {
+      ASSERT_TRUE(X.WaitFocus(Window)) << Window.Name;
+    }
+  }
+  void ClickMain(TSpot At, bool Activates = true) { ClickIn(Main, At, Activates); }
+  void ClickSurface(TSpot At) { ClickIn(Surface, At); }
+  [[nodiscard]] uint32_t SurfacePixel(int Left, int Top) {
+    return X.Pixel(Surface.ScreenX(Left), Surface.ScreenY(Top));
+  }
+
+  // The document's windows appear, the property editor last: it takes the focus.
+  void WaitDesignWindows() {
+    Surface = X.WaitWindow(kSurface);
+    Editor = X.WaitWindow(kEditor);
+    ASSERT_TRUE(X.WaitFocus(Editor));
+  }
+
+  void NewProject() {
+    ClickMain(kNew, false);
+    WaitDesignWindows();
+  }
+
+  // Arms an insert tool and clicks the surface's face where the element goes.
+  void Insert(TSpot Tool, TSpot At) {
+    ClickMain(Tool);
+    ClickSurface(At);
+  }
+
+  // Clicks a field of the property editor, replaces its text and presses Enter.
+  void Enter(const std::string& Field, const std::string& Text) {
+    const editor_layout::Box& box = BoxOf(Field);
+    ClickIn(Editor, {box.left + 12, box.top + box.height / 2});
+    X.Key("ctrl+a");
+    X.Type(Text);
+    X.Key("Return");
+  }
+
+  // Clicks a control of the property editor that opens a dialog.
+  void ClickEditor(const std::string& Control) {
+    const editor_layout::Box& box = BoxOf(Control);
+    ClickIn(Editor, {box.left + box.width / 2, box.top + box.height / 2}, false);
+  }
+
+  // Answers a file dialog with a full path; the dialog closes and the file appears. The dialog's
+  // completion list may open late while a path is typed, and then takes the first Enter.
+  void AnswerFileDialog(const char* Title, const std::string& Path, bool Written = true) {
+    ASSERT_TRUE(X.WaitFocus(X.WaitWindow(Title))) << Title;
+    X.Key("ctrl+a");
+    X.Type(Path);
+    bool gone = false;
+    for (int attempt = 0; attempt < 3 && !gone; ++attempt) {
+      X.Key("Return");
+      gone = X.WaitGone(Title, 3000);
+    }
+    ASSERT_TRUE(gone) << Title << " stayed open";
+    if (Written) {
+      ASSERT_TRUE(WaitFile(Path)) << Path;
+    }
+  }
+
+  void SaveAs(const std::string& Path) {
+    ClickMain(kSave, false);
+    AnswerFileDialog(kSaveDialog, Path);
+  }
+
+  // True when the screen shows the frame's colour at every point of the surface given.
+  bool FrameShownAt(std::initializer_list<TSpot> Points) {
+    return WaitFor(
+        [&] {
+          for (const TSpot p : Points)
+            if (SurfacePixel(p.X, p.Y) != kFrameColour) return false;
+          return true;
+        },
+        5000);
+  }
+
+  TXSession& X = TXSession::Get();
+  TTempDir Work{"pelloran-flow"};
+  std::unique_ptr<TProgram> Designer;
+  TWindow Main, Surface, Editor;
+};
+
+TEST_F(DesignerFlows, InsertsAButtonALabelAndAnAddressField) {
+  NewProject();
+  Insert(kButtonTool, kButtonAt);
+  Insert(kLabelTool, kLabelAt);
+  Insert(kEditTool, kEditAt);
+  SaveAs(Work / "inserted.VX");
+  const std::vector<TSection> project = ReadProject(Work / "inserted.VX");
+  for (const auto& [kind, at] : {std::pair{"Button", kButtonAt}, {"Label", kLabelAt}, {"Edit", kEditAt}}) {
+    const TSection s = SectionOf(project, kind);
+    EXPECT_EQ(s.Values.count("Left") ? s.Values.at("Left") : "", std::to_string(at.X)) << kind;
+    EXPECT_EQ(s.Values.count("Top") ? s.Values.at("Top") : "", std::to_string(at.Y)) << kind;
+  }
+}
+
+TEST_F(DesignerFlows, MovesAnAddressFieldOntoTheWebPanelAndResizesIt) {
+  NewProject();
+  Insert(kEditTool, kEditAt);
+  // Dragged by its middle onto the web panel: the frame shows around it there.
+  X.Drag(Surface.ScreenX(kEditAt.X + 20), Surface.ScreenY(kEditAt.Y + 8), Surface.ScreenX(kEditAt.X + 60),
+         Surface.ScreenY(kEditAt.Y - 152));
+  const TSpot moved{kEditAt.X + 40, kEditAt.Y - 160};
+  EXPECT_TRUE(FrameShownAt({{moved.X - 2, moved.Y + 8}, {moved.X + 20, moved.Y - 2}}))
+      << "no frame around the field over the web panel";
+  // Its right grip (the frame's last pixels, over the web panel) drags the right edge.
+  const int frameLeft = moved.X - 3;
+  const int gripX = moved.X + 121 + 1;
+  X.Drag(Surface.ScreenX(gripX), Surface.ScreenY(moved.Y + 8), Surface.ScreenX(gripX + 50),
+         Surface.ScreenY(moved.Y + 8));
+  const int width = gripX + 50 - frameLeft - 6;
+  EXPECT_TRUE(FrameShownAt({{moved.X + width + 1, moved.Y + 8}})) << "the frame follows the new width";
+  SaveAs(Work / "moved.VX");
+  const TSection edit = SectionOf(ReadProject(Work / "moved.VX"), "Edit");
+  EXPECT_EQ(edit.Values.at("Left"), std::to_string(moved.X));
+  EXPECT_EQ(edit.Values.at("Top"), std::to_string(moved.Y));
+  EXPECT_EQ(edit.Values.at("Width"), std::to_string(width));
+}
+
+TEST_F(DesignerFlows, EnterCommitsAFieldOfEveryPanel) {
+  NewProject();
+  // Each Enter writes its panel back at once: the frame follows the element on the surface before the
+  // field is left.
+  Insert(kButtonTool, kButtonAt);
+  Enter("ButtonLeftEdit", "120");
+  EXPECT_TRUE(FrameShownAt({{118, kButtonAt.Y + 5}})) << "button";
+  Insert(kLabelTool, kLabelAt);
+  Enter("LabelWidthEdit", "150");
+  EXPECT_TRUE(FrameShownAt({{kLabelAt.X + 151, kLabelAt.Y + 5}})) << "label";
+  Insert(kEditTool, kEditAt);
+  Enter("EditWidthEdit", "200");
+  EXPECT_TRUE(FrameShownAt({{kEditAt.X + 201, kEditAt.Y + 5}})) << "address field";
+  ClickSurface(kOnWebPanel);
+  Enter("BrowserTopEdit", "70");
+  EXPECT_TRUE(FrameShownAt({{kOnWebPanel.X, 68}})) << "window";
+  SaveAs(Work / "entered.VX");
+  const std::vector<TSection> project = ReadProject(Work / "entered.VX");
+  EXPECT_EQ(SectionOf(project, "Button").Values.at("Left"), "120");
+  EXPECT_EQ(SectionOf(project, "Label").Values.at("Width"), "150");
+  EXPECT_EQ(SectionOf(project, "Edit").Values.at("Width"), "200");
+  EXPECT_EQ(SectionOf(project, "Web").Values.at("Top"), "70");
+}
+
+TEST_F(DesignerFlows, AfterACancelledColourDialogAPictureOpensItsFileDialog) {
+  NewProject();
+  ClickEditor("DialodIColorShape");
+  ASSERT_TRUE(X.WaitFocus(X.WaitWindow(kColourDialog)));
+  X.Key("Escape");
+  ASSERT_TRUE(X.WaitGone(kColourDialog));
+  ClickEditor("FormImage");
+  ASSERT_TRUE(X.WaitFocus(X.WaitWindow(kPictureDialog)));
+  EXPECT_FALSE(X.Find(kColourDialog).has_value());
+  X.Key("Escape");
+  EXPECT_TRUE(X.WaitGone(kPictureDialog));
+}
+
+TEST_F(DesignerFlows, SaveCloseAndOpenBringEverythingBack) {
+  NewProject();
+  Insert(kButtonTool, kButtonAt);
+  Insert(kLabelTool, kLabelAt);
+  Insert(kEditTool, kEditAt);
+  SaveAs(Work / "first.VX");
+  // Saved, so Exit asks nothing and the program ends.
+  ClickMain(kExit, false);
+  ASSERT_TRUE(Designer->WaitExit());
+  Start();
+  ClickMain(kOpen, false);
+  AnswerFileDialog(kOpenDialog, Work / "first.VX", false);
+  WaitDesignWindows();
+  // Enter in a field of the web element writes its value again, which enables Save.
+  ClickSurface(kOnWebPanel);
+  Enter("BrowserTopEdit", "60");
+  SaveAs(Work / "second.VX");
+  EXPECT_EQ(ReadFile(Work / "second.VX"), ReadFile(Work / "first.VX"));
+}
+
+TEST_F(DesignerFlows, TestRunsChangeNothing) {
+  NewProject();
+  for (int run = 0; run < 2; ++run) {
+    ClickMain(kCheck, false);
+    ASSERT_TRUE(X.WaitGone(kEditor)) << "the editor hides while the test runs";
+    ClickMain(kCheck, false);
+    Surface = X.WaitWindow(kSurface);
+    Editor = X.WaitWindow(kEditor);
+  }
+  Enter("BrowserStartpageEdit", "#start.htm");
+  SaveAs(Work / "checked.VX");
+  const TSection web = SectionOf(ReadProject(Work / "checked.VX"), "Web");
+  EXPECT_EQ(web.Values.at("Width"), "420");
+  EXPECT_EQ(web.Values.at("Height"), "270");
+  EXPECT_EQ(web.Values.at("Startpage"), "#start.htm");
+}
+
+TEST_F(DesignerFlows, BuildsAFolderWhoseProgramRunsWithTheSkinsShape) {
+  NewProject();
+  fs::create_directories(Work / "out");
+  ClickMain(kBuild, false);
+  AnswerFileDialog(kSaveDialog, Work / "out/MyBrowser");
+  ASSERT_TRUE(WaitFile(Work / "out/Config.VX"));
+  TProgram browser(Work / "out/MyBrowser", Work / "out", {}, Work / "browser.log");
+  const TWindow window = X.WaitWindow("Mybrowser");
+  const std::vector<TRect> shape = X.Shape(window.Id);
+  EXPECT_GT(shape.size(), 1U) << "the window is cut to the skin";
+  // Once painted, the skin's foot shows; its top-left corner is cut away (the root window shows there).
+  EXPECT_TRUE(
+      WaitFor([&] { return X.Pixel(window.X + window.Width / 2, window.Y + window.Height - 8) != 0; }));
+  EXPECT_EQ(X.Pixel(window.X + 1, window.Y + 1), 0x000000U);
+  X.Shot("BuiltBrowser");
+}
+
+TEST_F(DesignerFlows, ClosingWithUnsavedChangesAsksAndCancelKeepsTheProject) {
+  NewProject();
+  Insert(kLabelTool, kLabelAt);
+  ClickMain(kExit, false);
+  const TWindow question = X.WaitWindow(kQuestion);
+  ClickIn(question, kQuestionCancel, false);
+  ASSERT_TRUE(X.WaitGone(kQuestion));
+  EXPECT_TRUE(Designer->Running());
+  EXPECT_TRUE(X.Find(kSurface).has_value());
+  SaveAs(Work / "kept.VX");
+  EXPECT_EQ(SectionOf(ReadProject(Work / "kept.VX"), "Label").Values.count("Left"), 1U);
+}
+
+}  // namespace

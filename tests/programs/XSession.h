@@ -1,0 +1,123 @@
+// Drives the programs as a user does, through the X server only: real pointer and key input (XTEST),
+// the windows the server knows (names, places, shapes), what the screen shows, the files the programs
+// write and the processes they run in. Nothing here calls into a program.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace xflow {
+
+// Waits, handling nothing, until Done gives true; false when TimeoutMs passed first.
+bool WaitFor(const std::function<bool()>& Done, int TimeoutMs = 20000);
+
+struct TWindow {
+  unsigned long Id = 0;
+  std::string Name;
+  int X = 0, Y = 0, Width = 0, Height = 0;
+  // A point of the window in screen coordinates.
+  [[nodiscard]] int ScreenX(int Left) const { return X + Left; }
+  [[nodiscard]] int ScreenY(int Top) const { return Y + Top; }
+};
+
+struct TRect {
+  int X = 0, Y = 0, Width = 0, Height = 0;
+};
+
+// The test program's connection to the X server (DISPLAY).
+class TXSession {
+ public:
+  static TXSession& Get();
+  TXSession(const TXSession&) = delete;
+  TXSession& operator=(const TXSession&) = delete;
+
+  // Top-level windows that are mapped, topmost last.
+  [[nodiscard]] std::vector<TWindow> Windows();
+  [[nodiscard]] std::optional<TWindow> Find(const std::string& Name);
+  // Waits until a window of that name is shown (and has settled in its place); fails the test if none.
+  TWindow WaitWindow(const std::string& Name, int TimeoutMs = 30000);
+  // Waits until no window of that name is shown.
+  bool WaitGone(const std::string& Name, int TimeoutMs = 20000);
+  // Waits until the window has the keyboard focus (a click has made the program activate it), so that
+  // keys typed next reach it.
+  bool WaitFocus(const TWindow& Window, int TimeoutMs = 10000);
+  // The rectangles of a window's bounding shape (one rectangle, the window's own, when it has none).
+  [[nodiscard]] std::vector<TRect> Shape(unsigned long Window);
+
+  // Pointer and keys. Keys are X key names ("Return", "Escape", "a") with "ctrl+" or "shift+" before.
+  void Move(int X, int Y);
+  void Press(int Button = 1);
+  void Release(int Button = 1);
+  void Click(int X, int Y, int Button = 1);
+  // Presses at From, moves there in steps and releases at To.
+  void Drag(int X0, int Y0, int X1, int Y1);
+  void Key(const std::string& Combination);
+  void Type(const std::string& Text);
+
+  // The colour the screen shows at a point, 0xRRGGBB.
+  [[nodiscard]] uint32_t Pixel(int X, int Y);
+  // The screen, as a picture kept in the shot folder (PELLORAN_SHOT_DIR) for a person to look at.
+  void Shot(const std::string& Name);
+
+  [[nodiscard]] int ScreenWidth() const;
+  [[nodiscard]] int ScreenHeight() const;
+
+ private:
+  TXSession();
+  ~TXSession();
+  void Sync();
+  struct TImpl;
+  TImpl* F;
+};
+
+// A program started in a folder, with the environment of the test plus Env; ended when the object goes
+// (if it has not ended by itself). Its output goes to "<Folder>/<Log>".
+class TProgram {
+ public:
+  TProgram(const std::string& Path, const std::string& Folder, const std::map<std::string, std::string>& Env,
+           const std::string& Log);
+  ~TProgram();
+  TProgram(const TProgram&) = delete;
+  TProgram& operator=(const TProgram&) = delete;
+  [[nodiscard]] bool Running();
+  // Waits for the program to end by itself.
+  bool WaitExit(int TimeoutMs = 20000);
+
+ private:
+  pid_t FPid = -1;
+  bool FEnded = false;
+};
+
+// Files.
+[[nodiscard]] std::string ReadFile(const std::string& Path);
+[[nodiscard]] bool WaitFile(const std::string& Path, int TimeoutMs = 20000);
+// A fresh folder below the system's temporary folder, removed with the object.
+class TTempDir {
+ public:
+  explicit TTempDir(const std::string& Stem);
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  [[nodiscard]] const std::string& Path() const { return FPath; }
+  [[nodiscard]] std::string operator/(const std::string& Name) const { return FPath + "/" + Name; }
+
+ private:
+  std::string FPath;
+};
+
+// The sections of a project text ("Object=Kind" ... "end"): the kind and its "key=value" lines, in order.
+struct TSection {
+  std::string Kind;
+  std::map<std::string, std::string> Values;
+};
+[[nodiscard]] std::vector<TSection> ReadProject(const std::string& Path);
+// The first section of a kind, or an empty one.
+[[nodiscard]] TSection SectionOf(const std::vector<TSection>& Project, const std::string& Kind);
+
+}  // namespace xflow

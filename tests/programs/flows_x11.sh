@@ -1,0 +1,13 @@
+#!/bin/sh
+# Runs the flows of one program on a virtual X server of its own and keeps the screenshots.
+# Usage: flows_x11.sh <flow driver> <gtest filter> <screenshot folder>
+set -eu
+driver=$1
+filter=$2
+shots=$3
+mkdir -p "$shots"
+rm -f "$shots"/*.png
+export PELLORAN_SHOT_DIR="$shots"
+export QT_QPA_PLATFORM=xcb QTWEBENGINE_DISABLE_SANDBOX=1
+# No window manager: the programs' windows are borderless and move and size themselves.
+exec xvfb-run -a -s "-screen 0 1280x1024x24 -br" "$driver" --gtest_filter="$filter"
