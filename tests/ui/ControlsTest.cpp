@@ -410,14 +410,15 @@ TEST_F(ControlsTest, AModalThingEndsTheCaptureAndThePressThatOpenedIt) {
       {"modal form", [&] { modal->ShowModal(); }},
       {"pop-up menu", [&] { menu->Popup(10, 10); }},
   };
-  auto* opener = new TGraphicControl(Form);
-  opener->SetParent(Form);
-  opener->SetBounds(20, 20, 40, 40);
-  Wire(opener, &L, "g");
-  auto* other = new TGraphicControl(Form);
-  other->SetParent(Form);
-  other->SetBounds(100, 20, 40, 40);
-  Wire(other, &L, "h");
+  auto graphic = [&](const char* Name, int Left) {
+    auto* g = new TGraphicControl(Form);
+    g->SetParent(Form);
+    g->SetBounds(Left, 20, 40, 40);
+    Wire(g, &L, Name);
+    return g;
+  };
+  TGraphicControl* opener = graphic("g", 20);
+  TGraphicControl* other = graphic("h", 100);
   ShowAndWait(Form);
   for (const auto& [what, run] : modals) {
     opener->OnMouseDown = [&, run = run](TObject*, TMouseButton, TShiftState, int, int) {
