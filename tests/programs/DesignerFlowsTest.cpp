@@ -88,19 +88,25 @@ class DesignerFlows : public ::testing::Test {
     Main = X.WaitWindow(kMainWindow);
   }
 
-  // A click activates the window clicked; waiting for that keeps the flow in step with the program (a
-  // key typed next goes where the click went). A click that opens a dialog or ends the program is
-  // followed by a wait for that instead.
+  // A click activates the window clicked, so that a key typed next goes where the click went. A click
+  // that opens a dialog or ends the program is followed by a wait for that instead.
   void ClickIn(const TWindow& Window, TSpot At, bool Activates = true) {
-    X.Click(Window.ScreenX(At.X), Window.ScreenY(At.Y));
-    if (Activates) {
-      ASSERT_TRUE(X.WaitFocus(Window)) << Window.Name;
-    }
+    const TWindow now = X.Now(Window);
+    X.Click(now.ScreenX(At.X), now.ScreenY(At.Y));
+    if (!Activates) return;
+    X.Focus(now);
+    ASSERT_TRUE(X.WaitFocus(now)) << Window.Name;
   }
   void ClickMain(TSpot At, bool Activates = true) { ClickIn(Main, At, Activates); }
   void ClickSurface(TSpot At) { ClickIn(Surface, At); }
   [[nodiscard]] uint32_t SurfacePixel(int Left, int Top) {
-    return X.Pixel(Surface.ScreenX(Left), Surface.ScreenY(Top));
+    const TWindow now = X.Now(Surface);
+    return X.Pixel(now.ScreenX(Left), now.ScreenY(Top));
+  }
+  // Drags with the left button from one point of the surface to another.
+  void DragOnSurface(TSpot From, TSpot To) {
+    const TWindow now = X.Now(Surface);
+    X.Drag(now.ScreenX(From.X), now.ScreenY(From.Y), now.ScreenX(To.X), now.ScreenY(To.Y));
   }
 
   // The document's windows appear, the property editor last: it takes the focus.
@@ -193,16 +199,14 @@ TEST_F(DesignerFlows, MovesAnAddressFieldOntoTheWebPanelAndResizesIt) {
   NewProject();
   Insert(kEditTool, kEditAt);
   // Dragged by its middle onto the web panel: the frame shows around it there.
-  X.Drag(Surface.ScreenX(kEditAt.X + 20), Surface.ScreenY(kEditAt.Y + 8), Surface.ScreenX(kEditAt.X + 60),
-         Surface.ScreenY(kEditAt.Y - 152));
+  DragOnSurface({kEditAt.X + 20, kEditAt.Y + 8}, {kEditAt.X + 60, kEditAt.Y - 152});
   const TSpot moved{kEditAt.X + 40, kEditAt.Y - 160};
   EXPECT_TRUE(FrameShownAt({{moved.X - 2, moved.Y + 8}, {moved.X + 20, moved.Y - 2}}))
       << "no frame around the field over the web panel";
   // Its right grip (the frame's last pixels, over the web panel) drags the right edge.
   const int frameLeft = moved.X - 3;
   const int gripX = moved.X + 121 + 1;
-  X.Drag(Surface.ScreenX(gripX), Surface.ScreenY(moved.Y + 8), Surface.ScreenX(gripX + 50),
-         Surface.ScreenY(moved.Y + 8));
+  DragOnSurface({gripX, moved.Y + 8}, {gripX + 50, moved.Y + 8});
   const int width = gripX + 50 - frameLeft - 6;
   EXPECT_TRUE(FrameShownAt({{moved.X + width + 1, moved.Y + 8}})) << "the frame follows the new width";
   SaveAs(Work / "moved.VX");

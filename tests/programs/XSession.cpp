@@ -167,8 +167,30 @@ TWindow TXSession::WaitWindow(const std::string& Name, int TimeoutMs) {
   return *last;
 }
 
+TWindow TXSession::Now(const TWindow& Window) {
+  TWindow now = Window;
+  XErrorHandler old = XSetErrorHandler(IgnoreErrors);
+  XWindowAttributes a{};
+  if (XGetWindowAttributes(F->D, Window.Id, &a) != 0) {
+    now.X = a.x;
+    now.Y = a.y;
+    now.Width = a.width;
+    now.Height = a.height;
+  }
+  Sync();
+  XSetErrorHandler(old);
+  return now;
+}
+
 bool TXSession::WaitGone(const std::string& Name, int TimeoutMs) {
   return WaitFor([&] { return !Find(Name).has_value(); }, TimeoutMs);
+}
+
+void TXSession::Focus(const TWindow& Window) {
+  XErrorHandler old = XSetErrorHandler(IgnoreErrors);
+  XSetInputFocus(F->D, Window.Id, RevertToParent, CurrentTime);
+  Sync();
+  XSetErrorHandler(old);
 }
 
 bool TXSession::WaitFocus(const TWindow& Window, int TimeoutMs) {
@@ -312,8 +334,11 @@ uint32_t TXSession::Pixel(int X, int Y) {
 void TXSession::Shot(const std::string& Name) {
   const char* dir = std::getenv("PELLORAN_SHOT_DIR");
   if (dir == nullptr) return;
-  const std::string command = "import -window root '" + std::string(dir) + "/" + Name + ".png' 2>/dev/null";
-  (void)std::system(command.c_str());
+  const std::string path = std::string(dir) + "/" + Name + ".png";
+  const std::string command = "import -window root '" + path + "' 2>/dev/null";
+  // A window that goes while the screen is read fails the reading; the next try has the screen as it is.
+  for (int attempt = 0; attempt < 3 && !std::filesystem::exists(path); ++attempt)
+    (void)std::system(command.c_str());
 }
 
 // ---- Programs and files ---------------------------------------------------------------------------------

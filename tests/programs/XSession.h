@@ -42,8 +42,14 @@ class TXSession {
   [[nodiscard]] std::optional<TWindow> Find(const std::string& Name);
   // Waits until a window of that name is shown (and has settled in its place); fails the test if none.
   TWindow WaitWindow(const std::string& Name, int TimeoutMs = 30000);
+  // The window where it is now (a program may still be placing a window it has just shown).
+  [[nodiscard]] TWindow Now(const TWindow& Window);
   // Waits until no window of that name is shown.
   bool WaitGone(const std::string& Name, int TimeoutMs = 20000);
+  // Gives the window the keyboard focus, as a click-to-focus window manager does when it is clicked (the
+  // server runs without one; a program activates the windows clicked by itself only when it has seen
+  // the focus move before the click).
+  void Focus(const TWindow& Window);
   // Waits until the window has the keyboard focus (a click has made the program activate it), so that
   // keys typed next reach it.
   bool WaitFocus(const TWindow& Window, int TimeoutMs = 10000);
