@@ -548,9 +548,13 @@ void TGIFHeader::LoadFromStream(TStream* Stream) {
   }
   uint8_t bytes[7];
   ReadExactly(Stream, bytes, 7);
+  const auto width = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+  const auto height = static_cast<uint16_t>(bytes[2] | (bytes[3] << 8));
+  // The picture is drawn at the logical screen's size: a larger screen is refused before it is taken.
+  if (!PictureSizeAccepted(width, height)) RaiseGIFError("Invalid image dimensions");
   TLogicalScreenDescriptor& d = LogicalScreenDescriptor;
-  d.ScreenWidth = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
-  d.ScreenHeight = static_cast<uint16_t>(bytes[2] | (bytes[3] << 8));
+  d.ScreenWidth = width;
+  d.ScreenHeight = height;
   d.PackedFields = bytes[4];
   d.BackgroundColorIndex = bytes[5];
   d.AspectRatio = bytes[6];

@@ -47,6 +47,10 @@ inline constexpr int64_t MaxGIFPixels =
     int64_t{0x7FFFFFFF};
 #endif
 
+// Pixels that the frames read from one file may hold together: eight pictures of the largest size a
+// file may declare (PictureSizeAccepted).
+inline constexpr int64_t MaxGIFFilePixels = 8 * MaxPicturePixels;
+
 void PutByte(TStream* Stream, uint8_t Value);
 // Reads one byte; 0 when the stream has none left.
 [[nodiscard]] uint8_t GetByte(TStream* Stream);

@@ -211,6 +211,9 @@ void TGIFSubImage::LoadFromStream(TStream* Stream) {
 
   uint8_t b[10];
   ReadExactly(Stream, b, 10);
+  // A frame larger than any accepted picture is refused before it is taken (a frame of width or height
+  // 0 takes the logical screen's size, which its header bounded).
+  if (!PictureSizeAccepted(b[5] | (b[6] << 8), b[7] | (b[8] << 8))) RaiseGIFError("Invalid image dimensions");
   FDescriptor.Separator = b[0];
   FDescriptor.Left = static_cast<uint16_t>(b[1] | (b[2] << 8));
   FDescriptor.Top = static_cast<uint16_t>(b[3] | (b[4] << 8));
@@ -221,6 +224,12 @@ void TGIFSubImage::LoadFromStream(TStream* Stream) {
     FDescriptor.Height = static_cast<uint16_t>(FOwnerImage->Height());
     FDescriptor.Width = static_cast<uint16_t>(FOwnerImage->Width());
     ReportWarning(1, "Image exceeds Logical Screen size");
+  }
+  if (FOwnerImage) {
+    int64_t pixels = int64_t{Width()} * Height();
+    for (int i = 0; i < FOwnerImage->Images()->Count(); ++i)
+      pixels += FOwnerImage->Images()->SubImage(i)->PixelsSize();
+    if (pixels > MaxGIFFilePixels) RaiseGIFError("Invalid image dimensions");
   }
   if (FDescriptor.PackedFields & idLocalColorTable)
     FColorMap->LoadFromStream(Stream, 2 << (FDescriptor.PackedFields & idColorTableSize));

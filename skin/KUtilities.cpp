@@ -142,9 +142,9 @@ void MergeRepeatedRows(std::vector<TRect>& Runs) {
   Runs.resize(out);
 }
 
-}  // namespace
-
-HRGN BitmapToRegion(const TBitmap32* Bitmap, int Threshold) {
+// The region-data block of the row runs of Bitmap. The runs go once the block holds them, so a skin of
+// many runs does not keep two lists of them while its region is made.
+std::vector<uint8_t> RunBlock(const TBitmap32* Bitmap, int Threshold) {
   std::vector<TRect> runs;
   int width = 0;
   int height = 0;
@@ -154,7 +154,6 @@ HRGN BitmapToRegion(const TBitmap32* Bitmap, int Threshold) {
     runs = AlphaRunRects(Bitmap->Bits(), width, height, Threshold);
     MergeRepeatedRows(runs);
   }
-  // The rectangles go into one region-data block, and the region is made from it in one step.
   std::vector<uint8_t> block(sizeof(RGNDATAHEADER) + runs.size() * sizeof(RECT));
   RGNDATAHEADER header;
   header.nCount = static_cast<DWORD>(runs.size());
@@ -162,6 +161,14 @@ HRGN BitmapToRegion(const TBitmap32* Bitmap, int Threshold) {
   header.rcBound = Rect(0, 0, width - 1, height - 1);
   std::memcpy(block.data(), &header, sizeof header);
   if (!runs.empty()) std::memcpy(block.data() + sizeof header, runs.data(), runs.size() * sizeof(RECT));
+  return block;
+}
+
+}  // namespace
+
+HRGN BitmapToRegion(const TBitmap32* Bitmap, int Threshold) {
+  // The rectangles go into one region-data block, and the region is made from it in one step.
+  const std::vector<uint8_t> block = RunBlock(Bitmap, Threshold);
   return ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()),
                          reinterpret_cast<const RGNDATA*>(block.data()));
 }

@@ -160,10 +160,10 @@ void TBitmap::SetSize(int AWidth, int AHeight) {
   }
   const TPixelFormat format = old ? PixelFormat() : FPendingFormat;
   const int64_t stride = BytesPerScanline(AWidth, BitsOf(format));
-  if (stride > MaxPixelBytes / AHeight) throw EOutOfResources("Zu wenig Speicher für diese Bitmap");
+  if (stride > MaxPixelBytes / AHeight) RaiseOutOfResources();
   std::unique_ptr<GdiBitmap> b =
       NewOfFormat(AWidth, AHeight, format, old ? old->IsMonochromeDevice() : FMonochromeRequested, old);
-  if (!b) throw EOutOfResources("Zu wenig Speicher für diese Bitmap");
+  if (!b) RaiseOutOfResources();
   if (old) {
     // The old picture stays in the top-left corner; new pixels are zero.
     const int rows = std::min(old->Height, AHeight);
@@ -221,7 +221,7 @@ void TBitmap::SetPixelFormat(TPixelFormat Value) {
     like = &shape;
   }
   std::unique_ptr<GdiBitmap> b = NewOfFormat(old->Width, old->Height, Value, false, like);
-  if (!b) throw EOutOfResources("Zu wenig Speicher für diese Bitmap");
+  if (!b) RaiseOutOfResources();
   for (int y = 0; y < old->Height; ++y)
     for (int x = 0; x < old->Width; ++x)
       b->PutRaw(x, y, old->GetRaw(x, y));
@@ -267,7 +267,7 @@ HBITMAP TBitmap::MaskHandle() {
   if (!b) return nullptr;
   if (!FMaskHandle) {
     auto mask = GdiBitmap::Create(b->Width, b->Height, 1, true, false);
-    if (!mask) throw EOutOfResources("Zu wenig Speicher für diese Bitmap");
+    if (!mask) RaiseOutOfResources();
     const TColor key = ColorToRGB(TransparentColor()) & 0xFFFFFF;
     for (int y = 0; y < b->Height; ++y)
       for (int x = 0; x < b->Width; ++x)
@@ -383,7 +383,7 @@ void TBitmap::Assign(TPersistent* Source) {
     std::unique_ptr<GdiBitmap> copy;
     if (const GdiBitmap* b = ImageOf(src->FHandle)) {
       copy = b->Clone();
-      if (!copy) throw EOutOfResources("Zu wenig Speicher für diese Bitmap");
+      if (!copy) RaiseOutOfResources();
     }
     NewImage(copy ? RegisterGdiObject(std::move(copy)) : nullptr);
     FEmptyWidth = src->FEmptyWidth;
@@ -419,7 +419,8 @@ void TBitmap::AssignTo(TPersistent* Dest) {
 
 void TBitmap::LoadFromStream(TStream* Stream) {
   const int64_t size = Stream->Size() - Stream->Position();
-  if (size <= 0 || size > int64_t{0x7FFFFFFF} + 4096) throw EInvalidGraphic(SInvalidBitmap);
+  // A file larger than any accepted picture needs is refused before it is read into memory.
+  if (size <= 0 || size > MaxPictureFileBytes) throw EInvalidGraphic(SInvalidBitmap);
   std::vector<uint8_t> data(static_cast<size_t>(size));
   Stream->ReadBuffer(data.data(), size);
   LoadFromBytes(data.data(), data.size());
@@ -460,28 +461,40 @@ void TBitmap::Draw(TCanvas* ACanvas, const TRect& Rect) {
   // Stretched: scale the picture and its mask first.
   const int tw = std::abs(Rect.Width()), th = std::abs(Rect.Height());
   if (tw == 0 || th == 0) return;
+  HBITMAP colour = CreateCompatibleBitmap(nullptr, tw, th);
+  HBITMAP scaledMask = CreateBitmap(tw, th, 1, 1, nullptr);
+  if (!colour || !scaledMask) {
+    DeleteObject(colour);
+    DeleteObject(scaledMask);
+    RaiseOutOfResources();
+  }
   HDC colourDC = CreateCompatibleDC(nullptr);
   HDC maskDC = CreateCompatibleDC(nullptr);
   HDC srcMaskDC = CreateCompatibleDC(nullptr);
-  HBITMAP colour = CreateCompatibleBitmap(nullptr, tw, th);
-  HBITMAP scaledMask = CreateBitmap(tw, th, 1, 1, nullptr);
-  if (colour && scaledMask) {
-    HGDIOBJ o1 = SelectObject(colourDC, colour);
-    HGDIOBJ o2 = SelectObject(maskDC, scaledMask);
-    HGDIOBJ o3 = SelectObject(srcMaskDC, mask);
+  HGDIOBJ o1 = SelectObject(colourDC, colour);
+  HGDIOBJ o2 = SelectObject(maskDC, scaledMask);
+  HGDIOBJ o3 = SelectObject(srcMaskDC, mask);
+  const auto release = [&] {
+    SelectObject(colourDC, o1);
+    SelectObject(maskDC, o2);
+    SelectObject(srcMaskDC, o3);
+    DeleteDC(colourDC);
+    DeleteDC(maskDC);
+    DeleteDC(srcMaskDC);
+    DeleteObject(colour);
+    DeleteObject(scaledMask);
+  };
+  try {  // drawing raises when its working copies cannot be had
     StretchBlt(colourDC, 0, 0, Rect.Width(), Rect.Height(), src, 0, 0, w, h, SRCCOPY);
     StretchBlt(maskDC, 0, 0, Rect.Width(), Rect.Height(), srcMaskDC, 0, 0, w, h, SRCCOPY);
     SelectObject(maskDC, o2);
     MaskBlt(dst, std::min(Rect.Left, Rect.Right), std::min(Rect.Top, Rect.Bottom), tw, th, colourDC, 0, 0,
             scaledMask, 0, 0, rop);
-    SelectObject(colourDC, o1);
-    SelectObject(srcMaskDC, o3);
+  } catch (...) {
+    release();
+    throw;
   }
-  DeleteDC(colourDC);
-  DeleteDC(maskDC);
-  DeleteDC(srcMaskDC);
-  if (colour) DeleteObject(colour);
-  if (scaledMask) DeleteObject(scaledMask);
+  release();
 }
 
 void TBitmap::Changed(TObject* Sender) {

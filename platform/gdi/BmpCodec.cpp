@@ -160,7 +160,7 @@ void DecodeRle(const Reader& in, size_t offset, GdiBitmap& b, bool four) {
 
 }  // namespace
 
-HBITMAP DecodeBmp(const uint8_t* data, size_t size, int64_t maxPixelBytes) {
+HBITMAP DecodeBmp(const uint8_t* data, size_t size) {
   const Reader in(data, size);
   if (!data || size < 14 + 12 || in.U16(0) != 0x4D42) Fail();
   const uint32_t pixelOffset = in.U32(10);
@@ -183,8 +183,9 @@ HBITMAP DecodeBmp(const uint8_t* data, size_t size, int64_t maxPixelBytes) {
   const int width = h.Width;
   const int height = topDown ? -h.Height : h.Height;
 
+  // The declared size is bounded before any memory is taken for the pixels.
+  if (!PictureSizeAccepted(width, height)) Fail();
   const int64_t stride = ((int64_t{width} * h.BitCount + 31) / 32) * 4;
-  if (stride > maxPixelBytes / height) Fail();  // checked by division: the product may overflow
   if (pixelOffset < h.TableOffset || pixelOffset > size) Fail();
   if (!(rle8 || rle4)) {
     // Uncompressed rows must all be there (the last row's padding may be missing).

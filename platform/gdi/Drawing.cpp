@@ -81,7 +81,7 @@ QBrush MakeBrush(const GdiBrush* brush) {
 
 // Sets the painter up for the DC's clip, origin and mix mode; returns false when nothing would draw.
 bool Prepare(QPainter& p, const GdiDC& d) {
-  if (d.S.Clip) p.setClipRegion(*d.S.Clip, d.Memory ? Qt::ReplaceClip : Qt::IntersectClip);
+  if (d.S.Clip) p.setClipRegion(PaintableRegion(*d.S.Clip), d.Memory ? Qt::ReplaceClip : Qt::IntersectClip);
   p.translate(d.S.ViewportOrg);
   switch (d.S.Rop2) {
     case R2_NOP:
@@ -122,7 +122,7 @@ bool PaintWith(HDC dc, F&& draw) {
     return true;
   }
   const QImage before = b->ToImage();
-  QImage work = before.copy();
+  QImage work = CheckedCopy(before.copy());
   {
     QPainter p(&work);
     if (Prepare(p, *d)) draw(p, *d);
@@ -747,13 +747,11 @@ bool TransferToWindow(const Transfer& t) {
   const uint32_t fore = (t.Rop4 >> 16) & 0xFF;
   const uint32_t back = (t.Rop4 >> 24) & 0xFF;
   const QRect dstRect = Positive(t.DstRect);
+  // The painter's state comes back however the transfer ends (a working copy that cannot be had raises).
   p->save();
-  if (t.Dst->S.Clip) p->setClipRegion(*t.Dst->S.Clip, Qt::IntersectClip);
+  const std::unique_ptr<QPainter, void (*)(QPainter*)> restore(p, [](QPainter* q) { q->restore(); });
+  if (t.Dst->S.Clip) p->setClipRegion(PaintableRegion(*t.Dst->S.Clip), Qt::IntersectClip);
   p->translate(t.Dst->S.ViewportOrg);
-  auto done = [&](bool ok) {
-    p->restore();
-    return ok;
-  };
   if (!t.Src || !UsesSource(fore)) {
     QColor fill;
     if (fore == 0x00) fill = Qt::black;
@@ -762,15 +760,15 @@ bool TransferToWindow(const Transfer& t) {
     if (fore == 0x55) {
       p->setCompositionMode(QPainter::RasterOp_NotDestination);
       p->fillRect(dstRect, Qt::black);
-      return done(true);
+      return true;
     }
-    if (fore == 0xAA) return done(true);
-    if (!fill.isValid()) return done(false);
+    if (fore == 0xAA) return true;
+    if (!fill.isValid()) return false;
     p->setCompositionMode(QPainter::CompositionMode_Source);
     p->fillRect(dstRect, fill);
-    return done(true);
+    return true;
   }
-  if (!t.Src->Memory || !t.Src->S.Bitmap) return done(false);
+  if (!t.Src->Memory || !t.Src->S.Bitmap) return false;
   // The source block as an opaque image (a copy to a window ignores alpha).
   SourceReader src;
   src.Bmp = t.Src->S.Bitmap;
@@ -792,7 +790,7 @@ bool TransferToWindow(const Transfer& t) {
       view = QImage(bmp->Bits.get(), bmp->Width, bmp->Height, bmp->Stride, QImage::Format_BGR888);
     } else {
       // Painting copies the fourth byte as it is, so the block is copied with alpha set first.
-      view = QImage(srcRect.size(), QImage::Format_RGB32);
+      view = NewImage(srcRect.size(), QImage::Format_RGB32);
       for (int y = 0; y < srcRect.height(); ++y) {
         const auto* in = reinterpret_cast<const uint32_t*>(bmp->Row(srcRect.y() + y)) + srcRect.x();
         auto* out = reinterpret_cast<uint32_t*>(view.scanLine(y));
@@ -803,12 +801,12 @@ bool TransferToWindow(const Transfer& t) {
     }
     if (SetBlockMode(*p, fore)) {
       p->drawImage(dstRect, view, from);
-      return done(true);
+      return true;
     }
-    return done(false);
+    return false;
   }
-  QImage img(srcRect.size(), QImage::Format_ARGB32);
-  if (img.isNull()) return done(srcRect.isEmpty());
+  if (srcRect.isEmpty()) return true;
+  QImage img = NewImage(srcRect.size(), QImage::Format_ARGB32);
   for (int v = 0; v < srcRect.height(); ++v) {
     auto* line = reinterpret_cast<uint32_t*>(img.scanLine(v));
     for (int u = 0; u < srcRect.width(); ++u)
@@ -818,7 +816,7 @@ bool TransferToWindow(const Transfer& t) {
     // Only "keep the destination" against "copy the source" can be drawn on a window.
     const bool keepWhereSet = fore == 0xAA && back == 0xCC;
     const bool copyWhereSet = fore == 0xCC && back == 0xAA;
-    if (!keepWhereSet && !copyWhereSet) return done(false);
+    if (!keepWhereSet && !copyWhereSet) return false;
     for (int v = 0; v < img.height(); ++v) {
       auto* line = reinterpret_cast<uint32_t*>(img.scanLine(v));
       for (int u = 0; u < img.width(); ++u)
@@ -826,11 +824,11 @@ bool TransferToWindow(const Transfer& t) {
     }
     p->setCompositionMode(QPainter::CompositionMode_SourceOver);
   } else if (!SetBlockMode(*p, fore)) {
-    return done(false);
+    return false;
   }
-  QImage drawn = img.mirrored(MirrorX(t), MirrorY(t));
+  const QImage drawn = CheckedCopy(img.mirrored(MirrorX(t), MirrorY(t)));
   p->drawImage(dstRect, drawn);
-  return done(true);
+  return true;
 }
 
 bool Run(const Transfer& t) {
@@ -1187,13 +1185,14 @@ QImage BitmapToQImage(HBITMAP bmp) {
   GdiBitmap* b = LookupGdi<GdiBitmap>(bmp);
   if (!b) return {};
   QImage img = b->ToImage(b->BitCount == 32);
-  if (b->BitCount != 32) img = img.convertToFormat(QImage::Format_ARGB32);
+  if (b->BitCount != 32 && !img.isNull()) img = CheckedCopy(img.convertToFormat(QImage::Format_ARGB32));
   return img;
 }
 
 HBITMAP BitmapFromQImage(const QImage& image) {
   if (image.isNull()) return nullptr;
   const QImage src = image.convertToFormat(QImage::Format_ARGB32);
+  if (src.isNull()) return nullptr;
   auto b = GdiBitmap::Create(src.width(), src.height(), 32, true, true);
   if (!b) return nullptr;
   for (int y = 0; y < src.height(); ++y)

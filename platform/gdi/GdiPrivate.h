@@ -19,6 +19,14 @@
 // The largest pixel memory a bitmap may have (width x height computed in 64 bits).
 constexpr int64_t MaxPixelBytes = 0x7FFFFFFF;
 
+// Raises EOutOfResources "Zu wenig Speicher für diese Bitmap": the memory for a bitmap, or for the
+// working copy of a drawing, could not be had. Drawing never goes on through a missing image.
+[[noreturn]] void RaiseOutOfResources();
+// A new image of that size and format (null for an empty size); raises when its memory cannot be had.
+[[nodiscard]] QImage NewImage(const QSize& Size, QImage::Format Format);
+// The copy or conversion of an image that is not null; raises when it came back null.
+[[nodiscard]] QImage CheckedCopy(QImage Copy);
+
 struct GdiObject {
   explicit GdiObject(DWORD type) : Type(type) {}
   GdiObject(const GdiObject&) = delete;
@@ -103,6 +111,7 @@ struct GdiBitmap final : GdiObject {
   // To be called after the colour table changed (forgets the nearest-colour answers).
   void ColorsChanged() { nearestCache_.clear(); }
   // A copy as Format_RGB32 (alpha forced to 255) or, with keepAlpha, Format_ARGB32 (32 bits as stored).
+  // Raises EOutOfResources when the copy's memory cannot be had.
   [[nodiscard]] QImage ToImage(bool keepAlpha = false) const;
   // Writes back the pixels of `after` that differ from `before` (both Format_RGB32 copies).
   void StoreChanged(const QImage& before, const QImage& after);
@@ -171,15 +180,21 @@ void ReleaseSelected(GdiObject* obj);
 // copy goes with the DC when DeleteDC releases it.
 [[nodiscard]] HDC CreateSnapshotDC(const QImage& image);
 [[nodiscard]] QRegion RegionToQRegion(HRGN rgn);
+// The region as Qt's painter can clip with it: the region itself, or, when it holds so many rectangles
+// that the painter would overflow (rectangles times height reaching 2^31), the region with its narrowest
+// gaps closed until it fits. Window masks and clip regions reach Qt through it.
+[[nodiscard]] QRegion PaintableRegion(const QRegion& Region);
 [[nodiscard]] HRGN RegionFromQRegion(const QRegion& region);
 [[nodiscard]] QColor ColorToQColor(TColor color);
 [[nodiscard]] QFont FontToQFont(TFont* font);
 [[nodiscard]] QFont LogFontToQFont(const LOGFONT& lf);
 // The installed family drawn for a Windows font name ("MS Sans Serif", "Arial", "Comic Sans MS"...).
 [[nodiscard]] QString SubstituteFontFamily(const std::string& name);
-// A copy of a bitmap's pixels (Format_ARGB32; 32-bit bitmaps keep their alpha, others are opaque).
+// A copy of a bitmap's pixels (Format_ARGB32; 32-bit bitmaps keep their alpha, others are opaque); a
+// null image for a handle that is no bitmap. Raises EOutOfResources when the copy's memory cannot be had.
 [[nodiscard]] QImage BitmapToQImage(HBITMAP bmp);
-// A new 32-bit top-down DIB section holding the image's pixels (alpha kept).
+// A new 32-bit top-down DIB section holding the image's pixels (alpha kept); null when the image is
+// null or the section's memory cannot be had.
 [[nodiscard]] HBITMAP BitmapFromQImage(const QImage& image);
 // Text needs a Qt GUI application object; when none exists yet, one is created (offscreen when there is
 // no display): by the factory the window layer registered (it makes the widget application), else a

@@ -849,7 +849,14 @@ uint16_t Le16(const uint8_t* p) {
 // Decodes one icon image: a PNG, or a DIB with an AND mask below its colour rows.
 QImage DecodeIconImage(const uint8_t* data, size_t size) {
   if (size >= 8 && std::memcmp(data, "\x89PNG", 4) == 0) {
-    QImage img = QImage::fromData(data, static_cast<int>(std::min<size_t>(size, INT32_MAX)), "PNG");
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data),
+                                               static_cast<qsizetype>(std::min<size_t>(size, INT32_MAX)));
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer, "PNG");
+    // The declared size is bounded before the picture is decoded.
+    const QSize declared = reader.size();
+    if (!PictureSizeAccepted(declared.width(), declared.height())) throw EInvalidGraphic(SInvalidIcon);
+    const QImage img = reader.read();
     if (img.isNull()) throw EInvalidGraphic(SInvalidIcon);
     return img.convertToFormat(QImage::Format_ARGB32);
   }

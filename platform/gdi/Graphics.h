@@ -353,6 +353,22 @@ using enum TProgressStage;
 using TProgressEvent = std::function<void(TObject* Sender, TProgressStage Stage, uint8_t PercentDone,
                                           bool RedrawNow, const TRect& R, const std::string& Msg)>;
 
+// The largest picture the programs take from a file: at most MaxPictureSide pixels a side and
+// MaxPicturePixels (8 megapixels, as much as a 4K screen shows) in all. Every picture reader checks the
+// size a file declares against it before it takes memory for the pixels, and refuses a larger picture
+// with its usual load error. On its way to a window such a picture costs each program well under a
+// gigabyte (decoded copies, back buffers, region rectangles).
+inline constexpr int MaxPictureSide = 16384;
+inline constexpr int64_t MaxPicturePixels = int64_t{1} << 23;
+// Whether a picture of this size is within the bound (sides of 0 are, as an empty picture).
+[[nodiscard]] constexpr bool PictureSizeAccepted(int64_t Width, int64_t Height) {
+  return Width >= 0 && Height >= 0 && Width <= MaxPictureSide && Height <= MaxPictureSide &&
+         Width * Height <= MaxPicturePixels;
+}
+// The largest picture file a reader takes into memory: room for the pixels of the largest picture at
+// 32 bits, with its headers and colour table.
+inline constexpr int64_t MaxPictureFileBytes = MaxPicturePixels * 4 + (int64_t{1} << 20);
+
 // A picture: draws itself on a canvas, loads from and saves to files and streams.
 class TGraphic : public TPersistent {
  public:

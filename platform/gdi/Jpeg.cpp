@@ -84,6 +84,13 @@ const char* DecodeRaw(const uint8_t* data, size_t size, const DecodeOptions* opt
   }
   jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(&cinfo, TRUE);
+  // The declared size is bounded before the decoder takes memory for it (a multi-scan file keeps every
+  // coefficient of the picture).
+  if (!PictureSizeAccepted(cinfo.image_width, cinfo.image_height)) {
+    std::snprintf(err->Message, sizeof err->Message, "JPEG image too large");
+    jpeg_destroy_decompress(&cinfo);
+    return err->Message;
+  }
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   if (opt->Gray || cinfo.num_components == 1)
     cinfo.out_color_space = JCS_GRAYSCALE;
@@ -101,12 +108,6 @@ const char* DecodeRaw(const uint8_t* data, size_t size, const DecodeOptions* opt
   const int width = static_cast<int>(cinfo.output_width);
   const int height = static_cast<int>(cinfo.output_height);
   const int components = cinfo.out_color_space == JCS_GRAYSCALE ? 1 : 3;
-  const int64_t stride = ((int64_t{width} * components * 8 + 31) / 32) * 4;
-  if (width <= 0 || height <= 0 || stride * height > MaxPixelBytes) {
-    std::snprintf(err->Message, sizeof err->Message, "JPEG image too large");
-    jpeg_destroy_decompress(&cinfo);
-    return err->Message;
-  }
   if (opt->HeaderOnly) {
     out->Width = width;
     out->Height = height;
@@ -246,6 +247,8 @@ void TJPEGImage::ReadHeader() {
 }
 
 void TJPEGImage::LoadFromBytes(const uint8_t* Data, size_t Size) {
+  if (Size > static_cast<uint64_t>(MaxPictureFileBytes))
+    throw EInvalidGraphic("JPEG-Fehler: JPEG file too large");
   std::vector<uint8_t> old = std::move(FData);
   const int oldWidth = FWidth, oldHeight = FHeight;
   FData.assign(Data, Data + Size);
@@ -263,7 +266,9 @@ void TJPEGImage::LoadFromBytes(const uint8_t* Data, size_t Size) {
 
 void TJPEGImage::LoadFromStream(TStream* Stream) {
   const int64_t size = Stream->Size() - Stream->Position();
-  if (size <= 0 || size > 0x7FFFFFFF) throw EInvalidGraphic("JPEG-Fehler: no JPEG data");
+  if (size <= 0) throw EInvalidGraphic("JPEG-Fehler: no JPEG data");
+  // A file larger than any accepted picture needs is refused before it is read into memory.
+  if (size > MaxPictureFileBytes) throw EInvalidGraphic("JPEG-Fehler: JPEG file too large");
   std::vector<uint8_t> data(static_cast<size_t>(size));
   Stream->ReadBuffer(data.data(), size);
   LoadFromBytes(data.data(), data.size());

@@ -315,6 +315,30 @@ HRGN CreateRegionFromRuns(const TRegionRun* runs, size_t count) {
   return NewRegion(RegionFromRects(std::move(rects)));
 }
 
+QRegion PaintableRegion(const QRegion& Region) {
+  // Qt's painter overflows when it clips with a region whose rectangles times its height reach 2^31;
+  // half of that is kept.
+  constexpr int64_t kLimit = int64_t{1} << 30;
+  const QRect bounds = Region.boundingRect();
+  const int64_t height = std::max(bounds.height(), 1);
+  if (int64_t{Region.rectCount()} * height < kLimit) return Region;
+  const int64_t room = kLimit / height;
+  const std::vector<QRect> rects(Region.begin(), Region.end());
+  std::vector<QRect> merged;
+  // Within each band, the gaps narrower than `gap` are closed; `gap` doubles until the rectangles fit.
+  for (int64_t gap = 2; gap <= 2 * int64_t{bounds.width()}; gap *= 2) {
+    merged.clear();
+    for (const QRect& r : rects) {
+      if (!merged.empty() && merged.back().top() == r.top() && r.left() - merged.back().right() - 1 < gap)
+        merged.back().setRight(r.right());
+      else
+        merged.push_back(r);
+    }
+    if (static_cast<int64_t>(merged.size()) <= room) return RegionFromRects(std::move(merged));
+  }
+  return QRegion(bounds);
+}
+
 QRegion RegionToQRegion(HRGN rgn) {
   GdiRegion* r = LookupGdi<GdiRegion>(rgn);
   return r ? r->Region : QRegion();

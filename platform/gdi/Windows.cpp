@@ -178,6 +178,20 @@ DWORD GetObjectType(HDC dc) {
 
 // ---- Bitmaps -----------------------------------------------------------------------------------------
 
+void RaiseOutOfResources() {
+  throw EOutOfResources("Zu wenig Speicher für diese Bitmap");
+}
+
+QImage NewImage(const QSize& Size, QImage::Format Format) {
+  if (Size.isEmpty()) return {};
+  return CheckedCopy(QImage(Size, Format));
+}
+
+QImage CheckedCopy(QImage Copy) {
+  if (Copy.isNull()) RaiseOutOfResources();
+  return Copy;
+}
+
 std::unique_ptr<GdiBitmap> GdiBitmap::Create(int width, int height, int bitCount, bool topDown, bool isDib) {
   if (width <= 0 || height <= 0) return nullptr;
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
@@ -328,7 +342,7 @@ void GdiBitmap::PutRaw(int x, int y, uint32_t argb) {
 }
 
 QImage GdiBitmap::ToImage(bool keepAlpha) const {
-  QImage img(Width, Height, keepAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+  QImage img = NewImage(QSize(Width, Height), keepAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   if (img.isNull()) return img;
   const bool direct = BitCount == 32 && (Compression == BI_RGB ||
                                          (Masks[0] == 0xFF0000 && Masks[1] == 0xFF00 && Masks[2] == 0xFF));

@@ -270,7 +270,7 @@ void TCustomForm::ApplyWindowFlags() {
   const bool shown = w->isVisible();
   w->setWindowFlags(flags);  // hides the window
   w->setGeometry(Left(), Top(), Width(), Height());
-  if (Host()->Region != nullptr) w->setMask(RegionToQRegion(Host()->Region));
+  if (Host()->Region != nullptr) w->setMask(PaintableRegion(RegionToQRegion(Host()->Region)));
   if (shown) w->show();
 }
 

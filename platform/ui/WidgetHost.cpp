@@ -558,7 +558,7 @@ int SetWindowRgn(HWND Wnd, HRGN Rgn, bool Redraw) {
     if (Rgn == nullptr)
       w->clearMask();
     else
-      w->setMask(RegionToQRegion(Rgn));
+      w->setMask(PaintableRegion(RegionToQRegion(Rgn)));
     if (Redraw) w->update();
   }
   return 1;

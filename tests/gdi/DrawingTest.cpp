@@ -1,11 +1,14 @@
 // Device contexts: block transfers with raster operations and colour conversions, shapes, text, clipping,
 // palettes and handle lifetimes.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QImage>
 #include <QPainter>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "platform/gdi/GdiPrivate.h"
@@ -496,3 +499,66 @@ TEST(Handles, CompatibleBitmapsFollowTheirDC) {
 }
 
 }  // namespace
+
+namespace {
+
+// Caps the address space at what the process holds now and Extra bytes more.
+void CapAddressSpace(rlim_t Extra) {
+  long pages = 0;
+  if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+    std::fclose(f);
+  }
+  const rlim_t cap = static_cast<rlim_t>(pages) * 4096 + Extra;
+  const rlimit limit{cap, cap};
+  setrlimit(RLIMIT_AS, &limit);
+}
+
+}  // namespace
+
+TEST(DrawingOutOfMemory, AWorkingCopyThatCannotBeHadRaises) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  struct Case {
+    const char* What;
+    int Bits;  // of the 6000 x 6000 source
+    std::function<void(Surface& Source)> Draw;
+  };
+  const Case cases[] = {
+      {"a copy to a window", 32,
+       [](Surface& Source) {
+         QImage window(8, 8, QImage::Format_RGB32);
+         QPainter painter(&window);
+         HDC dc = CreatePainterDC(&painter, window.size());
+         StretchBlt(dc, 0, 0, 8, 8, Source.DC, 0, 0, Source.W, Source.H, SRCCOPY);
+       }},
+      {"drawing on an 8-bit bitmap", 8,
+       [](Surface& Source) {
+         MoveToEx(Source.DC, 0, 0, nullptr);
+         LineTo(Source.DC, 10, 10);
+       }},
+      {"a stretched transparent bitmap", 32,
+       [](Surface& Source) {
+         TBitmap small;
+         small.SetSize(2, 2);
+         small.SetTransparent(true);
+         TCanvas canvas;
+         canvas.SetHandle(Source.DC);
+         canvas.StretchDraw(Rect(0, 0, 6000, 6000), &small);
+       }},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EXIT(
+        {
+          Surface source(6000, 6000, c.Bits);
+          CapAddressSpace(rlim_t{32} << 20);
+          try {
+            c.Draw(source);
+          } catch (const EOutOfResources&) {
+            std::_Exit(0);
+          }
+          std::_Exit(1);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << c.What;
+  }
+}
