@@ -3,6 +3,7 @@
 #include <map>
 #include <utility>
 
+#include "platform/rtl/FileUtils.h"
 #include "platform/ui/Forms.h"
 #include "skin/KUtilities.h"
 
@@ -18,6 +19,13 @@ constexpr const char* kImagePicture = "Image.bmp";
 
 bool IsNoSound(const std::string& Sound) {
   return SameText(Sound, ProjectText::NoSound);
+}
+
+// Media paths name the same medium when they name the same file (SameFile): two existing files whose
+// names differ only in letter case are two media.
+bool UsesPicture(const TVXButton* Button, const std::string& Path) {
+  return SameFile(Path, Button->Mask) || SameFile(Path, Button->Touched) || SameFile(Path, Button->Pressed) ||
+         SameFile(Path, Button->Disabled);
 }
 
 void AddFontStyle(TFont* Font, const std::string& Name) {
@@ -506,10 +514,9 @@ void TVXBrowser::RemoveUnusedBitmaps() {
   const std::vector<TVXButton*> buttons = Buttons();
   for (int n = FBitmaps->Count() - 1; n >= 0; --n) {
     const std::string path = FBitmaps->GetPath(n);
-    bool used = SameText(path, FWeb->Bitmap);
+    bool used = SameFile(path, FWeb->Bitmap);
     for (const TVXButton* b : buttons)
-      used = used || SameText(path, b->Mask) || SameText(path, b->Touched) || SameText(path, b->Pressed) ||
-             SameText(path, b->Disabled);
+      used = used || UsesPicture(b, path);
     if (!used) FBitmaps->Delete(n);
   }
   FBitmaps->UpdateNames();
@@ -519,9 +526,9 @@ void TVXBrowser::RemoveUnusedSounds() {
   const std::vector<TVXButton*> buttons = Buttons();
   for (int n = FSounds->Count() - 1; n >= 1; --n) {
     const std::string sound = FSounds->GetPath(n);
-    bool used = SameText(sound, FWeb->StartSound) || SameText(sound, FWeb->ExitSound);
+    bool used = SameFile(sound, FWeb->StartSound) || SameFile(sound, FWeb->ExitSound);
     for (const TVXButton* b : buttons)
-      used = used || SameText(sound, b->Sound);
+      used = used || SameFile(sound, b->Sound);
     if (!used) FSounds->Delete(n);
   }
   FSounds->UpdateNames();
@@ -924,7 +931,10 @@ void TVXBrowser::CheckBuildReferences() const {
 }
 
 std::string TVXBrowser::BuildPictureName(const std::string& Path) const {
-  return "VXB" + IntToStr(FBitmaps->IndexOf(Path)) + ExtractFileExt(Path);
+  // The extension of the listed path, which the copy takes: the name in "Config.VX" is the copy's name
+  // also where the element spells the path in other letter case.
+  const int index = FBitmaps->IndexOf(Path);
+  return "VXB" + IntToStr(index) + ExtractFileExt(FBitmaps->GetPath(index));
 }
 
 std::string TVXBrowser::BuildSoundName(const std::string& Sound) const {
@@ -948,10 +958,9 @@ void TVXBrowser::PlanBuild(const std::string& Target, TVXBuildPlan& plan) const 
       plan.Copies.emplace_back(path, folder + name);
       w.Entry(name);
     };
-    if (SameText(path, FWeb->Bitmap)) use();
+    if (SameFile(path, FWeb->Bitmap)) use();
     for (const TVXButton* b : buttons) {
-      if (SameText(path, b->Mask) || SameText(path, b->Touched) || SameText(path, b->Pressed) ||
-          SameText(path, b->Disabled)) {
+      if (UsesPicture(b, path)) {
         use();
         break;
       }
@@ -968,9 +977,9 @@ void TVXBrowser::PlanBuild(const std::string& Target, TVXBuildPlan& plan) const 
       plan.Copies.emplace_back(sound, folder + name);
       w.Entry(name);
     };
-    if (SameText(sound, FWeb->StartSound) || SameText(sound, FWeb->ExitSound)) use();
+    if (SameFile(sound, FWeb->StartSound) || SameFile(sound, FWeb->ExitSound)) use();
     for (const TVXButton* b : buttons) {
-      if (SameText(sound, b->Sound)) {
+      if (SameFile(sound, b->Sound)) {
         use();
         break;
       }

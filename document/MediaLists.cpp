@@ -49,7 +49,7 @@ TVXBitmaps::~TVXBitmaps() {
 TBitmap* TVXBitmaps::Add(const std::string& Path) {
   // Decode first: a file that cannot be read changes nothing in the list.
   std::unique_ptr<TBitmap> loaded = LoadPicture(Path);
-  const int index = FPaths.IndexOf(Path);
+  const int index = IndexOf(Path);
   TBitmap* bitmap;
   if (index >= 0) {
     bitmap = static_cast<TBitmap*>(FPaths.Objects(index));
@@ -67,6 +67,10 @@ void TVXBitmaps::Delete(int Index) {
   FPaths.Delete(Index);
   delete bitmap;
   UpdateNames();
+}
+
+int TVXBitmaps::IndexOf(const std::string& Path) const {
+  return IndexOfFile(FPaths, Path);
 }
 
 TBitmap* TVXBitmaps::GetBitmap(int Index) const {
@@ -88,9 +92,15 @@ TVXSounds::TVXSounds(TComponent* AOwner) : TComponent(AOwner) {
 }
 
 void TVXSounds::Add(const std::string& Path) {
-  if (FPaths.IndexOf(Path) >= 0) return;
+  if (IndexOf(Path) >= 0) return;
   FPaths.Add(Path);
   UpdateNames();
+}
+
+int TVXSounds::IndexOf(const std::string& Path) const {
+  // "<NoSound>" names no file: it is compared as text, ignoring case.
+  if (SameText(Path, ProjectText::NoSound)) return FPaths.IndexOf(Path);
+  return IndexOfFile(FPaths, Path);
 }
 
 void TVXSounds::Delete(int Index) {

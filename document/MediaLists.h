@@ -14,7 +14,9 @@ class TControl;
 // The file name part of a media path: the text after its last "\" or "/".
 [[nodiscard]] std::string MediaFileName(const std::string& Path);
 
-// Pictures keyed by the path they were loaded from; the list owns them. Paths compare ignoring case.
+// Pictures keyed by the path they were loaded from; the list owns them. Two paths are one entry when
+// they name the same file (SameFile): a name that differs only in letter case and resolves to a listed
+// file finds it, while two existing files whose names differ only in case are two entries.
 class TVXBitmaps : public TComponent {
  public:
   explicit TVXBitmaps(TComponent* AOwner);
@@ -34,8 +36,8 @@ class TVXBitmaps : public TComponent {
   [[nodiscard]] int Count() const { return FPaths.Count(); }
   // The file name of each path, in list order (owned by the list).
   [[nodiscard]] TStringList* GetNames() { return &FNames; }
-  // The index of Path (ignoring case), -1 when absent.
-  [[nodiscard]] int IndexOf(const std::string& Path) const { return FPaths.IndexOf(Path); }
+  // The index of the entry naming the same file as Path (an exactly equal path first), -1 when absent.
+  [[nodiscard]] int IndexOf(const std::string& Path) const;
   void UpdateNames();
 
  private:
@@ -43,18 +45,19 @@ class TVXBitmaps : public TComponent {
   TStringList FNames;
 };
 
-// Sound entries: plain strings, no file is opened. Entry 0 is always "<NoSound>".
+// Sound entries: plain strings, no file is opened. Entry 0 is always "<NoSound>". Paths are one entry
+// when they name the same file, as in TVXBitmaps; "<NoSound>" is found in any letter case.
 class TVXSounds : public TComponent {
  public:
   explicit TVXSounds(TComponent* AOwner);
 
-  // Appends Path unless it is listed already (ignoring case).
+  // Appends Path unless it is listed already.
   void Add(const std::string& Path);
   void Delete(int Index);
   [[nodiscard]] std::string GetPath(int Index) const { return FPaths.Strings(Index); }
   [[nodiscard]] int Count() const { return FPaths.Count(); }
   [[nodiscard]] TStringList* GetNames() { return &FNames; }
-  [[nodiscard]] int IndexOf(const std::string& Path) const { return FPaths.IndexOf(Path); }
+  [[nodiscard]] int IndexOf(const std::string& Path) const;
   void UpdateNames();
 
  private:

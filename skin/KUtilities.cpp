@@ -210,6 +210,10 @@ void SetStartDirectory(const std::string& Directory) {
 KMediaList::KMediaList() = default;
 KMediaList::~KMediaList() = default;
 
+int KMediaList::IndexOf(const std::string& FileName) const {
+  return IndexOfFile(*this, FileName);
+}
+
 KMediaList* KMediaList::Instance() {
   // Lives until the process ends and is never destroyed: its pictures hold drawing objects whose own
   // process-wide tables may already be gone while static objects are being destroyed.

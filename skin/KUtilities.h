@@ -55,13 +55,18 @@ class TRegionData {
 // Replaces the start directory (for hosts and tests that set up their own application folder).
 void SetStartDirectory(const std::string& Directory);
 
-// The process-wide cache of decoded pictures: file names (compared ignoring case), each with the object
-// made for it. Nothing is ever removed. A picture that cannot be loaded is answered with the stock
-// picture "\Data\noimage.bmp" below the start directory, and its name stays mapped to it.
+// The process-wide cache of decoded pictures: file names, each with the object made for it. Names that
+// name the same file are one entry (SameFile: a name differing only in letter case finds the entry of the
+// file it resolves to; two existing files stay two). Nothing is ever removed. A picture that cannot be
+// loaded is answered with the stock picture "\Data\noimage.bmp" below the start directory, and its name
+// stays mapped to it.
 class KMediaList final : public TStringList {
  public:
   KMediaList();
   ~KMediaList() override;
+
+  // The entry naming the same file as FileName (an exactly equal name first), -1 when there is none.
+  [[nodiscard]] int IndexOf(const std::string& FileName) const override;
 
   // The one instance of the process.
   [[nodiscard]] static KMediaList* Instance();

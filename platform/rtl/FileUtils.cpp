@@ -12,6 +12,7 @@
 #include <climits>
 #include <mutex>
 
+#include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -158,6 +159,43 @@ std::string ResolvePath(const std::string& Path) {
   }
   if (trailing && !base.empty() && base.back() != '/') base += '/';
   return base;
+}
+
+namespace {
+
+// What SameFile compares of a path: its resolved form and, when it exists, the file's identity.
+struct FileKey {
+  explicit FileKey(const std::string& Path) : Resolved(ResolvePath(Path)) {
+    struct stat st;
+    Exists = ::stat(Resolved.c_str(), &st) == 0;
+    if (Exists) {
+      Device = st.st_dev;
+      Inode = st.st_ino;
+    }
+  }
+  bool operator==(const FileKey& Other) const {
+    return Resolved == Other.Resolved ||
+           (Exists && Other.Exists && Device == Other.Device && Inode == Other.Inode);
+  }
+  std::string Resolved;
+  bool Exists = false;
+  dev_t Device = 0;
+  ino_t Inode = 0;
+};
+
+}  // namespace
+
+bool SameFile(const std::string& A, const std::string& B) {
+  return A == B || FileKey(A) == FileKey(B);
+}
+
+int IndexOfFile(const TStrings& List, const std::string& FileName) {
+  for (int i = 0; i < List.Count(); ++i)
+    if (List.Strings(i) == FileName) return i;
+  const FileKey key(FileName);
+  for (int i = 0; i < List.Count(); ++i)
+    if (FileKey(List.Strings(i)) == key) return i;
+  return -1;
 }
 
 std::string ExtractFilePath(const std::string& FileName) {

@@ -17,6 +17,15 @@ inline constexpr char PathDelim = '/';
 // result also names files still to be created. Relative paths stay relative to the current directory.
 [[nodiscard]] std::string ResolvePath(const std::string& Path);
 
+// Whether two paths name the same file: they are equal, or equal once resolved (ResolvePath), or both
+// exist and are one file (the same device and inode). Names that differ only in letter case are the same
+// file when one of them resolves to the other's existing file, and two files when both exist.
+[[nodiscard]] bool SameFile(const std::string& A, const std::string& B);
+class TStrings;
+// The index of the entry of List that names the same file as FileName: an exactly equal entry first, else
+// the first one SameFile finds; -1 when none does.
+[[nodiscard]] int IndexOfFile(const TStrings& List, const std::string& FileName);
+
 // Everything up to and including the last separator ("" when there is none).
 [[nodiscard]] std::string ExtractFilePath(const std::string& FileName);
 // ExtractFilePath without its trailing separator (a root keeps it).

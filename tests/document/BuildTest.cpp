@@ -215,3 +215,37 @@ TEST(Build, OnlyNoSoundGivesAnEmptySoundSection) {
 }
 
 }  // namespace
+
+TEST(Build, FilesWhoseNamesDifferOnlyInCaseAreShownKeptAndBuiltApart) {
+  TAppFolder app;
+  WritePicture(app.Media("Btn.bmp"), 10, 10, clRed);
+  // Our own writers resolve a name that differs only in case to the existing file: the second file is
+  // written under another name first.
+  WritePicture(app.Media("second.bmp"), 20, 20, clBlue);
+  std::filesystem::rename(app.Media("second.bmp"), app.Media("btn.bmp"));
+  auto doc = NewDocument(app.Path());
+  for (const char* name : {"skin.bmp", "Btn.bmp", "btn.bmp"})
+    doc->Bitmaps()->Add(app.Media(name));
+  doc->Web()->SetBitmap(app.Media("skin.bmp"));
+  TVXButton* button = doc->AddButton(0, 0);
+  button->SetMask(app.Media("Btn.bmp"));
+  button->SetTouched(app.Media("btn.bmp"));
+  button->SetPressed(app.Media("BTN.BMP"));  // names neither: the first in name order, Btn.bmp
+  button->SetDisabled(app.Media("btn.bmp"));
+  // The designer shows each file's own picture, and removing unused pictures keeps both.
+  EXPECT_EQ(button->Control()->Mask()->Width(), 10);
+  EXPECT_EQ(button->Control()->OverBmp()->Width(), 20);
+  EXPECT_EQ(button->Control()->PressedBmp()->Width(), 10);
+  doc->RemoveUnusedBitmaps();
+  EXPECT_EQ(doc->Bitmaps()->Count(), 3);
+  // The build copies both files and names each where it is used.
+  const std::string out = app / "out";
+  ForceDirectories(out);
+  doc->BuildBrowser(out + "/B");
+  EXPECT_EQ(ReadAll(out + "/VXB1.bmp"), ReadAll(app.Media("Btn.bmp")));
+  EXPECT_EQ(ReadAll(out + "/VXB2.bmp"), ReadAll(app.Media("btn.bmp")));
+  const std::string config = ReadAll(out + "/Config.VX");
+  EXPECT_NE(config.find("\r\nMask=VXB1.bmp\r\nTouched=VXB2.bmp\r\nPressed=VXB1.bmp\r\nDisabled=VXB2.bmp\r\n"),
+            std::string::npos)
+      << config;
+}

@@ -64,7 +64,7 @@ TColor PixelOf(TBitmap* B) {
 
 }  // namespace
 
-TEST(VXBitmaps, LoadsByExtensionAndLooksUpIgnoringCase) {
+TEST(VXBitmaps, LoadsByExtensionAndLooksUpPerFile) {
   MediaFolder dir;
   TVXBitmaps list(nullptr);
   const std::string red = dir.Bmp("Red.BMP", 7, 5, clRed);
@@ -94,6 +94,15 @@ TEST(VXBitmaps, LoadsByExtensionAndLooksUpIgnoringCase) {
   EXPECT_EQ(a->Width(), 9);
   EXPECT_EQ(PixelOf(a), clBlue);
   EXPECT_EQ(list.GetPath(0), red) << "the entry keeps the path it was first added under";
+  // Two files whose names differ only in letter case are two entries, each with its own picture.
+  fs::rename(dir.Bmp("lime.bmp", 4, 4, clLime), dir / "red.bmp");  // written beside RED.bmp
+  TBitmap* lower = list.Add(dir / "red.bmp");
+  EXPECT_NE(lower, a);
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.IndexOf(dir / "red.bmp"), 2);
+  EXPECT_EQ(list.IndexOf(other), 0);
+  EXPECT_EQ(PixelOf(lower), clLime);
+  list.Delete(2);
 
   ASSERT_EQ(list.GetNames()->Count(), 2);
   EXPECT_EQ(list.GetNames()->Strings(0), "Red.BMP");
@@ -141,23 +150,28 @@ TEST(VXBitmaps, IndexesOutsideTheListRaise) {
   EXPECT_EQ(list.GetNames()->Strings(0), "b.bmp");
 }
 
-TEST(VXSounds, NoSoundComesFirstAndPathsAreUniqueIgnoringCase) {
+TEST(VXSounds, NoSoundComesFirstAndPathsAreUniquePerFile) {
+  MediaFolder dir;
   TVXSounds sounds(nullptr);
   ASSERT_EQ(sounds.Count(), 1);
   EXPECT_EQ(sounds.GetPath(0), "<NoSound>");
   EXPECT_EQ(sounds.GetNames()->Strings(0), "<NoSound>");
   sounds.Add("<nosound>");
   EXPECT_EQ(sounds.Count(), 1);
-  sounds.Add("C:\\Media\\Click.wav");
-  sounds.Add("c:\\media\\CLICK.WAV");
-  sounds.Add("/home/user/sounds/start.wav");
+  sounds.Add(dir.Text("Click.wav", "upper"));
+  sounds.Add(dir / "CLICK.WAV");  // no such file: the spelling of Click.wav
+  sounds.Add(dir.Text("start.wav", "start"));
   ASSERT_EQ(sounds.Count(), 3);
-  EXPECT_EQ(sounds.IndexOf("C:\\MEDIA\\click.wav"), 1);
+  EXPECT_EQ(sounds.IndexOf(dir / "click.WAV"), 1);
+  sounds.Add(dir.Text("click.wav", "lower"));  // a second file, whose name differs only in case
+  ASSERT_EQ(sounds.Count(), 4);
+  EXPECT_EQ(sounds.IndexOf(dir / "click.wav"), 3);
+  EXPECT_EQ(sounds.IndexOf(dir / "Click.wav"), 1);
   EXPECT_EQ(sounds.GetNames()->Strings(1), "Click.wav");
   EXPECT_EQ(sounds.GetNames()->Strings(2), "start.wav");
   sounds.Delete(1);
   EXPECT_EQ(sounds.GetNames()->Strings(1), "start.wav");
-  EXPECT_THROW((void)sounds.GetPath(2), EStringListError);
+  EXPECT_THROW((void)sounds.GetPath(3), EStringListError);
 }
 
 class ZOrdererTest : public ::testing::Test {

@@ -98,6 +98,34 @@ TEST(Paths, ExactNameWinsOverCaseInsensitiveMatches) {
   EXPECT_EQ(ResolvePath(dir / "A.txt"), dir / "A.TXT");
 }
 
+TEST(Paths, SameFileMeansTheSameResolvedFile) {
+  TempDir dir;
+  dir.Write("Btn.bmp", "upper");
+  dir.Write("btn.bmp", "lower");
+  dir.Write("Skin.bmp", "only one spelling");
+  ASSERT_EQ(::link((dir / "Skin.bmp").c_str(), (dir / "hardlink.bmp").c_str()), 0);
+  std::filesystem::create_directory(dir / "Media");
+  struct Case {
+    std::string A, B;
+    bool Same;
+  };
+  const Case cases[] = {
+      {dir / "Btn.bmp", dir / "btn.bmp", false},  // two existing files
+      {dir / "BTN.BMP", dir / "Btn.bmp", true},   // resolves to the first in name order
+      {dir / "BTN.BMP", dir / "btn.bmp", false},
+      {dir / "skin.BMP", dir / "Skin.bmp", true},  // the only file of that name
+      {dir / "hardlink.bmp", dir / "SKIN.bmp", true},
+      {dir / "media/../Skin.bmp", dir / "Skin.bmp", true},
+      {dir / "gone.bmp", dir / "GONE.bmp", false},  // missing files are their names
+      {dir / "gone.bmp", dir / "gone.bmp", true},
+      {dir.Path() + "\\Btn.bmp", dir / "Btn.bmp", true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SameFile(c.A, c.B), c.Same) << c.A << " / " << c.B;
+    EXPECT_EQ(SameFile(c.B, c.A), c.Same) << c.B << " / " << c.A;
+  }
+}
+
 TEST(Files, CurrentDirectoryAndFolders) {
   TempDir dir;
   CurrentDir cd(dir.Path());

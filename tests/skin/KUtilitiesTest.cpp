@@ -220,13 +220,23 @@ class StartDirectoryScope {
   std::string FOld;
 };
 
-TEST(KMediaList, NamesDifferingInCaseShareOneObject) {
+TEST(KMediaList, NamesOfOneFileShareOneObjectAndTwoFilesStayTwo) {
   skintest::ScratchDir dir;
   skintest::WriteBmp24(dir.File("skin.bmp"), 4, 3, [](int x, int y) { return 0x00123456u; });
-  TBitmap32* a = KMediaList::Instance()->GetBitmap(dir.File("skin.bmp"));
+  skintest::WriteBmp24(dir.File("Skin.bmp"), 6, 2, [](int, int) { return 0u; });
+  skintest::WriteBmp24(dir.File("only.bmp"), 2, 2, [](int, int) { return 0u; });
+  KMediaList* list = KMediaList::Instance();
+  TBitmap32* a = list->GetBitmap(dir.File("skin.bmp"));
   ASSERT_EQ(a->Width(), 4);
   EXPECT_EQ(a->Pixel(1, 1), 0xFF123456u);
-  EXPECT_EQ(KMediaList::Instance()->GetBitmap(Upper(dir.File("skin.bmp"))), a);
+  // The other file, whose name differs only in letter case, is a picture of its own.
+  TBitmap32* b = list->GetBitmap(dir.File("Skin.bmp"));
+  EXPECT_EQ(b->Width(), 6);
+  // A spelling that names no file exactly finds the file it resolves to (the first in name order).
+  EXPECT_EQ(list->GetBitmap(Upper(dir.File("skin.bmp"))), b);
+  EXPECT_EQ(list->GetBitmap(dir.File("skin.bmp")), a);
+  TBitmap32* only = list->GetBitmap(dir.File("only.bmp"));
+  EXPECT_EQ(list->GetBitmap(Upper(dir.File("only.bmp"))), only);
 }
 
 TEST(KMediaList, UnreadableFilesMapToTheStockPicture) {
