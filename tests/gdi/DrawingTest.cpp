@@ -6,8 +6,8 @@
 #include <QImage>
 #include <QPainter>
 
-#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -500,65 +500,49 @@ TEST(Handles, CompatibleBitmapsFollowTheirDC) {
 
 }  // namespace
 
-namespace {
-
-// Caps the address space at what the process holds now and Extra bytes more.
-void CapAddressSpace(rlim_t Extra) {
+// Draws on or from a 6000 x 6000 bitmap of Bits bits with no room left for a working copy of it; exits 0
+// when the drawing raised EOutOfResources.
+[[noreturn]] void DrawWithoutRoom(int Bits, const std::function<void(Surface&)>& Draw) {
+  Surface big(6000, 6000, Bits);
   long pages = 0;
-  if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
-    std::fclose(f);
-  }
-  const rlim_t cap = static_cast<rlim_t>(pages) * 4096 + Extra;
+  std::ifstream("/proc/self/statm") >> pages;
+  const rlim_t cap = rlim_t(pages) * 4096 + (rlim_t{32} << 20);
   const rlimit limit{cap, cap};
   setrlimit(RLIMIT_AS, &limit);
+  try {
+    Draw(big);
+  } catch (const EOutOfResources&) {
+    std::_Exit(0);
+  }
+  std::_Exit(1);
 }
-
-}  // namespace
 
 TEST(DrawingOutOfMemory, AWorkingCopyThatCannotBeHadRaises) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   struct Case {
     const char* What;
-    int Bits;  // of the 6000 x 6000 source
-    std::function<void(Surface& Source)> Draw;
+    int Bits;
+    std::function<void(Surface&)> Draw;
   };
   const Case cases[] = {
       {"a copy to a window", 32,
-       [](Surface& Source) {
+       [](Surface& Big) {
          QImage window(8, 8, QImage::Format_RGB32);
          QPainter painter(&window);
-         HDC dc = CreatePainterDC(&painter, window.size());
-         StretchBlt(dc, 0, 0, 8, 8, Source.DC, 0, 0, Source.W, Source.H, SRCCOPY);
+         StretchBlt(CreatePainterDC(&painter, window.size()), 0, 0, 8, 8, Big.DC, 0, 0, Big.W, Big.H,
+                    SRCCOPY);
        }},
-      {"drawing on an 8-bit bitmap", 8,
-       [](Surface& Source) {
-         MoveToEx(Source.DC, 0, 0, nullptr);
-         LineTo(Source.DC, 10, 10);
-       }},
+      {"a line on an 8-bit bitmap", 8, [](Surface& Big) { LineTo(Big.DC, 10, 10); }},
       {"a stretched transparent bitmap", 32,
-       [](Surface& Source) {
+       [](Surface& Big) {
          TBitmap small;
          small.SetSize(2, 2);
          small.SetTransparent(true);
          TCanvas canvas;
-         canvas.SetHandle(Source.DC);
-         canvas.StretchDraw(Rect(0, 0, 6000, 6000), &small);
+         canvas.SetHandle(Big.DC);
+         canvas.StretchDraw(Rect(0, 0, Big.W, Big.H), &small);
        }},
   };
-  for (const Case& c : cases) {
-    EXPECT_EXIT(
-        {
-          Surface source(6000, 6000, c.Bits);
-          CapAddressSpace(rlim_t{32} << 20);
-          try {
-            c.Draw(source);
-          } catch (const EOutOfResources&) {
-            std::_Exit(0);
-          }
-          std::_Exit(1);
-        },
-        ::testing::ExitedWithCode(0), "")
-        << c.What;
-  }
+  for (const Case& c : cases)
+    EXPECT_EXIT(DrawWithoutRoom(c.Bits, c.Draw), ::testing::ExitedWithCode(0), "") << c.What;
 }

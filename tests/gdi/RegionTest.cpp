@@ -1,15 +1,11 @@
 // Regions checked against brute-force pixel sets on random shapes.
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <QPainter>
-
 #include <cstring>
 #include <random>
 #include <set>
 #include <vector>
 
-#include "platform/gdi/GdiPrivate.h"
 #include "platform/gdi/Windows.h"
 
 namespace {
@@ -363,32 +359,3 @@ TEST(Regions, HandlesAndEdgeCases) {
 }
 
 }  // namespace
-
-TEST(Regions, PaintableRegionKeepsWhatQtCanClipWithAndCoarsensTheRest) {
-  // A checkerboard of single pixels: as many rectangles as a region of its size can hold. Qt's painter
-  // fails when rectangles times height reach 2^31.
-  auto checker = [](int W, int H) {
-    std::vector<QRect> cells;
-    for (int y = 0; y < H; ++y)
-      for (int x = y & 1; x < W; x += 2)
-        cells.emplace_back(x, y, 1, 1);
-    QRegion r;
-    r.setRects(cells.data(), static_cast<int>(cells.size()));
-    return r;
-  };
-  for (const QSize size : {QSize(64, 64), QSize(1000, 2100), QSize(4, 70000)}) {
-    const QRegion region = checker(size.width(), size.height());
-    const QRegion paintable = PaintableRegion(region);
-    const int64_t load = int64_t{paintable.rectCount()} * paintable.boundingRect().height();
-    EXPECT_LT(load, int64_t{1} << 31) << size.width() << " x " << size.height();
-    if (int64_t{region.rectCount()} * size.height() < (int64_t{1} << 30)) {
-      EXPECT_EQ(paintable, region) << size.width() << " x " << size.height();
-    }
-    EXPECT_TRUE(region.subtracted(paintable).isEmpty()) << "it covers the region";
-    EXPECT_EQ(paintable.boundingRect(), region.boundingRect());
-    QImage image(size, QImage::Format_RGB32);
-    QPainter painter(&image);
-    painter.setClipRegion(paintable);
-    painter.fillRect(image.rect(), Qt::red);
-  }
-}
