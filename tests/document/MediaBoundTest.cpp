@@ -11,6 +11,7 @@
 #include "platform/media/ScriptedWebEngine.h"
 #include "platform/ui/TestInput.h"
 #include "runtime/VXBuilder.h"
+#include "tests/Sanitizer.h"
 #include "tests/document/DocumentFixture.h"
 
 using namespace doctest;
@@ -149,6 +150,7 @@ TEST(MediaBound, PicturesPastTheBoundAreRefusedWithTheirLoadError) {
 }
 
 TEST(MediaBound, NoFileMovesEitherProgramsPeakMemoryByAGigabyte) {
+  if (kUnderAddressSanitizer) GTEST_SKIP() << "no memory measures under the address sanitizer";
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const std::pair<const char*, std::function<std::string()>> files[] = {
       {"tiny.bmp", [] { return Bmp8(16000, 20000); }},
