@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <QBuffer>
+#include <QImage>
+
 #include <cstring>
 #include <functional>
 
@@ -65,6 +68,20 @@ std::string Jpeg(int W, int H) {
   data[sof + 7] = static_cast<char>(W >> 8);
   data[sof + 8] = static_cast<char>(W & 0xFF);
   return data;
+}
+
+// An icon file holding one PNG image of that size, written by Qt.
+std::string PngIcon(int W, int H) {
+  QImage image(W, H, QImage::Format_ARGB32);
+  image.fill(0);
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  std::string icon("\0\0\x01\0\x01\0\0\0\0\0\x01\0\x20\0", 14);
+  for (const uint32_t v : {uint32_t(png.size()), uint32_t{22}})
+    icon.append(reinterpret_cast<const char*>(&v), 4);
+  return icon + png.toStdString();
 }
 
 // The runtime program's road: the window reads a configuration naming the picture as its skin and as a
@@ -135,6 +152,7 @@ TEST(MediaBound, PicturesPastTheBoundAreRefusedWithTheirLoadError) {
       {"tall.jpg", Jpeg(8, kSide + 1), false},
       {"many.jpg", Jpeg(4097, kPixels / 4096), false},
       {"edge.jpg", Jpeg(kSide, tall), true},
+      {"many.ico", PngIcon(4097, kPixels / 4096), false},
   };
   for (const Case& c : cases) {
     WriteAll(dir / c.Name, c.Data);
