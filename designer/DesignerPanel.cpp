@@ -14,6 +14,9 @@
 
 namespace {
 
+constexpr TVXNumberKind kPosition = TVXNumberKind::nkPosition;
+constexpr TVXNumberKind kSize = TVXNumberKind::nkSize;
+
 constexpr const char* PositionItems[] = {"Like designed", "Screencenter", "Upper left"};
 constexpr const char* CustomText = "Custom Text";
 
@@ -128,7 +131,7 @@ TPanel* TPropertyForm::MakePanel(const char* Name, const char* ImageName, const 
 }
 
 TEdit* TPropertyForm::MakeEdit(TPanel* Panel, const char* Name, const std::function<void(TObject*)>& Exit,
-                               bool Integer) {
+                               std::optional<TVXNumberKind> Number) {
   auto* edit = new TEdit(this);
   edit->SetName(Name);
   edit->SetText("");
@@ -138,8 +141,8 @@ TEdit* TPropertyForm::MakeEdit(TPanel* Panel, const char* Name, const std::funct
   edit->SetBorderStyle(bsNone);
   edit->OnExit = Exit;
   edit->OnKeyPress = [this](TObject* Sender, char& Key) { EditKeyPress(Sender, Key); };
-  if (Integer) {
-    FIntegerEdits.insert(edit);
+  if (Number) {
+    FIntegerEdits[edit] = *Number;
     edit->OnEnter = [this](TObject* Sender) { IntegerEditsEnter(Sender); };
   }
   return edit;
@@ -308,17 +311,17 @@ void TPropertyForm::BuildFormPanel() {
                                  [this](TObject* Sender) { DialogPickButClick(Sender); });
   PositionCombo =
       MakeCombo(p, "PositionCombo", {PositionItems[0], PositionItems[1], PositionItems[2]}, exit, true);
-  BrowserTopEdit = MakeEdit(p, "BrowserTopEdit", exit, true);
-  BrowserLeftEdit = MakeEdit(p, "BrowserLeftEdit", exit, true);
-  BrowserWidthEdit = MakeEdit(p, "BrowserWidthEdit", exit, true);
-  BrowserHeightEdit = MakeEdit(p, "BrowserHeightEdit", exit, true);
-  BrowserILeftEdit = MakeEdit(p, "BrowserILeftEdit", exit, true);
-  BrowserITopEdit = MakeEdit(p, "BrowserITopEdit", exit, true);
-  BrowserIWidthEdit = MakeEdit(p, "BrowserIWidthEdit", exit, true);
-  BrowserIHeightEdit = MakeEdit(p, "BrowserIHeightEdit", exit, true);
-  BrowserStartWidthEdit = MakeEdit(p, "BrowserStartWidthEdit", exit, true);
-  BrowserStartHeightEdit = MakeEdit(p, "BrowserStartHeightEdit", exit, true);
-  BrowserStartpageEdit = MakeEdit(p, "BrowserStartpageEdit", exit, false);
+  BrowserTopEdit = MakeEdit(p, "BrowserTopEdit", exit, kPosition);
+  BrowserLeftEdit = MakeEdit(p, "BrowserLeftEdit", exit, kPosition);
+  BrowserWidthEdit = MakeEdit(p, "BrowserWidthEdit", exit, kSize);
+  BrowserHeightEdit = MakeEdit(p, "BrowserHeightEdit", exit, kSize);
+  BrowserILeftEdit = MakeEdit(p, "BrowserILeftEdit", exit, kPosition);
+  BrowserITopEdit = MakeEdit(p, "BrowserITopEdit", exit, kPosition);
+  BrowserIWidthEdit = MakeEdit(p, "BrowserIWidthEdit", exit, kPosition);
+  BrowserIHeightEdit = MakeEdit(p, "BrowserIHeightEdit", exit, kPosition);
+  BrowserStartWidthEdit = MakeEdit(p, "BrowserStartWidthEdit", exit, kSize);
+  BrowserStartHeightEdit = MakeEdit(p, "BrowserStartHeightEdit", exit, kSize);
+  BrowserStartpageEdit = MakeEdit(p, "BrowserStartpageEdit", exit, std::nullopt);
   BrowserStartpageEdit->OnChange = [this](TObject* Sender) { BrowserStartpageEditChange(Sender); };
   StartSoundCombo = MakeCombo(p, "StartSoundCombo", {}, exit);
   OrganicShapeButton3 = MakeIcon(p, "OrganicShapeButton3", "Play", "Start",
@@ -366,14 +369,14 @@ void TPropertyForm::BuildButtonPanel() {
       {"Back", "Cancel", "Exec Program", "Exit", "Forward", "Maximize", "Minimize", "Move", "Navigate",
        "Navigate silent", "Navigate to target", "Nothing", "Open", "Print", "Refresh", "Resize", "Save as"},
       exit, true);
-  ButtonNavigationTarget = MakeEdit(p, "ButtonNavigationTarget", exit, false);
+  ButtonNavigationTarget = MakeEdit(p, "ButtonNavigationTarget", exit, std::nullopt);
   ButtonNavigationTarget->OnChange = [this](TObject* Sender) { ButtonNavigationTargetChange(Sender); };
-  ButtonHintEdit = MakeEdit(p, "ButtonHintEdit", exit, false);
+  ButtonHintEdit = MakeEdit(p, "ButtonHintEdit", exit, std::nullopt);
   ButtonHintEdit->OnChange = [this](TObject* Sender) { ButtonHintEditChange(Sender); };
   ButtonAlignmentCombo =
       MakeCombo(p, "ButtonAlignmentCombo", {"Topleft", "Topright", "Bottomleft", "Bottomright"}, exit);
-  ButtonTopedit = MakeEdit(p, "ButtonTopedit", exit, true);
-  ButtonLeftEdit = MakeEdit(p, "ButtonLeftEdit", exit, true);
+  ButtonTopedit = MakeEdit(p, "ButtonTopedit", exit, kPosition);
+  ButtonLeftEdit = MakeEdit(p, "ButtonLeftEdit", exit, kPosition);
   ButtonIColorShape = MakeSwatch(p, "ButtonIColorShape", "Farbe wählen");
   ButtonIColorShape->OnMouseDown = [this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y) {
     ButtonIColorShapeMouseDown(S, B, Sh, X, Y);
@@ -394,11 +397,11 @@ void TPropertyForm::BuildLabelPanel() {
   TPanel* p = LabelPanel;
   auto exit = [this](TObject* Sender) { LabelEditExit(Sender); };
   LabelStyleCombo = MakeCombo(p, "LabelStyleCombo", {"Page Title", CustomText}, exit);
-  LabelTextEdit = MakeEdit(p, "LabelTextEdit", exit, false);
+  LabelTextEdit = MakeEdit(p, "LabelTextEdit", exit, std::nullopt);
   LabelTextEdit->OnChange = [this](TObject* Sender) { LabelTextEditChange(Sender); };
-  LabelTopEdit = MakeEdit(p, "LabelTopEdit", exit, true);
-  LabelLeftEdit = MakeEdit(p, "LabelLeftEdit", exit, true);
-  LabelWidthEdit = MakeEdit(p, "LabelWidthEdit", exit, true);
+  LabelTopEdit = MakeEdit(p, "LabelTopEdit", exit, kPosition);
+  LabelLeftEdit = MakeEdit(p, "LabelLeftEdit", exit, kPosition);
+  LabelWidthEdit = MakeEdit(p, "LabelWidthEdit", exit, kSize);
   LabelAlignmentCombo =
       MakeCombo(p, "LabelAlignmentCombo", {"Topleft", "Topright", "Bottomleft", "Bottomright"}, exit);
   LabelColorShape = MakeSwatch(p, "LabelColorShape", "Farbe wählen");
@@ -421,9 +424,9 @@ void TPropertyForm::BuildEditPanel() {
   TPanel* p = EditPanel;
   auto exit = [this](TObject* Sender) { EditEditExit(Sender); };
   EditStyleCombo = MakeCombo(p, "EditStyleCombo", {"Simple Edit", "History Combo"}, exit);
-  EditTopEdit = MakeEdit(p, "EditTopEdit", exit, true);
-  EditLeftEdit = MakeEdit(p, "EditLeftEdit", exit, true);
-  EditWidthEdit = MakeEdit(p, "EditWidthEdit", exit, true);
+  EditTopEdit = MakeEdit(p, "EditTopEdit", exit, kPosition);
+  EditLeftEdit = MakeEdit(p, "EditLeftEdit", exit, kPosition);
+  EditWidthEdit = MakeEdit(p, "EditWidthEdit", exit, kSize);
   EditAlignmentCombo =
       MakeCombo(p, "EditAlignmentCombo", {"Topleft", "Topright", "Bottomleft", "Bottomright"}, exit);
   EditColorShape = MakeSwatch(p, "EditColorShape", "Farbe wählen");
@@ -607,8 +610,13 @@ void TPropertyForm::IntegerEditsCheck(TObject* Sender) {
   if (!IsIntegerEdit(Sender)) return;
   auto* edit = static_cast<TEdit*>(Sender);
   if (Trim(edit->Text()).empty()) edit->SetText("0");
+  // A number the project text could not hold again is refused like one that is no number.
   int value = 0;
-  if (!TryStrToInt(edit->Text(), value)) edit->Undo();
+  if (!TryBoundedInteger(edit->Text(), FIntegerEdits.at(edit), value)) edit->Undo();
+}
+
+int TPropertyForm::Number(const TEdit* Edit) const {
+  return BoundedInteger(Edit->Text(), FIntegerEdits.at(Edit));
 }
 
 void TPropertyForm::EditKeyPress(TObject* Sender, char& Key) {
@@ -732,14 +740,14 @@ void TPropertyForm::BrowserEditExit(TObject* Sender) {
   if (FLoading > 0 || FProject == nullptr) return;
   IntegerEditsCheck(Sender);
   // Every number is read before anything is written, so a bad field changes nothing.
-  const int top = StrToInt(BrowserTopEdit->Text());
-  const int left = StrToInt(BrowserLeftEdit->Text());
-  const int height = StrToInt(BrowserHeightEdit->Text());
-  const int width = StrToInt(BrowserWidthEdit->Text());
-  const TRect inner(StrToInt(BrowserILeftEdit->Text()), StrToInt(BrowserITopEdit->Text()),
-                    StrToInt(BrowserIWidthEdit->Text()), StrToInt(BrowserIHeightEdit->Text()));
-  const int startWidth = StrToInt(BrowserStartWidthEdit->Text());
-  const int startHeight = StrToInt(BrowserStartHeightEdit->Text());
+  const int top = Number(BrowserTopEdit);
+  const int left = Number(BrowserLeftEdit);
+  const int height = Number(BrowserHeightEdit);
+  const int width = Number(BrowserWidthEdit);
+  const TRect inner(Number(BrowserILeftEdit), Number(BrowserITopEdit), Number(BrowserIWidthEdit),
+                    Number(BrowserIHeightEdit));
+  const int startWidth = Number(BrowserStartWidthEdit);
+  const int startHeight = Number(BrowserStartHeightEdit);
 
   TVXWeb* web = FProject->Web();
   TCoolBrowser* surface = FProject->Surface();
@@ -972,8 +980,8 @@ void TPropertyForm::ButtonEditExit(TObject* Sender) {
   IntegerEditsCheck(Sender);
   TVXButton* button = SelectedButton();
   if (button == nullptr) return;
-  const int top = StrToInt(ButtonTopedit->Text());
-  const int left = StrToInt(ButtonLeftEdit->Text());
+  const int top = Number(ButtonTopedit);
+  const int left = Number(ButtonLeftEdit);
   button->SetTop(top);
   button->SetLeft(left);
   // An action or anchor that the lists do not offer (from a project file) stays as it is.
@@ -1058,9 +1066,9 @@ void TPropertyForm::LabelEditExit(TObject* Sender) {
   IntegerEditsCheck(Sender);
   TVXLabel* label = SelectedLabel();
   if (label == nullptr) return;
-  const int top = StrToInt(LabelTopEdit->Text());
-  const int left = StrToInt(LabelLeftEdit->Text());
-  const int width = StrToInt(LabelWidthEdit->Text());
+  const int top = Number(LabelTopEdit);
+  const int left = Number(LabelLeftEdit);
+  const int width = Number(LabelWidthEdit);
   label->SetTop(top);
   label->SetLeft(left);
   label->SetWidth(width);
@@ -1116,9 +1124,9 @@ void TPropertyForm::EditEditExit(TObject* Sender) {
   IntegerEditsCheck(Sender);
   TVXEdit* edit = SelectedEdit();
   if (edit == nullptr) return;
-  const int top = StrToInt(EditTopEdit->Text());
-  const int left = StrToInt(EditLeftEdit->Text());
-  const int width = StrToInt(EditWidthEdit->Text());
+  const int top = Number(EditTopEdit);
+  const int left = Number(EditLeftEdit);
+  const int width = Number(EditWidthEdit);
   edit->SetTop(top);
   edit->SetLeft(left);
   edit->SetWidth(width);

@@ -4,7 +4,8 @@
 #pragma once
 
 #include <functional>
-#include <set>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "document/BrowserClasses.h"
@@ -233,7 +234,9 @@ class TPropertyForm : public TVexForm {
   void BuildEditPanel();
   void BuildOptionsPanel();
   TPanel* MakePanel(const char* Name, const char* ImageName, const char* Picture, TImage*& Image);
-  TEdit* MakeEdit(TPanel* Panel, const char* Name, const std::function<void(TObject*)>& Exit, bool Integer);
+  // Number: the edit holds a number of that kind (checked against its range when the edit is left).
+  TEdit* MakeEdit(TPanel* Panel, const char* Name, const std::function<void(TObject*)>& Exit,
+                  std::optional<TVXNumberKind> Number);
   TComboBox* MakeCombo(TPanel* Panel, const char* Name, std::initializer_list<const char*> Items,
                        const std::function<void(TObject*)>& Change, bool Sorted = false);
   TShape* MakeSwatch(TPanel* Panel, const char* Name, const char* Hint);
@@ -254,6 +257,8 @@ class TPropertyForm : public TVexForm {
   void ShowListBitmap(TImage* Image, int Index);
   [[nodiscard]] std::string ListSizeText(int Index) const;
   [[nodiscard]] bool IsIntegerEdit(TObject* Sender) const;
+  // The number in a number edit; EConvertError for bad text or a value outside its kind's range.
+  [[nodiscard]] int Number(const TEdit* Edit) const;
   [[nodiscard]] bool HasFocus(const TWinControl* Control) const;
   // The sound path of a sound combo's index, or Keep when the combo selects nothing.
   [[nodiscard]] std::string SoundOf(TComboBox* Combo, const std::string& Keep) const;
@@ -274,7 +279,7 @@ class TPropertyForm : public TVexForm {
   std::string FLastSoundPath;
   bool FDocked = true;
   TControl* FMainWindow = nullptr;
-  std::set<const TObject*> FIntegerEdits;
+  std::map<const TObject*, TVXNumberKind> FIntegerEdits;
   int FLoading = 0;  // loads in progress: the change handlers of the fields write nothing back
 };
 

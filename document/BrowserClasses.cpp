@@ -1,6 +1,7 @@
 #include "document/BrowserClasses.h"
 
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/rtl/FileUtils.h"
@@ -108,6 +109,7 @@ void TVXElement::Notification(TComponent* AComponent, TOperation Operation) {
 }
 
 TBitmap* TVXElement::ListedBitmap(const std::string& Path) const {
+  if (Path.empty()) return nullptr;  // no picture
   TVXBitmaps* bitmaps = FDocument->Bitmaps();
   return bitmaps->GetBitmap(bitmaps->IndexOf(Path));
 }
@@ -666,9 +668,14 @@ void TVXBrowser::WriteDocumentSections(TVXTextWriter& W, const TMediaName& Pictu
                 {"ExitSound", Sound(FWeb->ExitSound)},
                 {"ZOrder", Int(s->IndexOfControl(s->WebSpace))}});
 
-  // The elements in the order of the surface's child controls; their index is their ZOrder.
+  // The elements in the order of the surface's child controls; their index is their ZOrder. The
+  // elements are looked up by control once, not searched for each control.
+  std::unordered_map<const TControl*, TComponent*> elements;
+  for (int i = 0; i < ComponentCount(); ++i)
+    if (auto* e = dynamic_cast<TVXElement*>(Components(i))) elements[e->ElementControl()] = e;
   for (int z = 0; z < s->ControlCount(); ++z) {
-    TComponent* element = FindElement(s->Controls(z));
+    const auto found = elements.find(s->Controls(z));
+    TComponent* element = found == elements.end() ? nullptr : found->second;
     if (const auto* b = dynamic_cast<const TVXButton*>(element)) {
       WriteSection(W, TVXSectionKind::skButton, Order,
                    {{"Top", Int(b->GetTop())},
@@ -725,6 +732,14 @@ void TVXBrowser::SaveProject(const std::string& FileName) {
 
 namespace {
 
+int Position(const std::string& Value) {
+  return BoundedInteger(Value, TVXNumberKind::nkPosition);
+}
+
+int Size(const std::string& Value) {
+  return BoundedInteger(Value, TVXNumberKind::nkSize);
+}
+
 // What one reading of a project text holds between lines.
 struct TLoadState {
   TRect Inner{0, 0, 0, 0};
@@ -737,7 +752,7 @@ struct TLoadState {
 
 }  // namespace
 
-void TVXBrowser::LoadLines(const TStrings& Lines) {
+void TVXBrowser::LoadLines(const TStrings& Lines, const std::string& FileName) {
   TLoadState st;
   TCoolBrowser* s = FSurface;
   auto button = [&] { return static_cast<TVXButton*>(st.Current); };
@@ -747,37 +762,39 @@ void TVXBrowser::LoadLines(const TStrings& Lines) {
   using TKeyHandlers = std::map<std::string, std::function<void(const std::string& Value)>>;
   // The keys that buttons, labels and the address field share; each section adds its own.
   auto elementKeys = [&](bool Text) {
-    TKeyHandlers keys{{"Top", [&](const std::string& v) { control()->SetTop(StrToInt(v)); }},
-                      {"Left", [&](const std::string& v) { control()->SetLeft(StrToInt(v)); }},
+    TKeyHandlers keys{{"Top", [&](const std::string& v) { control()->SetTop(Position(v)); }},
+                      {"Left", [&](const std::string& v) { control()->SetLeft(Position(v)); }},
                       {"ZOrder", [&](const std::string& v) { st.Orderer.Add(control(), StrToInt(v)); }}};
     if (!Text) return keys;
     keys["Width"] = [&](const std::string& v) {
-      control()->SetWidth(StrToInt(v));
+      control()->SetWidth(Size(v));
       st.RememberedWidth = control()->Width();
     };
     keys["Color"] = [&](const std::string& v) { control()->SetColor(StrToInt(v)); };
     keys["Fontname"] = [&](const std::string& v) { control()->Font()->SetName(v); };
     keys["Fontcolor"] = [&](const std::string& v) { control()->Font()->SetColor(StrToInt(v)); };
-    keys["Fontheight"] = [&](const std::string& v) { control()->Font()->SetHeight(StrToInt(v)); };
+    keys["Fontheight"] = [&](const std::string& v) {
+      control()->Font()->SetHeight(BoundedInteger(v, TVXNumberKind::nkFontHeight));
+    };
     keys["Fontstyle"] = [&](const std::string& v) { AddFontStyle(control()->Font(), v); };
     return keys;
   };
 
   std::map<TVXSectionKind, TKeyHandlers> sections;
   sections[TVXSectionKind::skGlobal] = {
-      {"Top", [&](const std::string& v) { s->SetTop(StrToInt(v)); }},
-      {"Left", [&](const std::string& v) { s->SetLeft(StrToInt(v)); }},
-      {"Width", [&](const std::string& v) { s->SetStartWidth(StrToInt(v)); }},
-      {"Height", [&](const std::string& v) { s->SetStartHeight(StrToInt(v)); }},
-      {"ILeft", [&](const std::string& v) { st.Inner.Left = StrToInt(v); }},
-      {"ITop", [&](const std::string& v) { st.Inner.Top = StrToInt(v); }},
-      {"IRight", [&](const std::string& v) { st.Inner.Right = StrToInt(v); }},
-      {"IBottom", [&](const std::string& v) { st.Inner.Bottom = StrToInt(v); }}};
+      {"Top", [&](const std::string& v) { s->SetTop(Position(v)); }},
+      {"Left", [&](const std::string& v) { s->SetLeft(Position(v)); }},
+      {"Width", [&](const std::string& v) { s->SetStartWidth(Size(v)); }},
+      {"Height", [&](const std::string& v) { s->SetStartHeight(Size(v)); }},
+      {"ILeft", [&](const std::string& v) { st.Inner.Left = Position(v); }},
+      {"ITop", [&](const std::string& v) { st.Inner.Top = Position(v); }},
+      {"IRight", [&](const std::string& v) { st.Inner.Right = Position(v); }},
+      {"IBottom", [&](const std::string& v) { st.Inner.Bottom = Position(v); }}};
   sections[TVXSectionKind::skWeb] = {
-      {"Top", [&](const std::string& v) { FWeb->SetTop(StrToInt(v)); }},
-      {"Left", [&](const std::string& v) { FWeb->SetLeft(StrToInt(v)); }},
-      {"Width", [&](const std::string& v) { st.WebWidth = StrToInt(v); }},
-      {"Height", [&](const std::string& v) { st.WebHeight = StrToInt(v); }},
+      {"Top", [&](const std::string& v) { FWeb->SetTop(Position(v)); }},
+      {"Left", [&](const std::string& v) { FWeb->SetLeft(Position(v)); }},
+      {"Width", [&](const std::string& v) { st.WebWidth = Size(v); }},
+      {"Height", [&](const std::string& v) { st.WebHeight = Size(v); }},
       {"Bitmap",
        [&](const std::string& v) {
          FWeb->SetBitmap(v);
@@ -859,7 +876,7 @@ void TVXBrowser::LoadLines(const TStrings& Lines) {
     }
     st.Current = nullptr;
   };
-  ReadProjectSections(Lines, ProjectReaderKinds(), h);
+  ReadProjectSections(Lines, ProjectReaderKinds(), h, FileName);
   s->Show();
   st.Orderer.Apply();
   s->SelectControl(s->Controls(s->ControlCount() - 1));
@@ -889,7 +906,7 @@ void TVXBrowser::LoadProject(const std::string& FileName) {
   TStringList lines;
   try {
     lines.LoadFromFile(FileName);
-    LoadLines(lines);
+    LoadLines(lines, FileName);
   } catch (...) {
     // Nothing half-read survives: the document is empty again and refuses to be saved or built, so
     // the project file cannot be overwritten with a part of itself.
@@ -922,15 +939,15 @@ void TVXBrowser::CheckBuildReferences() const {
   checkSound(FWeb->ExitSound, "the window's exit");
   for (const TVXButton* b : Buttons()) {
     const std::string user = "a button at " + IntToStr(b->GetLeft()) + ", " + IntToStr(b->GetTop());
-    checkPicture(b->Mask, user);
-    checkPicture(b->Touched, user);
-    checkPicture(b->Pressed, user);
-    checkPicture(b->Disabled, user);
+    // A button may go without any of its pictures (the empty path).
+    for (const std::string* picture : {&b->Mask, &b->Touched, &b->Pressed, &b->Disabled})
+      if (!picture->empty()) checkPicture(*picture, user);
     checkSound(b->Sound, user);
   }
 }
 
 std::string TVXBrowser::BuildPictureName(const std::string& Path) const {
+  if (Path.empty()) return Path;  // no picture
   // The extension of the listed path, which the copy takes: the name in "Config.VX" is the copy's name
   // also where the element spells the path in other letter case.
   const int index = FBitmaps->IndexOf(Path);

@@ -37,7 +37,8 @@ class TVXElement : public TComponent {
   // Parents Control on the surface and routes its mouse to the document and the surface.
   void Adopt(TControl* Control);
   void Notification(TComponent* AComponent, TOperation Operation) override;
-  // The listed bitmap of Path; the bitmap list's index error when Path is not listed.
+  // The listed bitmap of Path, null for the empty path (no picture); the bitmap list's index error when
+  // Path is not listed.
   [[nodiscard]] TBitmap* ListedBitmap(const std::string& Path) const;
 
  private:
@@ -58,8 +59,8 @@ class TVXButton : public TVXElement {
   // The key colour of the mask; the outline is rebuilt and the button repainted.
   void SetInvisibleColor(TColor Value);
   // Mask, Touched and Pressed look the path up in the document's bitmap list first and store it only
-  // when it is listed; an unlisted path raises the list's index error and changes nothing. Disabled is
-  // only stored (the surface never shows it).
+  // when it is listed; an unlisted path raises the list's index error and changes nothing. The empty
+  // path is no picture: the control shows none. Disabled is only stored (the surface never shows it).
   void SetMask(const std::string& Path);
   void SetTouched(const std::string& Path);
   void SetPressed(const std::string& Path);
@@ -260,7 +261,8 @@ class TVXBrowser : public TComponent {
   // What BuildBrowser writes for Target, without writing anything: "Config.VX" and the copies. Raises
   // EVXBuildError naming the first referenced picture or sound that is not listed or does not exist.
   void PlanBuild(const std::string& Target, TVXBuildPlan& Plan) const;
-  // The generated names of a build: "VXB" + list index + extension, "VXS" + list index + ".wav".
+  // The generated names of a build: "VXB" + list index + extension ("" for no picture), "VXS" + list
+  // index + ".wav".
   [[nodiscard]] std::string BuildPictureName(const std::string& Path) const;
   [[nodiscard]] std::string BuildSoundName(const std::string& Sound) const;
 
@@ -278,7 +280,7 @@ class TVXBrowser : public TComponent {
                              TVXWriteOrder Order) const;
   void CheckBuildReferences() const;
   void ResetAfterFailedLoad();
-  void LoadLines(const TStrings& Lines);
+  void LoadLines(const TStrings& Lines, const std::string& FileName);
   // A button with the default pictures; removed again when one of them cannot be loaded.
   TVXButton* InsertButton(int Top, int Left);
   [[nodiscard]] std::string AppPath(const std::string& Relative) const;

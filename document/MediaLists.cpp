@@ -1,5 +1,7 @@
 #include "document/MediaLists.h"
 
+#include <algorithm>
+
 #include "document/ProjectText.h"
 #include "platform/gdi/Jpeg.h"
 #include "platform/rtl/FileUtils.h"
@@ -115,30 +117,21 @@ void TVXSounds::UpdateNames() {
 // ---- TZOrderer -------------------------------------------------------------------------------------------
 
 void TZOrderer::Add(TControl* Control, int Z) {
-  FPairs.AddObject(IntToStr(Z), Control);
+  FPairs.emplace_back(Z, Control);
 }
 
 int TZOrderer::ZValue(int Index) const {
-  return StrToInt(FPairs.Strings(Index));
+  return FPairs.at(static_cast<size_t>(Index)).first;
 }
 
 TControl* TZOrderer::Control(int Index) const {
-  return static_cast<TControl*>(FPairs.Objects(Index));
+  return FPairs.at(static_cast<size_t>(Index)).second;
 }
 
 void TZOrderer::Apply() {
-  // Neighbour exchanges only when the first value is greater: equal values keep their order.
-  const int n = FPairs.Count();
-  for (int pass = 0; pass < n; ++pass) {
-    bool swapped = false;
-    for (int i = 0; i + 1 < n; ++i) {
-      if (ZValue(i) > ZValue(i + 1)) {
-        FPairs.Exchange(i, i + 1);
-        swapped = true;
-      }
-    }
-    if (!swapped) break;
-  }
-  for (int i = 0; i < n; ++i)
-    Control(i)->BringToFront();
+  // A stable sort: pairs of equal values keep the order they were added in.
+  std::stable_sort(FPairs.begin(), FPairs.end(),
+                   [](const TPair& A, const TPair& B) { return A.first < B.first; });
+  for (const TPair& pair : FPairs)
+    pair.second->BringToFront();
 }

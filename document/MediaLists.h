@@ -5,6 +5,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/gdi/Graphics.h"
 #include "platform/rtl/Classes.h"
@@ -74,10 +76,11 @@ class TZOrderer : public TObject {
   void Add(TControl* Control, int Z);
   // Sorts the pairs (stable) and brings each control to the front in that order; the pairs stay.
   void Apply();
-  [[nodiscard]] int Count() const { return FPairs.Count(); }
+  [[nodiscard]] int Count() const { return static_cast<int>(FPairs.size()); }
   [[nodiscard]] int ZValue(int Index) const;
   [[nodiscard]] TControl* Control(int Index) const;
 
  private:
-  TStringList FPairs;  // the z value as decimal text, the control as the entry's object
+  using TPair = std::pair<int, TControl*>;
+  std::vector<TPair> FPairs;
 };

@@ -104,6 +104,47 @@ int IntegerValue(const std::string& Line) {
   return StrToInt(GetValue(Line));
 }
 
+namespace {
+
+struct TNumberRange {
+  int Min;
+  int Max;
+};
+
+TNumberRange RangeOf(TVXNumberKind Kind) {
+  switch (Kind) {
+    case TVXNumberKind::nkSize:
+      return {ProjectText::MinSize, ProjectText::MaxSize};
+    case TVXNumberKind::nkFontHeight:
+      return {ProjectText::MinFontHeight, ProjectText::MaxFontHeight};
+    default:
+      return {ProjectText::MinPosition, ProjectText::MaxPosition};
+  }
+}
+
+}  // namespace
+
+int BoundedInteger(const std::string& Text, TVXNumberKind Kind) {
+  const int value = StrToInt(Text);
+  const TNumberRange range = RangeOf(Kind);
+  if (value < range.Min || value > range.Max)
+    throw EConvertError("The value " + IntToStr(value) + " is outside the range " + IntToStr(range.Min) +
+                        " to " + IntToStr(range.Max));
+  return value;
+}
+
+bool TryBoundedInteger(const std::string& Text, TVXNumberKind Kind, int& Value) {
+  int value = 0;
+  const TNumberRange range = RangeOf(Kind);
+  if (!TryStrToInt(Text, value) || value < range.Min || value > range.Max) return false;
+  Value = value;
+  return true;
+}
+
+int BoundedValue(const std::string& Line, TVXNumberKind Kind) {
+  return BoundedInteger(GetValue(Line), Kind);
+}
+
 // ---- TVXTextWriter -------------------------------------------------------------------------------
 
 TVXTextWriter::TVXTextWriter(const std::string& Header) {
@@ -144,6 +185,8 @@ void TVXTextWriter::Entry(const std::string& Line) {
   CheckLine("the entry \"" + Line + "\"", Line);
   if (Line == ProjectText::EndLine)
     throw EProjectTextError("The entry \"end\" would close its section of the project text.");
+  if (GetKey(Line) == ProjectText::ObjectKey)
+    throw EProjectTextError("The entry \"" + Line + "\" would open a section of the project text.");
   FLines.Add(Line);
 }
 
@@ -163,25 +206,82 @@ void TVXTextWriter::SaveToFile(const std::string& FileName) const {
 
 // ---- Reading -------------------------------------------------------------------------------------
 
+namespace {
+
+// "<file>, line <n> (<what>): " before a reader's message; Index counts from 0.
+std::string Place(const std::string& FileName, int Index, const std::string& What) {
+  std::string place = FileName.empty() ? std::string() : FileName + ", ";
+  return place + "line " + IntToStr(Index + 1) + " (" + What + "): ";
+}
+
+// Text from a file quoted in a message, cut short when it is long (a file that is no text at all may
+// hold one endless line).
+std::string Quoted(const std::string& Text) {
+  constexpr size_t kShown = 60;
+  return "\"" + (Text.size() > kShown ? Text.substr(0, kShown) + "..." : Text) + "\"";
+}
+
+// What a line of a section is, for an error's place: its key, or the entry a line without one is.
+std::string LineWhat(const std::string& Line) {
+  const size_t eq = Line.find('=');
+  return eq == std::string::npos ? "entry " + Quoted(Line) : "key " + Quoted(Line.substr(0, eq));
+}
+
+std::string SectionWhat(TVXSectionKind Kind) {
+  return "section \"" + std::string(SectionKindName(Kind)) + "\"";
+}
+
+// Runs a handler; its error propagates with the place (What() names it) put before its message.
+template <typename W, typename F>
+void AtPlace(const std::string& FileName, int Index, W&& What, F&& Call) {
+  try {
+    Call();
+  } catch (Exception& e) {
+    e.Message = Place(FileName, Index, What()) + e.Message;
+    throw;
+  }
+}
+
+}  // namespace
+
 void ReadProjectSections(const TStrings& Lines, const std::vector<TVXSectionKind>& Known,
-                         const TVXSectionHandlers& Handlers) {
+                         const TVXSectionHandlers& Handlers, const std::string& FileName) {
+  bool anySection = false;
   int i = ProjectText::FirstReadLine;
   while (i < Lines.Count()) {
     const std::string line = Lines.Strings(i);
     TVXSectionKind kind;
     if (GetKey(line) == ProjectText::ObjectKey && SectionKindFromName(GetValue(line), kind) &&
         std::find(Known.begin(), Known.end(), kind) != Known.end()) {
-      if (Handlers.OnBegin) Handlers.OnBegin(kind);
-      // The checked access raises the list's index error when the "end" line is missing.
+      anySection = true;
+      const int opener = i;
+      const auto section = [kind] { return SectionWhat(kind); };
+      if (Handlers.OnBegin) AtPlace(FileName, i, section, [&] { Handlers.OnBegin(kind); });
       while (true) {
-        const std::string sectionLine = Lines.Strings(++i);
+        if (++i >= Lines.Count())
+          throw EProjectTextError(
+              Place(FileName, opener, SectionWhat(kind)) +
+              "the section has no \"end\" line; the file is cut short or is not a project");
+        const std::string sectionLine = Lines.Strings(i);
         if (sectionLine == ProjectText::EndLine) break;
-        if (Handlers.OnLine) Handlers.OnLine(kind, sectionLine);
+        if (GetKey(sectionLine) == ProjectText::ObjectKey)
+          throw EProjectTextError(Place(FileName, i, "key \"Object\"") +
+                                  "a new section begins before the \"end\" of the " + SectionWhat(kind) +
+                                  " opened on line " + IntToStr(opener + 1));
+        if (Handlers.OnLine)
+          AtPlace(
+              FileName, i, [&] { return LineWhat(sectionLine); },
+              [&] { Handlers.OnLine(kind, sectionLine); });
       }
-      if (Handlers.OnEnd) Handlers.OnEnd(kind);
+      if (Handlers.OnEnd)
+        AtPlace(
+            FileName, i, [&] { return "end of " + section(); }, [&] { Handlers.OnEnd(kind); });
     }
     ++i;
   }
+  if (!anySection)
+    throw EProjectTextError((FileName.empty() ? std::string("The text") : FileName) +
+                            " is not a project: no line opens a section such as \"Object=Web\"");
 }
 
 const std::vector<TVXSectionKind>& ProjectReaderKinds() {

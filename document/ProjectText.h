@@ -21,7 +21,8 @@
 // The text after the first "=" of Line (may contain "=", may be empty); the whole line without "=".
 [[nodiscard]] std::string GetValue(const std::string& Line);
 
-// Raised by the writer for text that would break the line structure.
+// Raised for text that breaks the structure of a project text: by the writer before it writes such text,
+// and by the readers for a file that is not a project or whose sections do not close.
 class EProjectTextError : public Exception {
  public:
   using Exception::Exception;
@@ -39,7 +40,27 @@ inline constexpr const char* NoSound = "<NoSound>";
 // Index of the first line a reader examines: the header line is never read.
 inline constexpr int FirstReadLine = 1;
 
+// The ranges of the numbers a project text may hold. Positions (Top, Left and the inner rectangle's
+// edges) span the window system's 16-bit coordinates; sizes (Width, Height) reach the largest picture
+// a window shows; font heights (either sign) stay far below anything a screen shows. Sums and products
+// of such values never leave 32 bits.
+inline constexpr int MinPosition = -32768;
+inline constexpr int MaxPosition = 32767;
+inline constexpr int MinSize = 0;
+inline constexpr int MaxSize = 16384;
+inline constexpr int MinFontHeight = -1000;
+inline constexpr int MaxFontHeight = 1000;
+
 }  // namespace ProjectText
+
+// What a number of the project text measures, which decides its range.
+enum class TVXNumberKind { nkPosition, nkSize, nkFontHeight };
+
+// Text as an integer within the range of Kind: the class library's conversion (EConvertError on bad
+// text), then EConvertError naming the range for a value outside it.
+[[nodiscard]] int BoundedInteger(const std::string& Text, TVXNumberKind Kind);
+// The same without raising: false (Value untouched) on bad text or a value outside the range.
+[[nodiscard]] bool TryBoundedInteger(const std::string& Text, TVXNumberKind Kind, int& Value);
 
 // The section kinds in written order.
 enum class TVXSectionKind { skBitmaps, skSounds, skGlobal, skWeb, skButton, skLabel, skEdit };
@@ -68,9 +89,12 @@ enum class TVXWriteOrder { woProject, woBuild };
 [[nodiscard]] bool IsStayOnTopLine(const std::string& Line);
 // The value of a key line as an integer (the class library's conversion; EConvertError on bad text).
 [[nodiscard]] int IntegerValue(const std::string& Line);
+// The value of a key line as an integer within the range of Kind (see BoundedInteger).
+[[nodiscard]] int BoundedValue(const std::string& Line, TVXNumberKind Kind);
 
 // Builds a project text line by line. Values and entries may not contain CR or LF, and a bare entry
-// may not be "end": either would change the file's structure when read back (EProjectTextError).
+// may be neither "end" nor a line whose key is "Object": each would change the file's structure when
+// read back (EProjectTextError).
 class TVXTextWriter {
  public:
   explicit TVXTextWriter(const std::string& Header);
@@ -112,11 +136,14 @@ struct TVXSectionHandlers {
 // Walks Lines as both readers do: from the second line on, a line whose key is "Object" and whose
 // value is one of Known opens that section; its lines are handed to the handlers up to the first line
 // that is exactly "end", and the walk continues after it. Lines outside known sections are passed over
-// (so an "Object" line inside a section of an unknown kind opens a section). A section without its
-// "end" runs off the end of the list and raises the string list's index error; what the handlers did
-// until then stays done. Lines may be changed by the handlers only by appending.
+// (so an "Object" line inside a section of an unknown kind opens a section).
+// A text that is not a project raises EProjectTextError: an "Object" line before the "end" of a section
+// being read, a section without its "end", or no section of a known kind at all. Each is found where
+// the walk reaches it, so what the handlers did until then stays done. An error raised by a handler
+// propagates with its place put before its message: FileName, the line number (from 1) and the line's
+// key. Lines may be changed by the handlers only by appending.
 void ReadProjectSections(const TStrings& Lines, const std::vector<TVXSectionKind>& Known,
-                         const TVXSectionHandlers& Handlers);
+                         const TVXSectionHandlers& Handlers, const std::string& FileName = "");
 // The kinds the designer's load reads, in the order it tests them (all of them).
 [[nodiscard]] const std::vector<TVXSectionKind>& ProjectReaderKinds();
 // The kinds the runtime's configuration reader reads (all but Sounds).

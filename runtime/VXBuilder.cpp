@@ -47,7 +47,7 @@ bool ApplyFontKey(TFont* Font, const std::string& Line) {
   } else if (HasKey(Line, "Fontcolor")) {
     Font->SetColor(IntegerValue(Line));
   } else if (HasKey(Line, "Fontheight")) {
-    Font->SetHeight(IntegerValue(Line));
+    Font->SetHeight(BoundedValue(Line, TVXNumberKind::nkFontHeight));
   } else if (HasKey(Line, "Fontstyle")) {
     static constexpr TFontStyle styles[] = {fsBold, fsItalic, fsUnderline, fsStrikeOut};
     const int index = FontStyleIndex(GetValue(Line));
@@ -132,6 +132,14 @@ struct TVXBuilder::TReader {
   TVXOLabel* Label = nullptr;
   int LabelWidth = 0;
 
+  static int Position(const std::string& Line) { return BoundedValue(Line, TVXNumberKind::nkPosition); }
+  static int Size(const std::string& Line) { return BoundedValue(Line, TVXNumberKind::nkSize); }
+  // The listed picture a button key names; the empty value is no picture.
+  TBitmap* Picture(const std::string& Line) const {
+    const std::string path = GetValue(Line);
+    return path.empty() ? nullptr : W.FBitmaps->Add(path);
+  }
+
   void Begin(TVXSectionKind Kind) {
     switch (Kind) {
       case TVXSectionKind::skButton:
@@ -206,22 +214,22 @@ struct TVXBuilder::TReader {
   }
 
   void GlobalLine(const std::string& Line) {
-    if (HasKey(Line, "Top")) W.SetTop(IntegerValue(Line));
-    if (HasKey(Line, "Left")) W.SetLeft(IntegerValue(Line));
-    if (HasKey(Line, "Width")) W.FStartWidth = IntegerValue(Line);
-    if (HasKey(Line, "Height")) W.FStartHeight = IntegerValue(Line);
-    if (HasKey(Line, "ILeft")) Inner.Left = IntegerValue(Line);
-    if (HasKey(Line, "ITop")) Inner.Top = IntegerValue(Line);
-    if (HasKey(Line, "IRight")) Inner.Right = IntegerValue(Line);
-    if (HasKey(Line, "IBottom")) Inner.Bottom = IntegerValue(Line);
+    if (HasKey(Line, "Top")) W.SetTop(Position(Line));
+    if (HasKey(Line, "Left")) W.SetLeft(Position(Line));
+    if (HasKey(Line, "Width")) W.FStartWidth = Size(Line);
+    if (HasKey(Line, "Height")) W.FStartHeight = Size(Line);
+    if (HasKey(Line, "ILeft")) Inner.Left = Position(Line);
+    if (HasKey(Line, "ITop")) Inner.Top = Position(Line);
+    if (HasKey(Line, "IRight")) Inner.Right = Position(Line);
+    if (HasKey(Line, "IBottom")) Inner.Bottom = Position(Line);
     if (IsStayOnTopLine(Line)) W.SetFormStyle(fsStayOnTop);
   }
 
   void WebLine(const std::string& Line) {
-    if (HasKey(Line, "Top")) W.FWebTop = IntegerValue(Line);
-    if (HasKey(Line, "Left")) W.FWebLeft = IntegerValue(Line);
-    if (HasKey(Line, "Width")) W.FWebWidth = IntegerValue(Line);
-    if (HasKey(Line, "Height")) W.FWebHeight = IntegerValue(Line);
+    if (HasKey(Line, "Top")) W.FWebTop = Position(Line);
+    if (HasKey(Line, "Left")) W.FWebLeft = Position(Line);
+    if (HasKey(Line, "Width")) W.FWebWidth = Size(Line);
+    if (HasKey(Line, "Height")) W.FWebHeight = Size(Line);
     if (HasKey(Line, "Bitmap")) {
       W.Skin()->SetFileName(GetValue(Line));
       TBitmap32* skin = KMediaList::Instance()->GetBitmap(W.Skin()->FileName());
@@ -253,12 +261,12 @@ struct TVXBuilder::TReader {
 
   void ButtonLine(const std::string& Line) {
     if (HasKey(Line, "ZOrder")) W.FOrderer->Add(Button, IntegerValue(Line));
-    if (HasKey(Line, "Top")) Button->SetTop(IntegerValue(Line));
-    if (HasKey(Line, "Left")) Button->SetLeft(IntegerValue(Line));
-    if (HasKey(Line, "Mask")) Button->SetMaskBitmap(W.FBitmaps->Add(GetValue(Line)));
-    if (HasKey(Line, "Touched")) Button->SetTouchedBitmap(W.FBitmaps->Add(GetValue(Line)));
-    if (HasKey(Line, "Pressed")) Button->SetPressedBitmap(W.FBitmaps->Add(GetValue(Line)));
-    if (HasKey(Line, "Disabled")) Button->SetDisabledBitmap(W.FBitmaps->Add(GetValue(Line)));
+    if (HasKey(Line, "Top")) Button->SetTop(Position(Line));
+    if (HasKey(Line, "Left")) Button->SetLeft(Position(Line));
+    if (HasKey(Line, "Mask")) Button->SetMaskBitmap(Picture(Line));
+    if (HasKey(Line, "Touched")) Button->SetTouchedBitmap(Picture(Line));
+    if (HasKey(Line, "Pressed")) Button->SetPressedBitmap(Picture(Line));
+    if (HasKey(Line, "Disabled")) Button->SetDisabledBitmap(Picture(Line));
     if (HasKey(Line, "Alignment")) ApplyAlignment(Button, GetValue(Line));
     if (HasKey(Line, "Sound")) Button->SetSound(GetValue(Line));
     if (HasKey(Line, "Hint")) {
@@ -281,10 +289,10 @@ struct TVXBuilder::TReader {
 
   void LabelLine(const std::string& Line) {
     if (HasKey(Line, "ZOrder")) W.FOrderer->Add(Label, IntegerValue(Line));
-    if (HasKey(Line, "Top")) Label->SetTop(IntegerValue(Line));
-    if (HasKey(Line, "Left")) Label->SetLeft(IntegerValue(Line));
+    if (HasKey(Line, "Top")) Label->SetTop(Position(Line));
+    if (HasKey(Line, "Left")) Label->SetLeft(Position(Line));
     if (HasKey(Line, "Width")) {
-      LabelWidth = IntegerValue(Line);
+      LabelWidth = Size(Line);
       Label->SetWidth(LabelWidth);
     }
     if (HasKey(Line, "Alignment")) ApplyAlignment(Label, GetValue(Line));
@@ -304,15 +312,15 @@ struct TVXBuilder::TReader {
       Apply(static_cast<TWinControl*>(combo));
     };
     if (HasKey(Line, "Top")) {
-      const int v = IntegerValue(Line);
+      const int v = Position(Line);
       both([&](TWinControl* c) { c->SetTop(v); });
     }
     if (HasKey(Line, "Left")) {
-      const int v = IntegerValue(Line);
+      const int v = Position(Line);
       both([&](TWinControl* c) { c->SetLeft(v); });
     }
     if (HasKey(Line, "Width")) {
-      const int v = IntegerValue(Line);
+      const int v = Size(Line);
       both([&](TWinControl* c) { c->SetWidth(v); });
     }
     if (HasKey(Line, "Color")) {
@@ -342,7 +350,7 @@ void TVXBuilder::ReadConfig(const std::string& FileName) {
   handlers.OnBegin = [&](TVXSectionKind Kind) { reader.Begin(Kind); };
   handlers.OnLine = [&](TVXSectionKind Kind, const std::string& Line) { reader.Line(Kind, Line); };
   handlers.OnEnd = [&](TVXSectionKind Kind) { reader.End(Kind); };
-  ReadProjectSections(lines, RuntimeReaderKinds(), handlers);
+  ReadProjectSections(lines, RuntimeReaderKinds(), handlers, FileName);
 }
 
 // ---- Press actions ---------------------------------------------------------------------------------------

@@ -155,7 +155,12 @@ void TComponent::SetLoading(bool Value) {
 }
 
 void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
-  if (Operation == TOperation::opRemove && AComponent != nullptr) RemoveFreeNotification(AComponent);
+  // An insert is told to the new owner alone: nothing that an owner holds needs to hear of a sibling's
+  // arrival, and telling all of them would make building n components cost n * n calls. A removal is
+  // passed on to everything owned, which may hold a reference to the component that goes.
+  if (Operation != TOperation::opRemove) return;
+  // The lists of free notifications are kept both ways, so an empty one here names nobody to forget.
+  if (AComponent != nullptr && !FFreeNotifies.empty()) RemoveFreeNotification(AComponent);
   for (size_t i = FComponents.size(); i-- > 0;) {
     if (i < FComponents.size()) FComponents[i]->Notification(AComponent, Operation);
   }

@@ -55,6 +55,8 @@ class TComponent : public TPersistent {
   intptr_t Tag = 0;
 
  protected:
+  // Told of a component inserted into this one (opInsert) and of a component that goes (opRemove: this
+  // component's own, one it asked to hear of, or one of its owner's, passed on to everything it owns).
   virtual void Notification(TComponent* AComponent, TOperation Operation);
   void SetComponentState(TComponentState State) { FComponentState = State; }
 

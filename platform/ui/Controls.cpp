@@ -697,7 +697,10 @@ void TWinControl::RemoveControl(TControl* AControl) {
     EraseFrom(FWinControls, win);
     EraseFrom(FTabList, win);
     if (TCustomForm* form = GetParentForm(this)) form->ControlRemoved(win);
-    if (win->FHost->Widget != nullptr) {
+    // A control that leaves a living parent takes its window out of the parent's; a parent that is being
+    // destroyed takes its children's windows with its own (unparenting each one would walk the whole
+    // focus chain every time, n * n steps for n children).
+    if (win->FHost->Widget != nullptr && !ComponentState().Contains(TComponentStateItem::csDestroying)) {
       win->FHost->Widget->hide();
       win->FHost->Widget->setParent(nullptr);
     }

@@ -44,6 +44,7 @@ TEST(BuildRuns, RuntimeWindowReadsTheBuiltFolder) {
     b->SetPressed(app.Media("press.bmp"));
     b->SetDisabled(app.Media("dis.bmp"));
     b->SetPressaction(i == 0 ? "Back" : "Refresh");
+    if (i == 1) b->SetTouched("");  // no picture under the mouse: built and read as none
     b->SetSound(i == 0 ? app.Media("start.wav") : ProjectText::NoSound);
   }
   TVXLabel* label = doc->AddLabel(85, 10);
@@ -81,6 +82,8 @@ TEST(BuildRuns, RuntimeWindowReadsTheBuiltFolder) {
   EXPECT_EQ(buttons[1]->Sound(), "<NoSound>");
   EXPECT_EQ(buttons[1]->Left(), 60);
   EXPECT_EQ(buttons[0]->Width(), 40);
+  EXPECT_NE(buttons[0]->TouchedBitmap(), nullptr);
+  EXPECT_EQ(buttons[1]->TouchedBitmap(), nullptr);
   const auto labels = Owned<TVXOLabel>(form);
   ASSERT_EQ(labels.size(), 1u);
   EXPECT_EQ(labels[0]->CustomText(), "Hello there");

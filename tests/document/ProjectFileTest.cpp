@@ -133,9 +133,9 @@ TEST(ProjectFile, FreshButtonSavesEmptyValuesAndNoSound) {
   EXPECT_EQ(text.find("SOT"), std::string::npos);
 }
 
-TEST(ProjectFile, HeaderOnlyFileGivesAnEmptyShownDocument) {
+TEST(ProjectFile, ProjectWithoutElementsGivesAnEmptyShownDocument) {
   TAppFolder app;
-  WriteAll(app / "p.VX", "Pelloran=V1.2\r\n");
+  WriteAll(app / "p.VX", "Pelloran=V1.2\r\nObject=Sounds\r\n<NoSound>\r\nend\r\n");
   auto doc = NewDocument(app.Path());
   doc->LoadProject(app / "p.VX");
   TCoolBrowser* s = doc->Surface();
@@ -253,6 +253,90 @@ TEST(ProjectFile, FailedLoadLeavesNothingAndCannotBeSavedOverTheFile) {
   }
   auto doc = NewDocument(app.Path());
   EXPECT_THROW(doc->LoadProject(app / "missing.VX"), EFOpenError);
+}
+
+// Every file the loader accepts saves a text that loads again and saves the same bytes: projects that
+// lack keys or sections, have empty ones, or hold their sections in another order.
+TEST(ProjectFile, WhatLoadsSavesWhatLoadsAgain) {
+  TAppFolder app;
+  const std::string media = "Object=Bitmaps\r\n@DIR@/media/mask.bmp\r\n@DIR@/media/over.bmp\r\nend\r\n";
+  struct Case {
+    const char* What;
+    std::string Text;
+  };
+  const Case cases[] = {
+      {"button with the mask alone", media + "Object=Button\r\nMask=@DIR@/media/mask.bmp\r\nend\r\n"},
+      {"button with empty pictures",
+       media + "Object=Button\r\nMask=\r\nTouched=\r\nPressed=\r\nDisabled=\r\nTop=4\r\nend\r\n"},
+      {"button with no lines", "Object=Button\r\nend\r\n"},
+      {"label and edit without width or style",
+       "Object=Label\r\nFontheight=-20\r\nend\r\nObject=Edit\r\nFontstyle=Bold\r\nend\r\n"},
+      {"web without a picture", "Object=Web\r\nTop=5\r\nend\r\n"},
+      {"web before global",
+       "Object=Web\r\nBitmap=@DIR@/media/"
+       "skin.bmp\r\nend\r\nObject=Global\r\nILeft=3\r\nIRight=900\r\nend\r\n"},
+      {"inner rectangle outside the skin",
+       "Object=Global\r\nILeft=-5\r\nITop=500\r\nIRight=2\r\nIBottom=1\r\nend\r\nObject=Web\r\nBitmap=@DIR@/"
+       "media/skin.bmp\r\nWidth=16384\r\nHeight=0\r\nend\r\n"},
+      {"numbers at the bounds",
+       "Object=Global\r\nTop=-32768\r\nLeft=32767\r\nWidth=16384\r\nHeight=0\r\nend\r\nObject=Label\r\nTop="
+       "32767\r\n"
+       "Left=-32768\r\nWidth=16384\r\nFontheight=-1000\r\nend\r\nObject=Edit\r\nLeft=32767\r\nFontheight="
+       "1000\r\n"
+       "end\r\n"},
+      {"unknown keys and sections, a picture listed twice",
+       media + "Object=Sounds\r\n@DIR@/media/start.wav\r\n@DIR@/MEDIA/"
+               "start.wav\r\nend\r\nObject=Image\r\nTop=1\r\n"
+               "end\r\nObject=Label\r\nColour=1\r\nZOrder=-4\r\nend\r\nObject=Button\r\nMask=@DIR@/MEDIA/"
+               "MASK.bmp\r\nZOrder=-9\r\nend\r\n"},
+  };
+  for (const Case& c : cases) {
+    WriteAll(app / "p.VX", "Pelloran=V1.2\r\n" + Replace(c.Text, "@DIR@", app.Path()));
+    std::string saved[2];
+    for (int round = 0; round < 2; ++round) {
+      auto doc = NewDocument(app.Path());
+      ASSERT_NO_THROW(doc->LoadProject(round == 0 ? app / "p.VX" : app / "first.VX")) << c.What << round;
+      doc->SaveProject(round == 0 ? app / "first.VX" : app / "second.VX");
+      saved[round] = ReadAll(round == 0 ? app / "first.VX" : app / "second.VX");
+      doc->Surface()->Hide();
+    }
+    EXPECT_EQ(saved[0], saved[1]) << c.What;
+  }
+}
+
+TEST(ProjectFile, NumbersPastTheirRangeAreRefusedNamingTheLine) {
+  TAppFolder app;
+  struct Case {
+    const char* Line;
+    const char* Section;
+    const char* Message;
+  };
+  const Case cases[] = {
+      {"Left=2147483647", "Global",
+       "line 3 (key \"Left\"): The value 2147483647 is outside the range -32768 to 32767"},
+      {"ITop=-32769", "Global", "line 3 (key \"ITop\"): The value -32769 is outside"},
+      {"Width=2000000000", "Global",
+       "line 3 (key \"Width\"): The value 2000000000 is outside the range 0 to 16384"},
+      {"Height=-1", "Web", "line 3 (key \"Height\"): The value -1 is outside the range 0 to 16384"},
+      {"Top=32768", "Button", "line 3 (key \"Top\"): The value 32768 is outside"},
+      {"Width=16385", "Label", "line 3 (key \"Width\"): The value 16385 is outside"},
+      {"Fontheight=-2147483648", "Label",
+       "line 3 (key \"Fontheight\"): The value -2147483648 is outside the range -1000 to 1000"},
+      {"Fontheight=1001", "Edit", "line 3 (key \"Fontheight\"): The value 1001 is outside"},
+      {"Left=99999999999", "Edit", "line 3 (key \"Left\"): '99999999999' ist kein gültiger Integerwert"},
+  };
+  for (const Case& c : cases) {
+    WriteAll(app / "p.VX",
+             std::string("Pelloran=V1.2\r\nObject=") + c.Section + "\r\n" + c.Line + "\r\nend\r\n");
+    auto doc = NewDocument(app.Path());
+    try {
+      doc->LoadProject(app / "p.VX");
+      ADD_FAILURE() << c.Line << ": loaded";
+    } catch (const EConvertError& e) {
+      const std::string expected = app / "p.VX" + ", " + c.Message;
+      EXPECT_EQ(e.Message.substr(0, expected.size()), expected);
+    }
+  }
 }
 
 TEST(ProjectFile, SaveIsAtomicAndLeavesNoStrayFiles) {

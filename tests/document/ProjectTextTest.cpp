@@ -137,6 +137,7 @@ TEST(ProjectText, WriterRefusesTextThatWouldBreakLines) {
   EXPECT_THROW(w.Key("Bad=Key", "x"), EProjectTextError);
   EXPECT_THROW(w.Entry("a\nb"), EProjectTextError);
   EXPECT_THROW(w.Entry("end"), EProjectTextError);
+  EXPECT_THROW(w.Entry("Object=Web"), EProjectTextError);
   EXPECT_THROW(w.BeginSection(TVXSectionKind::skLabel), EProjectTextError);
   w.EndSection();
   EXPECT_THROW(w.EndSection(), EProjectTextError);
@@ -158,21 +159,24 @@ struct Recorder {
   }
 };
 
+// The events of a walk; a refused text ends them with "refused".
 std::vector<std::string> Walk(const std::string& text, const std::vector<TVXSectionKind>& kinds) {
   TStringList lines;
   lines.SetText(text);
   Recorder r;
-  ReadProjectSections(lines, kinds, r.Handlers());
+  try {
+    ReadProjectSections(lines, kinds, r.Handlers());
+  } catch (const EProjectTextError&) {
+    r.events.push_back("refused");
+  }
   return r.events;
 }
 
 TEST(ProjectText, TheHeaderLineIsNeverRead) {
   using V = std::vector<std::string>;
-  EXPECT_EQ(Walk("Object=Web\nTop=1\nend\n", ProjectReaderKinds()), V{});
+  EXPECT_EQ(Walk("Object=Web\nTop=1\nend\n", ProjectReaderKinds()), V{"refused"});
   EXPECT_EQ(Walk("anything\nObject=Web\nTop=1\nend\n", ProjectReaderKinds()),
             (V{"begin Web", "Web: Top=1", "end Web"}));
-  EXPECT_EQ(Walk("", ProjectReaderKinds()), V{});
-  EXPECT_EQ(Walk("Pelloran=V1.2", ProjectReaderKinds()), V{});
 }
 
 TEST(ProjectText, SectionsRunToTheFirstExactEndLine) {
@@ -186,7 +190,7 @@ TEST(ProjectText, SectionsRunToTheFirstExactEndLine) {
       "  SOT  \n"
       "End\n"
       "end \n"
-      "Object=Web\n"  // inside Global: just a line
+      " Object=Web\n"  // a key with a blank before it is no "Object" line
       "end\n"
       "object=Web\n"
       "Object=Label\n"
@@ -195,7 +199,7 @@ TEST(ProjectText, SectionsRunToTheFirstExactEndLine) {
   EXPECT_EQ(
       Walk(text, ProjectReaderKinds()),
       (V{"begin Global", "Global: top=1", "Global: Top =2", "Global:   SOT  ", "Global: End", "Global: end ",
-         "Global: Object=Web", "end Global", "begin Label", "Label: Fontstyle=Bold", "end Label"}));
+         "Global:  Object=Web", "end Global", "begin Label", "Label: Fontstyle=Bold", "end Label"}));
 }
 
 TEST(ProjectText, UnknownSectionsAreScannedAsOrdinaryLines) {
@@ -212,28 +216,72 @@ TEST(ProjectText, UnknownSectionsAreScannedAsOrdinaryLines) {
       "Top=1\n"
       "end\n";
   EXPECT_EQ(Walk(text, RuntimeReaderKinds()), (V{"begin Bitmaps", "Bitmaps: /a.bmp", "end Bitmaps"}));
-  EXPECT_EQ(Walk(text, ProjectReaderKinds()), (V{"begin Sounds", "Sounds: <NoSound>",
-                                                 "Sounds: Object=Bitmaps", "Sounds: /a.bmp", "end Sounds"}));
+  // The designer reads Sounds, so its "Object" line comes before the section's "end".
+  EXPECT_EQ(Walk(text, ProjectReaderKinds()), (V{"begin Sounds", "Sounds: <NoSound>", "refused"}));
 }
 
-TEST(ProjectText, AMissingEndRaisesTheListIndexError) {
-  TStringList lines;
-  lines.SetText("Pelloran=V1.2\nObject=Button\nTop=1\nLeft=2\n");
-  Recorder r;
-  try {
-    ReadProjectSections(lines, ProjectReaderKinds(), r.Handlers());
-    ADD_FAILURE() << "no exception";
-  } catch (const EStringListError& e) {
-    EXPECT_EQ(e.Message, "Der Index der Liste überschreitet das Maximum (4)");
+// Files that are no project, or whose sections do not close, are refused by both readers; the place in
+// the message is the file, the line (counted from 1) and what stands there.
+TEST(ProjectText, TextsThatAreNoProjectAreRefused) {
+  struct Case {
+    const char* What;
+    std::string Text;
+    std::string Message;
+  };
+  std::string noise(4096, '\0');
+  for (size_t i = 0; i < noise.size(); ++i)
+    noise[i] = static_cast<char>((i * 7919 + 13) % 251);
+  const Case cases[] = {
+      {"empty", "", "p.VX is not a project: no line opens a section such as \"Object=Web\""},
+      {"header only", "Pelloran=V1.2\r\n", "p.VX is not a project"},
+      {"unknown sections only", "H\nObject=Image\nTop=1\nend\n", "p.VX is not a project"},
+      {"binary noise", noise, "p.VX is not a project"},
+      {"a bitmap's header",
+       std::string("BM6\x04\0\0\0\0\0\0"
+                   "6\0\0\0(\0\0\0",
+                   18) +
+           "\nObject=Bitmap\n",
+       "p.VX is not a project"},
+      {"a section swallows the next", "H\nObject=Global\nTop=1\nObject=Web\nend\n",
+       "p.VX, line 4 (key \"Object\"): a new section begins before the \"end\" of the section \"Global\" "
+       "opened on line 2"},
+      {"an unknown kind inside a section", "H\nObject=Web\nObject=Other\nend\nend\n",
+       "p.VX, line 3 (key \"Object\")"},
+      {"cut inside a section", "H\nObject=Global\nend\nObject=Button\nTop=1\n",
+       "p.VX, line 4 (section \"Button\"): the section has no \"end\" line; the file is cut short or is not "
+       "a "
+       "project"},
+      {"cut after its opener", "H\r\nObject=Web", "p.VX, line 2 (section \"Web\")"},
+  };
+  for (const Case& c : cases) {
+    for (const auto* kinds : {&ProjectReaderKinds(), &RuntimeReaderKinds()}) {
+      TStringList lines;
+      lines.SetText(c.Text);
+      try {
+        ReadProjectSections(lines, *kinds, {}, "p.VX");
+        ADD_FAILURE() << c.What << ": read";
+      } catch (const EProjectTextError& e) {
+        EXPECT_EQ(e.Message.substr(0, c.Message.size()), c.Message) << c.What;
+      }
+    }
   }
-  // What was read before the failure stays read.
-  EXPECT_EQ(r.events, (std::vector<std::string>{"begin Button", "Button: Top=1", "Button: Left=2"}));
-
-  lines.SetText("h\nObject=Web");
-  EXPECT_THROW(ReadProjectSections(lines, ProjectReaderKinds(), {}), EStringListError);
 }
 
-TEST(ProjectText, HandlerFailuresEndTheWalk) {
+// What stored files rely on still reads: any line ending, unknown keys and sections (also around
+// known ones), blanks around the "SOT" line, and a header of any content.
+TEST(ProjectText, StoredFileShapesStillRead) {
+  using V = std::vector<std::string>;
+  const V global{"begin Global", "Global: Top=1", "Global: x=y", "Global:  SOT ", "end Global"};
+  for (const char* eol : {"\n", "\r", "\r\n"}) {
+    const std::string text = std::string("Object=Web") + eol + "Object=Global" + eol + "Top=1" + eol + "x=y" +
+                             eol + " SOT " + eol + "end" + eol + "Object=Image" + eol + "end" + eol;
+    EXPECT_EQ(Walk(text, ProjectReaderKinds()), global) << "line end " << (eol[0] == '\r' ? "CR" : "LF");
+  }
+  EXPECT_EQ(Walk("H\nObject=Other\nObject=Label\nTop=3\nend\nend\n", ProjectReaderKinds()),
+            (V{"begin Label", "Label: Top=3", "end Label"}));
+}
+
+TEST(ProjectText, HandlerFailuresEndTheWalkNamingTheirPlace) {
   TStringList lines;
   lines.SetText("h\nObject=Global\nTop=x\nLeft=1\nend\nObject=Web\nend\n");
   std::vector<std::string> seen;
@@ -242,12 +290,38 @@ TEST(ProjectText, HandlerFailuresEndTheWalk) {
     seen.push_back(line);
     if (GetKey(line) == "Top") (void)IntegerValue(line);
   };
-  EXPECT_THROW(ReadProjectSections(lines, ProjectReaderKinds(), h), EConvertError);
+  try {
+    ReadProjectSections(lines, ProjectReaderKinds(), h, "/p/x.VX");
+    ADD_FAILURE() << "read";
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message, "/p/x.VX, line 3 (key \"Top\"): 'x' ist kein gültiger Integerwert");
+  }
   EXPECT_EQ(seen, std::vector<std::string>{"Top=x"});
+  // A bare line is named by its text, cut short when it is long; failures at a section's end by it.
+  lines.SetText("h\nObject=Bitmaps\n" + std::string(100, 'a') + "\nend\n");
+  h.OnLine = [](TVXSectionKind, const std::string&) { throw EFOpenError("gone"); };
+  try {
+    ReadProjectSections(lines, ProjectReaderKinds(), h, "x.VX");
+    ADD_FAILURE() << "read";
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message, "x.VX, line 3 (entry \"" + std::string(60, 'a') + "...\"): gone");
+  }
+  h.OnLine = nullptr;
+  h.OnEnd = [](TVXSectionKind) { throw EConvertError("bad"); };
+  EXPECT_THROW(
+      {
+        try {
+          ReadProjectSections(lines, ProjectReaderKinds(), h, "x.VX");
+        } catch (const EConvertError& e) {
+          EXPECT_EQ(e.Message, "x.VX, line 4 (end of section \"Bitmaps\"): bad");
+          throw;
+        }
+      },
+      EConvertError);
 }
 
-// Random texts from the format's own pieces: the walk ends normally or with one of the class library's
-// errors (a missing "end", a bad integer), never otherwise.
+// Random texts from the format's own pieces: the walk ends normally, refuses the text, or ends in the
+// class library's conversion error, never otherwise.
 TEST(ProjectText, RandomTextsEndInTheDocumentedErrorsOnly) {
   const char* pieces[] = {"Object=Web", "Object=Button", "Object=Sounds", "Object=", "end", "end ",
                           "Top=1",      "Top=x",         "SOT",           "=",       "",    "\r",
@@ -257,7 +331,8 @@ TEST(ProjectText, RandomTextsEndInTheDocumentedErrorsOnly) {
     seed = seed * 1664525u + 1013904223u;
     return seed >> 8;
   };
-  int errors = 0;
+  int refused = 0;
+  int bad = 0;
   for (int round = 0; round < 2000; ++round) {
     std::string text;
     const uint32_t n = next() % 30;
@@ -273,13 +348,48 @@ TEST(ProjectText, RandomTextsEndInTheDocumentedErrorsOnly) {
     };
     try {
       ReadProjectSections(lines, ProjectReaderKinds(), h);
-    } catch (const EStringListError&) {
-      ++errors;
+    } catch (const EProjectTextError&) {
+      ++refused;
     } catch (const EConvertError&) {
-      ++errors;
+      ++bad;
     }
   }
-  EXPECT_GT(errors, 0);
+  EXPECT_GT(refused, 0);
+  EXPECT_GT(bad, 0);
+}
+
+// The documented ranges, at and past each end.
+TEST(ProjectText, NumbersAreBoundedByKind) {
+  struct Case {
+    TVXNumberKind Kind;
+    int Min;
+    int Max;
+  };
+  const Case cases[] = {{TVXNumberKind::nkPosition, -32768, 32767},
+                        {TVXNumberKind::nkSize, 0, 16384},
+                        {TVXNumberKind::nkFontHeight, -1000, 1000}};
+  for (const Case& c : cases) {
+    for (int v : {c.Min, c.Max, 0}) {
+      EXPECT_EQ(BoundedInteger(std::to_string(v), c.Kind), v);
+      int got = 7;
+      EXPECT_TRUE(TryBoundedInteger(std::to_string(v), c.Kind, got));
+      EXPECT_EQ(got, v);
+    }
+    for (int64_t v :
+         {int64_t{c.Min} - 1, int64_t{c.Max} + 1, int64_t{2147483647}, int64_t{-2147483647} - 1}) {
+      EXPECT_THROW((void)BoundedInteger(std::to_string(v), c.Kind), EConvertError) << v;
+      int got = 7;
+      EXPECT_FALSE(TryBoundedInteger(std::to_string(v), c.Kind, got)) << v;
+      EXPECT_EQ(got, 7);
+    }
+  }
+  try {
+    (void)BoundedValue("Width=2000000000", TVXNumberKind::nkSize);
+    ADD_FAILURE();
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message, "The value 2000000000 is outside the range 0 to 16384");
+  }
+  EXPECT_THROW((void)BoundedValue("Width=9999999999", TVXNumberKind::nkSize), EConvertError);
 }
 
 TEST(ProjectText, WrittenFileReadsBackThroughTheWalk) {

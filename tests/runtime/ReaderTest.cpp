@@ -2,6 +2,7 @@
 // failures it reports.
 #include <QImage>
 #include <QWidget>
+#include <cstring>
 
 #include "platform/ui/QtHost.h"
 #include "tests/runtime/RuntimeFixture.h"
@@ -27,7 +28,7 @@ TEST_F(Reader, GrammarTable) {
       {"keys are exact", "H\nObject=Global\ntop=5\nTop =6\n Left=7\nLeft=8\nend\n", 164, 8},
       {"unknown sections are scanned", "H\nObject=Sounds\nx.wav\nObject=Global\nTop=3\nend\nLeft=4\nend\n", 3,
        341},
-      {"object names are exact", "H\nObject=global\nTop=3\nend\n", 164, 341},
+      {"object names are exact", "H\nObject=global\nTop=3\nend\nObject=Edit\nend\n", 164, 341},
       {"CR only", "H\rObject=Global\rTop=11\rLeft=12\rend\r", 11, 12},
       {"LF only", "H\nObject=Global\nTop=11\nLeft=12\nend\n", 11, 12},
       {"CR LF", "H\r\nObject=Global\r\nTop=11\r\nLeft=12\r\nend\r\n", 11, 12},
@@ -49,7 +50,7 @@ TEST_F(Reader, ABadIntegerStopsTheReadingAtItsLine) {
     Form->ReadConfig("Config.VX");
     FAIL() << "no error";
   } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message, "'abc' ist kein gültiger Integerwert");
+    EXPECT_EQ(e.Message, "Config.VX, line 35 (key \"Top\"): 'abc' ist kein gültiger Integerwert");
   }
   EXPECT_NE(ButtonOf("Refresh"), nullptr) << "what was read before stays";
   EXPECT_EQ(ButtonOf("Cancel"), nullptr) << "nothing after the bad line is read";
@@ -58,10 +59,10 @@ TEST_F(Reader, ABadIntegerStopsTheReadingAtItsLine) {
   EXPECT_EQ(bad->Left(), 0) << "the line after the bad one is not read";
 }
 
-TEST_F(Reader, ASectionWithoutEndRaisesTheListIndexErrorAndKeepsWhatWasRead) {
+TEST_F(Reader, ASectionWithoutEndIsRefusedAndWhatWasReadStays) {
   Write("Config.VX", BaseConfig() + "Object=Button\nTop=5\nLeft=6\nMask=n.bmp\n");
   Form = TCustomForm::Create<TVXBuilder>(nullptr);
-  EXPECT_THROW(Form->ReadConfig("Config.VX"), EStringListError);
+  EXPECT_THROW(Form->ReadConfig("Config.VX"), EProjectTextError);
   TVXOButton* b = Nth<TVXOButton>(0);
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(b->Left(), 6);
@@ -282,10 +283,41 @@ TEST_F(Reader, ABrokenConfigurationRunsWithWhatWasRead) {
   Write("Config.VX", BaseConfig() + ButtonSection("Refresh", 5, 5) + "Object=Label\nWidth=3\n");
   Form = TCustomForm::Create<TVXBuilder>(static_cast<TApplication*>(Application));
   ASSERT_EQ(recorder.Messages.size(), 1u);
-  EXPECT_NE(recorder.Messages[0].find("Der Index der Liste"), std::string::npos) << recorder.Messages[0];
+  EXPECT_NE(recorder.Messages[0].find("line 34 (section \"Label\"): the section has no \"end\""),
+            std::string::npos)
+      << recorder.Messages[0];
   Show();
   EXPECT_EQ(Form->Width(), 300);
   EXPECT_NE(ButtonOf("Refresh"), nullptr);
+}
+
+// A number past its range is reported once, like any bad line; the window then shows with what was
+// read before it.
+TEST_F(Reader, NumbersPastTheirRangeAreReportedOnceAndTheWindowShows) {
+  struct Case {
+    std::string Text;
+    const char* Message;
+  };
+  const Case cases[] = {
+      {"H\nObject=Global\nWidth=2000000000\nHeight=100\nend\n",
+       "Config.VX, line 3 (key \"Width\"): The value 2000000000 is outside the range 0 to 16384"},
+      {"H\nObject=Global\nLeft=2147483647\nend\n", "Config.VX, line 3 (key \"Left\"): The value 2147483647"},
+      {BaseConfig() + "Object=Label\nFontheight=-2147483648\nend\n",
+       "Config.VX, line 25 (key \"Fontheight\")"},
+      {BaseConfig() + "Object=Edit\nWidth=-1\nend\n", "Config.VX, line 25 (key \"Width\")"},
+  };
+  for (const Case& c : cases) {
+    TExceptionRecorder recorder;
+    Write("Config.VX", c.Text);
+    delete Form;
+    Form = TCustomForm::Create<TVXBuilder>(static_cast<TApplication*>(Application));
+    ASSERT_EQ(recorder.Messages.size(), 1u) << c.Message;
+    EXPECT_EQ(recorder.Messages[0].substr(0, std::strlen(c.Message)), c.Message);
+    Show();
+    EXPECT_TRUE(WidgetOf(Form)->isVisible()) << c.Message;
+    EXPECT_LE(Form->Width(), 696) << c.Message;
+    EXPECT_EQ(recorder.Messages.size(), 1u) << c.Message;
+  }
 }
 
 // The window shows its rendered skin, never an empty (black) back buffer.
