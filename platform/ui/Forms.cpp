@@ -689,6 +689,9 @@ void TApplication::Run() {
       FMainForm->Show();
     } catch (...) {
       HandleException(FMainForm);
+      // Reported once; a main window that is still not on the screen could never be closed, so the
+      // program ends rather than run on without a window.
+      if (!FMainForm->Showing()) return;
     }
   }
   while (!FTerminated) {

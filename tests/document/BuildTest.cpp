@@ -144,8 +144,6 @@ TEST(Build, UnlistedOrMissingMediaFailBeforeAnythingIsWritten) {
       {"unlisted disabled picture",
        [](TVXBrowser& d, const TAppFolder& a) { d.Buttons()[0]->SetDisabled(a.Media("nowhere.bmp")); },
        "nowhere.bmp"},
-      {"empty disabled picture", [](TVXBrowser& d, const TAppFolder&) { d.Buttons()[1]->SetDisabled(""); },
-       "\"\""},
       {"unlisted exit sound",
        [](TVXBrowser& d, const TAppFolder& a) { d.Web()->SetExitSound(a.Media("gone.wav")); }, "gone.wav"},
       {"empty click sound", [](TVXBrowser& d, const TAppFolder&) { d.Buttons()[0]->SetSound(""); }, "\"\""},

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstring>
 
+#include "document/ProjectText.h"
 #include "platform/ui/QtHost.h"
 #include "tests/runtime/RuntimeFixture.h"
 #include "tests/ui/UiTestUtil.h"
