@@ -41,13 +41,14 @@ inline constexpr const char* NoSound = "<NoSound>";
 inline constexpr int FirstReadLine = 1;
 
 // The ranges of the numbers a project text may hold. Positions (Top, Left and the inner rectangle's
-// edges) span the window system's 16-bit coordinates; sizes (Width, Height) reach the largest picture
-// a window shows; font heights (either sign) stay far below anything a screen shows. Sums and products
-// of such values never leave 32 bits.
+// edges) span the window system's 16-bit coordinates; sizes (Width, Height) reach past the widest
+// screens while a window of the largest size (64 megapixels) still fits in memory; font heights
+// (either sign) stay far below anything a screen shows. Sums and products of such values never leave
+// 32 bits.
 inline constexpr int MinPosition = -32768;
 inline constexpr int MaxPosition = 32767;
 inline constexpr int MinSize = 0;
-inline constexpr int MaxSize = 16384;
+inline constexpr int MaxSize = 8192;
 inline constexpr int MinFontHeight = -1000;
 inline constexpr int MaxFontHeight = 1000;
 

@@ -277,11 +277,11 @@ TEST(ProjectFile, WhatLoadsSavesWhatLoadsAgain) {
        "skin.bmp\r\nend\r\nObject=Global\r\nILeft=3\r\nIRight=900\r\nend\r\n"},
       {"inner rectangle outside the skin",
        "Object=Global\r\nILeft=-5\r\nITop=500\r\nIRight=2\r\nIBottom=1\r\nend\r\nObject=Web\r\nBitmap=@DIR@/"
-       "media/skin.bmp\r\nWidth=16384\r\nHeight=0\r\nend\r\n"},
+       "media/skin.bmp\r\nWidth=8192\r\nHeight=0\r\nend\r\n"},
       {"numbers at the bounds",
-       "Object=Global\r\nTop=-32768\r\nLeft=32767\r\nWidth=16384\r\nHeight=0\r\nend\r\nObject=Label\r\nTop="
+       "Object=Global\r\nTop=-32768\r\nLeft=32767\r\nWidth=8192\r\nHeight=0\r\nend\r\nObject=Label\r\nTop="
        "32767\r\n"
-       "Left=-32768\r\nWidth=16384\r\nFontheight=-1000\r\nend\r\nObject=Edit\r\nLeft=32767\r\nFontheight="
+       "Left=-32768\r\nWidth=8192\r\nFontheight=-1000\r\nend\r\nObject=Edit\r\nLeft=32767\r\nFontheight="
        "1000\r\n"
        "end\r\n"},
       {"unknown keys and sections, a picture listed twice",
@@ -316,10 +316,10 @@ TEST(ProjectFile, NumbersPastTheirRangeAreRefusedNamingTheLine) {
        "line 3 (key \"Left\"): The value 2147483647 is outside the range -32768 to 32767"},
       {"ITop=-32769", "Global", "line 3 (key \"ITop\"): The value -32769 is outside"},
       {"Width=2000000000", "Global",
-       "line 3 (key \"Width\"): The value 2000000000 is outside the range 0 to 16384"},
-      {"Height=-1", "Web", "line 3 (key \"Height\"): The value -1 is outside the range 0 to 16384"},
+       "line 3 (key \"Width\"): The value 2000000000 is outside the range 0 to 8192"},
+      {"Height=-1", "Web", "line 3 (key \"Height\"): The value -1 is outside the range 0 to 8192"},
       {"Top=32768", "Button", "line 3 (key \"Top\"): The value 32768 is outside"},
-      {"Width=16385", "Label", "line 3 (key \"Width\"): The value 16385 is outside"},
+      {"Width=8193", "Label", "line 3 (key \"Width\"): The value 8193 is outside"},
       {"Fontheight=-2147483648", "Label",
        "line 3 (key \"Fontheight\"): The value -2147483648 is outside the range -1000 to 1000"},
       {"Fontheight=1001", "Edit", "line 3 (key \"Fontheight\"): The value 1001 is outside"},

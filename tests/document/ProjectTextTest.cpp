@@ -366,7 +366,7 @@ TEST(ProjectText, NumbersAreBoundedByKind) {
     int Max;
   };
   const Case cases[] = {{TVXNumberKind::nkPosition, -32768, 32767},
-                        {TVXNumberKind::nkSize, 0, 16384},
+                        {TVXNumberKind::nkSize, 0, 8192},
                         {TVXNumberKind::nkFontHeight, -1000, 1000}};
   for (const Case& c : cases) {
     for (int v : {c.Min, c.Max, 0}) {
@@ -387,7 +387,7 @@ TEST(ProjectText, NumbersAreBoundedByKind) {
     (void)BoundedValue("Width=2000000000", TVXNumberKind::nkSize);
     ADD_FAILURE();
   } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message, "The value 2000000000 is outside the range 0 to 16384");
+    EXPECT_EQ(e.Message, "The value 2000000000 is outside the range 0 to 8192");
   }
   EXPECT_THROW((void)BoundedValue("Width=9999999999", TVXNumberKind::nkSize), EConvertError);
 }

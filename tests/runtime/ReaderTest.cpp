@@ -301,7 +301,7 @@ TEST_F(Reader, NumbersPastTheirRangeAreReportedOnceAndTheWindowShows) {
   };
   const Case cases[] = {
       {"H\nObject=Global\nWidth=2000000000\nHeight=100\nend\n",
-       "Config.VX, line 3 (key \"Width\"): The value 2000000000 is outside the range 0 to 16384"},
+       "Config.VX, line 3 (key \"Width\"): The value 2000000000 is outside the range 0 to 8192"},
       {"H\nObject=Global\nLeft=2147483647\nend\n", "Config.VX, line 3 (key \"Left\"): The value 2147483647"},
       {BaseConfig() + "Object=Label\nFontheight=-2147483648\nend\n",
        "Config.VX, line 25 (key \"Fontheight\")"},

@@ -15,10 +15,10 @@
 
 namespace {
 
-std::string& InputFile() {
-  static std::string file = (std::filesystem::temp_directory_path() /
-                             ("pelloran-config-fuzz-" + std::to_string(::getpid()) + ".VX"))
-                                .string();
+const std::string& InputFile() {
+  static const std::string file = (std::filesystem::temp_directory_path() /
+                                   ("pelloran-config-fuzz-" + std::to_string(::getpid()) + ".VX"))
+                                      .string();
   return file;
 }
 
@@ -30,7 +30,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   (void)Application->Title();
   (void)SetWebEngineFactory([] { return std::make_unique<TScriptedWebEngine>(); });
   (void)SetSoundOutput(std::make_unique<TRecordingSoundOutput>());
-  std::atexit([] { std::filesystem::remove(InputFile()); });
   return 0;
 }
 
@@ -42,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     window->ReadConfig(InputFile());
   } catch (const Exception&) {
   }
+  std::filesystem::remove(InputFile());
   // The window is shown as the program shows it after any reading, complete or not.
   window->Show();
   delete window;
