@@ -61,10 +61,27 @@ TEST_F(Panels, IntegerFieldsRepairAndEnterCommits) {
 }
 
 TEST_F(Panels, WindowWriteBackValidatesEveryFieldFirst) {
-  Editor->BrowserTopEdit->SetText("5");
-  Editor->BrowserIWidthEdit->SetText("1q");  // set by the program: no undo step to go back to
-  EXPECT_THROW(Editor->BrowserEditExit(Editor->BrowserTopEdit), EConvertError);
-  EXPECT_EQ(Doc()->Web()->GetTop(), 60) << "nothing was written";
+  // Set by the program, so there is no undo step to go back to: text that is no number, and numbers
+  // that a project file could not hold again.
+  const std::pair<TEdit*, const char*> cases[] = {{Editor->BrowserIWidthEdit, "1q"},
+                                                  {Editor->BrowserIWidthEdit, "32768"},
+                                                  {Editor->BrowserStartWidthEdit, "8193"},
+                                                  {Editor->BrowserHeightEdit, "-1"}};
+  for (const auto& [field, text] : cases) {
+    Editor->LoadWeb();
+    Editor->BrowserTopEdit->SetText("5");
+    field->SetText(text);
+    EXPECT_THROW(Editor->BrowserEditExit(Editor->BrowserTopEdit), EConvertError) << text;
+    EXPECT_EQ(Doc()->Web()->GetTop(), 60) << text << ": nothing was written";
+  }
+  // A digit typed past the range is undone when the field is left.
+  TEdit* width = Editor->BrowserStartWidthEdit;
+  Editor->LoadWeb();
+  width->SetText("8192");
+  Type(width, "0");
+  width->OnExit(width);
+  EXPECT_EQ(width->Text(), "8192");
+  EXPECT_EQ(Doc()->Surface()->StartWidth(), 8192);
 }
 
 TEST_F(Panels, InnerRectangleIsClampedAndShownClamped) {
