@@ -853,6 +853,9 @@ void TVXBrowser::LoadLines(const TStrings& Lines, const std::string& FileName) {
   };
   h.OnEnd = [&](TVXSectionKind Kind) {
     if (Kind == TVXSectionKind::skWeb) {
+      // A later Web section may bring another skin. The surface ignores a rectangle equal to the one
+      // it holds, so one that an earlier section stored is taken back first and clamped anew.
+      if (s->InnerRect() == st.Inner && st.Inner != TRect{}) s->SetInnerRect(TRect{});
       s->SetInnerRect(st.Inner);
       // The surface keys its skin by InvisibleColor, as a new project's surface and the built browser
       // do, so the preview keeps showing what the build will show.

@@ -278,6 +278,10 @@ TEST(ProjectFile, WhatLoadsSavesWhatLoadsAgain) {
       {"inner rectangle outside the skin",
        "Object=Global\r\nILeft=-5\r\nITop=500\r\nIRight=2\r\nIBottom=1\r\nend\r\nObject=Web\r\nBitmap=@DIR@/"
        "media/skin.bmp\r\nWidth=8192\r\nHeight=0\r\nend\r\n"},
+      {"a second web section with a smaller skin",
+       "Object=Global\r\nILeft=50\r\nITop=20\r\nIRight=150\r\nIBottom=80\r\nend\r\nObject=Web\r\nBitmap=@DIR@"
+       "/media/"
+       "skin.bmp\r\nend\r\nObject=Web\r\nBitmap=@DIR@/media/unused.bmp\r\nend\r\n"},
       {"numbers at the bounds",
        "Object=Global\r\nTop=-32768\r\nLeft=32767\r\nWidth=8192\r\nHeight=0\r\nend\r\nObject=Label\r\nTop="
        "32767\r\n"
