@@ -41,49 +41,6 @@ void LoadInto(TGIFImage& Image, const Bytes& Data) {
   Image.LoadFromStream(stream.get());
 }
 
-// What giflib reads from a GIF in memory.
-struct GiflibView {
-  int Error = 0;
-  int Width = 0, Height = 0, ColorResolution = 0, GlobalColors = 0;
-  std::string Version;
-  std::vector<Bytes> Frames;
-};
-
-GiflibView ReadWithGiflib(const Bytes& Data) {
-  struct Source {
-    const Bytes* Data;
-    size_t Pos;
-  } source{&Data, 0};
-  GiflibView view;
-  GifFileType* gif = DGifOpen(
-      &source,
-      [](GifFileType* g, GifByteType* buf, int n) {
-        auto* s = static_cast<Source*>(g->UserData);
-        const size_t count = std::min(static_cast<size_t>(n), s->Data->size() - s->Pos);
-        std::memcpy(buf, s->Data->data() + s->Pos, count);
-        s->Pos += count;
-        return static_cast<int>(count);
-      },
-      &view.Error);
-  if (!gif) return view;
-  if (DGifSlurp(gif) == GIF_OK) {
-    view.Width = gif->SWidth;
-    view.Height = gif->SHeight;
-    view.ColorResolution = gif->SColorResolution;
-    view.GlobalColors = gif->SColorMap ? gif->SColorMap->ColorCount : 0;
-    view.Version = std::string(DGifGetGifVersion(gif));
-    for (int i = 0; i < gif->ImageCount; ++i) {
-      const SavedImage& s = gif->SavedImages[i];
-      view.Frames.emplace_back(s.RasterBits, s.RasterBits + s.ImageDesc.Width * s.ImageDesc.Height);
-    }
-  } else {
-    view.Error = gif->Error;
-  }
-  int closeError = 0;
-  DGifCloseFile(gif, &closeError);
-  return view;
-}
-
 std::string RunCommand(const std::string& Command) {
   std::string out;
   FILE* pipe = popen(Command.c_str(), "r");

@@ -1,9 +1,13 @@
 // Helpers shared by the GIF tests: byte buffers, warning capture, frames built from pixel arrays.
 #pragma once
 
+#include <gif_lib.h>
+
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -113,4 +117,47 @@ inline Bytes NoisePixels(int Count, int Colors, uint32_t Seed) {
   for (auto& p : pixels)
     p = static_cast<uint8_t>(rng() % static_cast<uint32_t>(Colors));
   return pixels;
+}
+
+// What giflib reads from a GIF in memory.
+struct GiflibView {
+  int Error = 0;
+  int Width = 0, Height = 0, ColorResolution = 0, GlobalColors = 0;
+  std::string Version;
+  std::vector<Bytes> Frames;
+};
+
+inline GiflibView ReadWithGiflib(const Bytes& Data) {
+  struct Source {
+    const Bytes* Data;
+    size_t Pos;
+  } source{&Data, 0};
+  GiflibView view;
+  GifFileType* gif = DGifOpen(
+      &source,
+      [](GifFileType* g, GifByteType* buf, int n) {
+        auto* s = static_cast<Source*>(g->UserData);
+        const size_t count = std::min(static_cast<size_t>(n), s->Data->size() - s->Pos);
+        std::memcpy(buf, s->Data->data() + s->Pos, count);
+        s->Pos += count;
+        return static_cast<int>(count);
+      },
+      &view.Error);
+  if (!gif) return view;
+  if (DGifSlurp(gif) == GIF_OK) {
+    view.Width = gif->SWidth;
+    view.Height = gif->SHeight;
+    view.ColorResolution = gif->SColorResolution;
+    view.GlobalColors = gif->SColorMap ? gif->SColorMap->ColorCount : 0;
+    view.Version = std::string(DGifGetGifVersion(gif));
+    for (int i = 0; i < gif->ImageCount; ++i) {
+      const SavedImage& s = gif->SavedImages[i];
+      view.Frames.emplace_back(s.RasterBits, s.RasterBits + s.ImageDesc.Width * s.ImageDesc.Height);
+    }
+  } else {
+    view.Error = gif->Error;
+  }
+  int closeError = 0;
+  DGifCloseFile(gif, &closeError);
+  return view;
 }
