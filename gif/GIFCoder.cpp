@@ -1,7 +1,12 @@
 #include "gif/GIFCoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "gif/GIFExtensions.h"
 #include "gif/GIFImage.h"
@@ -262,25 +267,51 @@ void CompressImage(TGIFSubImage* SubImage, TStream* Stream) {
 
 // --- THashTable ---
 
-namespace {
-
-constexpr uint32_t kEmpty = 0xFFFFFFFF;
-
-inline bool IsEmpty(uint32_t Entry) {
-  return (Entry >> 12) == 0xFFFFF;
-}
-
-}  // namespace
-
 void THashTable::Reset() {
-  std::fill(FTable.begin(), FTable.end(), kEmpty);
+  std::fill(std::begin(FTable), std::end(FTable), kEmpty);
 }
 
 void THashTable::Insert(uint32_t Key, int Code) {
-  int slot = HomeSlot(Key);
-  for (int probe = 0; !IsEmpty(FTable[static_cast<size_t>(slot)]); ++probe)
-    slot = NextSlot(slot, probe);
-  FTable[static_cast<size_t>(slot)] = (Key << 12) | (static_cast<uint32_t>(Code) & 0xFFF);
+  uint32_t slot = HomeSlot(Key);
+  while (FTable[slot] != kEmpty)
+    slot = (slot + 1) & (HashSize - 1);  // the last entry of a bucket is followed by the next bucket's first
+  Store(slot, Key, Code);
+}
+
+inline int THashTable::Find(uint32_t Key, uint32_t& Slot) const {
+  const uint32_t wanted = Key << 12;
+#ifdef __SSE2__
+  // The four entries of a bucket at once: one mask of the entries holding the key, one of the empty ones.
+  const __m128i keyBits = _mm_set1_epi32(static_cast<int>(0xFFFFF000u));
+  const __m128i want = _mm_set1_epi32(static_cast<int>(wanted));
+  const __m128i empty = _mm_set1_epi32(-1);
+  for (uint32_t bucket = HomeSlot(Key);; bucket = NextBucket(bucket)) {
+    const __m128i entries = _mm_load_si128(reinterpret_cast<const __m128i*>(FTable + bucket));
+    const int found =
+        _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(entries, keyBits), want)));
+    if (found)
+      return static_cast<int>(FTable[bucket + std::countr_zero(static_cast<unsigned>(found))] & 0xFFF);
+    const int free = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(entries, empty)));
+    if (free) {
+      Slot = bucket + static_cast<uint32_t>(std::countr_zero(static_cast<unsigned>(free)));
+      return -1;
+    }
+  }
+#else
+  for (uint32_t bucket = HomeSlot(Key);; bucket = NextBucket(bucket))
+    for (uint32_t slot = bucket; slot < bucket + BucketSize; ++slot) {
+      if ((FTable[slot] & 0xFFFFF000u) == wanted) return static_cast<int>(FTable[slot] & 0xFFF);
+      if (FTable[slot] == kEmpty) {
+        Slot = slot;
+        return -1;
+      }
+    }
+#endif
+}
+
+int THashTable::Lookup(uint32_t Key) const {
+  uint32_t slot = 0;
+  return Find(Key, slot);
 }
 
 // --- TGIFStream, TGIFWriter ---
@@ -364,6 +395,7 @@ void TGIFEncoder::Compress(TStream* Stream, int BitsPerPixel, int Width, int Hei
     if (Pixels && Width > 0 && Height > 0) EncodeImage();
     EmitCode(FEOICode);
   } catch (...) {
+    WriteHeldBytes();
     writer.Flush();
     throw;
   }
@@ -372,24 +404,21 @@ void TGIFEncoder::Compress(TStream* Stream, int BitsPerPixel, int Width, int Hei
 }
 
 void TGIFEncoder::EmitCode(int Code) {
-  if (FBits > 0)
-    FAccumulator = (static_cast<uint32_t>(Code) << FBits) | (FAccumulator & ((1u << FBits) - 1));
-  else
-    FAccumulator = static_cast<uint32_t>(Code);
-  FBits += FCodeWidth;
-  while (FBits >= 8) {
+  PutCode(Code);
+}
+
+void TGIFEncoder::WriteHeldBytes() {
+  for (; FBits >= 8; FBits -= 8) {
     FWriter->WriteByte(static_cast<uint8_t>(FAccumulator & 0xFF));
     FAccumulator >>= 8;
-    FBits -= 8;
   }
-  if (Code == FEOICode) {
-    while (FBits > 0) {
-      FWriter->WriteByte(static_cast<uint8_t>(FAccumulator & 0xFF));
-      FAccumulator >>= 8;
-      FBits -= 8;
-    }
-    FBits = 0;
-  }
+}
+
+void TGIFEncoder::FlushBits() {
+  WriteHeldBytes();
+  if (FBits > 0) FWriter->WriteByte(static_cast<uint8_t>(FAccumulator & 0xFF));
+  FAccumulator = 0;
+  FBits = 0;
 }
 
 void TGIFEncoder::EmitClear() {
@@ -398,24 +427,28 @@ void TGIFEncoder::EmitClear() {
 }
 
 int TGIFEncoder::NextRow() {
-  if (!FInterlaced || FPass > 3) return -1;
+  return NextRowStart() ? NextPixel() : -1;
+}
+
+bool TGIFEncoder::NextRowStart() {
+  if (!FInterlaced || FPass > 3) return false;
   // Next row in interlace order: passes start at rows 0, 4, 2, 1 and step by 8, 8, 4, 2.
   static constexpr int kStep[4] = {8, 8, 4, 2};
   static constexpr int kStart[4] = {0, 4, 2, 1};
   FRow += kStep[FPass];
   while (FRow >= FHeight) {
-    if (++FPass > 3) return -1;
+    if (++FPass > 3) return false;
     FRow = kStart[FPass];
   }
   FPixelsLeft = FWidth;
   FPixel = FPixels + int64_t{FRow} * FWidth;
-  return NextPixel();
+  return true;
 }
 
 // --- TLZWEncoder ---
 
-void TLZWEncoder::EmitCode(int Code) {
-  TGIFEncoder::EmitCode(Code);
+inline void TLZWEncoder::PutCodeAndWiden(int Code) {
+  PutCode(Code);
   if (FFreeEntry > FMaxCode || FClearFlag) {
     if (FClearFlag) {
       FCodeWidth = FInitialWidth;
@@ -426,6 +459,10 @@ void TLZWEncoder::EmitCode(int Code) {
       FMaxCode = FCodeWidth == 12 ? 4096 : (1 << FCodeWidth) - 1;
     }
   }
+}
+
+void TLZWEncoder::EmitCode(int Code) {
+  PutCodeAndWiden(Code);
 }
 
 void TLZWEncoder::EmitClear() {
@@ -440,22 +477,28 @@ void TLZWEncoder::EncodeImage() {
   FFreeEntry = FClearCode + 2;
   EmitClear();
   int prefix = NextPixel();
-  for (int c = NextPixel(); c >= 0; c = NextPixel()) {
-    const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | static_cast<uint32_t>(c);
-    const int code = table.Lookup(key);
-    if (code >= 0) {
-      prefix = code;
-      continue;
+  const uint8_t* pixel = nullptr;
+  const uint8_t* last = nullptr;
+  while (NextPixels(pixel, last))
+    for (; pixel != last; ++pixel) {
+      const int c = *pixel;
+      CheckColor(c);
+      const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | static_cast<uint32_t>(c);
+      uint32_t slot = 0;
+      const int code = table.Find(key, slot);
+      if (code >= 0) {
+        prefix = code;
+        continue;
+      }
+      PutCodeAndWiden(prefix);
+      prefix = c;
+      if (FFreeEntry >= 4095) {
+        EmitClear();
+      } else {
+        table.Store(slot, key, FFreeEntry);  // emitting left the table as it was
+        ++FFreeEntry;
+      }
     }
-    EmitCode(prefix);
-    prefix = c;
-    if (FFreeEntry >= 4095) {
-      EmitClear();
-    } else {
-      table.Insert(key, FFreeEntry);
-      ++FFreeEntry;
-    }
-  }
   FPrefix = prefix;
   EmitCode(FPrefix);
   FHashTable.reset();

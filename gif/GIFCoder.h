@@ -24,38 +24,40 @@ void DecompressImage(TGIFSubImage* SubImage, TStream* Stream);
 // Writes the frame's minimum code size, data sub-blocks and terminator with the image's encoder.
 void CompressImage(TGIFSubImage* SubImage, TStream* Stream);
 
-// The encoder's dictionary: an open-addressing table of 8009 entries, each holding key << 12 | code.
+// The encoder's dictionary: an open-addressing table of 8192 entries (twice the 4096 possible codes), each
+// holding key << 12 | code, where key = prefix code << 8 | pixel. Entries are grouped in buckets of four
+// that a search compares at once: a key's home bucket comes from a multiplicative hash, and a full bucket
+// passes the search on to the next one. Buckets fill from their first entry and nothing is ever removed,
+// so a search may stop at the first empty entry. The table never holds more than 4096 keys, so every
+// search ends. Keys are below 0xFFFFF (prefix codes stop at 4094).
 class THashTable final : public TObject {
  public:
-  static constexpr int HashSize = 8009;
+  static constexpr int HashSize = 8192;
+  static constexpr int BucketSize = 4;
   THashTable() { Reset(); }
   void Reset();
+  // Stores Key with Code in the first empty entry from Key's home bucket on.
   void Insert(uint32_t Key, int Code);
-  // The code stored for Key, or -1. Inline: the encoder asks once per pixel.
-  [[nodiscard]] int Lookup(uint32_t Key) const {
-    const uint32_t wanted = Key << 12;
-    int slot = HomeSlot(Key);
-    for (int probe = 0;; ++probe) {
-      const uint32_t entry = FTable[static_cast<size_t>(slot)];
-      if ((entry >> 12) == 0xFFFFF) return -1;
-      if ((entry & 0xFFFFF000u) == wanted) return static_cast<int>(entry & 0xFFF);
-      slot = NextSlot(slot, probe);
-    }
+  // The code stored for Key, or -1.
+  [[nodiscard]] int Lookup(uint32_t Key) const;
+
+  // The code stored for Key, or else -1 and in Slot the empty slot where the search ended: the encoder
+  // asks once per pixel, and after a miss stores the new code in that very slot. Defined beside the
+  // encoder, inline.
+  [[nodiscard]] int Find(uint32_t Key, uint32_t& Slot) const;
+  // Stores Key with Code in Slot, the empty slot Find(Key) gave.
+  void Store(uint32_t Slot, uint32_t Key, int Code) {
+    FTable[Slot] = (Key << 12) | (static_cast<uint32_t>(Code) & 0xFFF);
   }
+
+  // The first slot of Key's home bucket.
+  [[nodiscard]] static uint32_t HomeSlotOf(uint32_t Key) { return HomeSlot(Key); }
 
  private:
-  static int HomeSlot(uint32_t Key) { return static_cast<int>(((Key * 2654435761u) >> 12) % HashSize); }
-  // A few probes of a scattering sequence, then a linear walk down: every probe sequence ends, since the
-  // table never holds more than 4096 of its 8009 entries.
-  static int NextSlot(int Slot, int Probe) {
-    int next = Probe < 4 ? (Slot == 0 ? -1 : Slot - (HashSize - Slot)) : Slot - 1;
-    if (next < 0) next += HashSize;
-    return next;
-  }
-  std::vector<uint32_t> FTable = std::vector<uint32_t>(HashSize);
-
- public:
-  [[nodiscard]] static int HomeSlotOf(uint32_t Key) { return HomeSlot(Key); }
+  static constexpr uint32_t kEmpty = 0xFFFFFFFF;
+  static uint32_t HomeSlot(uint32_t Key) { return ((Key * 2654435761u) >> (32 - 11)) * BucketSize; }
+  static uint32_t NextBucket(uint32_t Slot) { return (Slot + BucketSize) & (HashSize - 1); }
+  alignas(16) uint32_t FTable[HashSize];
 };
 
 // A stream that only stands in for the GIF data sub-block writers: it neither reads, writes nor seeks.
@@ -86,6 +88,22 @@ class TGIFWriter final : public TGIFStream {
     FBuffer[FBufferCount++] = Value;
     if (FBufferCount == 256) Flush();
   }
+  // Four bytes, the low byte first.
+  void WriteWord(uint32_t Value) {
+    if (FBufferCount > 252) {
+      for (int shift = 0; shift < 32; shift += 8)
+        WriteByte(static_cast<uint8_t>(Value >> shift));
+      return;
+    }
+    FNeedsFlush = true;
+    uint8_t* out = FBuffer + FBufferCount;
+    out[0] = static_cast<uint8_t>(Value);
+    out[1] = static_cast<uint8_t>(Value >> 8);
+    out[2] = static_cast<uint8_t>(Value >> 16);
+    out[3] = static_cast<uint8_t>(Value >> 24);
+    FBufferCount += 4;
+    if (FBufferCount == 256) Flush();
+  }
   void Flush();
 
  private:
@@ -103,13 +121,41 @@ class TGIFEncoder : public TObject {
   virtual void EmitCode(int Code);
   virtual void EmitClear();
   virtual void EncodeImage() = 0;
+  // Packs Code at the current width into the output, least significant bit first; the end code also
+  // writes the last partial byte. What EmitCode does, inline for the encoders' loops. Whole bytes wait in
+  // the accumulator until four of them can go to the writer at once.
+  void PutCode(int Code) {
+    FAccumulator = (FAccumulator & ((uint64_t{1} << FBits) - 1)) | (static_cast<uint64_t>(Code) << FBits);
+    FBits += FCodeWidth;
+    if (FBits >= 32) {
+      FWriter->WriteWord(static_cast<uint32_t>(FAccumulator));
+      FAccumulator >>= 32;
+      FBits -= 32;
+    }
+    if (Code == FEOICode) FlushBits();
+  }
   // The next pixel in encoding order, or -1 after the last. Raises "Color not in color table".
   [[nodiscard]] int NextPixel() {
     if (FPixelsLeft <= 0) return NextRow();
     --FPixelsLeft;
     const int value = *FPixel++;
-    if (value >= FColorCount) RaiseGIFError("Color not in color table");
+    CheckColor(value);
     return value;
+  }
+  // The pixels from the walk's position to the end of its row (interlaced) or of the image, in encoding
+  // order, as First up to Last; the walk moves past them. False after the last pixel. The caller checks
+  // each pixel with CheckColor before it uses it.
+  [[nodiscard]] bool NextPixels(const uint8_t*& First, const uint8_t*& Last) {
+    if (FPixelsLeft <= 0 && !NextRowStart()) return false;
+    First = FPixel;
+    Last = FPixel + FPixelsLeft;
+    FPixel = Last;
+    FPixelsLeft = 0;
+    return true;
+  }
+  // Raises "Color not in color table" for a pixel value outside the colour count.
+  void CheckColor(int Value) const {
+    if (Value >= FColorCount) RaiseGIFError("Color not in color table");
   }
 
   int FColorCount = 0;
@@ -120,8 +166,8 @@ class TGIFEncoder : public TObject {
   bool FInterlaced = false;
   const uint8_t* FPixels = nullptr;
   TGIFWriter* FWriter = nullptr;
-  uint32_t FAccumulator = 0;
-  int FBits = 0;
+  uint64_t FAccumulator = 0;
+  int FBits = 0;  // bits held in the accumulator, below 32 between codes
   bool FClearFlag = false;
   int FCodeWidth = 0;
   int FInitialWidth = 0;
@@ -131,8 +177,14 @@ class TGIFEncoder : public TObject {
   int FBaseCode = 0;
 
  private:
-  // Moves to the next row in interlace order; -1 when the picture is done.
+  // Moves to the next row in interlace order and reads its first pixel; -1 when the picture is done.
   [[nodiscard]] int NextRow();
+  // Moves to the next row in interlace order; false when the picture is done.
+  [[nodiscard]] bool NextRowStart();
+  // Writes the whole bytes held in the accumulator.
+  void WriteHeldBytes();
+  // Writes the bits still held, padded to whole bytes.
+  void FlushBits();
   const uint8_t* FPixel = nullptr;
   int64_t FPixelsLeft = 0;
   int FRow = 0;
@@ -147,6 +199,8 @@ class TLZWEncoder final : public TGIFEncoder {
   void EncodeImage() override;
 
  private:
+  // What EmitCode does, inline for the loop of EncodeImage.
+  void PutCodeAndWiden(int Code);
   int FPrefix = 0;
   int FFreeEntry = 0;
   std::unique_ptr<THashTable> FHashTable;
