@@ -2,8 +2,10 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <type_traits>
 
 #include "graphics/GfxBlendInline.h"
+#include "graphics/GfxBlendWide.h"
 #include "graphics/GfxCPUid.h"
 
 namespace GfxBlendInline {
@@ -15,10 +17,11 @@ namespace {
 
 using GfxBlendInline::Limit255;
 
-// The eight routines of one set, built from its per-pixel forms. Weights and master alphas are held to
-// 0..255 once per call.
+// The eight routines of one set, built from its per-pixel forms; the MMX set's rows work several pixels a
+// step at the selected level. Weights and master alphas are held to 0..255 once per call.
 template <typename Set>
 struct TRoutines {
+  static constexpr bool Wide = std::is_same_v<Set, GfxBlendInline::Mmx>;
   static TColor32 CombineColor(TColor32 X, TColor32 Y, TColor32 W) { return Set::Combine(X, Y, Limit255(W)); }
   static void CombineColorInPlace(TColor32 X, TColor32& Y, TColor32 W) {
     Set::CombineInPlace(X, Y, Limit255(W));
@@ -32,13 +35,21 @@ struct TRoutines {
     Set::BlendMasterInPlace(F, B, Limit255(M));
   }
   static void BlendRow(const TColor32* Src, TColor32* Dst, int Count) {
-    for (int i = 0; i < Count; ++i)
-      Set::BlendInPlace(Src[i], Dst[i]);
+    if constexpr (Wide) {
+      if (Count > 0) GfxBlendWide::SelectedRows().BlendRow(Src, Dst, Count);
+    } else {
+      for (int i = 0; i < Count; ++i)
+        Set::BlendInPlace(Src[i], Dst[i]);
+    }
   }
   static void BlendRowMaster(const TColor32* Src, TColor32* Dst, int Count, TColor32 M) {
     M = Limit255(M);
-    for (int i = 0; i < Count; ++i)
-      Set::BlendMasterInPlace(Src[i], Dst[i], M);
+    if constexpr (Wide) {
+      if (Count > 0) GfxBlendWide::SelectedRows().BlendRowMaster(Src, Dst, Count, M);
+    } else {
+      for (int i = 0; i < Count; ++i)
+        Set::BlendMasterInPlace(Src[i], Dst[i], M);
+    }
   }
   static constexpr TBlendRoutines Table{CombineColor,      CombineColorInPlace, BlendColor,
                                         BlendColorInPlace, BlendColorMaster,    BlendColorMasterInPlace,
@@ -148,6 +159,18 @@ void SelectBlendRoutines() {
   SelectBlendRoutines(CpuHasMmx() ? TBlendSet::Mmx : TBlendSet::Plain);
 }
 
+TSimdLevel BestSimdLevel() {
+  return GfxBlendWide::BestLevel();
+}
+
+TSimdLevel SimdLevel() {
+  return GfxBlendWide::SelectedLevel();
+}
+
+void SelectSimdLevel(TSimdLevel Level) {
+  GfxBlendWide::SelectLevel(Level);
+}
+
 void EndMmx() {
 #ifdef PELLORAN_HAVE_MMX
   if (MmxFlag) _mm_empty();
@@ -159,7 +182,10 @@ namespace {
 // Start-up and end of the unit: the selection runs during static initialisation, before main and so
 // before any bitmap exists; the weight table is released when the program ends.
 struct TBlendUnit {
-  TBlendUnit() { SelectBlendRoutines(); }
+  TBlendUnit() {
+    SelectBlendRoutines();
+    SelectSimdLevel(BestSimdLevel());
+  }
   ~TBlendUnit() { AlphaTable.Free(); }
 };
 TBlendUnit BlendUnit;

@@ -41,8 +41,9 @@ extern TBlendRowMaster BlendRowMaster;
 
 enum class TBlendSet { Plain, Mmx };
 
-// The plain set and the MMX set. On processors without MMX instructions the MMX set is computed by
-// ordinary code with exactly the MMX arithmetic, so both sets exist everywhere.
+// The plain set and the MMX set. The MMX set's words are worked in SSE2 registers; a build for a processor
+// without SSE2 computes them with ordinary code and exactly the same arithmetic, so both sets exist
+// everywhere.
 [[nodiscard]] const TBlendRoutines& BlendRoutines(TBlendSet Set);
 
 // True while the MMX set is installed.
@@ -55,6 +56,19 @@ void SelectBlendRoutines();
 // Installs the given set: for tests, benchmarks and builds that want one set regardless of the processor.
 // Must not run while another thread blends.
 void SelectBlendRoutines(TBlendSet Set);
+
+// How the MMX set's rows and the stretch loops that blend with it are carried out: one pixel at a time
+// (Scalar), four pixels a step with SSE2 or eight with AVX2. Every level gives the same results, bit for
+// bit; the start-up selection takes the widest the processor offers.
+enum class TSimdLevel { Scalar, Sse2, Avx2 };
+
+// The widest level this processor (and this build) can run.
+[[nodiscard]] TSimdLevel BestSimdLevel();
+// The level in use.
+[[nodiscard]] TSimdLevel SimdLevel();
+// Uses the given level, held to BestSimdLevel(): for tests and benchmarks that compare the levels. Must
+// not run while another thread blends.
+void SelectSimdLevel(TSimdLevel Level);
 
 // Empties the MMX state (EMMS) when the MMX set is installed, so floating-point code may run again.
 // Transfers call it once after their pixel loops; the routines themselves never do.

@@ -11,6 +11,9 @@
 #include <mmintrin.h>
 #define PELLORAN_HAVE_MMX 1
 #endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace GfxBlendInline {
 
@@ -75,33 +78,35 @@ struct Plain {
 // ---- MMX set: the four bytes widened to 16-bit words ----
 // Channel result ((x - y)*W + y*256 + 128) >> 8 with the weight from the alpha weight table and the
 // rounding term from its bias entry (entry 128), packed back with unsigned saturation. The 16-bit
-// wrap-around of the intermediate steps cancels out.
+// wrap-around of the intermediate steps cancels out. The words are worked in the low half of an SSE2
+// register (the x86-64 baseline), which leaves no MMX state behind; GfxBlendWide.h holds the same
+// arithmetic for several pixels a step.
 
 // The alpha weight table: 256 entries of four 16-bit words each equal to the entry's index; entry 128 is
 // the bias. Built before the MMX set can be used.
 extern const uint16_t* MmxWeights;
 extern const uint16_t* MmxBias;
 
-#ifdef PELLORAN_HAVE_MMX
+#ifdef __SSE2__
 
-inline __m64 WeightEntry(const uint16_t* entry) {
-  return *reinterpret_cast<const __m64*>(entry);
+inline __m128i WeightEntry(const uint16_t* entry) {
+  return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(entry));
 }
 
 inline TColor32 MmxMix(TColor32 X, TColor32 Y, TColor32 W) {
-  const __m64 zero = _mm_setzero_si64();
-  const __m64 x = _mm_unpacklo_pi8(_mm_cvtsi32_si64(static_cast<int>(X)), zero);
-  const __m64 y = _mm_unpacklo_pi8(_mm_cvtsi32_si64(static_cast<int>(Y)), zero);
-  __m64 r = _mm_mullo_pi16(_mm_sub_pi16(x, y), WeightEntry(MmxWeights + W * 4));
-  r = _mm_add_pi16(r, _mm_slli_pi16(y, 8));
-  r = _mm_add_pi16(r, WeightEntry(MmxBias));
-  r = _mm_srli_pi16(r, 8);
-  return static_cast<TColor32>(_mm_cvtsi64_si32(_mm_packs_pu16(r, zero)));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i x = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(X)), zero);
+  const __m128i y = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(Y)), zero);
+  __m128i r = _mm_mullo_epi16(_mm_sub_epi16(x, y), WeightEntry(MmxWeights + W * 4));
+  r = _mm_add_epi16(r, _mm_slli_epi16(y, 8));
+  r = _mm_add_epi16(r, WeightEntry(MmxBias));
+  r = _mm_srli_epi16(r, 8);
+  return static_cast<TColor32>(_mm_cvtsi128_si32(_mm_packus_epi16(r, zero)));
 }
 
 #else
 
-// The same arithmetic on ordinary integers, word by word, for processors without MMX instructions.
+// The same arithmetic on ordinary integers, word by word, for processors without SSE2.
 inline TColor32 MmxMix(TColor32 X, TColor32 Y, TColor32 W) {
   const uint16_t w = MmxWeights[W * 4];
   const uint16_t bias = MmxBias[0];

@@ -60,6 +60,16 @@ Leaf1 ReadLeaf1() {
   __cpuid(1, r.eax, r.ebx, r.ecx, r.edx);
   return r;
 }
+
+constexpr uint32_t kOsxsave = 1u << 27;  // leaf 1, ECX
+constexpr uint32_t kAvx2 = 1u << 5;      // leaf 7 sub-leaf 0, EBX
+
+// XCR0, the register states the operating system saves; read only when OSXSAVE is set.
+uint64_t ReadXcr0() {
+  uint32_t eax = 0, edx = 0;
+  __asm__ volatile("xgetbv" : "=a"(eax), "=d"(edx) : "c"(0));
+  return (uint64_t{edx} << 32) | eax;
+}
 #endif
 
 }  // namespace
@@ -90,4 +100,16 @@ bool CpuHasMmx() {
   if (!CpuidAvailable()) return false;
   if (((CpuSignature() >> 8) & 0xF) < 5) return false;
   return (CpuFeatures() & 0x800000) != 0;
+}
+
+bool CpuHasAvx2() {
+#ifdef PELLORAN_X86
+  if (!CpuidAvailable() || __get_cpuid_max(0, nullptr) < 7) return false;
+  if ((ReadLeaf1().ecx & kOsxsave) == 0 || (ReadXcr0() & 6) != 6) return false;
+  uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
+  __cpuid_count(7, 0, eax, ebx, ecx, edx);
+  return (ebx & kAvx2) != 0;
+#else
+  return false;
+#endif
 }

@@ -1,4 +1,5 @@
-// Processor feature test: whether the CPUID instruction exists and whether the processor has MMX.
+// Processor feature test: whether the CPUID instruction exists and whether the processor has MMX, and
+// whether it offers AVX2 for the wide blend rows (SSE2 is part of every x86-64 processor).
 #pragma once
 
 #include <cstdint>
@@ -11,3 +12,6 @@
 [[nodiscard]] uint32_t CpuFeatures();
 // True when CPUID exists, the family field of the signature is at least 5 and the MMX feature bit is set.
 [[nodiscard]] bool CpuHasMmx();
+// True when CPUID reports AVX2 (leaf 7, bit 5 of EBX) and the operating system saves the 256-bit registers
+// (OSXSAVE set, and XCR0 enables the SSE and AVX state).
+[[nodiscard]] bool CpuHasAvx2();

@@ -8,6 +8,7 @@
 
 #include "graphics/GfxBlend.h"
 #include "graphics/GfxBlendInline.h"
+#include "graphics/GfxBlendWide.h"
 
 namespace {
 
@@ -19,30 +20,47 @@ struct TEndMmxGuard {
   ~TEndMmxGuard() { EndMmx(); }
 };
 
-// The blend operations of the installed set for the per-pixel loops: the inline forms when the slots
-// hold one of the two known sets (no call per pixel), else calls through the slots.
-template <typename Set>
+// The blend operations of the installed set for the transfer loops: the inline forms and the set's own
+// rows when the slots hold one of the two known sets (no call per pixel; the MMX set's rows and bilinear
+// rows work several pixels a step), else calls through the slots, pixel by pixel.
+template <typename Set, TBlendSet Which>
 struct TInlineOps {
+  static constexpr bool Wide = Which == TBlendSet::Mmx;
   static TColor32 Combine(TColor32 X, TColor32 Y, TColor32 W) { return Set::Combine(X, Y, W); }
   static void Blend(TColor32 F, TColor32& B) { Set::BlendInPlace(F, B); }
   static void BlendMaster(TColor32 F, TColor32& B, TColor32 M) {
     Set::BlendMasterInPlace(F, B, GfxBlendInline::Limit255(M));
   }
+  static void BlendRow(const TColor32* Src, TColor32* Dst, int Count) {
+    BlendRoutines(Which).BlendRow(Src, Dst, Count);
+  }
+  static void BlendRowMaster(const TColor32* Src, TColor32* Dst, int Count, TColor32 M) {
+    BlendRoutines(Which).BlendRowMaster(Src, Dst, Count, M);
+  }
 };
 
 struct TSlotOps {
+  static constexpr bool Wide = false;
   static TColor32 Combine(TColor32 X, TColor32 Y, TColor32 W) { return CombineColor(X, Y, W); }
   static void Blend(TColor32 F, TColor32& B) { BlendColorInPlace(F, B); }
   static void BlendMaster(TColor32 F, TColor32& B, TColor32 M) { BlendColorMasterInPlace(F, B, M); }
+  static void BlendRow(const TColor32* Src, TColor32* Dst, int Count) {
+    for (int i = 0; i < Count; ++i)
+      BlendColorInPlace(Src[i], Dst[i]);
+  }
+  static void BlendRowMaster(const TColor32* Src, TColor32* Dst, int Count, TColor32 M) {
+    for (int i = 0; i < Count; ++i)
+      BlendColorMasterInPlace(Src[i], Dst[i], M);
+  }
 };
 
 template <typename F>
 void WithInstalledSet(F&& Body) {
   const std::optional<TBlendSet> set = InstalledBlendSet();
   if (set == TBlendSet::Mmx)
-    Body(TInlineOps<GfxBlendInline::Mmx>{});
+    Body(TInlineOps<GfxBlendInline::Mmx, TBlendSet::Mmx>{});
   else if (set == TBlendSet::Plain)
-    Body(TInlineOps<GfxBlendInline::Plain>{});
+    Body(TInlineOps<GfxBlendInline::Plain, TBlendSet::Plain>{});
   else
     Body(TSlotOps{});
 }
@@ -142,8 +160,8 @@ TStretchExtents ExtentsOf(const TRect& DstRect, const TRect& SrcRect) {
 
 // Source column of every visible destination column (nearest neighbour); held inside the source
 // rectangle.
-std::vector<int> NearestMap(const TAxis& a, int Count, int SrcLo, int64_t SrcSize) {
-  std::vector<int> map(static_cast<size_t>(Count));
+std::vector<int32_t> NearestMap(const TAxis& a, int Count, int SrcLo, int64_t SrcSize) {
+  std::vector<int32_t> map(static_cast<size_t>(Count));
   int64_t acc = a.Start;
   for (int i = 0; i < Count; ++i, acc += a.Step)
     map[i] = SrcLo + static_cast<int>(std::min(acc >> 16, SrcSize - 1));
@@ -164,29 +182,40 @@ void StretchNearestImpl(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, co
     return;
   }
   const int w = clip.Right - clip.Left;
-  const std::vector<int> cols =
+  const std::vector<int32_t> cols =
       NearestMap(MakeAxis(clip.Left, DstRect.Left, e.DstW, e.SrcW), w, SrcRect.Left, e.SrcW);
   const TAxis ay = MakeAxis(clip.Top, DstRect.Top, e.DstH, e.SrcH);
   TEndMmxGuard endMmx;
+  std::vector<TColor32> picked(Kind == TNearestKind::Opaque ? 0 : static_cast<size_t>(w));
   WithInstalledSet([&](auto ops) {
     using Ops = decltype(ops);
     int64_t accY = ay.Start;
+    int lastRow = -1;
     for (int y = clip.Top; y < clip.Bottom; ++y, accY += ay.Step) {
-      const TColor32* s = Src->ScanLine(SrcRect.Top + static_cast<int>(std::min(accY >> 16, e.SrcH - 1)));
+      const int row = SrcRect.Top + static_cast<int>(std::min(accY >> 16, e.SrcH - 1));
+      const TColor32* s = Src->ScanLine(row);
       TColor32* d = Dst->PixelPointer(clip.Left, y);
       if (Kind == TNearestKind::Opaque) {
-        for (int x = 0; x < w; ++x)
-          d[x] = s[cols[x]];
-      } else if (DrawMode == dmCustom) {
+        // An enlarged picture repeats source rows: the row above already holds this one.
+        if (row == lastRow && Dst != Src)
+          std::memcpy(d, Dst->PixelPointer(clip.Left, y - 1), static_cast<size_t>(w) * sizeof(TColor32));
+        else
+          for (int x = 0; x < w; ++x)
+            d[x] = s[cols[x]];
+        lastRow = row;
+        continue;
+      }
+      if (DrawMode == dmCustom) {
         for (int x = 0; x < w; ++x)
           Combine(s[cols[x]], d[x], ma);
-      } else if (ma >= 255) {
-        for (int x = 0; x < w; ++x)
-          Ops::Blend(s[cols[x]], d[x]);
-      } else {
-        for (int x = 0; x < w; ++x)
-          Ops::BlendMaster(s[cols[x]], d[x], ma);
+        continue;
       }
+      for (int x = 0; x < w; ++x)
+        picked[x] = s[cols[x]];
+      if (ma >= 255)
+        Ops::BlendRow(picked.data(), d, w);
+      else
+        Ops::BlendRowMaster(picked.data(), d, w, ma);
     }
   });
 }
@@ -211,6 +240,43 @@ std::vector<TLinearTap> LinearMap(const TAxis& a, int Count, int SrcLo, int64_t 
   return map;
 }
 
+// The columns of a bilinear row in the form the wide rows take: the leading columns whose right sample is
+// the next column (only those on the source rectangle's last column, which come last, are not).
+struct TWideColumns {
+  std::vector<int32_t> Lo;
+  std::vector<uint64_t> Weight;
+  int Count = 0;
+  void Build(const std::vector<TLinearTap>& Taps) {
+    for (const TLinearTap& t : Taps) {
+      if (t.Next == 0) break;
+      Lo.push_back(t.Lo);
+      Weight.push_back(t.Weight * 0x0001000100010001u);
+    }
+    Count = static_cast<int>(Lo.size());
+  }
+};
+
+// The leading columns of one bilinear row with the wide rows of the MMX set; returns how many it did.
+int WideLinearRow(const TWideColumns& Columns, const TColor32* Upper, const TColor32* Lower, TColor32 WY,
+                  TDrawMode DrawMode, uint32_t MasterAlpha, const TPixelCombineEvent& Combine, TColor32* Dst,
+                  std::vector<TColor32>& Values) {
+  using GfxBlendWide::TLay;
+  const GfxBlendWide::TWideRows& wide = GfxBlendWide::SelectedRows();
+  const GfxBlendWide::TLinearColumns columns{Columns.Lo.data(), Columns.Weight.data()};
+  if (DrawMode == dmCustom) {
+    Values.resize(static_cast<size_t>(Columns.Count));
+    wide.LinearRow(Upper, Lower, columns, Columns.Count, WY, TLay::Store, 0, Values.data());
+    for (int x = 0; x < Columns.Count; ++x)
+      Combine(Values[x], Dst[x], MasterAlpha);
+  } else {
+    const TLay lay = DrawMode == dmOpaque ? TLay::Store
+                     : MasterAlpha >= 255 ? TLay::Blend
+                                          : TLay::BlendMaster;
+    wide.LinearRow(Upper, Lower, columns, Columns.Count, WY, lay, MasterAlpha, Dst);
+  }
+  return Columns.Count;
+}
+
 void StretchLinear(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, const TRect& SrcRect,
                    TDrawMode DrawMode, const TPixelCombineEvent& Combine) {
   TRect clip;
@@ -230,28 +296,33 @@ void StretchLinear(TBitmap32* Dst, const TRect& DstRect, TBitmap32* Src, const T
   TEndMmxGuard endMmx;
   WithInstalledSet([&](auto ops) {
     using Ops = decltype(ops);
+    TWideColumns wide;
+    if (Ops::Wide) wide.Build(cols);
+    std::vector<TColor32> values;
     for (int y = clip.Top; y < clip.Bottom; ++y) {
       const TLinearTap& ry = rows[y - clip.Top];
       const TColor32* upper = Src->ScanLine(ry.Lo);
       const TColor32* lower = Src->ScanLine(ry.Lo + ry.Next);
       const TColor32 wy = ry.Weight;
       TColor32* d = Dst->PixelPointer(clip.Left, y);
+      const int first =
+          Ops::Wide ? WideLinearRow(wide, upper, lower, wy, DrawMode, ma, Combine, d, values) : 0;
       // Vertical pairs first, except for a master blend, which takes horizontal pairs first.
       const auto verticalFirst = [&](const TLinearTap& cx) {
         return Ops::Combine(Ops::Combine(upper[cx.Lo], lower[cx.Lo], wy),
                             Ops::Combine(upper[cx.Lo + cx.Next], lower[cx.Lo + cx.Next], wy), cx.Weight);
       };
       if (DrawMode == dmOpaque) {
-        for (int x = 0; x < w; ++x)
+        for (int x = first; x < w; ++x)
           d[x] = verticalFirst(cols[x]);
       } else if (DrawMode == dmCustom) {
-        for (int x = 0; x < w; ++x)
+        for (int x = first; x < w; ++x)
           Combine(verticalFirst(cols[x]), d[x], ma);
       } else if (ma >= 255) {
-        for (int x = 0; x < w; ++x)
+        for (int x = first; x < w; ++x)
           Ops::Blend(verticalFirst(cols[x]), d[x]);
       } else {
-        for (int x = 0; x < w; ++x) {
+        for (int x = first; x < w; ++x) {
           const TLinearTap& cx = cols[x];
           const TColor32 top = Ops::Combine(upper[cx.Lo], upper[cx.Lo + cx.Next], cx.Weight);
           const TColor32 bottom = Ops::Combine(lower[cx.Lo], lower[cx.Lo + cx.Next], cx.Weight);

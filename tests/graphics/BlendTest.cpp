@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
+#include <random>
+
 #include "graphics/GfxBlend.h"
+#include "graphics/GfxBlendWide.h"
 #include "graphics/GfxCPUid.h"
 
 namespace {
@@ -200,6 +205,110 @@ TEST_P(BlendSetTest, RowsBlendEachPixelAndIgnoreNegativeCounts) {
 INSTANTIATE_TEST_SUITE_P(Sets, BlendSetTest, ::testing::Values(TBlendSet::Plain, TBlendSet::Mmx),
                          [](const auto& info) { return info.param == TBlendSet::Mmx ? "Mmx" : "Plain"; });
 
+// The MMX forms of one pixel, from the closed formula.
+TColor32 MmxMixModel(TColor32 X, TColor32 Y, int w) {
+  return Apply(MmxChannel, X, Y, w, false);
+}
+TColor32 MmxBlendModel(TColor32 F, TColor32 B) {
+  const int a = static_cast<int>(F >> 24);
+  return a == 0 ? B : a == 255 ? F : MmxMixModel(F, B, a);
+}
+
+// Random pixels whose alphas are mostly the edge values 0, 1, 127, 128, 254 and 255.
+std::vector<TColor32> EdgePixels(std::mt19937& rng, size_t n) {
+  static const TColor32 alphas[] = {0, 1, 127, 128, 254, 255};
+  std::vector<TColor32> p(n);
+  for (TColor32& c : p) {
+    const TColor32 pick = rng() % 8;
+    c = (rng() & 0x00FFFFFFu) | (pick < 6 ? alphas[pick] : rng() & 0xFF) << 24;
+  }
+  return p;
+}
+
+// Each routine of every level the processor runs, against the formulas: random rows with the edge alphas,
+// master alphas and weights, every length up to a few steps, starts off the vector alignment, and a
+// destination that overlaps the source in part (the routine must then work pixel by pixel, in order).
+TEST(WideRows, EveryLevelMatchesTheMmxFormulas) {
+  using namespace GfxBlendWide;
+  std::mt19937 rng(5);
+  const std::vector<TColor32> src = EdgePixels(rng, 64), dst = EdgePixels(rng, 64);
+  const int weights[] = {0, 1, 127, 128, 254, 255, 77};
+  std::vector<int32_t> lo(64);
+  std::vector<uint64_t> wx(64);
+  for (size_t i = 0; i < lo.size(); ++i) {
+    lo[i] = static_cast<int32_t>(rng() % 63);
+    wx[i] = static_cast<uint64_t>(weights[rng() % 7]) * 0x0001000100010001u;
+  }
+  using Run = std::function<void(const TWideRows&, int start, int count, std::vector<TColor32>& out)>;
+  struct Case {
+    std::string Name;
+    Run Got, Want;
+  };
+  std::vector<Case> cases = {
+      {"BlendRow",
+       [&](const TWideRows& r, int s, int n, auto& out) { r.BlendRow(src.data() + s, out.data() + s, n); },
+       [&](const TWideRows&, int s, int n, auto& out) {
+         for (int i = s; i < s + n; ++i)
+           out[i] = MmxBlendModel(src[i], out[i]);
+       }},
+      {"BlendRow over itself shifted by one",
+       [&](const TWideRows& r, int s, int n, auto& out) {
+         r.BlendRow(out.data() + s, out.data() + s + 1, std::min(n, 62 - s));
+       },
+       [&](const TWideRows&, int s, int n, auto& out) {
+         for (int i = s; i < s + std::min(n, 62 - s); ++i)
+           out[i + 1] = MmxBlendModel(out[i], out[i + 1]);
+       }},
+  };
+  for (int m : {0, 1, 128, 254, 255})
+    cases.push_back({"BlendRowMaster M=" + std::to_string(m),
+                     [&, m](const TWideRows& r, int s, int n, auto& out) {
+                       r.BlendRowMaster(src.data() + s, out.data() + s, n, m);
+                     },
+                     [&, m](const TWideRows&, int s, int n, auto& out) {
+                       for (int i = s; i < s + n; ++i)
+                         out[i] = WantMaster(true, MmxChannel, src[i], out[i], m);
+                     }});
+  const TColor32* upper = src.data();
+  const TColor32* lower = dst.data();
+  for (int wy : {0, 1, 128, 255, 77})
+    for (TLay lay : {TLay::Store, TLay::Blend, TLay::BlendMaster}) {
+      const TColor32 m = lay == TLay::BlendMaster ? 200 : 0;
+      cases.push_back(
+          {"LinearRow lay " + std::to_string(static_cast<int>(lay)) + " wy=" + std::to_string(wy),
+           [&, wy, lay, m](const TWideRows& r, int s, int n, auto& out) {
+             r.LinearRow(upper, lower, {lo.data() + s, wx.data() + s}, n, wy, lay, m, out.data() + s);
+           },
+           [&, wy, lay, m](const TWideRows&, int s, int n, auto& out) {
+             for (int i = s; i < s + n; ++i) {
+               const int l = lo[i], w = static_cast<int>(wx[i] & 0xFF);
+               if (lay == TLay::BlendMaster) {
+                 const TColor32 v = MmxMixModel(MmxMixModel(upper[l], upper[l + 1], w),
+                                                MmxMixModel(lower[l], lower[l + 1], w), wy);
+                 out[i] = WantMaster(true, MmxChannel, v, out[i], static_cast<int>(m));
+                 continue;
+               }
+               const TColor32 v = MmxMixModel(MmxMixModel(upper[l], lower[l], wy),
+                                              MmxMixModel(upper[l + 1], lower[l + 1], wy), w);
+               out[i] = lay == TLay::Store ? v : MmxBlendModel(v, out[i]);
+             }
+           }});
+    }
+  for (TSimdLevel level : {TSimdLevel::Scalar, TSimdLevel::Sse2, TSimdLevel::Avx2}) {
+    if (level > BestSimdLevel()) continue;  // this processor cannot run it
+    const TWideRows& rows = WideRows(level);
+    for (const Case& c : cases)
+      for (int start = 0; start < 4; ++start)
+        for (int count = 0; count + start <= 40; ++count) {
+          std::vector<TColor32> got = dst, want = dst;
+          c.Got(rows, start, count, got);
+          c.Want(rows, start, count, want);
+          ASSERT_EQ(got, want) << c.Name << " level " << static_cast<int>(level) << " start " << start
+                               << " count " << count;
+        }
+  }
+}
+
 TEST(BlendEdgeCases, ValuesTheLibraryIsKnownBy) {
   const auto& plain = BlendRoutines(TBlendSet::Plain);
   const auto& mmx = BlendRoutines(TBlendSet::Mmx);
@@ -252,6 +361,10 @@ TEST(CpuFeatureTest, MmxFollowsTheFeatureBits) {
 #endif
   EXPECT_EQ(CpuHasMmx(),
             CpuidAvailable() && ((CpuSignature() >> 8) & 0xF) >= 5 && (CpuFeatures() & 0x800000));
+#if defined(__x86_64__) || defined(__i386__)
+  EXPECT_EQ(CpuHasAvx2(), __builtin_cpu_supports("avx2") != 0);  // the compiler's own test as the judge
+  EXPECT_EQ(BestSimdLevel() == TSimdLevel::Avx2, CpuHasAvx2());
+#endif
 }
 
 }  // namespace

@@ -183,10 +183,23 @@ std::string Describe(TRect r) {
          std::to_string(r.Bottom) + ")";
 }
 
-class TransferTest : public ::testing::TestWithParam<TBlendSet> {
+// Each blend set, and the MMX set at every level of its wide loops that the processor runs.
+struct SetAndLevel {
+  TBlendSet Set;
+  TSimdLevel Level;
+};
+
+class TransferTest : public ::testing::TestWithParam<SetAndLevel> {
  protected:
-  void SetUp() override { SelectBlendRoutines(GetParam()); }
-  void TearDown() override { SelectBlendRoutines(); }
+  void SetUp() override {
+    if (GetParam().Level > BestSimdLevel()) GTEST_SKIP() << "the processor lacks this level";
+    SelectBlendRoutines(GetParam().Set);
+    SelectSimdLevel(GetParam().Level);
+  }
+  void TearDown() override {
+    SelectBlendRoutines();
+    SelectSimdLevel(BestSimdLevel());
+  }
 };
 
 const TDrawMode kModes[] = {dmOpaque, dmBlend, dmCustom};
@@ -291,7 +304,7 @@ TEST_P(TransferTest, StretchMatchesReferenceForEveryFilterModeAndClip) {
 }
 
 TEST_P(TransferTest, RandomStretchesMatchReference) {
-  std::mt19937 rng(11 + static_cast<int>(GetParam()));
+  std::mt19937 rng(11 + static_cast<int>(GetParam().Set));
   TBitmap32 src, dst;
   for (int i = 0; i < 400; ++i) {
     const int sw = 1 + rng() % 24, sh = 1 + rng() % 24;
@@ -314,8 +327,18 @@ TEST_P(TransferTest, RandomStretchesMatchReference) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sets, TransferTest, ::testing::Values(TBlendSet::Plain, TBlendSet::Mmx),
-                         [](const auto& info) { return info.param == TBlendSet::Mmx ? "Mmx" : "Plain"; });
+std::string SetAndLevelName(const ::testing::TestParamInfo<SetAndLevel>& Info) {
+  const char* levels[] = {"Scalar", "Sse2", "Avx2"};
+  return std::string(Info.param.Set == TBlendSet::Mmx ? "Mmx" : "Plain") +
+         levels[static_cast<int>(Info.param.Level)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Sets, TransferTest,
+                         ::testing::Values(SetAndLevel{TBlendSet::Plain, TSimdLevel::Scalar},
+                                           SetAndLevel{TBlendSet::Mmx, TSimdLevel::Scalar},
+                                           SetAndLevel{TBlendSet::Mmx, TSimdLevel::Sse2},
+                                           SetAndLevel{TBlendSet::Mmx, TSimdLevel::Avx2}),
+                         SetAndLevelName);
 
 TEST(Transfer, ChecksRaiseTheirFixedMessages) {
   TBitmap32 a, b, empty;
