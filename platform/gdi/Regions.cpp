@@ -14,14 +14,29 @@ namespace {
 struct Span {
   int X0;
   int X1;
-  friend bool operator==(const Span&, const Span&) = default;
 };
+
+// When the band rects[band, end) has the spans of the band rects[above, band) and starts right under
+// it, the band above grows down over it and true is returned.
+bool JoinsBandAbove(std::vector<QRect>& rects, size_t above, size_t band, size_t end) {
+  if (above == band || band - above != end - band || rects[above].bottom() + 1 != rects[band].top())
+    return false;
+  for (size_t k = 0; k < end - band; ++k) {
+    if (rects[above + k].left() != rects[band + k].left() ||
+        rects[above + k].right() != rects[band + k].right())
+      return false;
+  }
+  const int bottom = rects[band].bottom();
+  for (size_t k = above; k < band; ++k)
+    rects[k].setBottom(bottom);
+  return true;
+}
 
 // Rectangles that already come in bands (what a scan of a bitmap yields, one row or several rows high):
 // each band a run of rectangles with the same top and bottom, left to right, and the bands top to bottom
-// without overlapping. Such input is merged and joined in one pass without sorting; anything else
-// returns false and is left to the general route.
-bool BandsInOrder(const std::vector<QRect>& rects, std::vector<QRect>& out) {
+// without overlapping. Such input is merged and joined in place, in one pass without sorting; anything
+// else returns false, untouched, and is left to the general route.
+bool MergeBandsInPlace(std::vector<QRect>& rects) {
   for (size_t i = 1; i < rects.size(); ++i) {
     const QRect& a = rects[i - 1];
     const QRect& b = rects[i];
@@ -31,42 +46,35 @@ bool BandsInOrder(const std::vector<QRect>& rects, std::vector<QRect>& out) {
       return false;
     }
   }
-  std::vector<Span> previous, spans;
-  int previousBottom = 0;
-  size_t previousStart = 0;
+  // Merged rectangles are written at `out`, never ahead of the one being read.
+  size_t out = 0;
+  size_t previousStart = 0;  // the last band kept, rects[previousStart, bandStart)
+  size_t bandStart = 0;
   for (size_t i = 0; i < rects.size();) {
-    const int y0 = rects[i].top();
-    const int y1 = rects[i].bottom() + 1;
-    spans.clear();
-    for (; i < rects.size() && rects[i].top() == y0; ++i) {
-      const Span s{rects[i].left(), rects[i].right() + 1};
-      if (!spans.empty() && s.X0 <= spans.back().X1)
-        spans.back().X1 = std::max(spans.back().X1, s.X1);
+    const int top = rects[i].top();
+    bandStart = out;
+    for (; i < rects.size() && rects[i].top() == top; ++i) {
+      if (out > bandStart && rects[i].left() <= rects[out - 1].right() + 1)
+        rects[out - 1].setRight(std::max(rects[out - 1].right(), rects[i].right()));
       else
-        spans.push_back(s);
+        rects[out++] = rects[i];
     }
-    if (!previous.empty() && previousBottom == y0 && previous == spans) {
-      for (size_t k = previousStart; k < out.size(); ++k)
-        out[k].setBottom(y1 - 1);
+    if (JoinsBandAbove(rects, previousStart, bandStart, out)) {
+      out = bandStart;
     } else {
-      previousStart = out.size();
-      for (const Span& s : spans)
-        out.emplace_back(QPoint(s.X0, y0), QPoint(s.X1 - 1, y1 - 1));
-      std::swap(previous, spans);
+      previousStart = bandStart;
     }
-    previousBottom = y1;
   }
+  rects.resize(out);
   return true;
 }
 
 // Builds the canonical banded rectangles of the union of `rects` (empty rectangles are ignored).
 std::vector<QRect> BandRects(std::vector<QRect> rects) {
   std::erase_if(rects, [](const QRect& r) { return r.isEmpty(); });
+  if (MergeBandsInPlace(rects)) return rects;
   std::vector<QRect> out;
-  if (rects.empty()) return out;
   out.reserve(rects.size());
-  if (BandsInOrder(rects, out)) return out;
-  out.clear();
   std::vector<int> edges;
   edges.reserve(rects.size() * 2);
   for (const QRect& r : rects) {
@@ -79,9 +87,7 @@ std::vector<QRect> BandRects(std::vector<QRect> rects) {
 
   std::vector<const QRect*> active;
   std::vector<Span> spans;
-  std::vector<Span> previous;
   size_t next = 0;
-  int previousBottom = 0;
   size_t previousStart = 0;  // index in `out` of the previous band's first rectangle
   for (size_t e = 0; e + 1 < edges.size(); ++e) {
     const int y0 = edges[e];
@@ -92,10 +98,7 @@ std::vector<QRect> BandRects(std::vector<QRect> rects) {
     spans.clear();
     for (const QRect* r : active)
       spans.push_back({r->left(), r->right() + 1});
-    if (spans.empty()) {
-      previous.clear();
-      continue;
-    }
+    if (spans.empty()) continue;
     std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.X0 < b.X0; });
     size_t n = 0;
     for (size_t i = 1; i < spans.size(); ++i) {
@@ -105,16 +108,13 @@ std::vector<QRect> BandRects(std::vector<QRect> rects) {
         spans[++n] = spans[i];
     }
     spans.resize(n + 1);
-    if (!previous.empty() && previousBottom == y0 && previous == spans) {
-      for (size_t i = previousStart; i < out.size(); ++i)
-        out[i].setBottom(y1 - 1);
-    } else {
-      previousStart = out.size();
-      for (const Span& s : spans)
-        out.emplace_back(QPoint(s.X0, y0), QPoint(s.X1 - 1, y1 - 1));
-      previous = spans;
-    }
-    previousBottom = y1;
+    const size_t bandStart = out.size();
+    for (const Span& s : spans)
+      out.emplace_back(QPoint(s.X0, y0), QPoint(s.X1 - 1, y1 - 1));
+    if (JoinsBandAbove(out, previousStart, bandStart, out.size()))
+      out.resize(bandStart);
+    else
+      previousStart = bandStart;
   }
   return out;
 }
@@ -306,13 +306,78 @@ DWORD GetRegionData(HRGN rgn, DWORD bufferSize, RGNDATA* buffer) {
   return size;
 }
 
-HRGN CreateRegionFromRuns(const TRegionRun* runs, size_t count) {
+// ---- TRegionBuilder -----------------------------------------------------------------------------------
+
+struct TRegionBuilder::TBands {
+  std::vector<QRect> Rects;
+  size_t BandStart = 0;  // the last band, Rects[BandStart, end)
+  int LastRow = 0;
+  bool Ordered = true;  // rows top to bottom and runs left to right so far
+};
+
+TRegionBuilder::TRegionBuilder() : FBands(std::make_unique<TBands>()) {}
+
+TRegionBuilder::~TRegionBuilder() = default;
+
+namespace {
+
+// True when the band Rects[Start, end) ends on row Y - 1 and its spans are exactly the runs of Edges:
+// row Y then only makes the band one row taller.
+bool RowRepeatsBand(const std::vector<QRect>& Rects, size_t Start, int Y, const int* Edges, size_t Count) {
+  if (Start == Rects.size() || Count != 2 * (Rects.size() - Start) || Rects[Start].bottom() + 1 != Y)
+    return false;
+  for (size_t k = 0; k < Count / 2; ++k) {
+    const QRect& r = Rects[Start + k];
+    if (r.left() != Edges[2 * k] || r.right() + 1 != Edges[2 * k + 1]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void TRegionBuilder::AddRow(int Y, const int* Edges, size_t Count) {
+  TBands& b = *FBands;
+  if (b.Ordered && RowRepeatsBand(b.Rects, b.BandStart, Y, Edges, Count)) {
+    for (size_t k = b.BandStart; k < b.Rects.size(); ++k)
+      b.Rects[k].setBottom(Y);
+    b.LastRow = Y;
+    return;
+  }
+  const size_t rowStart = b.Rects.size();
+  for (size_t i = 0; i + 1 < Count; i += 2) {
+    const int x0 = Edges[i];
+    const int x1 = Edges[i + 1];
+    if (x1 <= x0) continue;
+    if (b.Rects.size() > rowStart) {
+      QRect& last = b.Rects.back();
+      if (x0 < last.left()) {
+        b.Ordered = false;
+      } else if (x0 <= last.right() + 1) {
+        last.setRight(std::max(last.right(), x1 - 1));
+        continue;
+      }
+    }
+    b.Rects.emplace_back(QPoint(x0, Y), QPoint(x1 - 1, Y));
+  }
+  if (b.Rects.size() == rowStart) return;
+  if (rowStart > 0 && Y <= b.LastRow) b.Ordered = false;
+  b.LastRow = Y;
+  if (!b.Ordered) return;
+  if (JoinsBandAbove(b.Rects, b.BandStart, rowStart, b.Rects.size()))
+    b.Rects.resize(rowStart);
+  else
+    b.BandStart = rowStart;
+}
+
+HRGN TRegionBuilder::CreateRegion() {
   std::vector<QRect> rects;
-  rects.reserve(count);
-  for (size_t i = 0; i < count; ++i)
-    if (runs[i].X1 > runs[i].X0)
-      rects.emplace_back(QPoint(runs[i].X0, runs[i].Y), QPoint(runs[i].X1 - 1, runs[i].Y));
-  return NewRegion(RegionFromRects(std::move(rects)));
+  std::swap(rects, FBands->Rects);
+  const bool ordered = FBands->Ordered;
+  *FBands = TBands{};
+  if (!ordered) return NewRegion(RegionFromRects(std::move(rects)));
+  QRegion region;
+  if (!rects.empty()) region.setRects(rects.data(), static_cast<int>(rects.size()));
+  return NewRegion(std::move(region));
 }
 
 QRegion PaintableRegion(const QRegion& Region) {

@@ -1,6 +1,8 @@
 // Regions behind HRGN handles: creation, combination, tests and region-data blocks.
 #pragma once
 
+#include <memory>
+
 #include "platform/gdi/Windows.h"
 
 // ---- Regions -----------------------------------------------------------------------------------------
@@ -53,11 +55,24 @@ BOOL SetRectRgn(HRGN rgn, int left, int top, int right, int bottom);
 // With a null buffer (or one too small) returns the size in bytes needed; otherwise fills the buffer and
 // returns the size written.
 DWORD GetRegionData(HRGN rgn, DWORD bufferSize, RGNDATA* buffer);
-// Fast path: builds a region from horizontal runs in one step. Runs are given row by row as
-// (x0, y, x1) with x1 exclusive; they may come in any order and may overlap.
-struct TRegionRun {
-  int X0 = 0;
-  int Y = 0;
-  int X1 = 0;
+// Builds a region from runs of pixels handed over row by row. The rectangles are kept in the banded form
+// the region itself stores (one rectangle per run, a row equal to the row above joining its band), so
+// making the region takes them over in one step.
+class TRegionBuilder {
+ public:
+  TRegionBuilder();
+  ~TRegionBuilder();
+  TRegionBuilder(const TRegionBuilder&) = delete;
+  TRegionBuilder& operator=(const TRegionBuilder&) = delete;
+
+  // Adds the runs of row Y: Count edges, in pairs x0, x1 (x1 exclusive), left to right. Runs that touch
+  // or overlap merge. Rows are meant to come top to bottom; rows or runs out of that order still give
+  // their union, by a slower route.
+  void AddRow(int Y, const int* Edges, size_t Count);
+  // The region of every run added (owned by the caller); the builder is empty afterwards.
+  [[nodiscard]] HRGN CreateRegion();
+
+ private:
+  struct TBands;
+  std::unique_ptr<TBands> FBands;
 };
-[[nodiscard]] HRGN CreateRegionFromRuns(const TRegionRun* runs, size_t count);
