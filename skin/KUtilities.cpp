@@ -4,71 +4,173 @@
 #include <cstring>
 #include <functional>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#include <algorithm>
+#include <bit>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 #include "graphics/GfxFilters.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/SysUtils.h"
 
-std::vector<TRect> AlphaRunRects(const uint32_t* Bits, int Width, int Height, int Threshold) {
-  std::vector<TRect> rects;
-  if (Bits == nullptr || Width <= 0 || Height <= 0) return rects;
-  // A threshold above 255 keeps nothing; one at or below 0 keeps every pixel.
-  if (Threshold > 255) return rects;
-  const uint32_t threshold = Threshold < 0 ? 0u : static_cast<uint32_t>(Threshold);
-#if defined(__SSE2__)
-  // Alphas compare as signed bytes after packing: both sides are shifted by -128 (threshold 0, where
-  // every pixel reaches, is handled by the mask below).
-  const __m128i thresholdMinusOne =
-      _mm_set1_epi8(static_cast<char>(threshold == 0 ? -128 : static_cast<int>(threshold) - 1 - 128));
-  const uint32_t everything = threshold == 0 ? 0xFFFFu : 0u;
-  const __m128i bias = _mm_set1_epi8(static_cast<char>(-128));
-#endif
-  for (int y = 0; y < Height; ++y) {
-    const uint32_t* row = Bits + static_cast<size_t>(y) * static_cast<size_t>(Width);
-    bool inRun = false;
-    int start = 0;
-    int x = 0;
-#if defined(__SSE2__)
-    // Sixteen pixels at a time: only the places where the run state flips are visited.
-    for (; x + 16 <= Width; x += 16) {
-      const __m128i* p = reinterpret_cast<const __m128i*>(row + x);
-      const __m128i a0 = _mm_srli_epi32(_mm_loadu_si128(p), 24);
-      const __m128i a1 = _mm_srli_epi32(_mm_loadu_si128(p + 1), 24);
-      const __m128i a2 = _mm_srli_epi32(_mm_loadu_si128(p + 2), 24);
-      const __m128i a3 = _mm_srli_epi32(_mm_loadu_si128(p + 3), 24);
-      const __m128i alphas = _mm_packus_epi16(_mm_packs_epi32(a0, a1), _mm_packs_epi32(a2, a3));
-      const uint32_t reach = everything | static_cast<uint32_t>(_mm_movemask_epi8(
-                                              _mm_cmpgt_epi8(_mm_add_epi8(alphas, bias), thresholdMinusOne)));
-      uint32_t flips = (inRun ? ~reach : reach) & 0xFFFFu;
-      while (flips != 0) {
-        const int b = __builtin_ctz(flips);
-        if (inRun) {
-          rects.push_back(Rect(start, y, x + b, y + 1));
-        } else {
-          start = x + b;
-        }
-        inRun = !inRun;
-        const uint32_t above = 0xFFFFu & ~((2u << b) - 1u);
-        flips = (inRun ? ~reach : reach) & above;
-      }
-    }
-#endif
-    for (; x < Width; ++x) {
-      const bool reaches = (row[x] >> 24) >= threshold;
-      if (reaches == inRun) continue;
-      if (inRun) {
-        rects.push_back(Rect(start, y, x, y + 1));
-      } else {
-        start = x;
-      }
-      inRun = reaches;
-    }
-    if (inRun) rects.push_back(Rect(start, y, Width, y + 1));
+// ---- Row scans ---------------------------------------------------------------------------------------
+
+TRunRule AlphaRule(int Threshold) {
+  if (Threshold > 255) return {TRunRule::rkNone, 0};
+  return {TRunRule::rkAlpha, static_cast<uint32_t>(Threshold < 0 ? 0 : Threshold)};
+}
+
+TRunRule NotKeyRule(TColor32 Key) {
+  return {TRunRule::rkNotKey, Key & 0x00FFFFFFu};
+}
+
+namespace {
+
+bool Keeps(uint32_t Pixel, const TRunRule& Rule) {
+  switch (Rule.Kind) {
+    case TRunRule::rkAlpha:
+      return (Pixel >> 24) >= Rule.Value;
+    case TRunRule::rkNotKey:
+      return (Pixel & 0x00FFFFFFu) != Rule.Value;
+    default:
+      return false;
   }
-  return rects;
+}
+
+// Turns the keep-masks of a row (bit i set when pixel X + i is kept), 64 pixels at a time, into the
+// edges of its runs: an edge is where a pixel differs from the one before it.
+struct TEdgeWriter {
+  int* Edges;
+  int Count = 0;
+  uint64_t Carry = 0;  // whether the last pixel seen is kept
+
+  [[gnu::always_inline]] void Add(uint64_t Mask, int X) {
+    uint64_t edges = Mask ^ ((Mask << 1) | Carry);
+    Carry = Mask >> 63;
+    for (; edges != 0; edges &= edges - 1)
+      Edges[Count++] = X + std::countr_zero(edges);
+  }
+  // Pixels From..Width - 1 one at a time, then the end of a run that reaches the end of the row.
+  int Finish(const uint32_t* Row, int From, int Width, const TRunRule& Rule) {
+    for (int x = From; x < Width; ++x) {
+      const uint64_t kept = Keeps(Row[x], Rule) ? 1 : 0;
+      if (kept != Carry) Edges[Count++] = x;
+      Carry = kept;
+    }
+    if (Carry != 0) Edges[Count++] = Width;
+    return Count;
+  }
+};
+
+using TRowScan = int (*)(const uint32_t* Row, int Width, const TRunRule& Rule, int* Edges);
+
+int ScanPlain(const uint32_t* Row, int Width, const TRunRule& Rule, int* Edges) {
+  return TEdgeWriter{Edges}.Finish(Row, 0, Width, Rule);
+}
+
+#if defined(__x86_64__)
+// The alpha rule gathers the alpha bytes of the pixels and compares them at once: an alpha reaches the
+// threshold when the bytewise maximum of the two is the alpha itself. The key rule compares the low 24
+// bits of each pixel with the key and keeps the pixels where they differ. A, B are the rule's constants:
+// the threshold in every byte, or the colour mask and the key.
+
+template <bool Alpha>
+__m128i WordsSse2(const uint32_t* P, __m128i A, __m128i B) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
+  return Alpha ? _mm_srli_epi32(v, 24) : _mm_cmpeq_epi32(_mm_and_si128(v, A), B);
+}
+
+// The keep-mask of 16 pixels.
+template <bool Alpha>
+uint64_t MaskSse2(const uint32_t* P, __m128i A, __m128i B) {
+  const __m128i lo = _mm_packs_epi32(WordsSse2<Alpha>(P, A, B), WordsSse2<Alpha>(P + 4, A, B));
+  const __m128i hi = _mm_packs_epi32(WordsSse2<Alpha>(P + 8, A, B), WordsSse2<Alpha>(P + 12, A, B));
+  if constexpr (Alpha) {
+    const __m128i alphas = _mm_packus_epi16(lo, hi);
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(alphas, A), alphas)));
+  } else {
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(lo, hi))) ^ 0xFFFFu;
+  }
+}
+
+template <bool Alpha>
+int ScanSse2(const uint32_t* Row, int Width, const TRunRule& Rule, int* Edges) {
+  const __m128i a = Alpha ? _mm_set1_epi8(static_cast<char>(Rule.Value)) : _mm_set1_epi32(0x00FFFFFF);
+  const __m128i b = _mm_set1_epi32(static_cast<int>(Rule.Value));
+  TEdgeWriter writer{Edges};
+  int x = 0;
+  for (; x + 64 <= Width; x += 64) {
+    writer.Add(MaskSse2<Alpha>(Row + x, a, b) | MaskSse2<Alpha>(Row + x + 16, a, b) << 16 |
+                   MaskSse2<Alpha>(Row + x + 32, a, b) << 32 | MaskSse2<Alpha>(Row + x + 48, a, b) << 48,
+               x);
+  }
+  return writer.Finish(Row, x, Width, Rule);
+}
+
+template <bool Alpha>
+__attribute__((target("avx2"))) __m256i WordsAvx2(const uint32_t* P, __m256i A, __m256i B) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P));
+  return Alpha ? _mm256_srli_epi32(v, 24) : _mm256_cmpeq_epi32(_mm256_and_si256(v, A), B);
+}
+
+// The keep-mask of 32 pixels.
+template <bool Alpha>
+__attribute__((target("avx2"))) uint64_t MaskAvx2(const uint32_t* P, __m256i A, __m256i B) {
+  const __m256i lo = _mm256_packs_epi32(WordsAvx2<Alpha>(P, A, B), WordsAvx2<Alpha>(P + 8, A, B));
+  const __m256i hi = _mm256_packs_epi32(WordsAvx2<Alpha>(P + 16, A, B), WordsAvx2<Alpha>(P + 24, A, B));
+  // The packs work within 128-bit lanes; the permutation puts the four-pixel groups back in row order.
+  const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  if constexpr (Alpha) {
+    const __m256i alphas = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(lo, hi), order);
+    return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_max_epu8(alphas, A), alphas)));
+  } else {
+    const __m256i equal = _mm256_permutevar8x32_epi32(_mm256_packs_epi16(lo, hi), order);
+    return static_cast<uint32_t>(_mm256_movemask_epi8(equal)) ^ 0xFFFFFFFFu;
+  }
+}
+
+template <bool Alpha>
+__attribute__((target("avx2"))) int ScanAvx2(const uint32_t* Row, int Width, const TRunRule& Rule,
+                                             int* Edges) {
+  const __m256i a = Alpha ? _mm256_set1_epi8(static_cast<char>(Rule.Value)) : _mm256_set1_epi32(0x00FFFFFF);
+  const __m256i b = _mm256_set1_epi32(static_cast<int>(Rule.Value));
+  TEdgeWriter writer{Edges};
+  int x = 0;
+  for (; x + 64 <= Width; x += 64)
+    writer.Add(MaskAvx2<Alpha>(Row + x, a, b) | MaskAvx2<Alpha>(Row + x + 32, a, b) << 32, x);
+  return writer.Finish(Row, x, Width, Rule);
+}
+#endif
+
+TRowScan RowScanOf(TScanSet Set, const TRunRule& Rule) {
+#if defined(__x86_64__)
+  const bool alpha = Rule.Kind == TRunRule::rkAlpha;
+  if (Set == TScanSet::Best) Set = ScanSetAvailable(TScanSet::Avx2) ? TScanSet::Avx2 : TScanSet::Sse2;
+  if (Set == TScanSet::Avx2) return alpha ? ScanAvx2<true> : ScanAvx2<false>;
+  if (Set == TScanSet::Sse2) return alpha ? ScanSse2<true> : ScanSse2<false>;
+#endif
+  return ScanPlain;
+}
+
+}  // namespace
+
+bool ScanSetAvailable(TScanSet Set) {
+#if defined(__x86_64__)
+  if (Set == TScanSet::Avx2) {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+  }
+  return true;
+#else
+  return Set == TScanSet::Plain || Set == TScanSet::Best;
+#endif
+}
+
+int RowRuns(const uint32_t* Row, int Width, const TRunRule& Rule, int* Edges, TScanSet Set) {
+  if (Rule.Kind == TRunRule::rkNone || Width <= 0) return 0;
+  return RowScanOf(Set, Rule)(Row, Width, Rule, Edges);
 }
 
 // ---- TRegionData -------------------------------------------------------------------------------------
@@ -111,66 +213,19 @@ std::vector<TRect> TRegionData::RectList() const {
 
 // ---- Regions from bitmaps ----------------------------------------------------------------------------
 
-namespace {
-
-// Merges each row whose runs repeat the row above into the rectangles of that row (which grow one row
-// taller), in place. The region stays the same; it just takes fewer rectangles to say it.
-void MergeRepeatedRows(std::vector<TRect>& Runs) {
-  size_t out = 0;        // end of the merged list
-  size_t bandStart = 0;  // first rectangle of the last band in the merged list
-  size_t i = 0;
-  while (i < Runs.size()) {
-    size_t rowEnd = i;
-    while (rowEnd < Runs.size() && Runs[rowEnd].Top == Runs[i].Top)
-      ++rowEnd;
-    const size_t count = rowEnd - i;
-    bool repeats = out > 0 && out - bandStart == count && Runs[bandStart].Bottom == Runs[i].Top;
-    for (size_t k = 0; repeats && k < count; ++k) {
-      repeats =
-          Runs[bandStart + k].Left == Runs[i + k].Left && Runs[bandStart + k].Right == Runs[i + k].Right;
-    }
-    if (repeats) {
-      for (size_t k = 0; k < count; ++k)
-        Runs[bandStart + k].Bottom = Runs[i + k].Bottom;
-    } else {
-      bandStart = out;
-      for (size_t k = 0; k < count; ++k)
-        Runs[out++] = Runs[i + k];
-    }
-    i = rowEnd;
-  }
-  Runs.resize(out);
-}
-
-// The region-data block of the row runs of Bitmap. The runs go once the block holds them, so a skin of
-// many runs does not keep two lists of them while its region is made.
-std::vector<uint8_t> RunBlock(const TBitmap32* Bitmap, int Threshold) {
-  std::vector<TRect> runs;
-  int width = 0;
-  int height = 0;
-  if (Bitmap != nullptr && !Bitmap->IsEmpty()) {
-    width = Bitmap->Width();
-    height = Bitmap->Height();
-    runs = AlphaRunRects(Bitmap->Bits(), width, height, Threshold);
-    MergeRepeatedRows(runs);
-  }
-  std::vector<uint8_t> block(sizeof(RGNDATAHEADER) + runs.size() * sizeof(RECT));
-  RGNDATAHEADER header;
-  header.nCount = static_cast<DWORD>(runs.size());
-  header.nRgnSize = 0;
-  header.rcBound = Rect(0, 0, width - 1, height - 1);
-  std::memcpy(block.data(), &header, sizeof header);
-  if (!runs.empty()) std::memcpy(block.data() + sizeof header, runs.data(), runs.size() * sizeof(RECT));
-  return block;
-}
-
-}  // namespace
-
 HRGN BitmapToRegion(const TBitmap32* Bitmap, int Threshold) {
-  // The rectangles go into one region-data block, and the region is made from it in one step.
-  const std::vector<uint8_t> block = RunBlock(Bitmap, Threshold);
-  return ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()),
-                         reinterpret_cast<const RGNDATA*>(block.data()));
+  // Each row's runs go straight into the region's bands.
+  TRegionBuilder bands;
+  if (Bitmap != nullptr && !Bitmap->IsEmpty()) {
+    const int width = Bitmap->Width();
+    const TRunRule rule = AlphaRule(Threshold);
+    std::vector<int> edges(static_cast<size_t>(width) + 1);
+    for (int y = 0; y < Bitmap->Height(); ++y) {
+      const int n = RowRuns(Bitmap->ScanLine(y), width, rule, edges.data());
+      bands.AddRow(y, edges.data(), static_cast<size_t>(n));
+    }
+  }
+  return bands.CreateRegion();
 }
 
 TRegionData RegionDataFromBitmap(const TBitmap32* Bitmap, int Threshold) {
@@ -339,6 +394,66 @@ TGIFImage* KMediaList::GetGIF(const std::string& FileName) {
 
 // ---- KGraphic ----------------------------------------------------------------------------------------
 
+namespace {
+
+constexpr TColor32 kCutOut = 0x0000FF00u;  // a key-coloured pixel of modes 3 and 4: alpha 0, green
+
+// Makes Count pixels opaque and replaces those whose colour is Key (low 24 bits) by kCutOut.
+TColor32 KeyedOut(TColor32 Pixel, TColor32 Key) {
+  return (Pixel & 0x00FFFFFFu) == Key ? kCutOut : Pixel | 0xFF000000u;
+}
+
+void KeyOutPlain(TColor32* Pixels, size_t Count, TColor32 Key) {
+  for (size_t i = 0; i < Count; ++i)
+    Pixels[i] = KeyedOut(Pixels[i], Key);
+}
+
+#if defined(__x86_64__)
+void KeyOutSse2(TColor32* Pixels, size_t Count, TColor32 Key) {
+  const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
+  const __m128i key = _mm_set1_epi32(static_cast<int>(Key));
+  const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i cut = _mm_set1_epi32(static_cast<int>(kCutOut));
+  size_t i = 0;
+  for (; i + 4 <= Count; i += 4) {
+    auto* p = reinterpret_cast<__m128i*>(Pixels + i);
+    const __m128i v = _mm_loadu_si128(p);
+    const __m128i keyed = _mm_cmpeq_epi32(_mm_and_si128(v, rgb), key);
+    _mm_storeu_si128(
+        p, _mm_or_si128(_mm_and_si128(keyed, cut), _mm_andnot_si128(keyed, _mm_or_si128(v, opaque))));
+  }
+  KeyOutPlain(Pixels + i, Count - i, Key);
+}
+
+__attribute__((target("avx2"))) void KeyOutAvx2(TColor32* Pixels, size_t Count, TColor32 Key) {
+  const __m256i rgb = _mm256_set1_epi32(0x00FFFFFF);
+  const __m256i key = _mm256_set1_epi32(static_cast<int>(Key));
+  const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m256i cut = _mm256_set1_epi32(static_cast<int>(kCutOut));
+  size_t i = 0;
+  for (; i + 8 <= Count; i += 8) {
+    auto* p = reinterpret_cast<__m256i*>(Pixels + i);
+    const __m256i v = _mm256_loadu_si256(p);
+    const __m256i keyed = _mm256_cmpeq_epi32(_mm256_and_si256(v, rgb), key);
+    _mm256_storeu_si256(p, _mm256_blendv_epi8(_mm256_or_si256(v, opaque), cut, keyed));
+  }
+  KeyOutPlain(Pixels + i, Count - i, Key);
+}
+#endif
+
+void KeyOut(TColor32* Pixels, size_t Count, TColor32 Key) {
+#if defined(__x86_64__)
+  if (ScanSetAvailable(TScanSet::Avx2))
+    KeyOutAvx2(Pixels, Count, Key);
+  else
+    KeyOutSse2(Pixels, Count, Key);
+#else
+  KeyOutPlain(Pixels, Count, Key);
+#endif
+}
+
+}  // namespace
+
 KGraphic::KGraphic(TComponent* AOwner) : TComponent(AOwner), FBitmap(std::make_unique<TBitmap32>()) {}
 
 KGraphic::~KGraphic() = default;
@@ -401,18 +516,17 @@ void KGraphic::ModePass() {
     case 4: {
       // An empty picture has no bottom-left pixel to take the key from.
       if (FMode == 3 && FBitmap->IsEmpty()) break;
-      TColor32 key;
       FBitmap->BeginUpdate();
       try {
-        FBitmap->MakeOpaque();
-        key = (FMode == 3 ? FBitmap->Pixel(0, FBitmap->Height() - 1) : Color32FromTColor(FInvisibleColor)) &
-              0x00FFFFFFu;
-        if (!FBitmap->IsEmpty()) {
-          TColor32* p = FBitmap->Bits();
-          const size_t n = static_cast<size_t>(FBitmap->Width()) * static_cast<size_t>(FBitmap->Height());
-          for (size_t i = 0; i < n; ++i) {
-            if ((p[i] & 0x00FFFFFFu) == key) p[i] = 0x0000FF00u;
-          }
+        // Opaque, then every pixel of the key colour cut out, in one pass.
+        if (FBitmap->IsEmpty()) {
+          FBitmap->MakeOpaque();
+        } else {
+          const TColor32 key =
+              FMode == 3 ? FBitmap->Pixel(0, FBitmap->Height() - 1) : Color32FromTColor(FInvisibleColor);
+          KeyOut(FBitmap->Bits(),
+                 static_cast<size_t>(FBitmap->Width()) * static_cast<size_t>(FBitmap->Height()),
+                 key & 0x00FFFFFFu);
         }
       } catch (...) {
         FBitmap->EndUpdate();

@@ -16,10 +16,28 @@
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Types.h"
 
-// The row runs of the pixels whose alpha (top byte) is at least Threshold, scanned row by row from the
-// top and left to right: one rectangle (start, y, end, y + 1) per run, right and bottom exclusive.
-// Pixels are 0xAARRGGBB values, rows top-down without gaps.
-[[nodiscard]] std::vector<TRect> AlphaRunRects(const uint32_t* Bits, int Width, int Height, int Threshold);
+// ---- Row scans: the one scanner behind every region built from pixels ---------------------------------
+
+// Which pixels of a row a scan keeps.
+struct TRunRule {
+  enum TKind : uint8_t { rkAlpha, rkNotKey, rkNone };
+  TKind Kind = rkNone;
+  uint32_t Value = 0;  // the threshold (rkAlpha, 0..255) or the key colour (rkNotKey, low 24 bits)
+};
+// The pixels whose alpha (top byte) is at least Threshold: 0 or less keeps every pixel, above 255 none.
+[[nodiscard]] TRunRule AlphaRule(int Threshold);
+// The pixels whose colour (the low 24 bits) differs from Key's.
+[[nodiscard]] TRunRule NotKeyRule(TColor32 Key);
+
+// The instruction sets a row scan can use; Best is the widest one the processor has.
+enum class TScanSet { Plain, Sse2, Avx2, Best };
+[[nodiscard]] bool ScanSetAvailable(TScanSet Set);
+
+// The runs of the Width pixels of Row (0xAARRGGBB values) that Rule keeps, left to right, written to
+// Edges as pairs x0, x1 (x1 exclusive); returns the number of edges written. Edges needs room for
+// Width + 1 values. Set must be available.
+int RowRuns(const uint32_t* Row, int Width, const TRunRule& Rule, int* Edges, TScanSet Set = TScanSet::Best);
+
 
 // A region-data block (32-byte header followed by its rectangles), held as a value by one owner.
 class TRegionData {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -11,91 +13,133 @@
 
 namespace {
 
-// Checks the runs against the brute-force rule: a pixel is covered exactly once when its alpha reaches the
-// threshold and not at all otherwise; runs are one row high and maximal (no two touch on one row).
-void ExpectRunsMatchOracle(const std::vector<uint32_t>& px, int w, int h, int threshold) {
-  const std::vector<TRect> rects = AlphaRunRects(px.data(), w, h, threshold);
-  std::vector<int> cover(px.size(), 0);
-  for (size_t i = 0; i < rects.size(); ++i) {
-    const TRect& r = rects[i];
-    ASSERT_EQ(r.Bottom, r.Top + 1);
-    ASSERT_LT(r.Left, r.Right);
-    ASSERT_GE(r.Left, 0);
-    ASSERT_LE(r.Right, w);
-    for (int x = r.Left; x < r.Right; ++x)
-      ++cover[static_cast<size_t>(r.Top * w + x)];
-    if (i > 0 && rects[i - 1].Top == r.Top) {
-      EXPECT_LT(rects[i - 1].Right, r.Left) << "runs touch";
-    }
-    if (i > 0) {
-      EXPECT_TRUE(rects[i - 1].Top < r.Top || (rects[i - 1].Top == r.Top && rects[i - 1].Left < r.Left))
-          << "runs out of scan order";
-    }
+// ---- Row scans --------------------------------------------------------------------------------------
+
+using Keeps = std::function<bool(uint32_t)>;
+
+// The edges of the runs of the pixels that keep() holds for, one pixel at a time.
+std::vector<int> RunsOneByOne(const std::vector<uint32_t>& row, const Keeps& keep) {
+  std::vector<int> edges;
+  bool in = false;
+  for (size_t x = 0; x <= row.size(); ++x) {
+    const bool now = x < row.size() && keep(row[x]);
+    if (now != in) edges.push_back(static_cast<int>(x));
+    in = now;
   }
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const size_t i = static_cast<size_t>(y * w + x);
-      const int alpha = static_cast<int>(px[i] >> 24);
-      ASSERT_EQ(cover[i], alpha >= threshold ? 1 : 0) << "pixel " << x << "," << y << " alpha " << alpha;
-    }
-  }
+  return edges;
 }
 
-TEST(AlphaRunRects, MatchesOracleOnRandomBitmaps) {
-  std::mt19937 rng(1234);
-  for (int threshold : {0, 1, 100, 200, 255, 256}) {
-    for (int trial = 0; trial < 20; ++trial) {
-      const int w = 1 + static_cast<int>(rng() % 70);
-      const int h = 1 + static_cast<int>(rng() % 23);
-      std::vector<uint32_t> px(static_cast<size_t>(w * h));
-      // Few distinct alphas so that runs are long and thresholds fall exactly on values.
-      const uint32_t alphas[] = {0, 1, 99, 100, 101, 199, 200, 254, 255};
-      for (uint32_t& p : px)
-        p = (alphas[rng() % 9] << 24) | (rng() & 0xFFFFFF);
-      SCOPED_TRACE(testing::Message() << "threshold " << threshold << " size " << w << "x" << h);
-      ExpectRunsMatchOracle(px, w, h, threshold);
-    }
-  }
+std::vector<TScanSet> AvailableSets() {
+  std::vector<TScanSet> sets;
+  for (TScanSet set : {TScanSet::Plain, TScanSet::Sse2, TScanSet::Avx2, TScanSet::Best})
+    if (ScanSetAvailable(set)) sets.push_back(set);
+  return sets;
 }
 
-TEST(AlphaRunRects, ExampleRows) {
+std::vector<int> Runs(const std::vector<uint32_t>& row, const TRunRule& rule, TScanSet set) {
+  std::vector<int> edges(row.size() + 1);
+  edges.resize(
+      static_cast<size_t>(RowRuns(row.data(), static_cast<int>(row.size()), rule, edges.data(), set)));
+  return edges;
+}
+
+TEST(RowRuns, ThresholdAndKeyEdgeCases) {
   struct Case {
+    const char* what;
+    TRunRule rule;
+    Keeps keep;
     std::vector<uint32_t> row;
-    int threshold;
-    std::vector<TRect> expected;
+    std::vector<int> expected;
   };
-  const std::vector<Case> cases = {
-      {{0xFF000000, 0x00FFFFFF, 0xFF000000}, 1, {Rect(0, 0, 1, 1), Rect(2, 0, 3, 1)}},
-      {{0x00000000, 0xFF000000, 0xFF000000}, 1, {Rect(1, 0, 3, 1)}},
-      {{0xC7000000, 0xC8000000, 0xFF000000}, 200, {Rect(1, 0, 3, 1)}},
-      {{0x00000000, 0x00000000}, 0, {Rect(0, 0, 2, 1)}},
-      {{0xFF000000, 0xFF000000}, 256, {}},
-      {{0x00000000, 0x00000000}, -5, {Rect(0, 0, 2, 1)}},
+  auto alpha = [](int t) { return [t](uint32_t p) { return static_cast<int>(p >> 24) >= t; }; };
+  auto notKey = [](uint32_t k) { return [k](uint32_t p) { return (p & 0xFFFFFF) != (k & 0xFFFFFF); }; };
+  const Case cases[] = {
+      {"alpha at the threshold is kept",
+       AlphaRule(200),
+       alpha(200),
+       {0xC7000000, 0xC8000000, 0xFF000000},
+       {1, 3}},
+      {"alphas compare unsigned",
+       AlphaRule(128),
+       alpha(128),
+       {0x7FFFFFFF, 0x80000000, 0xFF000000, 0},
+       {1, 3}},
+      {"threshold 1 keeps every alpha but 0",
+       AlphaRule(1),
+       alpha(1),
+       {0xFF000000, 0x00FFFFFF, 0x01000000},
+       {0, 1, 2, 3}},
+      {"threshold 0 keeps everything", AlphaRule(0), alpha(0), {0, 0}, {0, 2}},
+      {"a threshold below 0 keeps everything", AlphaRule(-5), alpha(-5), {0, 0x80000000}, {0, 2}},
+      {"a threshold above 255 keeps nothing", AlphaRule(256), alpha(256), {0xFF000000, 0xFF000000}, {}},
+      {"the key is cut whatever its alpha",
+       NotKeyRule(0x123456),
+       notKey(0x123456),
+       {0xFF123456, 0x00123456, 0x80123456, 0x01000000},
+       {3, 4}},
+      {"a channel off by one is kept",
+       NotKeyRule(0x123456),
+       notKey(0x123456),
+       {0x00123457, 0x00123556, 0x00133456, 0xFF123456},
+       {0, 3}},
+      {"the key's own alpha byte does not count",
+       NotKeyRule(0xFF123456),
+       notKey(0x123456),
+       {0x00123456, 0x00FFFFFF},
+       {1, 2}},
+      {"black as the key", NotKeyRule(0), notKey(0), {0xFF000000, 0x00000001, 0}, {1, 2}},
+      {"a row all of the key", NotKeyRule(0xFFFFFF), notKey(0xFFFFFF), {0xFFFFFFFF, 0x00FFFFFF}, {}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(AlphaRunRects(c.row.data(), static_cast<int>(c.row.size()), 1, c.threshold), c.expected)
-        << "threshold " << c.threshold;
+    SCOPED_TRACE(c.what);
+    // The row alone, then repeated with an offset so that its pixels fall in every lane of the wide paths.
+    std::vector<uint32_t> tiled(3, 0x00ABCDEF);
+    while (tiled.size() < 130)
+      tiled.insert(tiled.end(), c.row.begin(), c.row.end());
+    for (TScanSet set : AvailableSets()) {
+      SCOPED_TRACE(static_cast<int>(set));
+      EXPECT_EQ(Runs(c.row, c.rule, set), c.expected);
+      EXPECT_EQ(Runs(tiled, c.rule, set), RunsOneByOne(tiled, c.keep));
+    }
   }
 }
 
-TEST(AlphaRunRects, RunsEndAtEachRow) {
-  // Two opaque rows give one run each, never one run spanning the row break.
-  const std::vector<uint32_t> px(6, 0xFF000000);
-  EXPECT_EQ(AlphaRunRects(px.data(), 3, 2, 1), (std::vector<TRect>{Rect(0, 0, 3, 1), Rect(0, 1, 3, 2)}));
+TEST(RowRuns, RandomRowsAgreeWithTheRuleInEveryInstructionSet) {
+  // Long runs and single pixels, rows from one pixel to several scan pieces wide.
+  std::mt19937 rng(77);
+  const uint32_t palette[] = {0x00123456, 0xFF123456, 0x7F123456, 0x64000000, 0x63FFFFFF,
+                              0x80123457, 0xFFFFFFFF, 0x00000000, 0x01123456};
+  for (int width : {1, 15, 16, 17, 31, 32, 33, 64, 100, 1023, 1024, 1025, 2100}) {
+    for (int trial = 0; trial < 4; ++trial) {
+      std::vector<uint32_t> row(static_cast<size_t>(width));
+      uint32_t p = palette[0];
+      for (uint32_t& q : row) {
+        if (rng() % (trial + 2) == 0) p = palette[rng() % 9];
+        q = p;
+      }
+      const std::pair<TRunRule, Keeps> rules[] = {
+          {AlphaRule(100), [](uint32_t q) { return (q >> 24) >= 100; }},
+          {AlphaRule(128), [](uint32_t q) { return (q >> 24) >= 128; }},
+          {NotKeyRule(0x123456), [](uint32_t q) { return (q & 0xFFFFFF) != 0x123456; }},
+      };
+      for (const auto& [rule, keep] : rules) {
+        const std::vector<int> expected = RunsOneByOne(row, keep);
+        for (TScanSet set : AvailableSets())
+          ASSERT_EQ(Runs(row, rule, set), expected) << "width " << width << " set " << static_cast<int>(set);
+      }
+    }
+  }
 }
 
-TEST(AlphaRunRects, EmptyInputGivesNoRuns) {
-  const uint32_t one = 0xFF000000;
-  EXPECT_TRUE(AlphaRunRects(&one, 0, 5, 1).empty());
-  EXPECT_TRUE(AlphaRunRects(&one, 5, 0, 1).empty());
-  EXPECT_TRUE(AlphaRunRects(nullptr, 1, 1, 1).empty());
-}
-
-TEST(AlphaRunRects, AlternatingRowHoldsHalfItsWidthInRuns) {
-  std::vector<uint32_t> px(1001);
-  for (size_t i = 0; i < px.size(); ++i)
-    px[i] = (i % 2 == 0) ? 0xFF000000 : 0;
-  EXPECT_EQ(AlphaRunRects(px.data(), 1001, 1, 1).size(), 501u);
+TEST(RowRuns, AlternatingRowFillsTheRoomForEdges) {
+  // A row that starts and ends kept, alternating: Width + 1 edges, every one from 0 to Width.
+  std::vector<uint32_t> row(1001);
+  for (size_t i = 0; i < row.size(); ++i)
+    row[i] = (i % 2 == 0) ? 0xFF000000 : 0;
+  std::vector<int> all(row.size() + 1);
+  std::iota(all.begin(), all.end(), 0);
+  for (TScanSet set : AvailableSets())
+    EXPECT_EQ(Runs(row, AlphaRule(1), set), all) << static_cast<int>(set);
 }
 
 // ---- Regions from bitmaps ----------------------------------------------------------------------------
@@ -324,10 +368,12 @@ TEST(KGraphic, PassesRunLazilyAndOnlyAfterChanges) {
 
 TEST(KGraphic, TransparencyModes) {
   skintest::ScratchDir dir;
-  // Columns: white, pure red, almost red, blue; the bottom-left pixel is white.
+  // Columns, repeated across a picture wide enough for the wide paths: white, pure red, almost red,
+  // blue; the bottom-left pixel is white.
+  constexpr int kWidth = 37;
   const uint32_t columns[] = {0xFFFFFF, 0xFF0000, 0xFE0000, 0x0000FF};
-  skintest::WriteBmp24(dir.File("m.bmp"), 4, 2, [&](int x, int y) { return columns[x]; });
-  skintest::WriteBmp24(dir.File("gray.bmp"), 4, 2, [](int, int) { return 0x808080u; });
+  skintest::WriteBmp24(dir.File("m.bmp"), kWidth, 2, [&](int x, int) { return columns[x % 4]; });
+  skintest::WriteBmp24(dir.File("gray.bmp"), kWidth, 2, [](int, int) { return 0x808080u; });
   struct Case {
     uint8_t mode;
     TColor key;
@@ -352,8 +398,8 @@ TEST(KGraphic, TransparencyModes) {
     skin.SetAlphaFileName(dir.File("gray.bmp"));
     TBitmap32* b = skin.GetBitmap();
     for (int y = 0; y < 2; ++y) {
-      for (int x = 0; x < 4; ++x)
-        EXPECT_EQ(b->Pixel(x, y), c.expected[x]) << "mode " << int(c.mode) << " x " << x;
+      for (int x = 0; x < kWidth; ++x)
+        ASSERT_EQ(b->Pixel(x, y), c.expected[x % 4]) << "mode " << int(c.mode) << " x " << x;
     }
   }
 }

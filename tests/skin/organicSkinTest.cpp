@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <random>
 
@@ -10,10 +11,11 @@
 
 namespace {
 
-// A 24-bit mask whose pixel (x, y) is Color(x, y) (a TColor, 0x00BBGGRR).
-std::unique_ptr<TBitmap> MakeMask(int w, int h, const std::function<TColor(int, int)>& Color) {
+// A mask (24 bits unless said otherwise) whose pixel (x, y) is Color(x, y) (a TColor, 0x00BBGGRR).
+std::unique_ptr<TBitmap> MakeMask(int w, int h, const std::function<TColor(int, int)>& Color,
+                                  TPixelFormat Format = pf24bit) {
   auto mask = std::make_unique<TBitmap>();
-  mask->SetPixelFormat(pf24bit);
+  mask->SetPixelFormat(Format);
   mask->SetSize(w, h);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x)
@@ -72,14 +74,16 @@ TEST(TOrganicSkin, RegionHoldsThePixelsThatDifferFromTheKey) {
 }
 
 TEST(TOrganicSkin, RandomMasksMatchTheirPixels) {
+  // Every pixel format the mask may come in: rows read as they are, widened, or through a copy.
   std::mt19937 rng(5);
-  for (int trial = 0; trial < 10; ++trial) {
-    const int w = 1 + static_cast<int>(rng() % 40), h = 1 + static_cast<int>(rng() % 20);
+  for (int trial = 0; trial < 15; ++trial) {
+    const TPixelFormat format = std::array{pf24bit, pf32bit, pf8bit}[trial % 3];
+    const int w = 1 + static_cast<int>(rng() % 80), h = 1 + static_cast<int>(rng() % 20);
     std::vector<bool> keyed(static_cast<size_t>(w * h));
     for (size_t i = 0; i < keyed.size(); ++i)
       keyed[i] = rng() % 3 == 0;
-    auto mask =
-        MakeMask(w, h, [&](int x, int y) { return keyed[static_cast<size_t>(y * w + x)] ? kWhite : kInk; });
+    auto mask = MakeMask(
+        w, h, [&](int x, int y) { return keyed[static_cast<size_t>(y * w + x)] ? kWhite : kInk; }, format);
     TOrganicSkin skin;
     skin.Assign(mask.get());
     ExpectRegion(skin.Region(), w, h, [&](int x, int y) { return !keyed[static_cast<size_t>(y * w + x)]; });
