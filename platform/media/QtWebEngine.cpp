@@ -161,7 +161,11 @@ TWebEngineFactory SetWebEngineFactory(TWebEngineFactory NewFactory) {
 
 // --- TQtWebEngine
 
-TQtWebEngine::TQtWebEngine() = default;
+// The engine starts with its view, so that the web engine's processes come up while the window around it
+// is still being built.
+TQtWebEngine::TQtWebEngine() {
+  CreateView();
+}
 
 TQtWebEngine::~TQtWebEngine() {
   // A view that no widget has adopted is still ours.
@@ -204,6 +208,10 @@ void TQtWebEngine::CreateView() {
                      request.accept();
                      if (Events.FullScreen) Events.FullScreen(request.toggleOn());
                    });
+  // Reading the history sets the page up at once, on its empty document: nothing is loaded and no
+  // event fires (the state reported is the one just reset), but the page's renderer starts now rather
+  // than at the first navigation.
+  UpdateCommandState();
 }
 
 bool TQtWebEngine::NavigationRequested(const QUrl& Url) {

@@ -20,7 +20,7 @@ class TQtWebEngine final : public QObject, public TWebEngine {
   TQtWebEngine();
   ~TQtWebEngine() override;
 
-  // The view, created on first use. It belongs to whatever widget it is placed in; when that takes
+  // The view, created with the engine. It belongs to whatever widget it is placed in; when that takes
   // it down, the next use creates a fresh one (with an empty history).
   [[nodiscard]] QWebEngineView* View();
 

@@ -106,6 +106,20 @@ class WebEngineTest : public ::testing::Test {
   int Loaded = 0;
 };
 
+// A new engine sets its page up at once: the page's renderer runs before anything is loaded, and no
+// event fires for it.
+TEST_F(WebEngineTest, TheRendererStartsBeforeTheFirstNavigation) {
+  TQtWebEngine fresh;
+  bool fired = false;
+  fresh.Events.CommandStateChange = [&](int, bool) { fired = true; };
+  fresh.Events.TitleChange = [&](const std::string&) { fired = true; };
+  fresh.Events.NavigateComplete = [&](const std::string&) { fired = true; };
+  EXPECT_TRUE(WaitUntil([&] { return fresh.View()->page()->renderProcessPid() != 0; }));
+  QApplication::processEvents();
+  EXPECT_FALSE(fired);
+  EXPECT_FALSE(fresh.CanGoBack());
+}
+
 // Two navigations and a back: the events of each step in order.
 TEST_F(WebEngineTest, EventsOfTwoNavigationsAndABack) {
   Navigation([&] { Engine->Navigate(WebAddressToURL("pages\\A.HTM")); });
