@@ -4,13 +4,12 @@
 #include <gif_lib.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/BenchTable.h"
 #include "gif/GIFCoder.h"
 #include "gif/GIFImage.h"
 
@@ -183,37 +182,23 @@ BENCHMARK(BM_Encode_OursLZW)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Encode_OursRLE)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Encode_Giflib)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// Prints, after the usual table, each of our timings as a multiple of giflib's on the same picture.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& Runs) override {
-    for (const Run& run : Runs)
-      if (run.run_type == Run::RT_Iteration) FTimes[run.benchmark_name()] = run.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(Runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    const char* pictures[] = {"photo 1024x768", "100-frame animation"};
-    for (int arg = 0; arg < 2; ++arg) {
-      const std::string a = "/" + std::to_string(arg);
-      Print("decode", "BM_Decode_Ours" + a, "BM_Decode_Giflib" + a, pictures[arg]);
-      Print("encode LZW", "BM_Encode_OursLZW" + a, "BM_Encode_Giflib" + a, pictures[arg]);
-      Print("encode RLE", "BM_Encode_OursRLE" + a, "BM_Encode_Giflib" + a, pictures[arg]);
-    }
-  }
+namespace {
 
- private:
-  void Print(const char* What, const std::string& Ours, const std::string& Theirs, const char* Picture) {
-    if (!FTimes.count(Ours) || !FTimes.count(Theirs) || FTimes[Theirs] <= 0) return;
-    std::printf("%-10s %-20s ours / giflib = %.2f\n", What, Picture, FTimes[Ours] / FTimes[Theirs]);
+// The rows of the benchmark table, per picture.
+[[maybe_unused]] const bool kTableRows = [] {
+  const char* pictures[] = {"photo 1024x768", "100-frame animation"};
+  for (int arg = 0; arg < 2; ++arg) {
+    const std::string a = "/" + std::to_string(arg);
+    TableRow(std::string("GIF decode, ") + pictures[arg], "BM_Decode_Ours" + a, "BM_Decode_Giflib" + a,
+             "1.0");
+    TableRow(std::string("GIF LZW encode, ") + pictures[arg], "BM_Encode_OursLZW" + a, "BM_Encode_Giflib" + a,
+             "1.0");
+    TableRow(std::string("GIF RLE encode, ") + pictures[arg], "BM_Encode_OursRLE" + a, "BM_Encode_Giflib" + a,
+             "");
   }
-  std::map<std::string, double> FTimes;
-};
+  return true;
+}();
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
-}
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,7 +1,4 @@
 // The blend routines and stretch transfers of the graphics library against pixman on the same pixels.
-// At the end a table shows how much time pixman takes per unit of ours (above 1: ours is faster), both
-// for pixman as installed (its SIMD paths) and for pixman's generic C path, measured in a child run of
-// this program with those paths switched off (pixman picks its paths when it is loaded).
 //
 // Pairs (ours, peer), each the same operation on the same pixels:
 //   BM_BlendRow/1              BM_PixmanOver          a row of foreground laid over an opaque background
@@ -14,14 +11,11 @@
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/BenchTable.h"
 #include "graphics/Gfx32.h"
 #include "graphics/GfxBlend.h"
 #include "graphics/GfxTransforms.h"
@@ -43,7 +37,8 @@ struct Pixels {
       Dst[i] = rng() | 0xFF000000u;
       const TColor32 a = Src[i] >> 24;
       TColor32 p = a << 24;
-      for (int s = 0; s < 24; s += 8) p |= (((Src[i] >> s) & 0xFF) * a / 255) << s;
+      for (int s = 0; s < 24; s += 8)
+        p |= (((Src[i] >> s) & 0xFF) * a / 255) << s;
       SrcPremultiplied[i] = p;
     }
   }
@@ -54,7 +49,9 @@ Pixels& Data() {
   return p;
 }
 
-const TBlendRoutines& SetOf(int i) { return BlendRoutines(i == 0 ? TBlendSet::Plain : TBlendSet::Mmx); }
+const TBlendRoutines& SetOf(int i) {
+  return BlendRoutines(i == 0 ? TBlendSet::Plain : TBlendSet::Mmx);
+}
 
 void BM_BlendRow(benchmark::State& state) {
   const TBlendRoutines& r = SetOf(static_cast<int>(state.range(0)));
@@ -83,7 +80,8 @@ void BM_CombineColor(benchmark::State& state) {
   std::vector<TColor32> dst = Data().Dst;
   const TCombineColor combine = r.CombineColor;
   for (auto _ : state) {
-    for (int i = 0; i < kW * kH; ++i) dst[i] = combine(Data().Src[i], dst[i], 100);
+    for (int i = 0; i < kW * kH; ++i)
+      dst[i] = combine(Data().Src[i], dst[i], 100);
     benchmark::ClobberMemory();
   }
   EndMmx();
@@ -111,8 +109,12 @@ void PixmanComposite(benchmark::State& state, pixman_op_t op, bool mask) {
   state.SetItemsProcessed(state.iterations() * kW * kH);
 }
 
-void BM_PixmanOver(benchmark::State& state) { PixmanComposite(state, PIXMAN_OP_OVER, false); }
-void BM_PixmanOverMask(benchmark::State& state) { PixmanComposite(state, PIXMAN_OP_OVER, true); }
+void BM_PixmanOver(benchmark::State& state) {
+  PixmanComposite(state, PIXMAN_OP_OVER, false);
+}
+void BM_PixmanOverMask(benchmark::State& state) {
+  PixmanComposite(state, PIXMAN_OP_OVER, true);
+}
 
 // Stretch cases: 0: 640x480 to 1024x768, 1: 1024x768 to 320x240.
 struct StretchCase {
@@ -125,7 +127,8 @@ void Stretch(benchmark::State& state, TStretchFilter Filter, TBlendSet Set, cons
   TBitmap32 src, dst;
   src.SetSize(c.sw, c.sh);
   std::mt19937 rng(7);
-  for (int i = 0; i < c.sw * c.sh; ++i) src.Bits()[i] = rng() | 0xFF000000u;
+  for (int i = 0; i < c.sw * c.sh; ++i)
+    src.Bits()[i] = rng() | 0xFF000000u;
   dst.SetSize(c.dw, c.dh);
   for (auto _ : state) {
     StretchCopy(&dst, {0, 0, c.dw, c.dh}, &src, {0, 0, c.sw, c.sh}, dmOpaque, Filter, nullptr);
@@ -146,14 +149,15 @@ void BM_PixmanScale(benchmark::State& state) {
   const StretchCase c = kStretch[state.range(1)];
   std::vector<TColor32> src(static_cast<size_t>(c.sw) * c.sh), dst(static_cast<size_t>(c.dw) * c.dh);
   std::mt19937 rng(7);
-  for (auto& p : src) p = rng() | 0xFF000000u;
+  for (auto& p : src)
+    p = rng() | 0xFF000000u;
   PixmanImage s(c.sw, c.sh, src.data()), d(c.dw, c.dh, dst.data());
   pixman_transform_t t;
   pixman_transform_init_scale(&t, pixman_double_to_fixed(static_cast<double>(c.sw) / c.dw),
                               pixman_double_to_fixed(static_cast<double>(c.sh) / c.dh));
   pixman_image_set_transform(s.Image, &t);
-  pixman_image_set_filter(s.Image, state.range(0) == 0 ? PIXMAN_FILTER_NEAREST : PIXMAN_FILTER_BILINEAR, nullptr,
-                          0);
+  pixman_image_set_filter(s.Image, state.range(0) == 0 ? PIXMAN_FILTER_NEAREST : PIXMAN_FILTER_BILINEAR,
+                          nullptr, 0);
   pixman_image_set_repeat(s.Image, PIXMAN_REPEAT_PAD);
   for (auto _ : state) {
     pixman_image_composite32(PIXMAN_OP_SRC, s.Image, nullptr, d.Image, 0, 0, 0, 0, 0, 0, c.dw, c.dh);
@@ -171,88 +175,28 @@ BENCHMARK(BM_StretchNearest)->Arg(0)->Arg(1);
 BENCHMARK(BM_StretchLinear)->ArgsProduct({{0, 1}, {0, 1}});
 BENCHMARK(BM_PixmanScale)->ArgsProduct({{0, 1}, {0, 1}});
 
-// Keeps the console output and remembers the time per iteration of every benchmark.
-class RecordingReporter : public benchmark::ConsoleReporter {
- public:
-  explicit RecordingReporter(bool quiet) : Quiet(quiet) {}
-  bool ReportContext(const Context& context) override { return Quiet || ConsoleReporter::ReportContext(context); }
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-        Times[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations) * 1e9;
-    if (!Quiet) ConsoleReporter::ReportRuns(runs);
+// The rows of the benchmark table; the plain set's rows compare without a goal.
+[[maybe_unused]] const bool kTableRows = [] {
+  for (int set = 1; set >= 0; --set) {
+    const std::string name = set == 1 ? "installed set" : "plain set";
+    const std::string goal = set == 1 ? "1.0" : "";
+    const std::string arg = "/" + std::to_string(set);
+    TableRow("BlendRow, " + name + " (pixman OVER, a8r8g8b8)", "BM_BlendRow" + arg, "BM_PixmanOver", goal);
+    TableRow("BlendRowMaster, " + name + " (pixman OVER, constant mask)", "BM_BlendRowMaster" + arg,
+             "BM_PixmanOverMask", goal);
+    const char* sizes[2] = {"640x480 to 1024x768", "1024x768 to 320x240"};
+    for (int c = 0; c < 2; ++c) {
+      TableRow(std::string("bilinear stretch ") + sizes[c] + ", " + name,
+               "BM_StretchLinear" + arg + "/" + std::to_string(c), "BM_PixmanScale/1/" + std::to_string(c),
+               goal);
+    }
   }
-  std::map<std::string, double> Times;
-  bool Quiet;
-};
-
-// Runs this program again with pixman's SIMD and fast paths switched off and reads its pixman times.
-std::map<std::string, double> PixmanGenericTimes(const char* self) {
-  std::map<std::string, double> times;
-  const std::string command =
-      std::string("PIXMAN_DISABLE='fast mmx sse2 ssse3 wholeops' '") + self + "' --pixman-generic-child";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return times;
-  // pixman reports the paths it switched off on the same output; only RESULT lines count.
-  char line[512];
-  char name[256];
-  double ns = 0;
-  while (std::fgets(line, sizeof line, pipe))
-    if (std::sscanf(line, "RESULT %255s %lf", name, &ns) == 2) times[name] = ns;
-  pclose(pipe);
-  return times;
-}
-
-void PrintRatios(const std::map<std::string, double>& ours, const std::map<std::string, double>& generic) {
-  struct Pair {
-    std::string Ours, Peer, Label;
-  };
-  std::vector<Pair> pairs;
-  for (const char* set : {"0", "1"}) {
-    const std::string name = std::string(set) == "0" ? "plain" : "MMX";
-    pairs.push_back({"BM_BlendRow/" + std::string(set), "BM_PixmanOver", "BlendRow " + name + " vs OVER"});
-    pairs.push_back({"BM_BlendRowMaster/" + std::string(set), "BM_PixmanOverMask",
-                     "BlendRowMaster " + name + " vs OVER with a solid mask"});
-  }
-  const char* sizes[2] = {"640x480->1024x768", "1024x768->320x240"};
-  for (int c = 0; c < 2; ++c)
-    pairs.push_back({"BM_StretchNearest/" + std::to_string(c), "BM_PixmanScale/0/" + std::to_string(c),
-                     std::string("StretchCopy nearest ") + sizes[c] + " vs nearest"});
-  for (int set = 0; set < 2; ++set)
-    for (int c = 0; c < 2; ++c)
-      pairs.push_back(
-          {"BM_StretchLinear/" + std::to_string(set) + "/" + std::to_string(c),
-           "BM_PixmanScale/1/" + std::to_string(c),
-           std::string("StretchCopy linear ") + (set == 0 ? "plain " : "MMX ") + sizes[c] + " vs bilinear"});
-  std::printf("\nTime of pixman per time of ours (above 1: ours is faster)\n");
-  std::printf("%-62s %10s %10s %10s %10s\n", "", "ours ns", "pixman ns", "ratio", "generic C");
-  for (const Pair& p : pairs) {
-    const auto o = ours.find(p.Ours), q = ours.find(p.Peer), g = generic.find(p.Peer);
-    if (o == ours.end() || q == ours.end()) continue;
-    std::printf("%-62s %10.0f %10.0f %10.2f", p.Label.c_str(), o->second, q->second, q->second / o->second);
-    if (g != generic.end()) std::printf(" %10.2f", g->second / o->second);
-    std::printf("\n");
-  }
-}
+  // Both sets run the same nearest-neighbour loop.
+  TableRow("nearest stretch 640x480 to 1024x768", "BM_StretchNearest/0", "BM_PixmanScale/0/0", "1.0");
+  TableRow("nearest stretch 1024x768 to 320x240", "BM_StretchNearest/1", "BM_PixmanScale/0/1", "1.0");
+  return true;
+}();
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  const bool child = argc > 1 && std::strcmp(argv[1], "--pixman-generic-child") == 0;
-  if (child) {
-    std::vector<char*> args{argv[0], const_cast<char*>("--benchmark_filter=BM_Pixman")};
-    int n = static_cast<int>(args.size());
-    benchmark::Initialize(&n, args.data());
-    RecordingReporter reporter(true);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    for (const auto& [name, ns] : reporter.Times) std::printf("RESULT %s %f\n", name.c_str(), ns);
-    return 0;
-  }
-  benchmark::Initialize(&argc, argv);
-  RecordingReporter reporter(false);
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::fflush(stdout);
-  PrintRatios(reporter.Times, PixmanGenericTimes(argv[0]));
-  benchmark::Shutdown();
-  return 0;
-}
+BENCHMARK_MAIN();

@@ -1,6 +1,7 @@
 // Start-up of the runtime browser on the sample project against a bare web view of the same start page:
 // the time from starting the process to the start page's load finishing, both under Qt's offscreen
-// platform, alternating in one run. Usage: runtime_startup_bench <builder probe> <bare view> <folder>; the
+// platform. Usage: runtime_startup_bench [<builder probe> <bare view> <folder>] [benchmark flags]; without
+// the three, the probe and the bare view beside this program and the build's sample browser folder. The
 // probe is copied into the folder.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -12,9 +13,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
+
+#include "bench/BenchTable.h"
 
 namespace {
 
@@ -65,12 +67,7 @@ double TimeToLoaded(const std::string& Program, const std::vector<std::string>& 
   return seconds;
 }
 
-std::map<std::string, double> gMeans;
-
-void Measure(benchmark::State& State, const std::string& Name, const std::string& Program,
-             const std::vector<std::string>& Args) {
-  double total = 0;
-  int runs = 0;
+void Measure(benchmark::State& State, const std::string& Program, const std::vector<std::string>& Args) {
   for (auto _ : State) {
     const double s = TimeToLoaded(Program, Args);
     if (s < 0) {
@@ -78,33 +75,35 @@ void Measure(benchmark::State& State, const std::string& Name, const std::string
       return;
     }
     State.SetIterationTime(s);
-    total += s;
-    ++runs;
   }
-  if (runs > 0) gMeans[Name] = total / runs;
 }
 
 void BM_BuilderStartup(benchmark::State& State) {
-  Measure(State, "Builder", gProbe, {});
+  Measure(State, gProbe, {});
 }
 void BM_BareWebViewStartup(benchmark::State& State) {
-  Measure(State, "bare", gBare, {gFolder + "/start.htm"});
+  Measure(State, gBare, {gFolder + "/start.htm"});
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 4) {
-    std::fprintf(stderr, "usage: %s <builder probe> <bare web view> <browser folder> [benchmark flags]\n",
-                 argv[0]);
+  namespace fs = std::filesystem;
+  // The three paths, when given, come first; benchmark flags start with "--".
+  const bool paths = argc >= 4 && std::string(argv[1]).rfind("--", 0) != 0;
+  const fs::path here = fs::canonical("/proc/self/exe").parent_path();
+  const std::string probe = paths ? argv[1] : (here / "runtime_builder_probe").string();
+  gBare = fs::absolute(paths ? argv[2] : (here / "runtime_bare_webview").string()).string();
+  gFolder =
+      fs::absolute(paths ? fs::path(argv[3]) : here / ".." / ".." / "sample").lexically_normal().string();
+  if (!fs::exists(gFolder + "/Config.VX")) {
+    std::fprintf(stderr, "%s: no browser folder at %s (build the target sample_browser)\n", argv[0],
+                 gFolder.c_str());
     return 2;
   }
-  namespace fs = std::filesystem;
-  gFolder = fs::absolute(argv[3]).string();
-  gBare = fs::absolute(argv[2]).string();
   // The probe runs from the browser folder, as a build leaves the program: "#" addresses name its folder.
   gProbe = gFolder + "/BuilderProbe";
-  fs::copy_file(argv[1], gProbe, fs::copy_options::overwrite_existing);
+  fs::copy_file(probe, gProbe, fs::copy_options::overwrite_existing);
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
   // Warm the file caches once for both.
@@ -112,20 +111,20 @@ int main(int argc, char** argv) {
   (void)TimeToLoaded(gProbe, {});
   benchmark::RegisterBenchmark("Startup/BareWebView", BM_BareWebViewStartup)
       ->UseManualTime()
-      ->Iterations(8)
+      ->Iterations(4)
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("Startup/Builder", BM_BuilderStartup)
       ->UseManualTime()
-      ->Iterations(8)
+      ->Iterations(4)
       ->Unit(benchmark::kMillisecond);
-  int bargc = argc - 3;
+  TableRow("Builder start to start page loaded (bare web view, same page)", "Startup/Builder",
+           "Startup/BareWebView", "1.1");
   std::vector<char*> bargv{argv[0]};
-  for (int i = 4; i < argc; ++i)
+  for (int i = paths ? 4 : 1; i < argc; ++i)
     bargv.push_back(argv[i]);
+  int bargc = static_cast<int>(bargv.size());
   benchmark::Initialize(&bargc, bargv.data());
   benchmark::RunSpecifiedBenchmarks();
-  if (gMeans.count("Builder") && gMeans.count("bare"))
-    std::printf("\nstart-up to start page loaded: Builder %.0f ms, bare web view %.0f ms, ratio %.2f\n",
-                gMeans["Builder"] * 1000, gMeans["bare"] * 1000, gMeans["Builder"] / gMeans["bare"]);
+  benchmark::Shutdown();
   return 0;
 }
