@@ -144,10 +144,20 @@ __attribute__((target("avx2"))) int ScanAvx2(const uint32_t* Row, int Width, con
 }
 #endif
 
+// The set that Best stands for on this processor.
+TScanSet Resolved(TScanSet Set) {
+  if (Set != TScanSet::Best) return Set;
+#if defined(__x86_64__)
+  return ScanSetAvailable(TScanSet::Avx2) ? TScanSet::Avx2 : TScanSet::Sse2;
+#else
+  return TScanSet::Plain;
+#endif
+}
+
 TRowScan RowScanOf(TScanSet Set, const TRunRule& Rule) {
 #if defined(__x86_64__)
   const bool alpha = Rule.Kind == TRunRule::rkAlpha;
-  if (Set == TScanSet::Best) Set = ScanSetAvailable(TScanSet::Avx2) ? TScanSet::Avx2 : TScanSet::Sse2;
+  Set = Resolved(Set);
   if (Set == TScanSet::Avx2) return alpha ? ScanAvx2<true> : ScanAvx2<false>;
   if (Set == TScanSet::Sse2) return alpha ? ScanSse2<true> : ScanSse2<false>;
 #endif
@@ -171,6 +181,72 @@ bool ScanSetAvailable(TScanSet Set) {
 int RowRuns(const uint32_t* Row, int Width, const TRunRule& Rule, int* Edges, TScanSet Set) {
   if (Rule.Kind == TRunRule::rkNone || Width <= 0) return 0;
   return RowScanOf(Set, Rule)(Row, Width, Rule, Edges);
+}
+
+// ---- Key colour -------------------------------------------------------------------------------------
+
+namespace {
+
+constexpr TColor32 kCutOut = 0x0000FF00u;  // a key-coloured pixel of modes 3 and 4: alpha 0, green
+
+TColor32 KeyedOut(TColor32 Pixel, TColor32 Key) {
+  return (Pixel & 0x00FFFFFFu) == Key ? kCutOut : Pixel | 0xFF000000u;
+}
+
+void KeyOutPlain(TColor32* Pixels, size_t Count, TColor32 Key) {
+  for (size_t i = 0; i < Count; ++i)
+    Pixels[i] = KeyedOut(Pixels[i], Key);
+}
+
+#if defined(__x86_64__)
+void KeyOutSse2(TColor32* Pixels, size_t Count, TColor32 Key) {
+  const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
+  const __m128i key = _mm_set1_epi32(static_cast<int>(Key));
+  const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i cut = _mm_set1_epi32(static_cast<int>(kCutOut));
+  size_t i = 0;
+  for (; i + 4 <= Count; i += 4) {
+    auto* p = reinterpret_cast<__m128i*>(Pixels + i);
+    const __m128i v = _mm_loadu_si128(p);
+    const __m128i keyed = _mm_cmpeq_epi32(_mm_and_si128(v, rgb), key);
+    _mm_storeu_si128(
+        p, _mm_or_si128(_mm_and_si128(keyed, cut), _mm_andnot_si128(keyed, _mm_or_si128(v, opaque))));
+  }
+  KeyOutPlain(Pixels + i, Count - i, Key);
+}
+
+__attribute__((target("avx2"))) void KeyOutAvx2(TColor32* Pixels, size_t Count, TColor32 Key) {
+  const __m256i rgb = _mm256_set1_epi32(0x00FFFFFF);
+  const __m256i key = _mm256_set1_epi32(static_cast<int>(Key));
+  const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m256i cut = _mm256_set1_epi32(static_cast<int>(kCutOut));
+  size_t i = 0;
+  for (; i + 8 <= Count; i += 8) {
+    auto* p = reinterpret_cast<__m256i*>(Pixels + i);
+    const __m256i v = _mm256_loadu_si256(p);
+    const __m256i keyed = _mm256_cmpeq_epi32(_mm256_and_si256(v, rgb), key);
+    _mm256_storeu_si256(p, _mm256_blendv_epi8(_mm256_or_si256(v, opaque), cut, keyed));
+  }
+  KeyOutPlain(Pixels + i, Count - i, Key);
+}
+#endif
+
+}  // namespace
+
+void KeyOut(TColor32* Pixels, size_t Count, TColor32 Key, TScanSet Set) {
+  Key &= 0x00FFFFFFu;
+#if defined(__x86_64__)
+  Set = Resolved(Set);
+  if (Set == TScanSet::Avx2) {
+    KeyOutAvx2(Pixels, Count, Key);
+    return;
+  }
+  if (Set == TScanSet::Sse2) {
+    KeyOutSse2(Pixels, Count, Key);
+    return;
+  }
+#endif
+  KeyOutPlain(Pixels, Count, Key);
 }
 
 // ---- TRegionData -------------------------------------------------------------------------------------
@@ -393,66 +469,6 @@ TGIFImage* KMediaList::GetGIF(const std::string& FileName) {
 }
 
 // ---- KGraphic ----------------------------------------------------------------------------------------
-
-namespace {
-
-constexpr TColor32 kCutOut = 0x0000FF00u;  // a key-coloured pixel of modes 3 and 4: alpha 0, green
-
-// Makes Count pixels opaque and replaces those whose colour is Key (low 24 bits) by kCutOut.
-TColor32 KeyedOut(TColor32 Pixel, TColor32 Key) {
-  return (Pixel & 0x00FFFFFFu) == Key ? kCutOut : Pixel | 0xFF000000u;
-}
-
-void KeyOutPlain(TColor32* Pixels, size_t Count, TColor32 Key) {
-  for (size_t i = 0; i < Count; ++i)
-    Pixels[i] = KeyedOut(Pixels[i], Key);
-}
-
-#if defined(__x86_64__)
-void KeyOutSse2(TColor32* Pixels, size_t Count, TColor32 Key) {
-  const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
-  const __m128i key = _mm_set1_epi32(static_cast<int>(Key));
-  const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-  const __m128i cut = _mm_set1_epi32(static_cast<int>(kCutOut));
-  size_t i = 0;
-  for (; i + 4 <= Count; i += 4) {
-    auto* p = reinterpret_cast<__m128i*>(Pixels + i);
-    const __m128i v = _mm_loadu_si128(p);
-    const __m128i keyed = _mm_cmpeq_epi32(_mm_and_si128(v, rgb), key);
-    _mm_storeu_si128(
-        p, _mm_or_si128(_mm_and_si128(keyed, cut), _mm_andnot_si128(keyed, _mm_or_si128(v, opaque))));
-  }
-  KeyOutPlain(Pixels + i, Count - i, Key);
-}
-
-__attribute__((target("avx2"))) void KeyOutAvx2(TColor32* Pixels, size_t Count, TColor32 Key) {
-  const __m256i rgb = _mm256_set1_epi32(0x00FFFFFF);
-  const __m256i key = _mm256_set1_epi32(static_cast<int>(Key));
-  const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  const __m256i cut = _mm256_set1_epi32(static_cast<int>(kCutOut));
-  size_t i = 0;
-  for (; i + 8 <= Count; i += 8) {
-    auto* p = reinterpret_cast<__m256i*>(Pixels + i);
-    const __m256i v = _mm256_loadu_si256(p);
-    const __m256i keyed = _mm256_cmpeq_epi32(_mm256_and_si256(v, rgb), key);
-    _mm256_storeu_si256(p, _mm256_blendv_epi8(_mm256_or_si256(v, opaque), cut, keyed));
-  }
-  KeyOutPlain(Pixels + i, Count - i, Key);
-}
-#endif
-
-void KeyOut(TColor32* Pixels, size_t Count, TColor32 Key) {
-#if defined(__x86_64__)
-  if (ScanSetAvailable(TScanSet::Avx2))
-    KeyOutAvx2(Pixels, Count, Key);
-  else
-    KeyOutSse2(Pixels, Count, Key);
-#else
-  KeyOutPlain(Pixels, Count, Key);
-#endif
-}
-
-}  // namespace
 
 KGraphic::KGraphic(TComponent* AOwner) : TComponent(AOwner), FBitmap(std::make_unique<TBitmap32>()) {}
 

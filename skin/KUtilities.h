@@ -29,7 +29,7 @@ struct TRunRule {
 // The pixels whose colour (the low 24 bits) differs from Key's.
 [[nodiscard]] TRunRule NotKeyRule(TColor32 Key);
 
-// The instruction sets a row scan can use; Best is the widest one the processor has.
+// The instruction sets the pixel loops of this unit can use; Best is the widest one the processor has.
 enum class TScanSet { Plain, Sse2, Avx2, Best };
 [[nodiscard]] bool ScanSetAvailable(TScanSet Set);
 
@@ -38,6 +38,9 @@ enum class TScanSet { Plain, Sse2, Avx2, Best };
 // Width + 1 values. Set must be available.
 int RowRuns(const uint32_t* Row, int Width, const TRunRule& Rule, int* Edges, TScanSet Set = TScanSet::Best);
 
+// The key-colour cut of the skin picture: makes Count pixels opaque and replaces those whose colour (low
+// 24 bits) is Key's by 0x0000FF00 (alpha 0, green). Set must be available.
+void KeyOut(TColor32* Pixels, size_t Count, TColor32 Key, TScanSet Set = TScanSet::Best);
 
 // A region-data block (32-byte header followed by its rectangles), held as a value by one owner.
 class TRegionData {

@@ -142,6 +142,26 @@ TEST(RowRuns, AlternatingRowFillsTheRoomForEdges) {
     EXPECT_EQ(Runs(row, AlphaRule(1), set), all) << static_cast<int>(set);
 }
 
+TEST(KeyOut, EveryInstructionSetCutsTheKeyAndMakesTheRestOpaque) {
+  // The key in any alpha, colours one step away from it, and lengths around the widths of the wide paths.
+  const uint32_t palette[] = {0x00123456, 0xFF123456, 0x80123456, 0x00123457,
+                              0x7F133456, 0x00000000, 0xFFFFFFFF};
+  std::mt19937 rng(3);
+  for (size_t count : {1u, 3u, 4u, 5u, 7u, 8u, 9u, 31u, 100u}) {
+    std::vector<uint32_t> pixels(count);
+    for (uint32_t& p : pixels)
+      p = palette[rng() % 7];
+    std::vector<uint32_t> expected;
+    for (uint32_t p : pixels)
+      expected.push_back((p & 0xFFFFFF) == 0x123456 ? 0x0000FF00u : (p | 0xFF000000u));
+    for (TScanSet set : AvailableSets()) {
+      std::vector<uint32_t> cut = pixels;
+      KeyOut(cut.data(), cut.size(), 0xAB123456, set);
+      EXPECT_EQ(cut, expected) << "count " << count << " set " << static_cast<int>(set);
+    }
+  }
+}
+
 // ---- Regions from bitmaps ----------------------------------------------------------------------------
 
 std::unique_ptr<TBitmap32> RandomAlphaBitmap(std::mt19937& rng, int w, int h) {
@@ -368,12 +388,10 @@ TEST(KGraphic, PassesRunLazilyAndOnlyAfterChanges) {
 
 TEST(KGraphic, TransparencyModes) {
   skintest::ScratchDir dir;
-  // Columns, repeated across a picture wide enough for the wide paths: white, pure red, almost red,
-  // blue; the bottom-left pixel is white.
-  constexpr int kWidth = 37;
+  // Columns: white, pure red, almost red, blue; the bottom-left pixel is white.
   const uint32_t columns[] = {0xFFFFFF, 0xFF0000, 0xFE0000, 0x0000FF};
-  skintest::WriteBmp24(dir.File("m.bmp"), kWidth, 2, [&](int x, int) { return columns[x % 4]; });
-  skintest::WriteBmp24(dir.File("gray.bmp"), kWidth, 2, [](int, int) { return 0x808080u; });
+  skintest::WriteBmp24(dir.File("m.bmp"), 4, 2, [&](int x, int y) { return columns[x]; });
+  skintest::WriteBmp24(dir.File("gray.bmp"), 4, 2, [](int, int) { return 0x808080u; });
   struct Case {
     uint8_t mode;
     TColor key;
@@ -398,8 +416,8 @@ TEST(KGraphic, TransparencyModes) {
     skin.SetAlphaFileName(dir.File("gray.bmp"));
     TBitmap32* b = skin.GetBitmap();
     for (int y = 0; y < 2; ++y) {
-      for (int x = 0; x < kWidth; ++x)
-        ASSERT_EQ(b->Pixel(x, y), c.expected[x % 4]) << "mode " << int(c.mode) << " x " << x;
+      for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(b->Pixel(x, y), c.expected[x]) << "mode " << int(c.mode) << " x " << x;
     }
   }
 }
