@@ -5,9 +5,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <functional>
+#include <memory>
 
 // Spins the event loop until Done holds or Milliseconds have passed; returns Done's last answer.
 inline bool WaitUntil(const std::function<bool()>& Done, int Milliseconds = 30000) {
@@ -16,6 +18,21 @@ inline bool WaitUntil(const std::function<bool()>& Done, int Milliseconds = 3000
   while (!Done() && clock.elapsed() < Milliseconds)
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   return Done();
+}
+
+// Asks the page for the script Expression until it answers true or Milliseconds have passed.
+inline bool WaitForScript(QWebEnginePage* Page, const QString& Expression, int Milliseconds = 30000) {
+  auto answer = std::make_shared<int>(0);  // 0 asking, 1 false, 2 true
+  Page->runJavaScript(Expression, [answer](const QVariant& v) { *answer = v.toBool() ? 2 : 1; });
+  return WaitUntil(
+      [&] {
+        if (*answer == 1) {
+          *answer = 0;
+          Page->runJavaScript(Expression, [answer](const QVariant& v) { *answer = v.toBool() ? 2 : 1; });
+        }
+        return *answer == 2;
+      },
+      Milliseconds);
 }
 
 // A left click at At in the page, sent to the widget that takes the view's input.

@@ -184,6 +184,8 @@ TEST_F(WebEngineTest, FullScreenRequestsOfThePage) {
   Navigation([&] { Engine->Navigate(WebAddressToURL("Pages/full.htm")); });
   ClickUntil(Engine->View(), [&] { return !requests.empty(); });
   ASSERT_EQ(requests.size(), 1u);
+  // The page leaves full screen only once it has entered it, a moment after asking.
+  ASSERT_TRUE(WaitForScript(Engine->View()->page(), QStringLiteral("!!document.fullscreenElement")));
   Engine->View()->page()->runJavaScript(QStringLiteral("document.exitFullscreen()"));
   ASSERT_TRUE(WaitUntil([&] { return requests.size() == 2; }));
   EXPECT_EQ(requests, (std::vector<bool>{true, false}));
