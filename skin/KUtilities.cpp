@@ -11,6 +11,7 @@
 #include <immintrin.h>
 #endif
 
+#include "graphics/GfxCPUid.h"
 #include "graphics/GfxFilters.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/SysUtils.h"
@@ -169,7 +170,7 @@ TRowScan RowScanOf(TScanSet Set, const TRunRule& Rule) {
 bool ScanSetAvailable(TScanSet Set) {
 #if defined(__x86_64__)
   if (Set == TScanSet::Avx2) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
+    static const bool avx2 = CpuHasAvx2();
     return avx2;
   }
   return true;
