@@ -711,11 +711,15 @@ void TMainForm::StoreRegistryOptions() const {
   try {
     TRegistry registry;
     registry.SetRootKey(HKEY_CURRENT_USER);
+    // The key and the four values reach the store in one write: an interrupted end of the program
+    // leaves either the old options or all the new ones.
+    registry.BeginUpdate();
     if (!registry.OpenKey(OptionsKey, true)) return;
     registry.WriteInteger("ShapeColor", FShapeColor);
     registry.WriteInteger("HelperColor", FHelperColor);
     registry.WriteBool("SoundsOn", FSoundsOn);
     registry.WriteBool("MessageSoundsOn", FMessageSoundsOn);
+    registry.EndUpdate();
   } catch (...) {
     // Options that cannot be stored are dropped silently.
   }

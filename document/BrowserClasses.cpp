@@ -1,5 +1,6 @@
 #include "document/BrowserClasses.h"
 
+#include <algorithm>
 #include <map>
 #include <unordered_map>
 #include <utility>
@@ -1018,15 +1019,20 @@ void TVXBrowser::BuildBrowser(const std::string& Target) {
     throw EVXBuildError("The runtime program \"" + AppPath(kRuntimeProgram) + "\" does not exist.");
   TVXBuildPlan plan;
   PlanBuild(Target, plan);
+  // Every copy is tried, so that one report names all that failed. A new "Config.VX" beside media that
+  // were not copied would name old or missing files, so it is written only when every copy succeeded.
   std::vector<std::string> failed;
   for (const auto& [from, to] : plan.Copies) {
-    if (!CopyFile(from, to, false)) failed.push_back(from + " -> " + to);
+    if (CopyFile(from, to, false)) continue;
+    const std::string line = from + " -> " + to + ": " + SysErrorMessage(GetLastError());
+    if (std::find(failed.begin(), failed.end(), line) == failed.end()) failed.push_back(line);
   }
-  plan.Text.SaveToFile(plan.ConfigFile);
   if (!failed.empty()) {
-    std::string text = "The browser was built, but these files could not be copied:";
+    std::string text = std::string("The browser was not built: these files could not be copied, and \"") +
+                       kConfigName + "\" was not written:";
     for (const std::string& f : failed)
       text += "\n" + f;
     throw EVXBuildError(text);
   }
+  plan.Text.SaveToFile(plan.ConfigFile);
 }

@@ -252,8 +252,8 @@ class TVXBrowser : public TComponent {
   // then on (so the project file is never overwritten with a part of itself), and the error propagates.
   void LoadProject(const std::string& FileName);
   // Writes a runtime folder: the runtime program under Target, the used media under generated names
-  // and "Config.VX", all in Target's folder. Every referenced path must be listed; copies that fail are
-  // reported together after the folder is written.
+  // and "Config.VX", all in Target's folder. Every referenced path must be listed. When copies fail,
+  // "Config.VX" is not written and one EVXBuildError names every failed copy with its reason.
   void BuildBrowser(const std::string& Target);
 
   // Adds the project text that SaveProject writes to W (a writer started with the project header).

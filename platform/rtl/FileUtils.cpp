@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <mutex>
 
 #include "platform/rtl/Lists.h"
@@ -64,20 +65,8 @@ bool FindIgnoringCase(const std::string& Dir, const std::string& Name, std::stri
 }
 
 [[noreturn]] void RaiseCreate(const std::string& FileName) {
+  SetLastError(static_cast<uint32_t>(errno));
   throw EFCreateError("Datei " + FileName + " kann nicht erstellt werden");
-}
-
-// A new temporary file beside Target, created with the default permissions (umask applied).
-int CreateTemporaryBeside(const std::string& Target, std::string& TempName) {
-  static std::atomic<unsigned> counter{0};
-  const std::string dir = ExtractFilePath(Target);
-  const std::string name = ExtractFileName(Target);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    TempName = dir + "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
-    const int fd = ::open(TempName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
 }
 
 // Owns a file descriptor: closes it when the scope ends unless it was closed before.
@@ -87,6 +76,7 @@ class FileDescriptor {
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   ~FileDescriptor() { (void)Close(); }
+  [[nodiscard]] int Get() const { return FFd; }
   // Closes now; false when the system reports an error (a write that did not reach the disk).
   bool Close() {
     if (FFd < 0) return true;
@@ -99,27 +89,106 @@ class FileDescriptor {
   int FFd;
 };
 
+// Removes a file without disturbing the error being reported.
+void RemoveQuietly(const std::string& Path) {
+  const int saved = errno;
+  ::unlink(Path.c_str());
+  errno = saved;
+}
+
+// Temporary files of atomic writes are named ".<name>.<pid>.<n>.tmp" beside their target. The number
+// of the process that owns the one named Entry; 0 when the name is not of that form.
+pid_t TemporaryOwner(const std::string& Entry) {
+  static constexpr std::string_view kSuffix = ".tmp";
+  if (Entry.size() < 1 + kSuffix.size() || Entry[0] != '.' || !Entry.ends_with(kSuffix)) return 0;
+  const std::string stem = Entry.substr(0, Entry.size() - kSuffix.size());
+  const size_t counterDot = stem.rfind('.');
+  if (counterDot == std::string::npos || counterDot == 0) return 0;
+  const size_t pidDot = stem.rfind('.', counterDot - 1);
+  if (pidDot == std::string::npos || pidDot == 0) return 0;
+  const std::string counter = stem.substr(counterDot + 1);
+  const std::string pid = stem.substr(pidDot + 1, counterDot - pidDot - 1);
+  auto digits = [](const std::string& S) {
+    return !S.empty() && S.size() <= 10 &&
+           std::all_of(S.begin(), S.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (!digits(counter) || !digits(pid)) return 0;
+  const long long value = std::stoll(pid);
+  return value > 0 && value <= INT_MAX ? static_cast<pid_t>(value) : 0;
+}
+
+// Removes the temporary files in Dir whose owning process is gone: a process killed during a write
+// leaves its temporary file behind, and the next write into that folder clears it. The files of live
+// processes (writes still going on) are left alone.
+void ClearAbandonedTemporaries(const std::string& Dir) {
+  DIR* d = ::opendir(Dir.empty() ? "." : Dir.c_str());
+  if (d == nullptr) return;
+  while (dirent* e = ::readdir(d)) {
+    const pid_t owner = TemporaryOwner(e->d_name);
+    if (owner == 0 || owner == ::getpid()) continue;
+    if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
+    const std::string path = Join(Dir, e->d_name);
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+  }
+  ::closedir(d);
+}
+
+// A new named temporary file beside Target: with Fd >= 0 the file Fd is given that name (a hard link),
+// otherwise a new empty file is created under it. Returns the descriptor of the named file (Fd itself
+// or the new one); -1 on failure, with TempName empty.
+int NameTemporaryBeside(const std::string& Target, int Fd, std::string& TempName) {
+  static std::atomic<unsigned> counter{0};
+  const std::string dir = ExtractFilePath(Target);
+  const std::string name = ExtractFileName(Target);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    TempName = dir + "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+    if (Fd < 0) {
+      const int fd = ::open(TempName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) return fd;
+      if (errno != EEXIST) break;
+      continue;
+    }
+    // Through /proc, which needs no privilege; directly by descriptor where /proc is not mounted.
+    const std::string self = "/proc/self/fd/" + std::to_string(Fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, TempName.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+        (errno == ENOENT && ::linkat(Fd, "", AT_FDCWD, TempName.c_str(), AT_EMPTY_PATH) == 0))
+      return Fd;
+    if (errno != EEXIST) break;
+  }
+  TempName.clear();
+  return -1;
+}
+
 // Writes through Writer into a temporary file, then renames it over the target; the temporary file
-// takes the mode of an existing target (a new one gets the default permissions).
+// takes the mode of an existing target (a new one gets the default permissions). The content is
+// written into an unnamed file (O_TMPFILE) where the file system supports one, so a process killed
+// while writing leaves nothing behind; the file gets its temporary name only for the rename. Where
+// there is no unnamed file, it is written under the temporary name from the start.
 void WriteThroughTemporary(const std::string& FileName, const std::function<void(THandleStream&)>& Writer) {
   const std::string target = ResolvePath(FileName);
+  const std::string dir = ExtractFilePath(target);
+  ClearAbandonedTemporaries(dir);
   std::string temp;
-  const int fd = CreateTemporaryBeside(target, temp);
+  int fd = ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  const bool unnamed = fd >= 0;
+  if (!unnamed) fd = NameTemporaryBeside(target, -1, temp);
   if (fd < 0) RaiseCreate(FileName);
+  FileDescriptor guard(fd);
   struct stat old;
   if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) (void)::fchmod(fd, old.st_mode & 07777);
   THandleStream stream(fd);
-  FileDescriptor guard(fd);
   try {
     Writer(stream);
     if (::fsync(fd) != 0) throw EWriteError("Stream-Schreibfehler");
+    if (unnamed && NameTemporaryBeside(target, fd, temp) < 0) RaiseCreate(FileName);
     if (!guard.Close()) throw EWriteError("Stream-Schreibfehler");
   } catch (...) {
-    ::unlink(temp.c_str());
+    if (!temp.empty()) RemoveQuietly(temp);
     throw;
   }
   if (::rename(temp.c_str(), target.c_str()) != 0) {
-    ::unlink(temp.c_str());
+    RemoveQuietly(temp);
     RaiseCreate(FileName);
   }
 }
@@ -350,6 +419,7 @@ bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileNam
   if (in < 0) return Note(false);
   FileDescriptor input(in);
   bool ok = true;
+  SetLastError(0);
   try {
     WriteThroughTemporary(to, [&](THandleStream& out) {
       char buf[65536];
@@ -363,7 +433,9 @@ bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileNam
       if (::fchmod(out.Handle(), src.st_mode & 07777) != 0) throw EWriteError("Stream-Schreibfehler");
     });
   } catch (const Exception&) {
-    ok = Note(false);
+    // A failure to create the file noted its reason already; a failed read or write left it in errno.
+    if (GetLastError() == 0) SetLastError(errno != 0 ? static_cast<uint32_t>(errno) : EIO);
+    ok = false;
   }
   return ok;
 }
@@ -395,14 +467,35 @@ void AtomicWriteFile(const std::string& FileName, const std::function<void(TStre
   WriteThroughTemporary(FileName, [&](THandleStream& out) { Writer(out); });
 }
 
-std::string ReadFileContent(const std::string& FileName) {
-  TFileStream stream(FileName, fmOpenRead);
-  std::string data;
+int ReadFileIfPresent(const std::string& FileName, std::string& Content) {
+  Content.clear();
+  const std::string path = ResolvePath(FileName);
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR ? -1 : errno;
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.Get() < 0) return errno;
+  if (::fstat(file.Get(), &st) != 0) return errno;
+  if (S_ISDIR(st.st_mode)) return EISDIR;
   char buf[65536];
   while (true) {
-    const int64_t n = stream.Read(buf, sizeof buf);
-    if (n <= 0) break;
-    data.append(buf, static_cast<size_t>(n));
+    const ssize_t n = ::read(file.Get(), buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      Content.clear();
+      return error;
+    }
+    if (n == 0) return 0;
+    Content.append(buf, static_cast<size_t>(n));
+  }
+}
+
+std::string ReadFileContent(const std::string& FileName) {
+  std::string data;
+  const int error = ReadFileIfPresent(FileName, data);
+  if (error != 0) {
+    SetLastError(error < 0 ? ENOENT : static_cast<uint32_t>(error));
+    throw EFOpenError("Datei " + FileName + " kann nicht geöffnet werden");
   }
   return data;
 }

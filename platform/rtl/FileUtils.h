@@ -56,7 +56,7 @@ bool RenameFile(const std::string& OldName, const std::string& NewName);
 [[nodiscard]] int64_t FileSize(const std::string& FileName);
 // Copies Existing to New through a temporary file beside New and a rename, keeping the mode bits.
 // Overwrites New unless FailIfExists; a file copied onto itself is left alone (success).
-// Returns false on any failure, leaving New as it was.
+// Returns false on any failure, leaving New as it was; GetLastError then tells why.
 bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileName, bool FailIfExists);
 
 // Names of the entries of Dir (not "." and ".."), sorted, optionally only those whose name ends in
@@ -67,13 +67,21 @@ bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileNam
 // Writes Data as the whole new content of FileName: into a temporary file in the same folder, flushed
 // to disk, then renamed over the old file, so a failure leaves the old file whole. Raises EFCreateError
 // "Datei %s kann nicht erstellt werden" when the file cannot be created, EWriteError on a failed write.
+// A temporary file is unnamed where the file system allows it and named ".<name>.<pid>.<n>.tmp" only
+// for the final rename otherwise; every write clears the temporary files of its folder whose process
+// is gone, so a write killed half-way leaves nothing behind for long.
 void AtomicWriteFile(const std::string& FileName, std::string_view Data);
 class TStream;
 // The same for a writer that streams the content; an exception from Writer leaves the old file whole
 // and propagates.
 void AtomicWriteFile(const std::string& FileName, const std::function<void(TStream& Stream)>& Writer);
-// The whole content of a file; raises EFOpenError "Datei %s kann nicht geöffnet werden".
+// The whole content of a file; raises EFOpenError "Datei %s kann nicht geöffnet werden" when it cannot
+// be opened or read to its end.
 [[nodiscard]] std::string ReadFileContent(const std::string& FileName);
+// Reads the whole file into Content. Returns 0 when it was read, -1 when nothing is at the path, or the
+// system error that kept an existing entry from being read (no permission, a folder, a link to nothing,
+// a failed read); Content is then empty.
+[[nodiscard]] int ReadFileIfPresent(const std::string& FileName, std::string& Content);
 
 // The program file's full path (the class library's ParamStr(0)) and its folder with a trailing
 // separator.

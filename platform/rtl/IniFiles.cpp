@@ -43,6 +43,18 @@ void TIniText::SetText(const std::string& Text) {
     FLines.push_back(lines.Strings(i));
 }
 
+void TIniText::LoadFromFile(const std::string& FileName) {
+  std::string content;
+  const int error = ReadFileIfPresent(FileName, content);
+  FReadError = error > 0 ? SysErrorMessage(static_cast<uint32_t>(error)) : std::string();
+  SetText(content);
+}
+
+std::string TIniText::RefusedWrite(const std::string& FileName) const {
+  if (FReadError.empty()) return {};
+  return "Datei " + FileName + " kann nicht gelesen werden (" + FReadError + ") und bleibt unverändert";
+}
+
 std::string TIniText::Text() const {
   std::string r;
   for (const std::string& line : FLines)
@@ -154,13 +166,14 @@ void TIniText::DeleteKey(const std::string& Section, const std::string& Ident) {
 
 TIniText TIniFile::Load() const {
   TIniText text;
-  if (FileExists(FFileName)) {
-    try {
-      text.SetText(ReadFileContent(FFileName));
-    } catch (const EStreamError&) {
-      // An unreadable file reads as an empty one.
-    }
-  }
+  text.LoadFromFile(FFileName);
+  return text;
+}
+
+TIniText TIniFile::LoadForWrite() const {
+  TIniText text = Load();
+  if (const std::string refused = text.RefusedWrite(FFileName); !refused.empty())
+    throw EIniFileException(refused);
   return text;
 }
 
@@ -183,7 +196,7 @@ bool TIniFile::ReadBool(const std::string& Section, const std::string& Ident, bo
 }
 
 void TIniFile::WriteString(const std::string& Section, const std::string& Ident, const std::string& Value) {
-  TIniText text = Load();
+  TIniText text = LoadForWrite();
   text.WriteValue(Section, Ident, Value);
   Store(text);
 }
@@ -229,13 +242,13 @@ void TIniFile::ReadSectionValues(const std::string& Section, TStrings* Strings) 
 }
 
 void TIniFile::EraseSection(const std::string& Section) {
-  TIniText text = Load();
+  TIniText text = LoadForWrite();
   text.EraseSection(Section);
   Store(text);
 }
 
 void TIniFile::DeleteKey(const std::string& Section, const std::string& Ident) {
-  TIniText text = Load();
+  TIniText text = LoadForWrite();
   text.DeleteKey(Section, Ident);
   Store(text);
 }

@@ -6,6 +6,9 @@
 
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Objects.h"
+#include "platform/rtl/SysUtils.h"
+
+PELLORAN_EXCEPTION(EIniFileException, Exception)
 
 // The text of an ini file as lines, with the lookups and edits TIniFile and the registry store share.
 // Keys and values are trimmed of blanks when read; lines that are neither sections nor keys (comments,
@@ -13,6 +16,15 @@
 class TIniText {
  public:
   void SetText(const std::string& Text);
+  // Reads FileName through the path resolver; a missing file gives an empty text. A file that is there
+  // but cannot be read (no permission, a folder, a link to nothing, a failed read) gives an empty text
+  // too, and ReadError tells why: writing that text back would replace the file with nothing but the
+  // new value, so writers call CheckReadable first.
+  void LoadFromFile(const std::string& FileName);
+  // Why the last LoadFromFile could not read its file; "" when it could or nothing was there.
+  [[nodiscard]] const std::string& ReadError() const { return FReadError; }
+  // The message of a refused write: FileName cannot be read and is left as it is; "" when it could be read.
+  [[nodiscard]] std::string RefusedWrite(const std::string& FileName) const;
   // The lines joined with CRLF.
   [[nodiscard]] std::string Text() const;
 
@@ -35,11 +47,13 @@ class TIniText {
   bool FindSection(const std::string& Section, size_t& First, size_t& Last) const;
   [[nodiscard]] int FindKey(size_t First, size_t Last, const std::string& Ident) const;
   std::vector<std::string> FLines;
+  std::string FReadError;
 };
 
 // An ini file read and written through the path resolver. Every read looks at the file as it is now;
 // every write rewrites it atomically (so a failed write leaves the old file whole). Missing files,
-// sections and keys, and values that do not convert, give the default.
+// sections and keys, and values that do not convert, give the default; so does a file that cannot be
+// read, which every write then refuses to replace (EIniFileException).
 class TIniFile : public TObject {
  public:
   explicit TIniFile(const std::string& FileName) : FFileName(FileName) {}
@@ -66,6 +80,8 @@ class TIniFile : public TObject {
 
  private:
   [[nodiscard]] TIniText Load() const;
+  // The text to change: raises EIniFileException when the file is there but cannot be read.
+  [[nodiscard]] TIniText LoadForWrite() const;
   void Store(const TIniText& Text);
   std::string FFileName;
 };

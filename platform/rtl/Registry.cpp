@@ -16,20 +16,20 @@ std::mutex& StoreLock() {
 
 TIniText LoadStore() {
   TIniText text;
-  const std::string file = TRegistry::StoreFileName();
-  if (FileExists(file)) {
-    try {
-      text.SetText(ReadFileContent(file));
-    } catch (const EStreamError&) {
-    }
-  }
+  text.LoadFromFile(TRegistry::StoreFileName());
   return text;
 }
 
 void SaveStore(const TIniText& Text) {
   const std::string file = TRegistry::StoreFileName();
+  if (const std::string refused = Text.RefusedWrite(file); !refused.empty())
+    throw ERegistryException(refused);
   ForceDirectories(ExtractFileDir(file));
-  AtomicWriteFile(file, Text.Text());
+  try {
+    AtomicWriteFile(file, Text.Text());
+  } catch (const EStreamError& e) {
+    throw ERegistryException(e.Message);
+  }
 }
 
 // "Software\\Pelloran\\" and "\Software\Pelloran" name the same key: separators single, none at the ends.
@@ -109,6 +109,38 @@ bool KeyPresent(const TIniText& Store, const std::string& Path) {
 
 }  // namespace
 
+TIniText TRegistry::Load() const {
+  return FHeld ? *FHeld : LoadStore();
+}
+
+void TRegistry::Save(const TIniText& Text) {
+  if (!FHeld) {
+    SaveStore(Text);
+    return;
+  }
+  if (const std::string refused = Text.RefusedWrite(StoreFileName()); !refused.empty())
+    throw ERegistryException(refused);
+  *FHeld = Text;
+  FHeldChanged = true;
+}
+
+void TRegistry::BeginUpdate() {
+  if (FUpdateCount++ > 0) return;
+  std::lock_guard lock(StoreLock());
+  FHeld = LoadStore();
+  FHeldChanged = false;
+}
+
+void TRegistry::EndUpdate() {
+  if (FUpdateCount == 0 || --FUpdateCount > 0) return;
+  const TIniText held = std::move(*FHeld);
+  const bool changed = FHeldChanged;
+  FHeld.reset();
+  if (!changed) return;
+  std::lock_guard lock(StoreLock());
+  SaveStore(held);
+}
+
 std::string TRegistry::StoreFileName() {
   return UserFolder("XDG_CONFIG_HOME", ".config") + "Pelloran/registry.ini";
 }
@@ -129,11 +161,15 @@ bool TRegistry::OpenKey(const std::string& Key, bool CanCreate) {
   if (FRootKey != HKEY_CURRENT_USER) return false;
   const std::string path = FullPath(Key);
   std::lock_guard lock(StoreLock());
-  TIniText store = LoadStore();
+  TIniText store = Load();
   if (!KeyPresent(store, path)) {
     if (!CanCreate) return false;
     store.AddSection(path);
-    SaveStore(store);
+    try {
+      Save(store);
+    } catch (const ERegistryException&) {
+      return false;  // a key that cannot be created is not opened
+    }
   }
   FCurrentPath = path;
   FKeyOpen = true;
@@ -156,7 +192,7 @@ void TRegistry::CloseKey() {
 bool TRegistry::KeyExists(const std::string& Key) const {
   if (FRootKey != HKEY_CURRENT_USER) return false;
   std::lock_guard lock(StoreLock());
-  return KeyPresent(LoadStore(), FullPath(Key));
+  return KeyPresent(Load(), FullPath(Key));
 }
 
 bool TRegistry::DeleteKey(const std::string& Key) {
@@ -164,29 +200,29 @@ bool TRegistry::DeleteKey(const std::string& Key) {
   const std::string path = FullPath(Key);
   if (path.empty()) return false;
   std::lock_guard lock(StoreLock());
-  TIniText store = LoadStore();
+  TIniText store = Load();
   if (!KeyPresent(store, path)) return false;
   const std::string prefix = path + "\\";
   for (const std::string& s : store.Sections())
     if (SameText(s, path) || (s.size() > prefix.size() && SameText(s.substr(0, prefix.size()), prefix)))
       store.EraseSection(s);
-  SaveStore(store);
+  Save(store);
   return true;
 }
 
 bool TRegistry::ReadRaw(const std::string& Name, std::string& Raw) const {
   if (FRootKey != HKEY_CURRENT_USER) return false;
   std::lock_guard lock(StoreLock());
-  return LoadStore().ReadValue(FCurrentPath, Name, Raw) || ReadBuiltIn(FCurrentPath, Name, Raw);
+  return Load().ReadValue(FCurrentPath, Name, Raw) || ReadBuiltIn(FCurrentPath, Name, Raw);
 }
 
 void TRegistry::WriteRaw(const std::string& Name, const std::string& Raw) {
   if (FRootKey != HKEY_CURRENT_USER || FReadOnly)
     throw ERegistryException("Fehler beim Setzen der Daten für '" + Name + "'");
   std::lock_guard lock(StoreLock());
-  TIniText store = LoadStore();
+  TIniText store = Load();
   store.WriteValue(FCurrentPath, Name, Raw);
-  SaveStore(store);
+  Save(store);
 }
 
 bool TRegistry::ValueExists(const std::string& Name) const {
@@ -208,10 +244,10 @@ TRegDataType TRegistry::GetDataType(const std::string& Name) const {
 bool TRegistry::DeleteValue(const std::string& Name) {
   if (FRootKey != HKEY_CURRENT_USER || FReadOnly) return false;
   std::lock_guard lock(StoreLock());
-  TIniText store = LoadStore();
+  TIniText store = Load();
   if (!store.ValueExists(FCurrentPath, Name)) return false;
   store.DeleteKey(FCurrentPath, Name);
-  SaveStore(store);
+  Save(store);
   return true;
 }
 

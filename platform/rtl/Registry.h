@@ -1,15 +1,19 @@
 // The registry of the current user, kept in an ini-style file per user:
 // $XDG_CONFIG_HOME/Pelloran/registry.ini (default ~/.config/Pelloran/registry.ini). Each key is a
 // section named by its path below HKEY_CURRENT_USER ("Software\Pelloran"); each value a line
-// "Name=dword:<decimal>" or "Name=sz:<text>". The file is written atomically on every change.
+// "Name=dword:<decimal>" or "Name=sz:<text>". The file is written atomically on every change, or once
+// for a group of changes between BeginUpdate and EndUpdate. A store file that is there but cannot be
+// read reads as empty and is never replaced: opening a key with CanCreate gives false, and writes raise.
 // Values that the system always has are answered when the store holds none: "Favorites" under
 // "Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders" is the folder
 // $XDG_DATA_HOME/Pelloran/Favorites (default ~/.local/share), made when it is first read.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "platform/rtl/IniFiles.h"
 #include "platform/rtl/Objects.h"
 
 using HKEY = uintptr_t;
@@ -52,10 +56,21 @@ class TRegistry : public TObject {
   // Stored as the integer 0 or 1.
   void WriteBool(const std::string& Name, bool Value);
 
+  // Changes made until the matching EndUpdate (pairs nest) are held and reach the store in one write
+  // at EndUpdate, which raises ERegistryException when that write fails. Reads see the held changes.
+  // Changes still held when the registry is destroyed are dropped.
+  void BeginUpdate();
+  void EndUpdate();
+
   // The store's file.
   [[nodiscard]] static std::string StoreFileName();
 
  private:
+  // The store as this registry sees it: the held text during an update, else the file's.
+  [[nodiscard]] TIniText Load() const;
+  // Writes Text as the new store (or holds it during an update); raises ERegistryException when the
+  // store file cannot be read (it is not replaced) or written.
+  void Save(const TIniText& Text);
   [[nodiscard]] std::string FullPath(const std::string& Key) const;
   // The raw stored text of a value of the open key; false when missing.
   bool ReadRaw(const std::string& Name, std::string& Raw) const;
@@ -65,4 +80,7 @@ class TRegistry : public TObject {
   std::string FCurrentPath;
   bool FKeyOpen = false;
   bool FReadOnly = false;
+  int FUpdateCount = 0;
+  std::optional<TIniText> FHeld;
+  bool FHeldChanged = false;
 };

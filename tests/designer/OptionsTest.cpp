@@ -1,5 +1,8 @@
 // The designer's options in the registry stand-in: defaults, reading up to the first bad value, and
 // writing at the end.
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include "platform/rtl/Registry.h"
 #include "tests/designer/DesignerFixture.h"
 
@@ -38,6 +41,51 @@ TEST_F(Options, FirstStartUsesDefaultsAndWritesThemAtTheEnd) {
   EXPECT_EQ(v.Helper, 16777215);
   EXPECT_EQ(v.Sounds, 1);
   EXPECT_EQ(v.Messages, 1);
+}
+
+// Counts the times a file of that name is put into Folder (created or renamed there) while it watches.
+class ReplacementCounter {
+ public:
+  ReplacementCounter(const std::string& Folder, std::string Name) : FName(std::move(Name)) {
+    FFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    EXPECT_GE(inotify_add_watch(FFd, Folder.c_str(), IN_CREATE | IN_MOVED_TO), 0);
+  }
+  ~ReplacementCounter() { ::close(FFd); }
+  int Count() {
+    alignas(inotify_event) char buf[8192];
+    for (ssize_t n; (n = ::read(FFd, buf, sizeof buf)) > 0;) {
+      for (ssize_t at = 0; at < n;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
+        if (e->len > 0 && FName == e->name) ++FCount;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+      }
+    }
+    return FCount;
+  }
+
+ private:
+  int FFd = -1;
+  std::string FName;
+  int FCount = 0;
+};
+
+TEST_F(Options, TheKeyAndTheFourValuesAreStoredInOneWrite) {
+  fs::create_directories(App + "/config/Pelloran");
+  ReplacementCounter writes(App + "/config/Pelloran", "registry.ini");
+  CreateWindows();
+  DestroyWindows();
+  EXPECT_EQ(writes.Count(), 1);
+  EXPECT_EQ(Stored().Helper, 16777215);
+}
+
+TEST_F(Options, AStoreThatCannotBeReadIsKeptAndTheDefaultsApply) {
+  const std::string store = App + "/config/Pelloran/registry.ini";
+  fs::create_directories(App + "/config/Pelloran");
+  fs::create_symlink(App + "/unmounted/registry.ini", store);  // a link to a store not there now
+  CreateWindows();
+  EXPECT_EQ(Main->ShapeColorOption(), 255);
+  DestroyWindows();
+  EXPECT_TRUE(fs::is_symlink(store));
 }
 
 TEST_F(Options, ReadingStopsAtTheFirstMissingOrMistypedValue) {

@@ -1,7 +1,14 @@
 // The build of a runtime folder: generated names with their gaps and duplicates, the golden
 // "Config.VX" beside the program, byte-identical copies with the mode bits kept, and failures that
 // name what went wrong.
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -168,25 +175,99 @@ TEST(Build, UnlistedOrMissingMediaFailBeforeAnythingIsWritten) {
   }
 }
 
-TEST(Build, FailedCopiesAreReportedTogetherAfterTheFolderIsWritten) {
-  TAppFolder app;
-  auto doc = BuildDocument(app);
-  const std::string out = app / "out";
-  // Folders in the way of two copies.
-  ForceDirectories(out + "/VXB2.bmp");
-  ForceDirectories(out + "/VXS3.wav");
-  try {
-    doc->BuildBrowser(out + "/B");
-    ADD_FAILURE() << "the build reported success";
-  } catch (const EVXBuildError& e) {
-    EXPECT_NE(e.Message.find("VXB2.bmp"), std::string::npos) << e.Message;
-    EXPECT_NE(e.Message.find("VXS3.wav"), std::string::npos) << e.Message;
-    EXPECT_EQ(e.Message.find("VXB0.bmp"), std::string::npos) << e.Message;
+// Builds Doc for Target with Folder read-only and returns the build's error ("" when it succeeded).
+// Mode bits make a folder read-only for an unprivileged user but not for root; root builds in a child
+// process that sees Folder through a read-only bind mount of its own.
+std::string BuildIntoReadOnlyFolder(TVXBrowser& Doc, const std::string& Folder, const std::string& Target) {
+  auto build = [&]() -> std::string {
+    try {
+      Doc.BuildBrowser(Target);
+      return "";
+    } catch (const Exception& e) {
+      return e.Message;
+    }
+  };
+  if (::geteuid() != 0) {
+    ::chmod(Folder.c_str(), 0555);
+    const std::string message = build();
+    ::chmod(Folder.c_str(), 0755);
+    return message;
   }
-  // Everything else was written.
-  EXPECT_TRUE(FileExists(out + "/Config.VX"));
-  EXPECT_TRUE(FileExists(out + "/B"));
-  EXPECT_EQ(ReadAll(out + "/VXB0.bmp"), ReadAll(app.Media("skin.bmp")));
+  int pipe[2];
+  if (::pipe(pipe) != 0) return "no pipe";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipe[0]);
+    std::string message;
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount(Folder.c_str(), Folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+        ::mount(nullptr, Folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+      message = std::string("no read-only mount: ") + std::strerror(errno);
+    else
+      message = build();
+    (void)!::write(pipe[1], message.data(), message.size());
+    ::_exit(0);
+  }
+  ::close(pipe[1]);
+  std::string message;
+  char buf[4096];
+  for (ssize_t n; (n = ::read(pipe[0], buf, sizeof buf)) > 0;)
+    message.append(buf, static_cast<size_t>(n));
+  ::close(pipe[0]);
+  ::waitpid(child, nullptr, 0);
+  return message;
+}
+
+TEST(Build, FailedCopiesAreReportedTogetherAndLeaveTheOldConfig) {
+  const char* const all[] = {"/B",        "/VXB0.bmp", "/VXB2.bmp", "/VXB3.bmp", "/VXB4.bmp",
+                             "/VXB5.bmp", "/VXB6",     "/VXB7.BMP", "/VXS1.wav", "/VXS3.wav"};
+  struct Case {
+    const char* Name;
+    // Prepares the folder Out that holds an older build and returns the error of the new build.
+    std::function<std::string(TVXBrowser&, const std::string& Out)> Build;
+    std::vector<std::string> Failed;  // the copies named, below Out + Below
+    const char* Below = "";
+  };
+  auto message = [](TVXBrowser& Doc, const std::string& Target) -> std::string {
+    try {
+      Doc.BuildBrowser(Target);
+      return "";
+    } catch (const EVXBuildError& e) {
+      return e.Message;
+    }
+  };
+  const Case cases[] = {
+      {"folders in the way of two copies",
+       [&](TVXBrowser& d, const std::string& out) {
+         ForceDirectories(out + "/VXB2.bmp");
+         ForceDirectories(out + "/VXS3.wav");
+         return message(d, out + "/B");
+       },
+       {"/VXB2.bmp", "/VXS3.wav"}},
+      {"a file where the folder should be",
+       [&](TVXBrowser& d, const std::string& out) {
+         WriteAll(out + "/sub", "a file");
+         return message(d, out + "/sub/B");
+       },
+       std::vector<std::string>(std::begin(all), std::end(all)), "/sub"},
+      {"a read-only folder",
+       [](TVXBrowser& d, const std::string& out) { return BuildIntoReadOnlyFolder(d, out, out + "/B"); },
+       std::vector<std::string>(std::begin(all), std::end(all))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TAppFolder app;
+    auto doc = BuildDocument(app);
+    const std::string out = app / "out";
+    WriteAll(out + "/Config.VX", "older build");
+    WriteAll(out + "/VXB0.bmp", "older picture");
+    const std::string error = c.Build(*doc, out);
+    ASSERT_NE(error.find("not built"), std::string::npos) << error;
+    for (const std::string& f : c.Failed)
+      EXPECT_NE(error.find(" -> " + out + c.Below + f + ": "), std::string::npos) << f << " in " << error;
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), static_cast<long>(c.Failed.size())) << error;
+    EXPECT_EQ(ReadAll(out + "/Config.VX"), "older build");
+  }
 }
 
 TEST(Build, ProgramBuiltIntoTheApplicationFolderIsLeftAlone) {

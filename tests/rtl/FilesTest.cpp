@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
+#include <set>
 
 #include "TempDir.h"
 #include "platform/rtl/FileUtils.h"
@@ -163,7 +166,11 @@ TEST(Files, CopyFileOverwritesKeepsModeAndLeavesASelfCopyAlone) {
   EXPECT_FALSE(SysErrorMessage(GetLastError()).empty());
   EXPECT_FALSE(FileExists(dir / "new"));
   EXPECT_FALSE(CopyFile(dir / "Builder", dir / "nofolder/x", false));
-  EXPECT_EQ(dir.EntryCount(), 2);  // no temporary file left behind
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOENT));
+  dir.Write("file", "");
+  EXPECT_FALSE(CopyFile(dir / "Builder", dir / "file/x", false));
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOTDIR));
+  EXPECT_EQ(dir.EntryCount(), 3);  // no temporary file left behind
 }
 
 TEST(Files, AtomicWriteReplacesWholeOrNothing) {
@@ -197,6 +204,112 @@ TEST(Files, AtomicWriteReplacesWholeOrNothing) {
   EXPECT_THROW(AtomicWriteFile(dir / "busy", "data"), EFCreateError);
   EXPECT_TRUE(DirectoryExists(dir / "busy/inner"));
   EXPECT_EQ(dir.EntryCount(), 2);
+}
+
+// A child process in the middle of an atomic write of Path: it has written "partial" and waits for
+// Release, then writes "+rest" and finishes. Killed or released, it is reaped by the end.
+class WriterProcess {
+ public:
+  explicit WriterProcess(const std::string& Path) {
+    int toParent[2], toChild[2];
+    if (::pipe(toParent) != 0 || ::pipe(toChild) != 0) std::abort();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      int code = 0;
+      try {
+        AtomicWriteFile(Path, [&](TStream& s) {
+          s.WriteString("partial");
+          char c = 'w';
+          (void)!::write(toParent[1], &c, 1);
+          (void)!::read(toChild[0], &c, 1);
+          s.WriteString("+rest");
+        });
+      } catch (...) {
+        code = 1;
+      }
+      ::_exit(code);
+    }
+    char c;
+    EXPECT_EQ(::read(toParent[0], &c, 1), 1) << "the writer did not start";
+    ::close(toParent[0]);
+    ::close(toParent[1]);
+    ::close(toChild[0]);
+    release_ = toChild[1];
+  }
+  ~WriterProcess() {
+    if (pid_ > 0) Kill();
+    ::close(release_);
+  }
+  void Kill() {
+    ::kill(pid_, SIGKILL);
+    (void)Wait();
+  }
+  // Lets the write finish; true when it succeeded.
+  bool Release() {
+    const char c = 'r';
+    (void)!::write(release_, &c, 1);
+    return Wait() == 0;
+  }
+
+ private:
+  int Wait() {
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  pid_t pid_ = -1;
+  int release_ = -1;
+};
+
+std::set<std::string> Entries(const std::string& Dir) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(Dir))
+    names.insert(e.path().filename().string());
+  return names;
+}
+
+// A process number that is free: that of a child that has ended and been reaped.
+pid_t EndedProcess() {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(0);
+  ::waitpid(pid, nullptr, 0);
+  return pid;
+}
+
+TEST(Files, AWriteKilledHalfWayLeavesNothingBehindForLong) {
+  TempDir dir;
+  dir.Write("Config.VX", "old");
+  WriterProcess(dir / "Config.VX").Kill();
+  WriterProcess(dir / "Options.ini").Kill();
+  AtomicWriteFile(dir / "next", "x");  // the next write into the folder
+  EXPECT_EQ(dir.Read("Config.VX"), "old");
+  EXPECT_EQ(Entries(dir.Path()), (std::set<std::string>{"Config.VX", "next"}));
+}
+
+TEST(Files, AWriteClearsOnlyTemporaryFilesOfEndedProcesses) {
+  TempDir dir;
+  const std::string ended = std::to_string(EndedProcess());
+  const std::string live = std::to_string(::getppid());
+  // Left by a process that ended while writing, and names that only look alike.
+  const std::string leftovers[] = {".Config.VX." + ended + ".0.tmp", ".a b." + ended + ".17.tmp"};
+  const std::string kept[] = {".Config.VX." + live + ".0.tmp", ".notes.tmp",
+                              "." + ended + ".0.tmp",          ".x." + ended + ".tmp",
+                              ".x." + ended + ".0.tmp.bak",    "x." + ended + ".0.tmp"};
+  WriterProcess writer(dir / "Project.VX");  // a write going on in another process
+  for (const std::string& name : leftovers)
+    dir.Write(name, "half");
+  for (const std::string& name : kept)
+    dir.Write(name, "keep");
+  std::filesystem::create_directory(dir / (".d." + ended + ".1.tmp"));
+
+  AtomicWriteFile(dir / "Config.VX", "new");
+  EXPECT_TRUE(writer.Release()) << "the other process's write was disturbed";
+  EXPECT_EQ(dir.Read("Project.VX"), "partial+rest");
+
+  std::set<std::string> expected(std::begin(kept), std::end(kept));
+  expected.insert({"Config.VX", "Project.VX", ".d." + ended + ".1.tmp"});
+  EXPECT_EQ(Entries(dir.Path()), expected);
 }
 
 // Number of file descriptors this process holds open.

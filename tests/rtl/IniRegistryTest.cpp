@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <vector>
 
 #include "EnvScope.h"
 #include "TempDir.h"
@@ -80,6 +86,66 @@ TEST(IniFile, WritesKeepOtherLinesAndRoundTrip) {
   EXPECT_EQ(dir.Read("new.ini"), "[Btn]\r\nleft=-3\r\n");
   TIniFile nowhere(dir / "no/folder.ini");
   EXPECT_THROW(nowhere.WriteInteger("a", "b", 1), EFCreateError);
+}
+
+// Ways a file can be there and yet not be read; each puts one at Path. Permission bits do not stop
+// root, so that way is tried only by an unprivileged run (the tests are also run as one).
+struct Unreadable {
+  const char* What;
+  std::function<void(const std::string& Path)> Make;
+};
+const std::vector<Unreadable>& UnreadableFiles() {
+  static const std::vector<Unreadable> ways = [] {
+    std::vector<Unreadable> w = {
+        {"a folder", [](const std::string& p) { std::filesystem::create_directories(p + "/inside"); }},
+        {"a link to nothing", [](const std::string& p) { std::filesystem::create_symlink(p + ".gone", p); }},
+    };
+    if (::geteuid() != 0)
+      w.push_back({"no read permission", [](const std::string& p) {
+                     std::ofstream(p) << "[Software\\Pelloran]\r\nShapeColor=dword:7\r\n";
+                     ::chmod(p.c_str(), 0200);
+                   }});
+    return w;
+  }();
+  return ways;
+}
+
+// What is at Path, to see that it was left alone: the kind, the link target or the content.
+std::string Fingerprint(const std::string& Path) {
+  namespace fs = std::filesystem;
+  const fs::file_status st = fs::symlink_status(Path);
+  if (fs::is_symlink(st)) return "link " + fs::read_symlink(Path).string();
+  if (fs::is_directory(st)) return "folder";
+  ::chmod(Path.c_str(), 0600);
+  std::ifstream in(Path, std::ios::binary);
+  const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ::chmod(Path.c_str(), 0200);
+  return "file " + content;
+}
+
+TEST(IniFile, AFileThatCannotBeReadIsNeverReplaced) {
+  for (const Unreadable& way : UnreadableFiles()) {
+    SCOPED_TRACE(way.What);
+    TempDir dir;
+    way.Make(dir / "coord.ini");
+    const std::string before = Fingerprint(dir / "coord.ini");
+    TIniFile ini(dir / "coord.ini");
+    EXPECT_EQ(ini.ReadInteger("Software\\Pelloran", "ShapeColor", -1), -1);
+    const std::function<void()> writes[] = {[&] { ini.WriteInteger("Button1", "left", 5); },
+                                            [&] { ini.DeleteKey("Button1", "left"); },
+                                            [&] { ini.EraseSection("Button1"); }};
+    for (const auto& write : writes) {
+      try {
+        write();
+        ADD_FAILURE() << "the write replaced the file";
+      } catch (const EIniFileException& e) {
+        EXPECT_NE(e.Message.find(dir / "coord.ini"), std::string::npos) << e.Message;
+        EXPECT_NE(e.Message.find("kann nicht gelesen werden"), std::string::npos) << e.Message;
+      }
+    }
+    EXPECT_EQ(Fingerprint(dir / "coord.ini"), before);
+    EXPECT_EQ(dir.EntryCount(), 1);
+  }
 }
 
 // Points the registry store and the user's data folder at a fresh folder for one test.
@@ -179,6 +245,33 @@ TEST_F(RegistryTest, FavoritesFolderOfAFreshAccount) {
   ASSERT_TRUE(reg.OpenKey("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", false));
   reg.WriteString("Favorites", "/home/user/Bookmarks");
   EXPECT_EQ(reg.ReadString("Favorites"), "/home/user/Bookmarks");
+}
+
+TEST_F(RegistryTest, AStoreThatCannotBeReadIsNeverReplaced) {
+  const std::string store = TRegistry::StoreFileName();
+  for (const Unreadable& way : UnreadableFiles()) {
+    SCOPED_TRACE(way.What);
+    std::filesystem::remove_all(dir_ / "Pelloran");
+    TRegistry open;
+    ASSERT_TRUE(open.OpenKey("Software\\Pelloran", true));
+    std::filesystem::remove(store);
+    way.Make(store);
+    const std::string before = Fingerprint(store);
+
+    TRegistry fresh;
+    EXPECT_FALSE(fresh.OpenKey("Software\\Pelloran", false));
+    EXPECT_FALSE(fresh.OpenKey("Software\\Pelloran", true));
+    try {
+      open.WriteInteger("ShapeColor", 1);
+      ADD_FAILURE() << "the write replaced the store";
+    } catch (const ERegistryException& e) {
+      EXPECT_NE(e.Message.find(store + " kann nicht gelesen werden"), std::string::npos) << e.Message;
+    }
+    open.BeginUpdate();
+    EXPECT_THROW(open.WriteBool("SoundsOn", true), ERegistryException);
+    open.EndUpdate();
+    EXPECT_EQ(Fingerprint(store), before);
+  }
 }
 
 TEST_F(RegistryTest, OtherRootsHaveNoKeys) {
