@@ -149,11 +149,9 @@ int NameTemporaryBeside(const std::string& Target, int Fd, std::string& TempName
       if (errno != EEXIST) break;
       continue;
     }
-    // Through /proc, which needs no privilege; directly by descriptor where /proc is not mounted.
+    // Through /proc, which needs no privilege (linking the descriptor itself needs one).
     const std::string self = "/proc/self/fd/" + std::to_string(Fd);
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, TempName.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-        (errno == ENOENT && ::linkat(Fd, "", AT_FDCWD, TempName.c_str(), AT_EMPTY_PATH) == 0))
-      return Fd;
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, TempName.c_str(), AT_SYMLINK_FOLLOW) == 0) return Fd;
     if (errno != EEXIST) break;
   }
   TempName.clear();
@@ -161,16 +159,17 @@ int NameTemporaryBeside(const std::string& Target, int Fd, std::string& TempName
 }
 
 // Writes through Writer into a temporary file, then renames it over the target; the temporary file
-// takes the mode of an existing target (a new one gets the default permissions). The content is
-// written into an unnamed file (O_TMPFILE) where the file system supports one, so a process killed
-// while writing leaves nothing behind; the file gets its temporary name only for the rename. Where
-// there is no unnamed file, it is written under the temporary name from the start.
+// takes the mode of an existing target (a new one gets the default permissions). The content goes
+// into an unnamed file (O_TMPFILE) where the file system supports one and /proc can give it a name,
+// so a process killed while writing leaves nothing behind; the file gets its temporary name only for
+// the rename. Otherwise it is written under the temporary name from the start.
 void WriteThroughTemporary(const std::string& FileName, const std::function<void(THandleStream&)>& Writer) {
   const std::string target = ResolvePath(FileName);
   const std::string dir = ExtractFilePath(target);
   ClearAbandonedTemporaries(dir);
   std::string temp;
-  int fd = ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  static const bool canName = ::access("/proc/self/fd", F_OK) == 0;
+  int fd = canName ? ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666) : -1;
   const bool unnamed = fd >= 0;
   if (!unnamed) fd = NameTemporaryBeside(target, -1, temp);
   if (fd < 0) RaiseCreate(FileName);
