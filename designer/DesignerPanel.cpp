@@ -548,7 +548,7 @@ void TPropertyForm::SelectElement(TComponent* Element) {
   }
 }
 
-void TPropertyForm::Changed() {
+void TPropertyForm::NotifyChange() {
   if (OnChange) OnChange(nullptr);
 }
 
@@ -581,7 +581,7 @@ void TPropertyForm::ElementMoved(TObject* Sender) {
     EditLeftEdit->SetText(IntToStr(edit->GetLeft()));
     EditWidthEdit->SetText(IntToStr(edit->GetWidth()));
   }
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::ColorPicked(TObject*, TColor Color) {
@@ -744,8 +744,8 @@ void TPropertyForm::BrowserEditExit(TObject* Sender) {
   const int left = Number(BrowserLeftEdit);
   const int height = Number(BrowserHeightEdit);
   const int width = Number(BrowserWidthEdit);
-  const TRect inner(Number(BrowserILeftEdit), Number(BrowserITopEdit), Number(BrowserIWidthEdit),
-                    Number(BrowserIHeightEdit));
+  const TRect inner{Number(BrowserILeftEdit), Number(BrowserITopEdit), Number(BrowserIWidthEdit),
+                    Number(BrowserIHeightEdit)};
   const int startWidth = Number(BrowserStartWidthEdit);
   const int startHeight = Number(BrowserStartHeightEdit);
 
@@ -764,14 +764,14 @@ void TPropertyForm::BrowserEditExit(TObject* Sender) {
   web->SetStartSound(SoundOf(StartSoundCombo, web->StartSound));
   web->SetExitSound(SoundOf(ExitSoundCombo, web->ExitSound));
   surface->SetFormStyle(BrowserStayOnTopBox->Checked() ? fsStayOnTop : fsNormal);
-  Changed();
+  NotifyChange();
   if (Sender != BrowserStayOnTopBox) LoadWeb();
 }
 
 void TPropertyForm::BrowserStartpageEditChange(TObject*) {
   if (FLoading > 0 || FProject == nullptr) return;
   FProject->Web()->SetStartpage(BrowserStartpageEdit->Text());
-  Changed();
+  NotifyChange();
 }
 
 namespace {
@@ -826,7 +826,7 @@ void TPropertyForm::FormImageClick(TObject*) {
   surface->SetStartWidth(picture->Width());
   surface->SetStartHeight(picture->Height());
   LoadWeb();
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::BitmapEditChange(TObject*) {
@@ -839,7 +839,7 @@ void TPropertyForm::BitmapEditChange(TObject*) {
   ClampInnerToSkin(FProject->Surface());
   FProject->RefreshSelection();
   LoadWeb();
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::StartSoundOpenButClick(TObject*) {
@@ -850,7 +850,7 @@ void TPropertyForm::StartSoundOpenButClick(TObject*) {
   FillSoundCombo(StartSoundCombo, file);
   FillSoundCombo(ExitSoundCombo, web->ExitSound);
   web->SetStartSound(file);
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::EndSoundOpenButClick(TObject*) {
@@ -861,7 +861,7 @@ void TPropertyForm::EndSoundOpenButClick(TObject*) {
   FillSoundCombo(ExitSoundCombo, file);
   FillSoundCombo(StartSoundCombo, web->StartSound);
   web->SetExitSound(file);
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::StartSoundPlayButClick(TObject*) {
@@ -875,7 +875,7 @@ void TPropertyForm::EndSoundStartButClick(TObject*) {
 void TPropertyForm::DialodIColorShapeMouseDown(TObject*, TMouseButton, TShiftState Shift, int, int) {
   if (FProject == nullptr || !ChooseColor(DialodIColorShape, Shift)) return;
   FProject->Web()->SetInvisibleColor(DialodIColorShape->Brush()->Color());
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::BrowserHLBoxClick(TObject*) {
@@ -961,7 +961,7 @@ void TPropertyForm::ButtonStateImageClick(int State) {
   button->Control()->Invalidate();
   ButtonStateLabel(State)->SetCaption(ListSizeText(bitmaps->IndexOf(file)));
   FProject->RefreshSelection();
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::ButtonStateComboChange(int State) {
@@ -972,7 +972,7 @@ void TPropertyForm::ButtonStateComboChange(int State) {
   ButtonStateLabel(State)->SetCaption(ListSizeText(i));
   SetStatePath(button, State, FProject->Bitmaps()->GetPath(i));
   FProject->RefreshSelection();
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::ButtonEditExit(TObject* Sender) {
@@ -992,21 +992,21 @@ void TPropertyForm::ButtonEditExit(TObject* Sender) {
   button->SetHint(ButtonHintEdit->Text());
   if (ButtonAlignmentCombo->ItemIndex() >= 0) button->Alignment = ButtonAlignmentCombo->Text();
   FProject->RefreshSelection();
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::ButtonNavigationTargetChange(TObject*) {
   TVXButton* button = SelectedButton();
   if (FLoading > 0 || button == nullptr) return;
   button->SetNavigationtarget(ButtonNavigationTarget->Text());
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::ButtonHintEditChange(TObject*) {
   TVXButton* button = SelectedButton();
   if (FLoading > 0 || button == nullptr) return;
   button->SetHint(ButtonHintEdit->Text());
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::ButtonSoundOpenButClick(TObject*) {
@@ -1016,7 +1016,7 @@ void TPropertyForm::ButtonSoundOpenButClick(TObject*) {
   if (!ChooseSound(file)) return;
   FillSoundCombo(ButtonSoundCombo, file);
   button->SetSound(file);
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::ButtonSoundPlayButClick(TObject*) {
@@ -1027,7 +1027,7 @@ void TPropertyForm::ButtonIColorShapeMouseDown(TObject*, TMouseButton, TShiftSta
   TVXButton* button = SelectedButton();
   if (button == nullptr || !ChooseColor(ButtonIColorShape, Shift)) return;
   button->SetInvisibleColor(ButtonIColorShape->Brush()->Color());
-  Changed();
+  NotifyChange();
 }
 
 // ---- Label and address-field panels -----------------------------------------------------------------
@@ -1079,21 +1079,21 @@ void TPropertyForm::LabelEditExit(TObject* Sender) {
   label->SetText(LabelTextEdit->Text());
   SetFieldEnabled(LabelTextEdit, label->Style == CustomText);
   FProject->RefreshSelection();
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::LabelTextEditChange(TObject*) {
   TVXLabel* label = SelectedLabel();
   if (FLoading > 0 || label == nullptr || !HasFocus(LabelTextEdit)) return;
   label->SetText(LabelTextEdit->Text());
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::LabelTransparentCheckClick(TObject*) {
   TVXLabel* label = SelectedLabel();
   if (FLoading > 0 || label == nullptr || !HasFocus(LabelTransparentCheck)) return;
   label->SetTransparent(LabelTransparentCheck->Checked());
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::LabelFontLabelClick(TObject*) {
@@ -1108,7 +1108,7 @@ void TPropertyForm::LabelFontLabelClick(TObject*) {
   label->SetWidth(width);
   LoadLabel(label);
   FProject->RefreshSelection();
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::LabelColorShapeMouseUp(TObject*, TMouseButton, TShiftState Shift, int, int) {
@@ -1116,7 +1116,7 @@ void TPropertyForm::LabelColorShapeMouseUp(TObject*, TMouseButton, TShiftState S
   if (label == nullptr || !ChooseColor(LabelColorShape, Shift)) return;
   label->SetColor(LabelColorShape->Brush()->Color());
   LabelFontLabel->SetColor(LabelColorShape->Brush()->Color());
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::EditEditExit(TObject* Sender) {
@@ -1134,7 +1134,7 @@ void TPropertyForm::EditEditExit(TObject* Sender) {
   edit->Autosize = EditAutoSizeBox->Checked() ? "True" : "False";
   if (EditStyleCombo->ItemIndex() >= 0) edit->SetStyle(EditStyleCombo->Text());
   FProject->RefreshSelection();
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::EditFontLabelClick(TObject*) {
@@ -1146,7 +1146,7 @@ void TPropertyForm::EditFontLabelClick(TObject*) {
   edit->Control()->SetHeight(4 - edit->GetFont()->Height());
   LoadEdit(edit);
   FProject->RefreshSelection();
-  Changed();
+  NotifyChange();
 }
 
 void TPropertyForm::EditColorShapeMouseDown(TObject*, TMouseButton, TShiftState Shift, int, int) {
@@ -1154,7 +1154,7 @@ void TPropertyForm::EditColorShapeMouseDown(TObject*, TMouseButton, TShiftState 
   if (edit == nullptr || !ChooseColor(EditColorShape, Shift)) return;
   edit->SetColor(EditColorShape->Brush()->Color());
   EditFontLabel->SetColor(EditColorShape->Brush()->Color());
-  Changed();
+  NotifyChange();
 }
 
 // ---- Options panel ----------------------------------------------------------------------------------

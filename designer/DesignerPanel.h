@@ -163,7 +163,10 @@ class TPropertyForm : public TVexForm {
   [[nodiscard]] TPanel* CurrentPanel() const;
   // Moves the focus to the scroll box, so that an edit being typed in writes its value back first.
   void CommitPending();
-  void Changed();
+  // The change notification: OnChange with no sender, after every value written into the document.
+  // (Under the name Changed it would override the form's own notification that its picture changed,
+  // and a repaint of the editor would mark the project modified.)
+  void NotifyChange();
   void ElementMoved(TObject* Sender);
   void ColorPicked(TObject* Sender, TColor Color);
 

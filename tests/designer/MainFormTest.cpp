@@ -61,6 +61,8 @@ TEST_F(MainForm, ModifiedFlagThroughNewEditsSaveAndTestRun) {
   NewProject();
   EXPECT_EQ(Main->Mode(), mdEditing);
   EXPECT_FALSE(Main->IsModified()) << "a new project is unmodified";
+  Editor->SetBounds(Editor->Left(), Editor->Top(), Editor->Width() + 40, Editor->Height() + 30);
+  EXPECT_FALSE(Main->IsModified()) << "repainting the property editor changes nothing";
   EXPECT_EQ(Doc()->Selected(), Doc()->Web());
   EXPECT_EQ(Editor->CurrentPanel(), Editor->FormPanel);
 
