@@ -127,13 +127,16 @@ TEST(Thread, FreeOnTerminateFreesItself) {
 }
 
 TEST(Thread, FreeingARunningThreadTerminatesAndWaits) {
-  std::atomic<bool> ended{false};
+  std::atomic<bool> started{false}, ended{false};
   auto* w = TThread::Create<Worker>([&](Worker* self) {
+    started = true;
     while (!self->Terminated())
       self->Synchronize([] {});
     ended = true;
   });
-  Sleep(5);
+  // A thread freed before it runs never runs (a busy machine may take a while to start it).
+  for (int i = 0; i < 5000 && !started; ++i)
+    Sleep(1);
   delete w;
   EXPECT_TRUE(ended);
 }
