@@ -18,19 +18,34 @@ cp "$builder" "$work/MyBrowser"
 cd "$work"
 export QTWEBENGINE_DISABLE_SANDBOX=1
 unset QT_QPA_PLATFORM
-xvfb-run -a -s "-screen 0 1280x1024x24 -br" sh -c '
-  ./MyBrowser >builder.log 2>&1 & pid=$!
-  id=""
-  for i in $(seq 1 100); do
-    id=$(xwininfo -root -tree | awk "/\"Mybrowser\": \\(/ {print \$1; exit}")
-    [ -n "$id" ] && break
-    sleep 0.1
+# Inside the X session: start the program, wait for its window, then for the start page (slow under
+# the sanitizers: at most 30 s), and take the window's shape and a screenshot.
+cat >session.sh <<'SESSION'
+./MyBrowser >builder.log 2>&1 & pid=$!
+id=""
+for i in $(seq 1 300); do
+  id=$(xwininfo -root -tree | awk '/"Mybrowser": \(/ {print $1; exit}')
+  [ -n "$id" ] && break
+  sleep 0.1
+done
+if [ -n "$id" ]; then
+  xwininfo -shape -id "$id" >shape.txt
+  x=$(awk '/Absolute upper-left X/ {print $4}' shape.txt)
+  y=$(awk '/Absolute upper-left Y/ {print $4}' shape.txt)
+  w=$(awk '/^  Width/ {print $2}' shape.txt)
+  h=$(awk '/^  Height/ {print $2}' shape.txt)
+  for i in $(seq 1 30); do
+    sleep 1
+    import -window root shot.png
+    page=$(convert shot.png -format "%[fx:p{$((x + w / 2)),$((y + h * 3 / 4))}.r > p{$((x + w / 2)),$((y + h * 3 / 4))}.b]" info:)
+    [ "$page" = 1 ] && break
   done
-  sleep 6
-  [ -n "$id" ] && xwininfo -shape -id "$id" >shape.txt
+else
   import -window root shot.png
-  kill $pid 2>/dev/null; wait $pid 2>/dev/null || true
-'
+fi
+kill $pid 2>/dev/null; wait $pid 2>/dev/null || true
+SESSION
+xvfb-run -a -s "-screen 0 1280x1024x24 -br" sh session.sh
 cat shape.txt
 grep -q '"Mybrowser"' shape.txt || { echo "FAIL: the window is not titled after the program file"; exit 1; }
 grep -q "Window shape extents" shape.txt || { echo "FAIL: the window has no X shape"; exit 1; }
