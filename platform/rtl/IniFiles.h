@@ -18,12 +18,11 @@ class TIniText {
   void SetText(const std::string& Text);
   // Reads FileName through the path resolver; a missing file gives an empty text. A file that is there
   // but cannot be read (no permission, a folder, a link to nothing, a failed read) gives an empty text
-  // too, and ReadError tells why: writing that text back would replace the file with nothing but the
-  // new value, so writers call CheckReadable first.
+  // too, and the reason is kept: writing that text back would replace the file with nothing but the
+  // new value, so writers ask RefusedWrite first.
   void LoadFromFile(const std::string& FileName);
-  // Why the last LoadFromFile could not read its file; "" when it could or nothing was there.
-  [[nodiscard]] const std::string& ReadError() const { return FReadError; }
-  // The message of a refused write: FileName cannot be read and is left as it is; "" when it could be read.
+  // When the last LoadFromFile could not read its file: the message of a refused write, that FileName
+  // cannot be read (and why) and is left as it is. "" when it could be read or nothing was there.
   [[nodiscard]] std::string RefusedWrite(const std::string& FileName) const;
   // The lines joined with CRLF.
   [[nodiscard]] std::string Text() const;
