@@ -19,6 +19,11 @@ void EraseFrom(std::vector<T*>& List, const TControl* Item) {
   if (it != List.end()) List.erase(it);
 }
 
+// Whether an alignment places the control along its parent's sides (the others leave it where it is).
+bool PlacedByAlign(TAlign Align) {
+  return Align != alNone && Align != alCustom;
+}
+
 int MulDivRound(int A, int B, int C) {
   if (C == 0) return A;
   const int64_t p = static_cast<int64_t>(A) * B;
@@ -208,6 +213,7 @@ void TControl::SetAlign(TAlign Value) {
   if (FAlign == Value) return;
   const TAlign old = FAlign;
   FAlign = Value;
+  if (FParent != nullptr) FParent->FPlacedByAlign += int(PlacedByAlign(Value)) - int(PlacedByAlign(old));
   // Aligned to a side, the control keeps to that side when the parent resizes.
   switch (Value) {
     case alTop:
@@ -423,6 +429,9 @@ void TControl::BringToFront() {
   } else {
     EraseFrom(p->FGraphicControls, this);
     p->FGraphicControls.push_back(this);
+    // Only a control above the windows changes the order of those.
+    if (auto* g = dynamic_cast<TGraphicControl*>(this); g != nullptr && g->AboveWindows())
+      p->AboveWindowsChanged();
     Invalidate();
   }
 }
@@ -441,6 +450,9 @@ void TControl::SendToBack() {
   } else {
     EraseFrom(p->FGraphicControls, this);
     p->FGraphicControls.insert(p->FGraphicControls.begin(), this);
+    // Only a control above the windows changes the order of those.
+    if (auto* g = dynamic_cast<TGraphicControl*>(this); g != nullptr && g->AboveWindows())
+      p->AboveWindowsChanged();
     Invalidate();
   }
 }
@@ -661,13 +673,23 @@ int TWinControl::IndexOfControl(const TControl* Control) const {
   return -1;
 }
 
+void TWinControl::AboveWindowsChanged() {
+  FAboveWindowsControls.clear();
+  for (TControl* c : FGraphicControls)
+    if (auto* g = dynamic_cast<TGraphicControl*>(c); g != nullptr && g->AboveWindows())
+      FAboveWindowsControls.push_back(g);
+}
+
 void TWinControl::InsertControl(TControl* AControl) {
   AControl->FParent = this;
+  if (PlacedByAlign(AControl->Align())) ++FPlacedByAlign;
   if (auto* win = dynamic_cast<TWinControl*>(AControl)) {
     FWinControls.push_back(win);
     FTabList.push_back(win);
   } else {
     FGraphicControls.push_back(AControl);
+    if (auto* g = dynamic_cast<TGraphicControl*>(AControl); g != nullptr && g->AboveWindows())
+      FAboveWindowsControls.push_back(g);
   }
   if (AControl->FParentFont) AControl->ParentFontChangedFrom(this);
   if (AControl->FParentColor) AControl->Perform(CM_PARENTCOLORCHANGED, 0, 0);
@@ -706,8 +728,10 @@ void TWinControl::RemoveControl(TControl* AControl) {
     }
   } else {
     EraseFrom(FGraphicControls, AControl);
+    EraseFrom(FAboveWindowsControls, AControl);
   }
   AControl->FParent = nullptr;
+  if (PlacedByAlign(AControl->Align())) --FPlacedByAlign;
   if (AControl->Align() != alNone) Realign();
 }
 
@@ -757,8 +781,8 @@ void TWinControl::CreateHandle() {
   FCreatingHandle = false;
   for (TWinControl* c : std::vector<TWinControl*>(FWinControls))
     c->HandleNeeded();
-  for (TControl* c : std::vector<TControl*>(FGraphicControls))
-    if (auto* g = dynamic_cast<TGraphicControl*>(c); g != nullptr && g->AboveWindows()) UpdateOverlay(g);
+  for (TGraphicControl* g : std::vector<TGraphicControl*>(FAboveWindowsControls))
+    UpdateOverlay(g);
   UpdateShowing();
 }
 
@@ -773,8 +797,9 @@ void TWinControl::CreateWnd() {
   // Keep the window stacked as the child list says.
   if (Parent() != nullptr) {
     const auto& sib = Parent()->FWinControls;
-    auto me = std::find(sib.begin(), sib.end(), this);
-    for (auto it = me + 1; it != sib.end() && me != sib.end(); ++it)
+    // A new window is mostly the last child: look for it from the end.
+    const auto me = std::find(sib.rbegin(), sib.rend(), this);
+    for (auto it = me.base(); it != sib.end() && me != sib.rend(); ++it)
       if ((*it)->FHost->Widget != nullptr) {
         w->stackUnder((*it)->FHost->Widget);
         break;
@@ -931,10 +956,7 @@ void TWinControl::DoAlign(TControl* AControl) {
 }
 
 void TWinControl::AlignControls(TControl* /*AControl*/, TRect& Rect) {
-  bool any = false;
-  for (int i = 0; i < ControlCount() && !any; ++i)
-    any = Controls(i)->Align() != alNone && Controls(i)->Align() != alCustom;
-  if (!any) return;
+  if (FPlacedByAlign == 0) return;
   const TAlign order[] = {alTop, alBottom, alLeft, alRight, alClient};
   for (TAlign a : order) {
     std::vector<TControl*> list;
@@ -1165,6 +1187,7 @@ void TGraphicControl::SetParent(TWinControl* AParent) {
 void TGraphicControl::SetAboveWindows(bool Value) {
   if (FAboveWindows == Value) return;
   FAboveWindows = Value;
+  if (Parent() != nullptr) Parent()->AboveWindowsChanged();
   UpdateOverlay(this);
   Invalidate();
 }

@@ -14,6 +14,7 @@
 
 class TControl;
 class TWinControl;
+class TGraphicControl;
 class TPopupMenu;
 class TCustomForm;
 struct TWidgetHost;
@@ -415,8 +416,10 @@ class TWinControl : public TControl {
 
  private:
   friend class TControl;
+  friend class TGraphicControl;
   friend struct TWidgetHost;
   friend class TCustomForm;
+  friend void RaiseOverlays(TWinControl* Parent);
   friend class TApplication;
   void CreateHandle();
 
@@ -427,14 +430,21 @@ class TWinControl : public TControl {
  private:
   void ApplyAnchorsToChildren();
   void DoAlign(TControl* AControl);
+  // Takes the graphic children that lie above the windows anew from the child list, in its order.
+  void AboveWindowsChanged();
 
   std::vector<TControl*> FGraphicControls;
+  // The graphic children that lie above the windows, in the child list's order: what every change of the
+  // windows' stacking raises again, without a walk over all children.
+  std::vector<TGraphicControl*> FAboveWindowsControls;
   std::vector<TWinControl*> FWinControls;
   std::vector<TWinControl*> FTabList;
   std::unique_ptr<TWidgetHost> FHost;
   bool FDoubleBuffered = false;
   bool FCreatingHandle = false;
   int FAlignLevel = 0;
+  // The children that their alignment places along this control's sides.
+  int FPlacedByAlign = 0;
 
  public:
   // The window layer's state of this control (platform-private).

@@ -141,11 +141,8 @@ void UpdateOverlay(TGraphicControl* Control) {
 }
 
 void RaiseOverlays(TWinControl* Parent) {
-  for (int i = 0; i < Parent->ControlCount(); ++i) {
-    auto* g = dynamic_cast<TGraphicControl*>(Parent->Controls(i));
-    if (g != nullptr && g->FOverlay != nullptr && g->FOverlay->Widget != nullptr)
-      g->FOverlay->Widget->raise();
-  }
+  for (TGraphicControl* g : Parent->FAboveWindowsControls)
+    if (g->FOverlay != nullptr && g->FOverlay->Widget != nullptr) g->FOverlay->Widget->raise();
 }
 
 void UpdateMouseControl(TControl* Control) {

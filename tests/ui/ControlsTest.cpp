@@ -169,6 +169,17 @@ TEST_F(ControlsTest, AlignFillsTheClientAreaInOrder) {
   EXPECT_EQ(client->BoundsRect(), Bounds(0, 20, 300, 180));
   Form->SetBounds(100, 100, 200, 100);
   EXPECT_EQ(client->BoundsRect(), Bounds(0, 20, 200, 80));
+  // An alignment set before the control has a parent counts too: with no other control aligned, the
+  // parent still places it, also when it resizes.
+  top->SetAlign(alNone);
+  client->SetAlign(alNone);
+  auto* bottom = new TLogWindow(Form, &L, "b");
+  bottom->SetHeight(10);
+  bottom->SetAlign(alBottom);
+  bottom->SetParent(Form);
+  EXPECT_EQ(bottom->BoundsRect(), Bounds(0, 90, 200, 10));
+  Form->SetBounds(100, 100, 220, 120);
+  EXPECT_EQ(bottom->BoundsRect(), Bounds(0, 110, 220, 10));
 }
 
 TEST_F(ControlsTest, GraphicControlsStayBeneathWindowedControls) {
