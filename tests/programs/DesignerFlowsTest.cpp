@@ -96,6 +96,7 @@ class DesignerFlows : public ::testing::Test {
     if (!Activates) return;
     X.Focus(now);
     ASSERT_TRUE(X.WaitFocus(now)) << Window.Name;
+    Settle();
   }
   void ClickMain(TSpot At, bool Activates = true) { ClickIn(Main, At, Activates); }
   void ClickSurface(TSpot At) { ClickIn(Surface, At); }
@@ -146,6 +147,7 @@ class DesignerFlows : public ::testing::Test {
   // completion list may open late while a path is typed, and then takes the first Enter.
   void AnswerFileDialog(const char* Title, const std::string& Path, bool Written = true) {
     ASSERT_TRUE(X.WaitFocus(X.WaitWindow(Title))) << Title;
+    Settle();
     X.Key("ctrl+a");
     X.Type(Path);
     bool gone = false;

@@ -38,6 +38,10 @@ constexpr int kDoubleClickDistance = 8;
 
 }  // namespace
 
+void Settle() {
+  Pause(300);
+}
+
 bool WaitFor(const std::function<bool()>& Done, int TimeoutMs) {
   const auto end = Clock::now() + std::chrono::milliseconds(TimeoutMs);
   while (!Done()) {

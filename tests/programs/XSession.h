@@ -16,6 +16,9 @@ namespace xflow {
 
 // Waits, handling nothing, until Done gives true; false when TimeoutMs passed first.
 bool WaitFor(const std::function<bool()>& Done, int TimeoutMs = 20000);
+// Gives a program the time to finish what an input started (focus moves inside its windows, a dialog
+// filling its lists) before the next input: the X server cannot tell when a program is done.
+void Settle();
 
 struct TWindow {
   unsigned long Id = 0;
