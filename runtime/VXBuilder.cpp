@@ -726,12 +726,6 @@ void TVXBuilder::FormShow(TObject* /*Sender*/) {
   WebBase->SetBounds(FWebLeft, FWebTop, FWebWidth, FWebHeight);
   WebBase->SetDoubleBuffered(true);
   Web->SetDoubleBuffered(true);
-  // The start page is asked for first: the engine loads it while the window takes its size and shape.
-  if (!Trim(FStartpage).empty()) {
-    AddressEdit->SetText(FStartpage);
-    AddressCombo->SetText(FStartpage);
-    NavigateClick(this);
-  }
   FOrderer->Apply();
   // A start size of 0 (no Global section read) keeps the window's own size.
   if (FStartWidth > 0) SetWidth(FStartWidth);
@@ -739,6 +733,11 @@ void TVXBuilder::FormShow(TObject* /*Sender*/) {
   SetWidth(Width() + 1);
   SetWidth(Width() - 1);
   if (IsAudibleSound(StartSound->WaveName())) StartSound->Play();
+  if (!Trim(FStartpage).empty()) {
+    AddressEdit->SetText(FStartpage);
+    AddressCombo->SetText(FStartpage);
+    NavigateClick(this);
+  }
   if (AddressEdit->Visible()) AddressEdit->SetFocus();
   if (AddressCombo->Visible()) AddressCombo->SetFocus();
 }
