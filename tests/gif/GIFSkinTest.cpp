@@ -221,8 +221,8 @@ TEST(GIFSkinOnX11, GifSkinAndGifButtonShow) {
   ScratchDir scratch;
   const std::string dir = keep ? std::string(keep) : scratch.Path;
   const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const std::string out = RunCommand("xvfb-run -a -s '-screen 0 640x480x24 -br' env QT_QPA_PLATFORM=xcb " +
-                                     std::string(kChildVar) + "=" + dir + " " + self +
-                                     " --gtest_filter=GIFSkinOnX11.* 2>&1; echo EXIT=$?");
+  const std::string out = RunCommand(
+      "xvfb-run -a -n 120 -s '-screen 0 640x480x24 -br' env QT_QPA_PLATFORM=xcb " + std::string(kChildVar) +
+      "=" + dir + " " + self + " --gtest_filter=GIFSkinOnX11.* 2>&1; echo EXIT=$?");
   EXPECT_NE(out.find("EXIT=0"), std::string::npos) << out;
 }

@@ -45,7 +45,8 @@ else
 fi
 kill $pid 2>/dev/null; wait $pid 2>/dev/null || true
 SESSION
-xvfb-run -a -s "-screen 0 1280x1024x24 -br" sh session.sh
+# Its own range of display numbers: servers started side by side by other tests do not race for one.
+xvfb-run -a -n 110 -s "-screen 0 1280x1024x24 -br" sh session.sh
 [ -f shape.txt ] || { echo "FAIL: no window"; cat builder.log; exit 1; }
 cat shape.txt
 grep -q '"Mybrowser"' shape.txt || { echo "FAIL: the window is not titled after the program file"; exit 1; }

@@ -135,7 +135,8 @@ TEST(TVexFormOnX11, WindowShapeAndScreenFollowTheSkin) {
   const std::string dir = keep ? std::string(keep) : scratch.Path;
   const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
   const std::string command =
-      "xvfb-run -a -s '-screen 0 640x480x24 -br' env QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0 " +
+      "xvfb-run -a -n 125 -s '-screen 0 640x480x24 -br' env QT_QPA_PLATFORM=xcb "
+      "ASAN_OPTIONS=detect_leaks=0 " +
       std::string(kChildVar) + "=" + dir + " " + self + " --gtest_filter=TVexFormOnX11.* 2>&1";
   const std::string out = RunCommand(command + "; echo EXIT=$?");
   EXPECT_NE(out.find("EXIT=0"), std::string::npos) << out;

@@ -31,7 +31,8 @@ kill \$pid 2>/dev/null
 wait \$pid 2>/dev/null
 exit 0
 INNER
-xvfb-run -a -s "-screen 0 640x480x24" sh "$work/inner.sh"
+# Its own range of display numbers: servers started side by side by other tests do not race for one.
+xvfb-run -a -n 115 -s "-screen 0 640x480x24" sh "$work/inner.sh"
 cat "$work/info"
 fail=0
 grep -q "Window shape extents:  300x200+0+0" "$work/info" || { echo "FAIL: shape extents"; fail=1; }
