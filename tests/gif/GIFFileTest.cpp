@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 
 #include "tests/gif/GIFTestUtil.h"
@@ -328,6 +330,33 @@ TEST(GIFFile, HugeFrameIsRefused) {
   } catch (const GIFException& e) {
     EXPECT_STREQ(e.what(), "Invalid image dimensions");
   }
+}
+
+// Many small frames load in time linear in their number, read from a file through a buffer: the frame
+// bound is a running total, and a frame's many one-byte reads do not each reach the file.
+TEST(GIFFile, HundredThousandFramesLoadInBoundedTime) {
+  constexpr int frames = 100000;
+  Bytes file{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
+  // A 1 x 1 frame of colour 0: codes clear, 0, end at three bits.
+  const Bytes frame{0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0};
+  for (int i = 0; i < frames; ++i)
+    file.insert(file.end(), frame.begin(), frame.end());
+  file.push_back(0x3B);
+  const std::string path = testing::TempDir() + "gif_many_frames.gif";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  }
+  const auto start = std::chrono::steady_clock::now();
+  {
+    TGIFImage image;
+    image.LoadFromFile(path);
+    ASSERT_EQ(image.Images()->Count(), frames);
+    EXPECT_EQ(FramePixels(image.Images()->SubImage(frames - 1)), Bytes{0});
+  }
+  // Loading and freeing; generous for a loaded or instrumented build (the quadratic steps took 28 s).
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  std::remove(path.c_str());
 }
 
 // ".gif" files load through the picture registry once the format is registered.
