@@ -114,9 +114,10 @@ TEST(RowRuns, RandomRowsAgreeWithTheRuleInEveryInstructionSet) {
           {AlphaRule(128), [](uint32_t q) { return (q >> 24) >= 128; }},
           {NotKeyRule(0x123456), [](uint32_t q) { return (q & 0xFFFFFF) != 0x123456; }},
       };
-      for (const auto& [rule, keep] : rules) {
-        const std::vector<int> expected = RunsOneByOne(row, keep);
-        AtEverySimdLevel([&](TSimdLevel) { ASSERT_EQ(Runs(row, rule), expected) << "width " << width; });
+      for (const auto& rule : rules) {
+        const std::vector<int> expected = RunsOneByOne(row, rule.second);
+        AtEverySimdLevel(
+            [&](TSimdLevel) { ASSERT_EQ(Runs(row, rule.first), expected) << "width " << width; });
       }
     }
   }
