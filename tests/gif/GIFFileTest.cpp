@@ -347,12 +347,27 @@ TEST(GIFFile, HundredThousandFramesLoadInBoundedTime) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
   }
+  // Counts the reads that reach the file.
+  struct CountingStream : TStream {
+    TFileStream File;
+    int Reads = 0;
+    explicit CountingStream(const std::string& Path) : File(Path, fmOpenRead) {}
+    int64_t Read(void* Buffer, int64_t Count) override {
+      ++Reads;
+      return File.Read(Buffer, Count);
+    }
+    int64_t Write(const void* Buffer, int64_t Count) override { return File.Write(Buffer, Count); }
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override { return File.Seek(Offset, Origin); }
+  };
   const auto start = std::chrono::steady_clock::now();
   {
+    CountingStream stream(path);
     TGIFImage image;
-    image.LoadFromFile(path);
+    image.LoadFromStream(&stream);
     ASSERT_EQ(image.Images()->Count(), frames);
     EXPECT_EQ(FramePixels(image.Images()->SubImage(frames - 1)), Bytes{0});
+    EXPECT_LT(stream.Reads, 100) << "the file is read in pieces, not byte by byte";
+    EXPECT_EQ(stream.Position(), static_cast<int64_t>(file.size())) << "the stream ends after the trailer";
   }
   // Loading and freeing; generous for a loaded or instrumented build (the quadratic steps took 28 s).
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
