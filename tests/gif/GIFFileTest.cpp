@@ -319,16 +319,31 @@ TEST(GIFFile, HostileFilesRaiseOrWarnOnly) {
   }
 }
 
-TEST(GIFFile, HugeFrameIsRefused) {
+TEST(GIFFile, HugeFramesAreRefused) {
   // A 65535 x 65535 frame would need 4 GB of pixels.
-  Bytes file{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
-  file.insert(file.end(), {0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 1, 0x44, 0, 0x3B});
-  TGIFImage image;
-  try {
-    LoadInto(image, file);
-    ADD_FAILURE();
-  } catch (const GIFException& e) {
-    EXPECT_STREQ(e.what(), "Invalid image dimensions");
+  Bytes huge{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
+  huge.insert(huge.end(), {0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 1, 0x44, 0, 0x3B});
+  // Frames of 4096 x 2048 (codes clear and end only): eight fill the file's 64 megapixels, a ninth is
+  // one too many.
+  auto frames = [](int Count) {
+    Bytes file{'G', 'I', 'F', '8', '9', 'a', 0, 0x10, 0, 0x08, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
+    for (int i = 0; i < Count; ++i)
+      file.insert(file.end(), {0x2C, 0, 0, 0, 0, 0, 0x10, 0, 0x08, 0, 2, 1, 0x2C, 0});
+    file.push_back(0x3B);
+    return file;
+  };
+  const std::pair<Bytes, bool> cases[] = {{huge, false}, {frames(8), true}, {frames(9), false}};
+  for (const auto& [file, loads] : cases) {
+    TGIFImage image;
+    image.OnWarningMessage = [](TObject*, int, const std::string&) {};
+    try {
+      LoadInto(image, file);
+      EXPECT_TRUE(loads) << file.size();
+      EXPECT_EQ(image.Images()->Count(), 8);
+    } catch (const GIFException& e) {
+      EXPECT_FALSE(loads) << file.size();
+      EXPECT_STREQ(e.what(), "Invalid image dimensions");
+    }
   }
 }
 
