@@ -298,6 +298,7 @@ TEST(GIFFile, HostileFilesRaiseOrWarnOnly) {
   for (const char* name :
        {"gl_text.gif", "pil_anim.gif", "im_interlaced_h5.gif", "rechunk1_im_anim_local.gif"}) {
     const Bytes original = ReadFileBytes(DataPath(name));
+    ASSERT_FALSE(original.empty()) << DataPath(name);
     auto tryLoad = [](const Bytes& data) {
       TGIFImage image;
       image.OnWarningMessage = [](TObject*, int, const std::string&) {};
