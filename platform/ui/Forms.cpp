@@ -4,10 +4,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
-#include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
-#include <QWindow>
 
 #include <malloc.h>
 #include <unistd.h>
@@ -72,44 +70,6 @@ void EnsureQApplication() {
 // on which no window could be made later.
 const bool gApplicationFactoryInstalled = (SetGuiApplicationFactory(&EnsureQApplication), true);
 
-// Moves or sizes a window with the mouse where the window system cannot (no window manager, or the
-// offscreen platform): follows mouse moves until the button is released.
-class TMouseTracker : public QObject {
- public:
-  TMouseTracker(TCustomForm* Form, bool Size, QPoint StartGlobal)
-      : FForm(Form), FSize(Size), FStart(StartGlobal), FBounds(Form->BoundsRect()) {
-    qApp->installEventFilter(this);
-  }
-  ~TMouseTracker() override { qApp->removeEventFilter(this); }
-  TCustomForm* FForm;
-
- protected:
-  bool eventFilter(QObject* Watched, QEvent* Event) override {
-    if (!Watched->isWidgetType()) return false;
-    const auto type = Event->type();
-    if (type != QEvent::MouseMove && type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonPress)
-      return false;
-    auto* me = static_cast<QMouseEvent*>(Event);
-    const QPoint d = me->globalPosition().toPoint() - FStart;
-    TCustomForm* form = FForm;
-    Guarded(form, [&] {
-      if (FSize)
-        form->SetBounds(FBounds.Left, FBounds.Top, FBounds.Width() + d.x(), FBounds.Height() + d.y());
-      else
-        form->SetBounds(FBounds.Left + d.x(), FBounds.Top + d.y(), FBounds.Width(), FBounds.Height());
-    });
-    if (type == QEvent::MouseButtonRelease || !(me->buttons() & Qt::LeftButton)) deleteLater();
-    return true;
-  }
-
- private:
-  bool FSize;
-  QPoint FStart;
-  TRect FBounds;
-};
-
-QPointer<TMouseTracker> gTracker;
-
 }  // namespace
 
 // ---- TScrollingWinControl, TScrollBox -------------------------------------------------------------------
@@ -140,7 +100,7 @@ TCustomForm::TCustomForm(TComponent* AOwner)
 
 TCustomForm::~TCustomForm() {
   gReleased.erase(this);
-  if (gTracker != nullptr && gTracker->FForm == this) delete gTracker.data();
+  EndWindowDrag(this);
   BeforeDestruction();
   Destroying();
   if (gScreen != nullptr) gScreen->RemoveForm(this);
@@ -617,21 +577,10 @@ void TCustomForm::WindowActivated(bool IsActive) {
 }
 
 void TCustomForm::WMSysCommand(TMessage& Message) {
-  THostWidget* w = Host()->Widget;
   const WPARAM cmd = Message.WParam & 0xFFF0;
-  if (w == nullptr) HandleNeeded();
-  w = Host()->Widget;
   if (Message.WParam == SC_DRAGMOVE || Message.WParam == SC_DRAGSIZE_BOTTOMRIGHT ||
       (cmd == SC_MOVE || cmd == SC_SIZE)) {
-    const bool size = cmd == SC_SIZE;
-    QWindow* win = w->windowHandle();
-    const bool system =
-        win != nullptr && QGuiApplication::platformName() != "offscreen" &&
-        (size ? win->startSystemResize(Qt::BottomEdge | Qt::RightEdge) : win->startSystemMove());
-    if (!system) {
-      delete gTracker.data();
-      gTracker = new TMouseTracker(this, size, THostWidget::LastPressGlobal);
-    }
+    StartWindowDrag(this, cmd == SC_SIZE);
     Message.Result = 0;
     return;
   }

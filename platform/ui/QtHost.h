@@ -10,6 +10,7 @@
 
 class QMouseEvent;
 class QKeyEvent;
+class TCustomForm;
 
 // The widget of a windowed control: forwards painting, mouse, keys, focus, moves and closing to it.
 class THostWidget : public QWidget {
@@ -76,6 +77,11 @@ void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event,
 [[nodiscard]] WORD VirtualKeyOf(int QtKey, const QString& Text);
 [[nodiscard]] int QtKeyOf(WORD VirtualKey);
 [[nodiscard]] Qt::CursorShape CursorShapeOf(TCursor Cursor);
+// Moves (Size false) or sizes a form with the mouse from the last press until the left button is
+// released; the window manager does it while the button is still held.
+void StartWindowDrag(TCustomForm* Form, bool Size);
+// Ends a move or size of Form that this program follows (the form goes).
+void EndWindowDrag(const TCustomForm* Form);
 // Reports an exception raised by code that Qt called, through the application's exception report.
 void HandleUiException(TObject* Sender);
 // Runs F; an exception is reported through the application and goes no further.
