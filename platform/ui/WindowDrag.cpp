@@ -1,48 +1,21 @@
-// Moving and sizing a borderless window with the mouse: by the window manager while the button that
-// started it is still held, else by following the mouse here until the release.
-#include <xcb/xcb.h>
+// Moving and sizing a borderless window with the mouse, from the press that asked for it to its release.
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QWindow>
-
-#include <cstdlib>
-#include <memory>
 
 #include "platform/ui/Forms.h"
 #include "platform/ui/QtHost.h"
 
 namespace {
 
-xcb_connection_t* XConnection() {
-  auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  return x11 != nullptr ? x11->connection() : nullptr;
-}
-
-xcb_window_t RootOf(xcb_connection_t* C) {
-  return xcb_setup_roots_iterator(xcb_get_setup(C)).data->root;
-}
-
-template <typename T>
-using TXcbReply = std::unique_ptr<T, decltype(&std::free)>;
-
-// Whether the left button is down now. The X server is asked, not the events read so far: a press and
-// its release may both wait in the queue while the press is handled.
-bool LeftButtonHeld() {
-  xcb_connection_t* c = XConnection();
-  if (c == nullptr) return (QGuiApplication::mouseButtons() & Qt::LeftButton) != 0;
-  const TXcbReply<xcb_query_pointer_reply_t> reply(
-      xcb_query_pointer_reply(c, xcb_query_pointer(c, RootOf(c)), nullptr), &std::free);
-  return reply != nullptr && (reply->mask & XCB_BUTTON_MASK_1) != 0;
-}
-
 bool IsMouseEvent(QEvent::Type Type) {
   return Type == QEvent::MouseMove || Type == QEvent::MouseButtonRelease || Type == QEvent::MouseButtonPress;
 }
 
-// Moves or sizes a window with the mouse where the window system does not (no window manager, the
-// offscreen platform, or a button that was already up when the press was handled: then the moves and the
-// release wait in the queue and are followed here): follows mouse moves until the button is released.
+// Follows the mouse from the press until the left button is released, moving or sizing the form by
+// the distance from the press. It reads the events in their order, so a press whose release already
+// waits in the queue ends where it began.
 class TMouseTracker : public QObject {
  public:
   TMouseTracker(TCustomForm* Form, bool Size, QPoint StartGlobal)
@@ -55,8 +28,24 @@ class TMouseTracker : public QObject {
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override {
     if (!Watched->isWidgetType() || !IsMouseEvent(Event->type())) return false;
-    auto* me = static_cast<QMouseEvent*>(Event);
-    const QPoint d = me->globalPosition().toPoint() - FStart;
+    const auto* me = static_cast<QMouseEvent*>(Event);
+    const bool release = Event->type() == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton;
+    // A move without the button, or a new press of it, comes after a release this program did not see:
+    // the drag ended then, and the event is not part of it.
+    const bool ended = !(me->buttons() & Qt::LeftButton) && !release;
+    const bool pressed = Event->type() == QEvent::MouseButtonPress && me->button() == Qt::LeftButton;
+    if (ended || pressed) {
+      End();
+      return false;
+    }
+    Follow(me->globalPosition().toPoint());
+    if (release) End();
+    return true;
+  }
+
+ private:
+  void Follow(QPoint Global) {
+    const QPoint d = Global - FStart;
     TCustomForm* form = FForm;
     Guarded(form, [&] {
       if (FSize)
@@ -64,11 +53,13 @@ class TMouseTracker : public QObject {
       else
         form->SetBounds(FBounds.Left + d.x(), FBounds.Top + d.y(), FBounds.Width(), FBounds.Height());
     });
-    if (Event->type() == QEvent::MouseButtonRelease || !(me->buttons() & Qt::LeftButton)) deleteLater();
-    return true;
+  }
+  // Hears nothing from now on: the events already queued behind the release are not part of the drag.
+  void End() {
+    qApp->removeEventFilter(this);
+    deleteLater();
   }
 
- private:
   const bool FSize;
   const QPoint FStart;
   const TRect FBounds;
@@ -77,16 +68,23 @@ class TMouseTracker : public QObject {
 // The one move or size that this program follows.
 QPointer<TMouseTracker> gTracker;
 
+// Whether the program places its windows itself. On X11 it does: a window manager's move, asked for
+// while the press is handled, starts only when the manager takes the pointer, and a release before that
+// never reaches it, so it would move the window with no button held until the next click (and it may
+// ignore a request to cancel). Where a program cannot place its windows, the window system moves them.
+bool PlacesItsWindows() {
+  const QString platform = QGuiApplication::platformName();
+  return platform == "xcb" || platform == "offscreen";
+}
+
 }  // namespace
 
 void StartWindowDrag(TCustomForm* Form, bool Size) {
   delete gTracker.data();
   QWidget* w = WidgetOf(Form);
   QWindow* win = w != nullptr ? w->windowHandle() : nullptr;
-  // The window manager moves the window only while the button is held: asked after the release, it
-  // would never see one and would move the window until the next click.
   const bool system =
-      win != nullptr && QGuiApplication::platformName() != "offscreen" && LeftButtonHeld() &&
+      win != nullptr && !PlacesItsWindows() &&
       (Size ? win->startSystemResize(Qt::BottomEdge | Qt::RightEdge) : win->startSystemMove());
   if (!system) gTracker = new TMouseTracker(Form, Size, THostWidget::LastPressGlobal);
 }
