@@ -44,6 +44,7 @@ void EnsureQApplication() {
   static char* argv[] = {path.data(), nullptr};
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   auto* app = new QApplication(argc, argv);
+  WatchPopups(app);
   // The window system moved the focus (a click, a window activation): the form's focused control follows.
   QObject::connect(app, &QApplication::focusChanged, app, [](QWidget*, QWidget* Now) {
     TWinControl* c = ControlOfWidget(Now);

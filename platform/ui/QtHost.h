@@ -10,6 +10,7 @@
 
 class QMouseEvent;
 class QKeyEvent;
+class QApplication;
 class TCustomForm;
 
 // The widget of a windowed control: forwards painting, mouse, keys, focus, moves and closing to it.
@@ -77,8 +78,10 @@ void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event,
 [[nodiscard]] WORD VirtualKeyOf(int QtKey, const QString& Text);
 [[nodiscard]] int QtKeyOf(WORD VirtualKey);
 [[nodiscard]] Qt::CursorShape CursorShapeOf(TCursor Cursor);
+// Makes every pop-up window of the application take the mouse from the control that holds it.
+void WatchPopups(QApplication* App);
 // Moves (Size false) or sizes a form with the mouse from the last press until the left button is
-// released; the window manager does it while the button is still held.
+// released.
 void StartWindowDrag(TCustomForm* Form, bool Size);
 // Ends a move or size of Form that this program follows (the form goes).
 void EndWindowDrag(const TCustomForm* Form);

@@ -369,4 +369,33 @@ TEST_F(DesignerFlows, APanelMovesByItsFaceOnlyWhileTheButtonIsDown) {
   EXPECT_EQ(dragged.Y, start.Y + dy);
 }
 
+TEST_F(DesignerFlows, AfterADropDownListClosesTheFirstPressActs) {
+  NewProject();
+  const editor_layout::Box& combo = BoxOf("PositionCombo");
+  // The list drops from the field, as wide as it.
+  auto list = [&] {
+    const TWindow editor = X.Now(Editor);
+    for (const TWindow& w : X.Popups())
+      if (std::abs(w.X - editor.ScreenX(combo.left)) <= 4 && w.Width >= combo.width - 4) return true;
+    return false;
+  };
+  for (const std::string close : {"Return", "Escape", "pick"}) {
+    SCOPED_TRACE(close);
+    ClickIn(Editor, {combo.left + combo.width / 2, combo.top + combo.height / 2}, false);
+    ASSERT_TRUE(WaitFor(list, 5000)) << "no list";
+    if (close == "pick") {
+      const TWindow shown = X.Popups().back();
+      X.Click(shown.X + shown.Width / 2, shown.Y + shown.Height / 2);
+    } else {
+      X.Key(close);
+    }
+    ASSERT_TRUE(WaitFor([&] { return !list(); }, 5000)) << "the list stays";
+    // One press on the picture preview opens its dialog.
+    ClickEditor("FormImage");
+    ASSERT_TRUE(X.WaitFocus(X.WaitWindow(kPictureDialog, 10000)));
+    X.Key("Escape");
+    ASSERT_TRUE(X.WaitGone(kPictureDialog));
+  }
+}
+
 }  // namespace
