@@ -431,7 +431,9 @@ int TCustomForm::ShowModal() {
     }
     return FModalResult;
   };
-  const int result = ModalDialogProvider()->RunModal(this, loop);
+  // The modal form takes the input: the windows below it leave their mouse mode first.
+  CancelMouseMode();
+  const int result = DialogProvider()->RunModal(this, loop);
   if (Visible()) {
     FVisible = false;
     DoHide();
@@ -750,7 +752,8 @@ void TApplication::ShowException(const Exception& E) {
 }
 
 int TApplication::MessageBox(const std::string& Text, const std::string& Caption, int Flags) {
-  return ModalDialogProvider()->MessageBox(Text, Caption, Flags);
+  CancelMouseMode();
+  return DialogProvider()->MessageBox(Text, Caption, Flags);
 }
 
 bool TApplication::FilterMessage(TMsg& Msg) {
