@@ -4,10 +4,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
-#include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
-#include <QWindow>
 
 #include <malloc.h>
 #include <unistd.h>
@@ -46,6 +44,7 @@ void EnsureQApplication() {
   static char* argv[] = {path.data(), nullptr};
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   auto* app = new QApplication(argc, argv);
+  WatchPopups(app);
   // The window system moved the focus (a click, a window activation): the form's focused control follows.
   QObject::connect(app, &QApplication::focusChanged, app, [](QWidget*, QWidget* Now) {
     TWinControl* c = ControlOfWidget(Now);
@@ -71,44 +70,6 @@ void EnsureQApplication() {
 // Text measured before the first window exists starts the widget application, not a plain GUI one
 // on which no window could be made later.
 const bool gApplicationFactoryInstalled = (SetGuiApplicationFactory(&EnsureQApplication), true);
-
-// Moves or sizes a window with the mouse where the window system cannot (no window manager, or the
-// offscreen platform): follows mouse moves until the button is released.
-class TMouseTracker : public QObject {
- public:
-  TMouseTracker(TCustomForm* Form, bool Size, QPoint StartGlobal)
-      : FForm(Form), FSize(Size), FStart(StartGlobal), FBounds(Form->BoundsRect()) {
-    qApp->installEventFilter(this);
-  }
-  ~TMouseTracker() override { qApp->removeEventFilter(this); }
-  TCustomForm* FForm;
-
- protected:
-  bool eventFilter(QObject* Watched, QEvent* Event) override {
-    if (!Watched->isWidgetType()) return false;
-    const auto type = Event->type();
-    if (type != QEvent::MouseMove && type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonPress)
-      return false;
-    auto* me = static_cast<QMouseEvent*>(Event);
-    const QPoint d = me->globalPosition().toPoint() - FStart;
-    TCustomForm* form = FForm;
-    Guarded(form, [&] {
-      if (FSize)
-        form->SetBounds(FBounds.Left, FBounds.Top, FBounds.Width() + d.x(), FBounds.Height() + d.y());
-      else
-        form->SetBounds(FBounds.Left + d.x(), FBounds.Top + d.y(), FBounds.Width(), FBounds.Height());
-    });
-    if (type == QEvent::MouseButtonRelease || !(me->buttons() & Qt::LeftButton)) deleteLater();
-    return true;
-  }
-
- private:
-  bool FSize;
-  QPoint FStart;
-  TRect FBounds;
-};
-
-QPointer<TMouseTracker> gTracker;
 
 }  // namespace
 
@@ -140,7 +101,7 @@ TCustomForm::TCustomForm(TComponent* AOwner)
 
 TCustomForm::~TCustomForm() {
   gReleased.erase(this);
-  if (gTracker != nullptr && gTracker->FForm == this) delete gTracker.data();
+  EndWindowDrag(this);
   BeforeDestruction();
   Destroying();
   if (gScreen != nullptr) gScreen->RemoveForm(this);
@@ -470,7 +431,9 @@ int TCustomForm::ShowModal() {
     }
     return FModalResult;
   };
-  const int result = ModalDialogProvider()->RunModal(this, loop);
+  // The modal form takes the input: the windows below it leave their mouse mode first.
+  CancelMouseMode();
+  const int result = DialogProvider()->RunModal(this, loop);
   if (Visible()) {
     FVisible = false;
     DoHide();
@@ -617,21 +580,10 @@ void TCustomForm::WindowActivated(bool IsActive) {
 }
 
 void TCustomForm::WMSysCommand(TMessage& Message) {
-  THostWidget* w = Host()->Widget;
   const WPARAM cmd = Message.WParam & 0xFFF0;
-  if (w == nullptr) HandleNeeded();
-  w = Host()->Widget;
   if (Message.WParam == SC_DRAGMOVE || Message.WParam == SC_DRAGSIZE_BOTTOMRIGHT ||
       (cmd == SC_MOVE || cmd == SC_SIZE)) {
-    const bool size = cmd == SC_SIZE;
-    QWindow* win = w->windowHandle();
-    const bool system =
-        win != nullptr && QGuiApplication::platformName() != "offscreen" &&
-        (size ? win->startSystemResize(Qt::BottomEdge | Qt::RightEdge) : win->startSystemMove());
-    if (!system) {
-      delete gTracker.data();
-      gTracker = new TMouseTracker(this, size, THostWidget::LastPressGlobal);
-    }
+    StartWindowDrag(this, cmd == SC_SIZE);
     Message.Result = 0;
     return;
   }
@@ -800,7 +752,8 @@ void TApplication::ShowException(const Exception& E) {
 }
 
 int TApplication::MessageBox(const std::string& Text, const std::string& Caption, int Flags) {
-  return ModalDialogProvider()->MessageBox(Text, Caption, Flags);
+  CancelMouseMode();
+  return DialogProvider()->MessageBox(Text, Caption, Flags);
 }
 
 bool TApplication::FilterMessage(TMsg& Msg) {

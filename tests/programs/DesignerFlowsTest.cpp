@@ -3,6 +3,7 @@
 // the screen.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <span>
@@ -72,6 +73,10 @@ class DesignerFlows : public ::testing::Test {
  protected:
   void SetUp() override {
     (void)AppFolder();
+    // Under a window manager the program must find it running when it starts.
+    if (std::getenv("PELLORAN_FLOWS_WM") != nullptr) {
+      ASSERT_TRUE(WaitFor([&] { return X.WindowManagerRunning(); })) << "no window manager";
+    }
     Start();
   }
 
@@ -320,6 +325,77 @@ TEST_F(DesignerFlows, ClosingWithUnsavedChangesAsksAndCancelKeepsTheProject) {
   EXPECT_TRUE(X.Find(kSurface).has_value());
   SaveAs(Work / "kept.VX");
   EXPECT_EQ(SectionOf(ReadProject(Work / "kept.VX"), "Label").Values.count("Left"), 1U);
+}
+
+TEST_F(DesignerFlows, APanelMovesByItsFaceOnlyWhileTheButtonIsDown) {
+  NewProject();
+  const TSpot face{24, 24};
+  const TWindow start = X.Now(Editor);
+  const TWindow main = X.Now(Main);
+  const int newX = main.ScreenX(kNew.X), newY = main.ScreenY(kNew.Y);
+  // The round icon at the New button's left changes colour under the mouse, which is still there from
+  // the click on New.
+  const int iconX = main.ScreenX(176 + 10), iconY = main.ScreenY(46 + 12);
+  const uint32_t lit = X.Pixel(iconX, iconY);
+  X.Move(start.ScreenX(face.X), start.ScreenY(face.Y));
+  ASSERT_TRUE(WaitFor([&] { return X.Pixel(iconX, iconY) != lit; }, 5000)) << "New does not light up";
+  // A click with no pause on the face, then the pointer goes on to the New button, which lights up once
+  // the program has seen the pointer there: nothing holds the pointer, and the panel stayed.
+  X.Click(start.ScreenX(face.X), start.ScreenY(face.Y));
+  // The server hands the click on once the window manager has seen the press; the pointer moves after.
+  ASSERT_TRUE(WaitFor([&] { return !X.PointerGrabbed(); }, 5000)) << "the pointer is held";
+  X.Move(start.ScreenX(face.X) + 40, start.ScreenY(face.Y) + 60);
+  X.Move(newX, newY);
+  EXPECT_TRUE(WaitFor([&] { return X.Pixel(iconX, iconY) == lit; }, 5000)) << "the pointer is held";
+  EXPECT_FALSE(X.PointerGrabbed());
+  const TWindow clicked = X.Now(Editor);
+  EXPECT_EQ(clicked.X, start.X);
+  EXPECT_EQ(clicked.Y, start.Y);
+  // Pressed, dragged and released: the panel moves by the drag, and the move ends with the release.
+  const int dx = -150, dy = 100;
+  X.Drag(start.ScreenX(face.X), start.ScreenY(face.Y), start.ScreenX(face.X) + dx,
+         start.ScreenY(face.Y) + dy);
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const TWindow now = X.Now(Editor);
+        return now.X == start.X + dx && now.Y == start.Y + dy;
+      },
+      5000))
+      << "moved to " << X.Now(Editor).X << ", " << X.Now(Editor).Y;
+  X.Move(newX, newY);
+  EXPECT_FALSE(X.PointerGrabbed());
+  const TWindow dragged = X.Now(Editor);
+  EXPECT_EQ(dragged.X, start.X + dx);
+  EXPECT_EQ(dragged.Y, start.Y + dy);
+}
+
+TEST_F(DesignerFlows, AfterADropDownListClosesTheFirstPressActs) {
+  NewProject();
+  const editor_layout::Box& combo = BoxOf("PositionCombo");
+  // The list drops from the field, as wide as it.
+  auto list = [&] {
+    const TWindow editor = X.Now(Editor);
+    for (const TWindow& w : X.Popups())
+      if (std::abs(w.X - editor.ScreenX(combo.left)) <= 4 && w.Width >= combo.width - 4) return true;
+    return false;
+  };
+  for (const std::string close : {"Return", "Escape", "pick"}) {
+    SCOPED_TRACE(close);
+    ClickIn(Editor, {combo.left + combo.width / 2, combo.top + combo.height / 2}, false);
+    ASSERT_TRUE(WaitFor(list, 5000)) << "no list";
+    if (close == "pick") {
+      const TWindow shown = X.Popups().back();
+      X.Click(shown.X + shown.Width / 2, shown.Y + shown.Height / 2);
+    } else {
+      X.Key(close);
+    }
+    ASSERT_TRUE(WaitFor([&] { return !list(); }, 5000)) << "the list stays";
+    // One press on the picture preview opens its dialog.
+    ClickEditor("FormImage");
+    ASSERT_TRUE(X.WaitFocus(X.WaitWindow(kPictureDialog, 10000)));
+    X.Key("Escape");
+    ASSERT_TRUE(X.WaitGone(kPictureDialog));
+  }
 }
 
 }  // namespace

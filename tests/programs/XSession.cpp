@@ -133,14 +133,70 @@ std::vector<TWindow> TXSession::Windows() {
     for (unsigned int i = 0; i < count; ++i) {
       XWindowAttributes a{};
       if (XGetWindowAttributes(F->D, children[i], &a) == 0 || a.map_state != IsViewable) continue;
-      result.push_back(
-          {children[i], NameOf(F->D, children[i], F->NetWmName, F->Utf8), a.x, a.y, a.width, a.height});
+      TWindow w{children[i], NameOf(F->D, children[i], F->NetWmName, F->Utf8), a.x, a.y, a.width, a.height};
+      if (w.Name.empty()) w = ClientOf(w);
+      result.push_back(w);
     }
     if (children != nullptr) XFree(children);
   }
   Sync();
   XSetErrorHandler(old);
   return result;
+}
+
+TWindow TXSession::ClientOf(const TWindow& Frame) {
+  // A window manager puts each program's window into a frame of its own; the program's window is the
+  // one the manager has marked with its state.
+  const Atom wmState = XInternAtom(F->D, "WM_STATE", False);
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  TWindow client = Frame;
+  if (XQueryTree(F->D, Frame.Id, &root, &parent, &children, &count) == 0) return client;
+  for (unsigned int i = 0; i < count; ++i) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(F->D, children[i], wmState, 0, 2, False, wmState, &type, &format, &items, &after,
+                           &data) != Success ||
+        data == nullptr)
+      continue;
+    XFree(data);
+    client = Now({children[i], NameOf(F->D, children[i], F->NetWmName, F->Utf8)});
+    break;
+  }
+  if (children != nullptr) XFree(children);
+  return client;
+}
+
+std::vector<TWindow> TXSession::Popups() {
+  std::vector<TWindow> result;
+  for (const TWindow& w : Windows()) {
+    XWindowAttributes a{};
+    if (XGetWindowAttributes(F->D, w.Id, &a) != 0 && a.override_redirect) result.push_back(w);
+  }
+  return result;
+}
+
+bool TXSession::WindowManagerRunning() {
+  const Atom check = XInternAtom(F->D, "_NET_SUPPORTING_WM_CHECK", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  const bool found = XGetWindowProperty(F->D, F->Root, check, 0, 1, False, XA_WINDOW, &type, &format, &items,
+                                        &after, &data) == Success &&
+                     data != nullptr && items == 1;
+  if (data != nullptr) XFree(data);
+  return found;
+}
+
+bool TXSession::PointerGrabbed() {
+  const int status = XGrabPointer(F->D, F->Root, False, 0, GrabModeAsync, GrabModeAsync, 0, 0, CurrentTime);
+  if (status == GrabSuccess) XUngrabPointer(F->D, CurrentTime);
+  Sync();
+  return status == AlreadyGrabbed || status == GrabFrozen;
 }
 
 std::optional<TWindow> TXSession::Find(const std::string& Name) {
@@ -180,6 +236,13 @@ TWindow TXSession::Now(const TWindow& Window) {
     now.Y = a.y;
     now.Width = a.width;
     now.Height = a.height;
+  }
+  // On the screen, also for a window that a window manager has put into a frame.
+  ::Window child = 0;
+  int x = 0, y = 0;
+  if (XTranslateCoordinates(F->D, Window.Id, F->Root, 0, 0, &x, &y, &child) != 0) {
+    now.X = x;
+    now.Y = y;
   }
   Sync();
   XSetErrorHandler(old);

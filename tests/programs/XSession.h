@@ -56,6 +56,12 @@ class TXSession {
   // Waits until the window has the keyboard focus (a click has made the program activate it), so that
   // keys typed next reach it.
   bool WaitFocus(const TWindow& Window, int TimeoutMs = 10000);
+  // Whether a window manager runs (it has announced itself on the root window).
+  [[nodiscard]] bool WindowManagerRunning();
+  // Whether some client holds the pointer (a pop-up list that is open, a window manager moving a window).
+  [[nodiscard]] bool PointerGrabbed();
+  // The pop-up windows that are shown (lists, menus, hints: windows no window manager places), topmost last.
+  [[nodiscard]] std::vector<TWindow> Popups();
   // The rectangles of a window's bounding shape (one rectangle, the window's own, when it has none).
   [[nodiscard]] std::vector<TRect> Shape(unsigned long Window);
 
@@ -81,6 +87,8 @@ class TXSession {
   TXSession();
   ~TXSession();
   void Sync();
+  // The program's window inside a window manager's frame (the frame itself when it holds none).
+  TWindow ClientOf(const TWindow& Frame);
   struct TImpl;
   TImpl* F;
 };
