@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <QWindow>
 
-#include <malloc.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cstdlib>
@@ -661,12 +660,6 @@ TApplication::TApplication() : TComponent(nullptr) {}
 TApplication::~TApplication() {
   Destroying();
   FreeOwnedComponents(this);
-}
-
-void TApplication::Initialize() {
-  // Blocks up to 32 MiB come from the heap, and the heap keeps up to 64 MiB of freed top memory.
-  mallopt(M_MMAP_THRESHOLD, 32 << 20);
-  mallopt(M_TRIM_THRESHOLD, 64 << 20);
 }
 
 std::string TApplication::ExeName() const {
