@@ -302,7 +302,7 @@ std::string TQtWebEngine::LocationName() const {
 void TQtWebEngine::Print(const std::string& PrinterName, const std::string& FileName) {
   QWebEngineView* view = View();
   if (!FileName.empty()) {
-    const QString path = QDir::current().absoluteFilePath(ToQt(ResolvePath(FileName)));
+    const QString path = QDir::current().absoluteFilePath(ToQt(ResolveNewPath(FileName)));
     const bool ok = RunJob([&](const std::shared_ptr<TJob>& job) {
       QObject::connect(
           view, &QWebEngineView::pdfPrintingFinished, this,
@@ -329,7 +329,7 @@ void TQtWebEngine::Print(const std::string& PrinterName, const std::string& File
 void TQtWebEngine::SaveAs(const std::string& FileName) {
   QWebEngineView* view = View();
   QWebEnginePage* page = view->page();
-  const QString path = QDir::current().absoluteFilePath(ToQt(ResolvePath(FileName)));
+  const QString path = QDir::current().absoluteFilePath(ToQt(ResolveNewPath(FileName)));
   const QString suffix = QFileInfo(path).suffix().toLower();
   const auto format = suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml")
                           ? QWebEngineDownloadRequest::MimeHtmlSaveFormat

@@ -7,7 +7,6 @@
 #include <QScreen>
 #include <QTimer>
 
-#include <malloc.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cstdlib>
@@ -613,12 +612,6 @@ TApplication::TApplication() : TComponent(nullptr) {}
 TApplication::~TApplication() {
   Destroying();
   FreeOwnedComponents(this);
-}
-
-void TApplication::Initialize() {
-  // Blocks up to 32 MiB come from the heap, and the heap keeps up to 64 MiB of freed top memory.
-  mallopt(M_MMAP_THRESHOLD, 32 << 20);
-  mallopt(M_TRIM_THRESHOLD, 64 << 20);
 }
 
 std::string TApplication::ExeName() const {

@@ -206,9 +206,9 @@ class TApplication : public TComponent {
   TApplication();
   ~TApplication() override;
 
-  // Prepares the process for the programs' work: pictures of a few megabytes, decoded, copied and freed
-  // again and again, reuse the heap's pages instead of new mappings that are faulted in page by page.
-  void Initialize();
+  // Nothing to prepare. The heap keeps its own thresholds: a picture of megabytes that is freed goes
+  // back to the system, which the designer, loading and dropping skins, relies on.
+  void Initialize() {}
   // The task bar text and the caption of message boxes. Default: the program file's name without its
   // folder, cut at its first ".", with every character after the first lowered.
   [[nodiscard]] std::string Title() const;
