@@ -271,8 +271,9 @@ void TQtWebEngine::LoadingChanged(const QWebEngineLoadingInfo& Info) {
     case QWebEngineLoadingInfo::LoadSucceededStatus:
     case QWebEngineLoadingInfo::LoadFailedStatus:
       // A navigation that kept the address (a reload) is reported when it is done; the end of an
-      // earlier load that a newer one overtook is not.
-      if (url == FLoadingURL && !FLoadCommitted) {
+      // earlier load that a newer one overtook is not, nor a load that ended without showing its address
+      // (the page it would have replaced stays, and so does its address).
+      if (url == FLoadingURL && !FLoadCommitted && FView && url == FView->url()) {
         FLoadingURL.clear();
         ReportNavigation();
         return;
