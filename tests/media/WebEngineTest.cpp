@@ -204,6 +204,21 @@ TEST_F(WebEngineTest, NewWindowsOpenInTheSameView) {
   EXPECT_TRUE(Engine->CanGoBack()) << "the page that opened it stays in the history";
 }
 
+// A web page's new windows follow the rules of its links: one with a web address opens in the view, one
+// with a local file does not (the view keeps the web page until the next window comes).
+TEST_F(WebEngineTest, AWebPagesNewWindowsFollowTheRulesOfItsLinks) {
+  HeldHttpServer server;
+  server.Serve("/page.htm", "text/html", "<html><body>page</body></html>");
+  server.Serve("/next.htm", "text/html", "<html><head><title>Next</title></head></html>");
+  Navigation([&] { Engine->Navigate(server.Url("/page.htm")); });
+  Log.clear();
+  Navigation([&] {
+    Engine->View()->page()->runJavaScript(QString::fromStdString(
+        "window.open('" + Url("a.htm") + "'); window.open('data:text/html,data'); window.open('/next.htm')"));
+  });
+  EXPECT_EQ(Joined(), "state 2 on\ncomplete " + server.Url("/next.htm") + "\ntitle Next\n");
+}
+
 // A page that cannot be loaded still completes: the view shows an error page for its address.
 TEST_F(WebEngineTest, AFailedLoadCompletesWithItsAddress) {
   Navigation([&] { Engine->Navigate(WebAddressToURL("./Pages/missing.htm")); });
@@ -278,7 +293,8 @@ TEST_F(WebEngineTest, EveryPageOfTheViewReadsOnlyItsOwnFolder) {
           "function frame(f) { try { return f.contentDocument.body.innerText.slice(0, 6); }"
           "  catch (e) { return 'failed'; } }"
           "onload = function() {"
-          "  var got = ['[' + location.search + ']', 'below ' + read('sub/data.txt'), 'above ' + read('../secret.txt'),"
+          "  var got = ['[' + location.search + ']', 'below ' + read('sub/data.txt'), 'above ' + "
+          "read('../secret.txt'),"
           "    'absolute ' + read('file://" +
           (Dir / "secret.txt").string() +
           "'), 'link ' + read('sub/link.txt'),"
