@@ -284,11 +284,13 @@ TEST_F(WebEngineTest, EveryPageOfTheViewReadsOnlyItsOwnFolder) {
   WriteFile(pages / "sub" / "worker.js",
             read + "postMessage(read('data.txt') + ' ' + read('../../secret.txt'));");
   // The page reports what it could read in its title, led by its query; "?open" re-opens it in a new
-  // window, and a click anywhere follows a link with a target to "?blank".
+  // window; a click in its upper half follows a link with a target to "?blank", one in its lower half a
+  // plain link to "?linked".
   WriteFile(
       pages / "probe.htm",
       "<html><body style='margin:0'><a href='probe.htm?blank' target=_blank style='display:block;"
-      "width:400px;height:300px'>x</a><iframe id=outer src=../secret.txt></iframe><script>" +
+      "width:400px;height:150px'>x</a><a href='probe.htm?linked' "
+      "style='display:block;height:150px'>y</a><iframe id=outer src=../secret.txt></iframe><script>" +
           read +
           "function frame(f) { try { return f.contentDocument.body.innerText.slice(0, 6); }"
           "  catch (e) { return 'failed'; } }"
@@ -319,11 +321,18 @@ TEST_F(WebEngineTest, EveryPageOfTheViewReadsOnlyItsOwnFolder) {
       {"loaded after that", [&] { Engine->Navigate(WebAddressToURL("Pages/probe.htm") + "?later"); },
        "?later"},
       {"a link with a target",
-       [&] { ClickUntil(Engine->View(), [&] { return Engine->LocationURL().ends_with("?blank"); }); },
+       [&] {
+         ClickUntil(Engine->View(), [&] { return Engine->LocationURL().ends_with("?blank"); }, {100, 75});
+       },
        "?blank"},
+      {"a plain link",
+       [&] {
+         ClickUntil(Engine->View(), [&] { return Engine->LocationURL().ends_with("?linked"); }, {100, 225});
+       },
+       "?linked"},
       {"loaded after the link", [&] { Engine->Navigate(WebAddressToURL("Pages/probe.htm") + "?last"); },
        "?last"},
-      {"back", [&] { Engine->GoBack(); }, "?blank"},
+      {"back", [&] { Engine->GoBack(); }, "?linked"},
   };
   for (const Step& step : steps) {
     step.Go();
