@@ -77,9 +77,11 @@ void EnsureQApplication() {
     }
   });
   SetWakeMainThread([] {
-    if (auto* d = QAbstractEventDispatcher::instance(QCoreApplication::instance()->thread())) d->wakeUp();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr) return;  // the program is ending: no event loop will run the call
+    if (auto* d = QAbstractEventDispatcher::instance(app->thread())) d->wakeUp();
     QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [] { CheckSynchronize(); }, Qt::QueuedConnection);
+        app, [] { CheckSynchronize(); }, Qt::QueuedConnection);
   });
 }
 
@@ -857,6 +859,8 @@ void DoneApplication() {
   // engine, whose network, drawing and worker threads would otherwise run on through the teardown of
   // the program's static objects and write into memory freed there.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  if (OwnQApplication() == nullptr) return;
+  SetWakeMainThread(nullptr);  // threads still running post to no event loop from now on
   delete OwnQApplication().data();
 }
 
