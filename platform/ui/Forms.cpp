@@ -2,8 +2,8 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
-#include <QFile>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 
@@ -35,6 +35,19 @@ std::string ProgramPath() {
   return std::string(buf, static_cast<size_t>(n));
 }
 
+// Frees every form the application owns. Forms that nobody owns stay with their owners; the
+// application object itself lives to the end. Runs at exit too, for programs that end without
+// DoneApplication.
+void FreeApplicationForms() {
+  if (gApplication != nullptr) FreeOwnedComponents(gApplication);
+}
+
+// The widget application this layer started (null: none, or one the program made itself).
+QPointer<QApplication>& OwnQApplication() {
+  static QPointer<QApplication> app;
+  return app;
+}
+
 void EnsureQApplication() {
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) return;
   if (QCoreApplication::instance() != nullptr) return;  // a plain GUI application already runs
@@ -44,6 +57,7 @@ void EnsureQApplication() {
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   auto* app = new QApplication(argc, argv);
   WatchPopups(app);
+  OwnQApplication() = app;
   // The window system moved the focus (a click, a window activation): the form's focused control follows.
   QObject::connect(app, &QApplication::focusChanged, app, [](QWidget*, QWidget* Now) {
     TWinControl* c = ControlOfWidget(Now);
@@ -60,9 +74,11 @@ void EnsureQApplication() {
     }
   });
   SetWakeMainThread([] {
-    if (auto* d = QAbstractEventDispatcher::instance(QCoreApplication::instance()->thread())) d->wakeUp();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr) return;  // the program is ending: no event loop will run the call
+    if (auto* d = QAbstractEventDispatcher::instance(app->thread())) d->wakeUp();
     QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [] { CheckSynchronize(); }, Qt::QueuedConnection);
+        app, [] { CheckSynchronize(); }, Qt::QueuedConnection);
   });
 }
 
@@ -775,15 +791,22 @@ TApplication* TApplicationRef::Get() {
   if (gApplication == nullptr) {
     EnsureQApplication();
     gApplication = new TApplication();
-    std::atexit(DoneApplication);
+    std::atexit(FreeApplicationForms);
   }
   return gApplication;
 }
 
 void DoneApplication() {
   if (gApplication == nullptr) return;
-  FreeOwnedComponents(gApplication);
-  // Forms that nobody owns stay with their owners; the application object itself lives to the end.
+  FreeApplicationForms();
+  // The windows of the freed forms go now rather than at a next turn of the event loop, which will not
+  // come; then the widget application, while the program is still whole: its end shuts down the web
+  // engine, whose network, drawing and worker threads would otherwise run on through the teardown of
+  // the program's static objects and write into memory freed there.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  if (OwnQApplication() == nullptr) return;
+  SetWakeMainThread(nullptr);  // threads still running post to no event loop from now on
+  delete OwnQApplication().data();
 }
 
 // ---- TScreen -------------------------------------------------------------------------------------------

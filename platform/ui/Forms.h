@@ -337,7 +337,9 @@ struct TScreenRef {
 inline constexpr TApplicationRef Application{};
 inline constexpr TScreenRef Screen{};
 
-// Frees every form the application owns (the program's end; also registered to run at exit).
+// The program's end: frees every form the application owns (also done at exit), then the window
+// system's application that this layer started, which shuts down the web engine's threads before the
+// program's static objects go. Nothing may use the window system afterwards.
 void DoneApplication();
 // Frees what Owner owns, the last created first, forms through Free.
 void FreeOwnedComponents(TComponent* Owner);
