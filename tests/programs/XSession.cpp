@@ -199,6 +199,10 @@ bool TXSession::PointerGrabbed() {
   return status == AlreadyGrabbed || status == GrabFrozen;
 }
 
+bool TXSession::WaitClickPassed(int TimeoutMs) {
+  return WaitFor([this] { return !PointerGrabbed(); }, TimeoutMs);
+}
+
 std::optional<TWindow> TXSession::Find(const std::string& Name) {
   std::optional<TWindow> found;
   for (const TWindow& w : Windows())

@@ -60,6 +60,10 @@ class TXSession {
   [[nodiscard]] bool WindowManagerRunning();
   // Whether some client holds the pointer (a pop-up list that is open, a window manager moving a window).
   [[nodiscard]] bool PointerGrabbed();
+  // Waits until the last click has reached the program. A window manager that focuses the window clicked
+  // holds the pointer's events until it has looked at them, while keys pressed meanwhile go on to the
+  // program at once: typed right after a click, they would arrive before it.
+  bool WaitClickPassed(int TimeoutMs = 10000);
   // The pop-up windows that are shown (lists, menus, hints: windows no window manager places), topmost last.
   [[nodiscard]] std::vector<TWindow> Popups();
   // The rectangles of a window's bounding shape (one rectangle, the window's own, when it has none).
