@@ -91,6 +91,7 @@ void TGIFImageList::LoadFromStream(TStream* Stream, TObject* Parent) {
       ReportWarning(1, "Unknown GIF block type");
       return;
     }
+    if (Count() >= MaxGIFFrames) RaiseGIFError("Invalid image dimensions");
     auto frame = std::make_unique<TGIFSubImage>(image);
     frame->LoadFromStream(Stream);
     FLoadedPixels += frame->PixelsSize();
@@ -193,6 +194,7 @@ void TGIFImage::LoadFromStream(TStream* Stream) {
   try {
     ClearImage();
     const int64_t start = Stream->Position();
+    if (Stream->Size() - start > MaxGIFFileBytes) RaiseGIFError("Invalid image dimensions");
     TBufferedReader reader(Stream);
     try {
       FHeader->LoadFromStream(&reader);

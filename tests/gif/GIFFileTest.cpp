@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -388,6 +389,19 @@ TEST(GIFFile, HundredThousandFramesLoadInBoundedTime) {
   // Loading and freeing; generous for a loaded or instrumented build (the quadratic steps took 28 s).
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   std::remove(path.c_str());
+  // One frame more than a file may hold, and a file beyond the size bound (its frames are never read).
+  file.insert(file.end() - 1, frame.begin(), frame.end());
+  const std::string big = testing::TempDir() + "gif_big.gif";
+  {
+    std::ofstream out(big, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(file.data()), 19);
+  }
+  std::filesystem::resize_file(big, static_cast<uintmax_t>(MaxGIFFileBytes) + 1);  // sparse
+  TGIFImage image;
+  EXPECT_THROW(LoadInto(image, file), GIFException);
+  TFileStream stream(big, fmOpenRead);
+  EXPECT_THROW(image.LoadFromStream(&stream), GIFException);
+  std::remove(big.c_str());
 }
 
 // ".gif" files load through the picture registry once the format is registered.
