@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -192,6 +193,72 @@ TEST_F(BuilderFlows, ClosesByItsExitButton) {
   ClickButton("Exit");
   EXPECT_TRUE(Browser->WaitExit());
   EXPECT_FALSE(X.Find("Builder").has_value());
+}
+
+// The sample with a broken skin: missing and not listed, or listed and corrupt. The program reports the
+// picture in one message box, then shows its window at the start size with every button inside it; the
+// start page loads, and Exit (where the project put it) ends the program.
+TEST(BuilderFlowsBrokenSkin, ReportsThePictureOnceAndStaysUsable) {
+  TXSession& X = TXSession::Get();
+  for (const bool listed : {false, true}) {
+    SCOPED_TRACE(listed ? "a corrupt listed skin" : "a missing skin");
+    TTempDir folder("pelloran-broken-skin");
+    fs::copy(PELLORAN_TEST_SAMPLE_DIR, folder.Path(), fs::copy_options::recursive);
+    fs::copy_file(std::string(PELLORAN_TEST_APP_DIR) + "/Builder", folder / "Builder",
+                  fs::copy_options::overwrite_existing);
+    std::string config = ReadFile(folder / "Config.VX");
+    const std::vector<TSection> project = ReadProject(folder / "Config.VX");
+    const std::string skin = SectionOf(project, "Web").Values.at("Bitmap");
+    if (listed) {
+      std::ofstream(folder / skin, std::ios::binary | std::ios::trunc) << "BM no picture";
+    } else {
+      config.replace(config.find("Bitmap=" + skin), 7 + skin.size(), "Bitmap=gone.bmp");
+      std::ofstream(folder / "Config.VX", std::ios::binary | std::ios::trunc) << config;
+    }
+    const TSection global = SectionOf(project, "Global");
+    const int width = IntOf(global, "Width"), height = IntOf(global, "Height");
+    TProgram browser(folder / "Builder", folder.Path(), {}, folder / "builder.log");
+
+    const TWindow report = X.WaitWindow("Builder");
+    ASSERT_LT(report.Width, width) << "the report comes before the window";
+    X.Focus(report);
+    ASSERT_TRUE(X.WaitFocus(report));
+    X.Key("Return");
+    std::optional<TWindow> window;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          window = X.Find("Builder");
+          return window && window->Width == width && window->Height == height;
+        },
+        40000))
+        << "the window at its start size";
+    EXPECT_EQ(X.Windows().size(), 1U) << "one report";
+
+    // Laid out at the start size, the controls stand where the project put them.
+    const TSection web = SectionOf(project, "Web");
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          return StartHeader(
+              X.Pixel(window->X + IntOf(web, "Left") + 30, window->Y + IntOf(web, "Top") + 15));
+        },
+        40000))
+        << "the start page";
+    int exitX = 0, exitY = 0;
+    for (const TSection& s : project) {
+      if (s.Kind != "Button") continue;
+      const TSize size = BmpSize(folder / s.Values.at("Mask"));
+      const int left = IntOf(s, "Left"), top = IntOf(s, "Top");
+      EXPECT_TRUE(left >= 0 && top >= 0 && left + size.Width <= width && top + size.Height <= height)
+          << s.Values.at("Pressaction");
+      if (s.Values.at("Pressaction") == "Exit") {
+        exitX = window->X + left + size.Width / 2;
+        exitY = window->Y + top + size.Height / 2;
+      }
+    }
+    X.Shot(listed ? "BrokenSkinCorruptListed" : "BrokenSkinMissing");
+    X.Click(exitX, exitY);
+    EXPECT_TRUE(browser.WaitExit()) << "Exit ends the program";
+  }
 }
 
 }  // namespace
