@@ -837,7 +837,13 @@ void TVXBuilder::FormCreate(TObject* /*Sender*/) {
 }
 
 void TVXBuilder::FormShow(TObject* /*Sender*/) {
-  WebBase->SetBounds(FWebLeft, FWebTop, FWebWidth, FWebHeight);
+  // The web view's panel is cut to the window: what lies beyond it is never seen, while a web view
+  // larger than its window would still be rendered whole, and then grow with the window's anchors.
+  const int left = std::clamp(FWebLeft, 0, ClientWidth());
+  const int top = std::clamp(FWebTop, 0, ClientHeight());
+  const int right = std::clamp(FWebLeft + FWebWidth, left, ClientWidth());
+  const int bottom = std::clamp(FWebTop + FWebHeight, top, ClientHeight());
+  WebBase->SetBounds(left, top, right - left, bottom - top);
   WebBase->SetDoubleBuffered(true);
   Web->SetDoubleBuffered(true);
   FOrderer->Apply();
