@@ -85,8 +85,10 @@ std::string PngIcon(int W, int H) {
 }
 
 // The runtime program's road: the window reads a configuration naming the picture as its skin and as a
-// button's pictures, and is shown; a refused picture ends the reading, as in the program.
+// button's pictures, and is shown; a refused picture is reported (here to nobody) and the reading goes on,
+// as in the program.
 void RunRuntime(const std::string& Dir, const std::string& Picture) {
+  Application->OnException = [](TObject*, const Exception&) {};
   (void)SetWebEngineFactory([] { return std::make_unique<TScriptedWebEngine>(); });
   (void)SetCurrentDir(Dir);
   WriteAll(Dir + "/Config.VX",

@@ -438,6 +438,19 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
   }
 }
 
+// A failure that ends the reading after a picture that could not be loaded gives one report of both.
+TEST_F(Reader, PicturesAndAFailureAreReportedTogether) {
+  TExceptionRecorder recorder;
+  std::string config = BaseConfig() + "Object=Button\nTop=x\nend\n";
+  config.replace(config.find("skin.bmp"), 8, "gone-too.bmp");
+  Write("Config.VX", config);
+  Form = TCustomForm::Create<TVXBuilder>(static_cast<TApplication*>(Application));
+  ASSERT_EQ(recorder.Messages.size(), 1u);
+  EXPECT_EQ(recorder.Messages[0],
+            "Config.VX: picture \"gone-too.bmp\": Datei gone-too.bmp kann nicht geöffnet werden\n"
+            "Config.VX, line 25 (key \"Top\"): 'x' ist kein gültiger Integerwert");
+}
+
 // The window keeps within the bounds of a window whatever a project asks for: sizes, the inner
 // rectangle (which sets the minimum size) and a skin as large as a picture may be.
 TEST(WindowBounds, SizesAreBoundedAndKeepTheMinimum) {
