@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <set>
 
 #include "document/ProjectText.h"
 #include "platform/rtl/FileUtils.h"
@@ -153,22 +154,31 @@ struct TVXBuilder::TReader {
   int LabelWidth = 0;
   // The skin could not be loaded (or is empty): the window was laid out at the start size instead.
   bool BrokenSkin = false;
-  // The pictures that could not be loaded, each named once, and the report of them.
-  std::vector<std::string> FailedPictures;
+  // The pictures that could not be loaded, each named once (by the file its name resolves to), and the
+  // report of them: the first few by name, then their number.
+  std::set<std::string> FailedPictures;
   std::string FailureReport;
+  int Unnamed = 0;
+  static constexpr size_t NamedFailures = 10;
 
   static int Position(const std::string& Line) { return BoundedValue(Line, TVXNumberKind::nkPosition); }
   static int Size(const std::string& Line) { return BoundedValue(Line, TVXNumberKind::nkSize); }
 
   [[nodiscard]] bool Failed(const std::string& Path) const {
-    return std::any_of(FailedPictures.begin(), FailedPictures.end(),
-                       [&](const std::string& f) { return SameFile(f, Path); });
+    return FailedPictures.count(ResolvePath(Path)) != 0;
   }
   void Fail(const std::string& Path, const std::string& Message) {
-    if (Failed(Path)) return;
-    FailedPictures.push_back(Path);
+    if (!FailedPictures.insert(ResolvePath(Path)).second) return;
+    if (FailedPictures.size() > NamedFailures) {
+      ++Unnamed;
+      return;
+    }
     if (!FailureReport.empty()) FailureReport += "\n";
     FailureReport += FileName + ": picture \"" + Path + "\": " + Message;
+  }
+  [[nodiscard]] std::string Report() const {
+    if (Unnamed == 0) return FailureReport;
+    return FailureReport + "\n" + FileName + ": " + IntToStr(Unnamed) + " more pictures cannot be loaded";
   }
 
   // Lists the picture at Path (decoding it once: a listed picture is taken as it is); null, after
@@ -450,13 +460,12 @@ void TVXBuilder::ReadConfig(const std::string& FileName) {
   } catch (Exception& e) {
     // One report: the pictures that could not be loaded before the failure, then the failure.
     reader.FitBrokenSkin();
-    if (!reader.FailureReport.empty()) e.Message = reader.FailureReport + "\n" + e.Message;
+    if (!reader.FailureReport.empty()) e.Message = reader.Report() + "\n" + e.Message;
     throw;
   }
   reader.FitBrokenSkin();
   // A picture that cannot be loaded does not end the reading: the window runs with everything else.
-  if (!reader.FailureReport.empty())
-    Application->HandleException(this, EInvalidGraphic(reader.FailureReport));
+  if (!reader.FailureReport.empty()) Application->HandleException(this, EInvalidGraphic(reader.Report()));
 }
 
 // ---- Press actions ---------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <typeinfo>
@@ -449,6 +450,27 @@ TEST_F(Reader, PicturesAndAFailureAreReportedTogether) {
   EXPECT_EQ(recorder.Messages[0],
             "Config.VX: picture \"gone-too.bmp\": Datei gone-too.bmp kann nicht geöffnet werden\n"
             "Config.VX, line 25 (key \"Top\"): 'x' ist kein gültiger Integerwert");
+}
+
+// Many pictures that cannot be loaded: the report names the first ten and counts the others, and every
+// button is still made.
+TEST_F(Reader, ManyBrokenPicturesAreCountedInOneReport) {
+  constexpr int kButtons = 2000;
+  std::string config = BaseConfig();
+  for (int i = 0; i < kButtons; ++i)
+    config += "Object=Button\nMask=gone" + std::to_string(i) + ".bmp\nTouched=gone" + std::to_string(i) +
+              ".bmp\nPressaction=Refresh\nend\n";
+  TExceptionRecorder recorder;
+  Write("Config.VX", config);
+  Form = TCustomForm::Create<TVXBuilder>(static_cast<TApplication*>(Application));
+  ASSERT_EQ(recorder.Messages.size(), 1u);
+  const std::string& report = recorder.Messages[0];
+  EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 10);
+  EXPECT_NE(report.find("Config.VX: picture \"gone9.bmp\""), std::string::npos);
+  EXPECT_EQ(report.find("gone10.bmp"), std::string::npos);
+  EXPECT_NE(report.find("Config.VX: " + std::to_string(kButtons - 10) + " more pictures cannot be loaded"),
+            std::string::npos);
+  EXPECT_EQ(Nth<TVXOButton>(kButtons - 1)->Width(), 40);
 }
 
 // The window keeps within the bounds of a window whatever a project asks for: sizes, the inner
