@@ -98,7 +98,7 @@ TEST_F(Reader, AButtonTakesTheSizeOfItsPictureAtItsPressAction) {
   TVXOButton* late = Nth<TVXOButton>(4);
   EXPECT_EQ(late->Mask()->Width(), 0);
   EXPECT_EQ(late->Width(), 40);
-  // One picture file named on several lines is loaded once per line but listed once.
+  // One picture file named on several lines is listed (and read) once.
   EXPECT_EQ(Form->Bitmaps()->Count(), 4);
 }
 
