@@ -1,7 +1,9 @@
 #include "runtime/VXBuilder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <set>
 
 #include "document/ProjectText.h"
 #include "platform/rtl/FileUtils.h"
@@ -84,6 +86,22 @@ std::string QuoteWord(const std::string& Word) {
 
 }  // namespace
 
+TSize BoundedWindowSize(TSize Wanted, TSize Minimum) {
+  const int minWidth = std::clamp(Minimum.cx, 0, MaxWindowSide);
+  const int minHeight =
+      std::clamp(Minimum.cy, 0,
+                 static_cast<int>(std::min<int64_t>(MaxWindowSide, MaxWindowPixels / std::max(1, minWidth))));
+  int width = std::clamp(Wanted.cx, minWidth, MaxWindowSide);
+  int height = std::clamp(Wanted.cy, minHeight, MaxWindowSide);
+  if (int64_t{width} * height <= MaxWindowPixels) return {width, height};
+  const double shrink = std::sqrt(static_cast<double>(MaxWindowPixels) / (double(width) * double(height)));
+  width = std::max(minWidth, static_cast<int>(width * shrink));
+  height = std::max(minHeight, static_cast<int>(std::min<int64_t>(height, MaxWindowPixels / width)));
+  // A minimum height that the shrunk width cannot afford takes the width down instead.
+  if (int64_t{width} * height > MaxWindowPixels) width = static_cast<int>(MaxWindowPixels / height);
+  return {width, height};
+}
+
 std::string ExpandExeRelative(const std::string& Address, const std::string& ExeFolder) {
   if (Address.empty() || Address[0] != '#') return Address;
   return IncludeTrailingPathDelimiter(ExeFolder) + Address.substr(1);
@@ -134,18 +152,106 @@ TKeyTranslation TranslateEnterKey(const TMsg& Msg, bool& EnterPending) {
 // The state of one reading of a project text: the inner rectangle of the Global section and the control
 // of the section being read.
 struct TVXBuilder::TReader {
+  TReader(TVXBuilder& Window, std::string Name) : W(Window), FileName(std::move(Name)) {}
+
   TVXBuilder& W;
+  std::string FileName;
   TRect Inner{0, 0, 0, 0};
   TVXOButton* Button = nullptr;
   TVXOLabel* Label = nullptr;
   int LabelWidth = 0;
+  // The skin could not be loaded (or is empty): the window was laid out at the start size instead.
+  bool BrokenSkin = false;
+  // The pictures that could not be loaded, each named once (by the file its name resolves to), and the
+  // report of them: the first few by name, then their number.
+  std::set<std::string> FailedPictures;
+  std::string FailureReport;
+  int Unnamed = 0;
+  static constexpr size_t NamedFailures = 10;
 
   static int Position(const std::string& Line) { return BoundedValue(Line, TVXNumberKind::nkPosition); }
   static int Size(const std::string& Line) { return BoundedValue(Line, TVXNumberKind::nkSize); }
-  // The listed picture a button key names; the empty value is no picture.
-  TBitmap* Picture(const std::string& Line) const {
+
+  [[nodiscard]] bool Failed(const std::string& Path) const {
+    return FailedPictures.count(ResolvePath(Path)) != 0;
+  }
+  void Fail(const std::string& Path, const std::string& Message) {
+    if (!FailedPictures.insert(ResolvePath(Path)).second) return;
+    if (FailedPictures.size() > NamedFailures) {
+      ++Unnamed;
+      return;
+    }
+    if (!FailureReport.empty()) FailureReport += "\n";
+    FailureReport += FileName + ": picture \"" + Path + "\": " + Message;
+  }
+  [[nodiscard]] std::string Report() const {
+    if (Unnamed == 0) return FailureReport;
+    return FailureReport + "\n" + FileName + ": " + IntToStr(Unnamed) + " more pictures cannot be loaded";
+  }
+
+  // Lists the picture at Path (decoding it once: a listed picture is taken as it is); null, after
+  // noting the failure, for a picture that cannot be loaded.
+  TBitmap* ListPicture(const std::string& Path) {
+    const int listed = W.FBitmaps->IndexOf(Path);
+    if (listed >= 0) return W.FBitmaps->GetBitmap(listed);
+    if (Failed(Path)) return nullptr;
+    try {
+      return W.FBitmaps->Add(Path);
+    } catch (const Exception& e) {
+      Fail(Path, e.Message);
+      return nullptr;
+    }
+  }
+  // The listed picture a button key names; the empty value and a picture that cannot be loaded are no
+  // picture (the button keeps its size and can still be clicked).
+  TBitmap* Picture(const std::string& Line) {
     const std::string path = GetValue(Line);
-    return path.empty() ? nullptr : W.FBitmaps->Add(path);
+    return path.empty() ? nullptr : ListPicture(path);
+  }
+
+  // The skin: a picture already listed is given to the image cache as it was decoded, so it is not read
+  // a second time. A skin that cannot be loaded (or is empty) says nothing of the project's size: the
+  // window is laid out at the start size, so that no anchor moves a control out of it when it is shown.
+  void SkinLine(const std::string& Name) {
+    KMediaList* cache = KMediaList::Instance();
+    const int listed = IsGifFile(Name) || cache->IndexOf(Name) >= 0 ? -1 : W.FBitmaps->IndexOf(Name);
+    if (listed >= 0) {
+      auto shared = std::make_unique<TBitmap32>();
+      shared->Assign(W.FBitmaps->GetBitmap(listed));
+      cache->AddOwned(Name, std::move(shared));
+    }
+    W.Skin()->SetFileName(Name);
+    TBitmap32* skin = cache->GetBitmap(W.Skin()->FileName());
+    const std::string error = cache->LoadError(Name);
+    if (!error.empty()) Fail(Name, error);
+    BrokenSkin = !error.empty() || skin->IsEmpty() || Failed(Name);
+    if (!BrokenSkin) {
+      W.SetWidth(skin->Width());
+      W.SetHeight(skin->Height());
+    } else {
+      W.SetWidth(W.FStartWidth > 0 ? W.FStartWidth : W.Width());
+      W.SetHeight(W.FStartHeight > 0 ? W.FStartHeight : W.Height());
+    }
+  }
+
+  // After a broken skin: the window grows to hold every control the project placed (the skin it was
+  // designed on was at least that large), the controls keeping their places.
+  void FitBrokenSkin() {
+    if (!BrokenSkin) return;
+    int right = W.FWebLeft + W.FWebWidth;
+    int bottom = W.FWebTop + W.FWebHeight;
+    std::vector<std::pair<TControl*, TRect>> placed;
+    for (int i = 0; i < W.ControlCount(); ++i) {
+      TControl* c = W.Controls(i);
+      if (c == W.WebBase || !c->Visible()) continue;
+      placed.emplace_back(c, c->BoundsRect());
+      right = std::max(right, c->Left() + c->Width());
+      bottom = std::max(bottom, c->Top() + c->Height());
+    }
+    if (right <= W.Width() && bottom <= W.Height()) return;
+    W.SetBounds(W.Left(), W.Top(), std::max(right, W.Width()), std::max(bottom, W.Height()));
+    for (const auto& [control, bounds] : placed)
+      control->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
   }
 
   void Begin(TVXSectionKind Kind) {
@@ -172,7 +278,7 @@ struct TVXBuilder::TReader {
   void Line(TVXSectionKind Kind, const std::string& Line) {
     switch (Kind) {
       case TVXSectionKind::skBitmaps:
-        W.FBitmaps->Add(Line);
+        (void)ListPicture(Line);
         break;
       case TVXSectionKind::skGlobal:
         GlobalLine(Line);
@@ -238,12 +344,7 @@ struct TVXBuilder::TReader {
     if (HasKey(Line, "Left")) W.FWebLeft = Position(Line);
     if (HasKey(Line, "Width")) W.FWebWidth = Size(Line);
     if (HasKey(Line, "Height")) W.FWebHeight = Size(Line);
-    if (HasKey(Line, "Bitmap")) {
-      W.Skin()->SetFileName(GetValue(Line));
-      TBitmap32* skin = KMediaList::Instance()->GetBitmap(W.Skin()->FileName());
-      W.SetWidth(skin->Width());
-      W.SetHeight(skin->Height());
-    }
+    if (HasKey(Line, "Bitmap")) SkinLine(GetValue(Line));
     if (HasKey(Line, "InvisibleColor")) W.Skin()->SetInvisibleColor(IntegerValue(Line));
     if (HasKey(Line, "Startpage")) W.SetStartpage(GetValue(Line));
     if (HasKey(Line, "StartSound")) W.StartSound->SetWaveName(GetValue(Line));
@@ -262,9 +363,13 @@ struct TVXBuilder::TReader {
     W.Skin()->SetMode(4);
     W.SetAlphaThreshold(100);
     W.SetRegionMode(4);
-    // The skin's fixed border parts plus 4 pixels; never negative whatever the inner rectangle says.
-    W.Constraints()->SetMinWidth(std::max(0, W.Width() + Inner.Left - Inner.Right + 4));
-    W.Constraints()->SetMinHeight(std::max(0, W.Height() + Inner.Top - Inner.Bottom + 4));
+    // The skin's fixed border parts plus 4 pixels; never negative, and never beyond the largest window,
+    // whatever the inner rectangle says.
+    const TSize minimum = BoundedWindowSize({std::max(0, W.Width() + Inner.Left - Inner.Right + 4),
+                                             std::max(0, W.Height() + Inner.Top - Inner.Bottom + 4)},
+                                            {0, 0});
+    W.Constraints()->SetMinWidth(minimum.cx);
+    W.Constraints()->SetMinHeight(minimum.cy);
   }
 
   void ButtonLine(const std::string& Line) {
@@ -353,12 +458,22 @@ struct TVXBuilder::TReader {
 void TVXBuilder::ReadConfig(const std::string& FileName) {
   TStringList lines;
   lines.LoadFromFile(FileName);
-  TReader reader{*this};
+  TReader reader{*this, FileName};
   TVXSectionHandlers handlers;
   handlers.OnBegin = [&](TVXSectionKind Kind) { reader.Begin(Kind); };
   handlers.OnLine = [&](TVXSectionKind Kind, const std::string& Line) { reader.Line(Kind, Line); };
   handlers.OnEnd = [&](TVXSectionKind Kind) { reader.End(Kind); };
-  ReadProjectSections(lines, RuntimeReaderKinds(), handlers, FileName);
+  try {
+    ReadProjectSections(lines, RuntimeReaderKinds(), handlers, FileName);
+  } catch (Exception& e) {
+    // One report: the pictures that could not be loaded before the failure, then the failure.
+    reader.FitBrokenSkin();
+    if (!reader.FailureReport.empty()) e.Message = reader.Report() + "\n" + e.Message;
+    throw;
+  }
+  reader.FitBrokenSkin();
+  // A picture that cannot be loaded does not end the reading: the window runs with everything else.
+  if (!reader.FailureReport.empty()) Application->HandleException(this, EInvalidGraphic(reader.Report()));
 }
 
 // ---- Press actions ---------------------------------------------------------------------------------------
@@ -721,6 +836,14 @@ void TVXBuilder::ReadResource() {
   OnResize = [this](TObject* Sender) { FormResize(Sender); };
 }
 
+bool TVXBuilder::CanResize(int& NewWidth, int& NewHeight) {
+  const TSize bounded =
+      BoundedWindowSize({NewWidth, NewHeight}, {Constraints()->MinWidth(), Constraints()->MinHeight()});
+  NewWidth = bounded.cx;
+  NewHeight = bounded.cy;
+  return TVexForm::CanResize(NewWidth, NewHeight);
+}
+
 void TVXBuilder::FormCreate(TObject* /*Sender*/) {
   FBitmaps = new TVXBitmaps(this);
   FOrderer = std::make_unique<TZOrderer>();
@@ -731,7 +854,13 @@ void TVXBuilder::FormCreate(TObject* /*Sender*/) {
 }
 
 void TVXBuilder::FormShow(TObject* /*Sender*/) {
-  WebBase->SetBounds(FWebLeft, FWebTop, FWebWidth, FWebHeight);
+  // The web view's panel is cut to the window: what lies beyond it is never seen, while a web view
+  // larger than its window would still be rendered whole, and then grow with the window's anchors.
+  const int left = std::clamp(FWebLeft, 0, ClientWidth());
+  const int top = std::clamp(FWebTop, 0, ClientHeight());
+  const int right = std::clamp(FWebLeft + FWebWidth, left, ClientWidth());
+  const int bottom = std::clamp(FWebTop + FWebHeight, top, ClientHeight());
+  WebBase->SetBounds(left, top, right - left, bottom - top);
   WebBase->SetDoubleBuffered(true);
   Web->SetDoubleBuffered(true);
   FOrderer->Apply();

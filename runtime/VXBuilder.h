@@ -3,6 +3,7 @@
 // exit sounds), follows the web view's events and moves and sizes itself by its face and its buttons.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -49,6 +50,17 @@ struct TKeyTranslation {
   TMsg Posted[2];
 };
 [[nodiscard]] TKeyTranslation TranslateEnterKey(const TMsg& Msg, bool& EnterPending);
+
+// The largest window the runtime takes, whatever a project asks for (sizes, positions of the inner
+// rectangle, the skin) or the user drags it to: at most MaxWindowSide pixels a side and MaxWindowPixels in
+// all, as much as the largest picture. A browser window of that size keeps the program within a
+// gigabyte above its resting memory.
+inline constexpr int MaxWindowSide = 8192;
+inline constexpr int64_t MaxWindowPixels = MaxPicturePixels;
+
+// Wanted within the bounds of a window and not below Minimum (itself taken within them first). A size of
+// too many pixels shrinks in proportion, as far as the minimum lets it.
+[[nodiscard]] TSize BoundedWindowSize(TSize Wanted, TSize Minimum);
 
 class TVXBuilder final : public TVexForm {
  public:
@@ -122,6 +134,8 @@ class TVXBuilder final : public TVexForm {
 
  protected:
   void ReadResource() override;
+  // Keeps every size of the window within the bounds of a window (BoundedWindowSize).
+  bool CanResize(int& NewWidth, int& NewHeight) override;
   // Clears the references to components that go away (the form's own, while it is destroyed).
   void Notification(TComponent* AComponent, TOperation Operation) override;
   // Copies the back buffer to the window (rendering it first when it is not current).

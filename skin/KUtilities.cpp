@@ -335,21 +335,27 @@ TObject* KMediaList::AddOwned(const std::string& FileName, std::unique_ptr<TObje
   return object;
 }
 
+std::string KMediaList::LoadError(const std::string& FileName) const {
+  const auto found = FLoadErrors.find(IndexOf(FileName));
+  return found == FLoadErrors.end() ? std::string() : found->second;
+}
+
 namespace {
 
 // A picture loaded by Load and kept in Owned. One that cannot be read is answered by the stock picture
-// (GetStock); while the stock picture itself is being loaded (LoadingStock), a failure gives an empty
-// picture instead, so a missing stock picture ends the request.
+// (GetStock) and its error kept in Error; while the stock picture itself is being loaded (LoadingStock),
+// a failure gives an empty picture instead, so a missing stock picture ends the request.
 template <class T>
 T* LoadOrStock(std::vector<std::unique_ptr<TObject>>& Owned, bool& LoadingStock,
-               const std::function<void(T&)>& Load, const std::function<T*()>& GetStock) {
+               const std::function<void(T&)>& Load, const std::function<T*()>& GetStock, std::string& Error) {
   auto picture = std::make_unique<T>();
   try {
     Load(*picture);
     T* result = picture.get();
     Owned.push_back(std::move(picture));
     return result;
-  } catch (const Exception&) {
+  } catch (const Exception& e) {
+    Error = e.Message;
     picture.reset();
   }
   if (LoadingStock) {
@@ -402,10 +408,12 @@ TBitmap32* KMediaList::GetBitmap(const std::string& FileName) {
     return converted.get();
   }
 
+  std::string error;
   TBitmap32* result = LoadOrStock<TBitmap32>(
       FOwned, FLoadingStock, [&](TBitmap32& b) { LoadBitmap32FromFile(&b, FileName); },
-      [this] { return GetBitmap(StartDirectory() + "\\Data\\noimage.bmp"); });
-  AddObject(FileName, result);
+      [this] { return GetBitmap(StartDirectory() + "\\Data\\noimage.bmp"); }, error);
+  const int added = AddObject(FileName, result);
+  if (!error.empty()) FLoadErrors[added] = error;
   return result;
 }
 
@@ -435,10 +443,12 @@ TGIFImage* KMediaList::GetGIF(const std::string& FileName) {
     return converted.get();
   }
 
+  std::string error;
   TGIFImage* result = LoadOrStock<TGIFImage>(
       FOwned, FLoadingStockGIF, [&](TGIFImage& g) { g.LoadFromFile(FileName); },
-      [this] { return GetGIF(StartDirectory() + "\\Data\\noimage.gif"); });
-  AddObject(FileName, result);
+      [this] { return GetGIF(StartDirectory() + "\\Data\\noimage.gif"); }, error);
+  const int added = AddObject(FileName, result);
+  if (!error.empty()) FLoadErrors[added] = error;
   return result;
 }
 

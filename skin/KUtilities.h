@@ -98,9 +98,14 @@ class KMediaList final : public TStringList {
   [[nodiscard]] TGIFImage* GetGIF(const std::string& FileName);
   // Caches Object under FileName (taking it over) unless the name is known; returns the cached object.
   TObject* AddOwned(const std::string& FileName, std::unique_ptr<TObject> Object);
+  // The error of the load that failed for FileName's entry (which then holds the stock picture); empty
+  // when the picture loaded or is not cached.
+  [[nodiscard]] std::string LoadError(const std::string& FileName) const;
 
  private:
   std::vector<std::unique_ptr<TObject>> FOwned;
+  // The errors of failed loads, by entry index (entries are never removed, so indices stay).
+  std::map<int, std::string> FLoadErrors;
   // Bitmaps made for names that hold another kind of picture.
   std::map<const TObject*, std::unique_ptr<TBitmap32>> FConverted;
   // GIF pictures made for names that hold a bitmap.

@@ -85,8 +85,10 @@ std::string PngIcon(int W, int H) {
 }
 
 // The runtime program's road: the window reads a configuration naming the picture as its skin and as a
-// button's pictures, and is shown; a refused picture ends the reading, as in the program.
+// button's pictures, and is shown; a refused picture is reported (here to nobody) and the reading goes on,
+// as in the program.
 void RunRuntime(const std::string& Dir, const std::string& Picture) {
+  Application->OnException = [](TObject*, const Exception&) {};
   (void)SetWebEngineFactory([] { return std::make_unique<TScriptedWebEngine>(); });
   (void)SetCurrentDir(Dir);
   WriteAll(Dir + "/Config.VX",
@@ -131,7 +133,52 @@ void RunDesigner(const std::string& Dir, const std::string& Picture) {
   std::_Exit(grownMiB < 1024 ? 0 : 1);
 }
 
+// A project on the folder's small skin with the numbers given (start size, inner rectangle's top, web
+// view's size).
+std::string Project(int Width, int Height, int ITop, int WebSide) {
+  const std::string n = "\n";
+  return "Pelloran=V1.2\nObject=Bitmaps\nmedia/skin.bmp\nend\nObject=Global\nTop=0\nLeft=0\nWidth=" +
+         std::to_string(Width) + n + "Height=" + std::to_string(Height) + n + "ITop=" + std::to_string(ITop) +
+         "\nILeft=10\nIRight=190\nIBottom=90\nend\nObject=Web\nTop=10\nLeft=10\nWidth=" +
+         std::to_string(WebSide) + n + "Height=" + std::to_string(WebSide) + n +
+         "Bitmap=media/skin.bmp\nInvisibleColor=16711935\nend\n";
+}
+
+// The designer opens a project and shows its design surface, then test-runs it: the runtime window
+// reads the same text (over the scripted web engine) and is shown.
+void OpenAndTestRun(const std::string& Dir, const std::string& Text) {
+  (void)SetWebEngineFactory([] { return std::make_unique<TScriptedWebEngine>(); });
+  (void)SetCurrentDir(Dir);
+  WriteAll(Dir + "/project.VX", Text);
+  auto doc = NewDocument(Dir);
+  doc->LoadProject(Dir + "/project.VX");
+  TestInput::ShowAndWait(doc->Surface());
+  std::unique_ptr<TVXBuilder> form(TCustomForm::Create<TVXBuilder>(nullptr));
+  form->ReadConfig("project.VX");
+  TestInput::ShowAndWait(form.get());
+}
+
+// The designer at rest with a small project, then with the largest numbers a project may hold: exits 0
+// when the peak memory grew by less than a gigabyte.
+[[noreturn]] void MeasureLargestProjectInChild() {
+  TAppFolder app;
+  OpenAndTestRun(app.Path(), Project(300, 200, 10, 100));
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  OpenAndTestRun(app.Path(), Project(8192, 8192, 32767, 8192));
+  getrusage(RUSAGE_SELF, &after);
+  const long grownMiB = (after.ru_maxrss - before.ru_maxrss) / 1024;
+  std::fprintf(stderr, "largest project: peak memory grew by %ld MiB\n", grownMiB);
+  std::_Exit(grownMiB < 1024 ? 0 : 1);
+}
+
 }  // namespace
+
+TEST(MediaBound, TheLargestProjectKeepsTheDesignerWithinAGigabyte) {
+  if (kUnderAddressSanitizer) GTEST_SKIP() << "no memory measures under the address sanitizer";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(MeasureLargestProjectInChild(), ::testing::ExitedWithCode(0), "");
+}
 
 TEST(MediaBound, PicturesPastTheBoundAreRefusedWithTheirLoadError) {
   TTempFolder dir;

@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "tests/programs/XSession.h"
@@ -198,6 +202,133 @@ TEST_F(BuilderFlows, ClosesByItsExitButton) {
   ClickButton("Exit");
   EXPECT_TRUE(Browser->WaitExit());
   EXPECT_FALSE(X.Find("Builder").has_value());
+}
+
+// The sample with a broken skin: missing and not listed, or listed and corrupt. The program reports the
+// picture in one message box, then shows its window at the start size with every button inside it; the
+// start page loads, and Exit (where the project put it) ends the program.
+TEST(BuilderFlowsBrokenSkin, ReportsThePictureOnceAndStaysUsable) {
+  TXSession& X = TXSession::Get();
+  for (const bool listed : {false, true}) {
+    SCOPED_TRACE(listed ? "a corrupt listed skin" : "a missing skin");
+    TTempDir folder("pelloran-broken-skin");
+    fs::copy(PELLORAN_TEST_SAMPLE_DIR, folder.Path(), fs::copy_options::recursive);
+    fs::copy_file(std::string(PELLORAN_TEST_APP_DIR) + "/Builder", folder / "Builder",
+                  fs::copy_options::overwrite_existing);
+    std::string config = ReadFile(folder / "Config.VX");
+    const std::vector<TSection> project = ReadProject(folder / "Config.VX");
+    const std::string skin = SectionOf(project, "Web").Values.at("Bitmap");
+    if (listed) {
+      std::ofstream(folder / skin, std::ios::binary | std::ios::trunc) << "BM no picture";
+    } else {
+      config.replace(config.find("Bitmap=" + skin), 7 + skin.size(), "Bitmap=gone.bmp");
+      std::ofstream(folder / "Config.VX", std::ios::binary | std::ios::trunc) << config;
+    }
+    const TSection global = SectionOf(project, "Global");
+    const int width = IntOf(global, "Width"), height = IntOf(global, "Height");
+    TProgram browser(folder / "Builder", folder.Path(), {}, folder / "builder.log");
+
+    const TWindow report = X.WaitWindow("Builder");
+    ASSERT_LT(report.Width, width) << "the report comes before the window";
+    X.Focus(report);
+    ASSERT_TRUE(X.WaitFocus(report));
+    X.Key("Return");
+    std::optional<TWindow> window;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          window = X.Find("Builder");
+          return window && window->Width == width && window->Height == height;
+        },
+        40000))
+        << "the window at its start size";
+    EXPECT_EQ(X.Windows().size(), 1U) << "one report";
+
+    // Laid out at the start size, the controls stand where the project put them.
+    const TSection web = SectionOf(project, "Web");
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          return StartHeader(
+              X.Pixel(window->X + IntOf(web, "Left") + 30, window->Y + IntOf(web, "Top") + 15));
+        },
+        40000))
+        << "the start page";
+    int exitX = 0, exitY = 0;
+    for (const TSection& s : project) {
+      if (s.Kind != "Button") continue;
+      const TSize size = BmpSize(folder / s.Values.at("Mask"));
+      const int left = IntOf(s, "Left"), top = IntOf(s, "Top");
+      EXPECT_TRUE(left >= 0 && top >= 0 && left + size.Width <= width && top + size.Height <= height)
+          << s.Values.at("Pressaction");
+      if (s.Values.at("Pressaction") == "Exit") {
+        exitX = window->X + left + size.Width / 2;
+        exitY = window->Y + top + size.Height / 2;
+      }
+    }
+    X.Shot(listed ? "BrokenSkinCorruptListed" : "BrokenSkinMissing");
+    X.Click(exitX, exitY);
+    EXPECT_TRUE(browser.WaitExit()) << "Exit ends the program";
+  }
+}
+
+// The largest window a project can ask for (start size and web view 8192 x 8192, an inner rectangle
+// that would make the minimum size 32767 tall) is kept within the bounds of a window, and the program's
+// peak memory with it stays within a gigabyte above the sample's, once its start page is shown.
+TEST(BuilderFlowsLargestWindow, StaysWithinAGigabyteAboveRest) {
+  TXSession& X = TXSession::Get();
+  using TKeys = std::map<std::string, std::string>;
+  auto peakWith = [&](const TKeys& Global, const TKeys& Web) {
+    TTempDir folder("pelloran-largest");
+    fs::copy(PELLORAN_TEST_SAMPLE_DIR, folder.Path(), fs::copy_options::recursive);
+    fs::copy_file(std::string(PELLORAN_TEST_APP_DIR) + "/Builder", folder / "Builder",
+                  fs::copy_options::overwrite_existing);
+    const std::vector<TSection> project = ReadProject(folder / "Config.VX");
+    const TSection web = SectionOf(project, "Web");
+    // The keys' values replaced in their sections, line endings kept.
+    std::istringstream in(ReadFile(folder / "Config.VX"));
+    std::string config, section;
+    for (std::string line; std::getline(in, line);) {
+      const bool cr = !line.empty() && line.back() == '\r';
+      if (cr) line.pop_back();
+      if (line.rfind("Object=", 0) == 0) section = line.substr(7);
+      const TKeys& keys = section == "Global" ? Global : section == "Web" ? Web : TKeys{};
+      const auto eq = line.find('=');
+      if (eq != std::string::npos && keys.count(line.substr(0, eq)) != 0)
+        line = line.substr(0, eq + 1) + keys.at(line.substr(0, eq));
+      config += line + (cr ? "\r\n" : "\n");
+    }
+    std::ofstream(folder / "Config.VX", std::ios::binary | std::ios::trunc) << config;
+    const std::string what =
+        Global.empty() ? "sample" : "ITop=" + (Global.count("ITop") != 0 ? Global.at("ITop") : "as designed");
+    TProgram browser(folder / "Builder", folder.Path(), {}, folder / "builder.log");
+    std::optional<TWindow> window;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          window = X.Find("Builder");
+          return window && StartHeader(X.Pixel(window->X + IntOf(web, "Left") + 30,
+                                               window->Y + IntOf(web, "Top") + 15));
+        },
+        60000))
+        << "the start page";
+    if (!window) return 0L;
+    EXPECT_LE(window->Width, 8192);
+    EXPECT_LE(window->Height, 8192);
+    EXPECT_LE(int64_t{window->Width} * window->Height, int64_t{1} << 23)
+        << window->Width << " x " << window->Height;
+    const long peak = browser.PeakMemoryKiB();
+    std::fprintf(stderr, "%s: %d x %d, peak memory %ld MiB\n", what.c_str(), window->Width, window->Height,
+                 peak / 1024);
+    return peak;
+  };
+  const long rest = peakWith({}, {});
+  ASSERT_GT(rest, 0);
+  // Placed as designed, so that its start page is on the screen.
+  const TKeys largest{{"Width", "8192"}, {"Height", "8192"}};
+  TKeys largestWeb = largest;
+  largestWeb["Position"] = "Like designed";
+  for (const TKeys& global : {largest, TKeys{{"Width", "8192"}, {"Height", "8192"}, {"ITop", "32767"}}}) {
+    const long peak = peakWith(global, largestWeb);
+    EXPECT_LT(peak - rest, 1024L * 1024) << (peak - rest) / 1024 << " MiB above rest";
+  }
 }
 
 }  // namespace

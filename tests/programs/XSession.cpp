@@ -447,6 +447,13 @@ TProgram::~TProgram() {
   kill(-FPid, SIGKILL);
 }
 
+long TProgram::PeakMemoryKiB() const {
+  std::ifstream status("/proc/" + std::to_string(FPid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  return 0;
+}
+
 bool TProgram::Running() {
   if (FEnded || FPid <= 0) return false;
   if (waitpid(FPid, nullptr, WNOHANG) == FPid) FEnded = true;

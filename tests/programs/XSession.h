@@ -109,6 +109,8 @@ class TProgram {
   [[nodiscard]] bool Running();
   // Waits for the program to end by itself.
   bool WaitExit(int TimeoutMs = 20000);
+  // The largest resident memory the program's process has had so far, in KiB (0 once it has ended).
+  [[nodiscard]] long PeakMemoryKiB() const;
 
  private:
   pid_t FPid = -1;

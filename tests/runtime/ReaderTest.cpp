@@ -1,8 +1,14 @@
 // The configuration reader: its grammar, the geometry it leads to once the window is shown, and the
 // failures it reports.
+#include <sys/inotify.h>
+#include <unistd.h>
 #include <QImage>
 #include <QWidget>
+
+#include <algorithm>
 #include <cstring>
+#include <map>
+#include <typeinfo>
 
 #include "document/ProjectText.h"
 #include "platform/ui/QtHost.h"
@@ -92,7 +98,7 @@ TEST_F(Reader, AButtonTakesTheSizeOfItsPictureAtItsPressAction) {
   TVXOButton* late = Nth<TVXOButton>(4);
   EXPECT_EQ(late->Mask()->Width(), 0);
   EXPECT_EQ(late->Width(), 40);
-  // One picture file named on several lines is loaded once per line but listed once.
+  // One picture file named on several lines is listed (and read) once.
   EXPECT_EQ(Form->Bitmaps()->Count(), 4);
 }
 
@@ -344,13 +350,215 @@ TEST_F(Reader, TheWindowShowsItsSkin) {
 TEST_F(Reader, AMissingSkinShowsTheFormColour) {
   std::string config = BaseConfig();
   config.replace(config.find("skin.bmp"), 8, "no-such-skin.bmp");
+  TExceptionRecorder recorder;
   Load(config);
+  ASSERT_EQ(recorder.Messages.size(), 1u);
+  EXPECT_EQ(recorder.Messages[0],
+            "Config.VX: picture \"no-such-skin.bmp\": Datei no-such-skin.bmp kann nicht geöffnet werden");
   ShowAndWait(Form);
   Pump(100);
   const QImage face = WidgetOf(Form)->grab().toImage();
   ASSERT_FALSE(face.isNull());
   for (const QPoint p : {QPoint(3, 3), QPoint(20, 30), QPoint(280, 20), QPoint(150, 230)})
     EXPECT_EQ(face.pixelColor(p), QColor(212, 208, 200)) << p.x() << "," << p.y();
+}
+
+// A picture that cannot be loaded is reported once and the rest of the configuration is read. A skin
+// that cannot be loaded tells nothing of the size the project was made for: the window is laid out at its
+// start size (or larger, to hold what the project places), so every control ends inside it, and Exit and
+// the start page work.
+TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
+  Write("corrupt.bmp", "BM this is no picture");
+  Bmp("listed-skin.bmp", 200, 150, SkinColour, true);
+  auto skinned = [](const std::string& Skin, const std::string& Global = "Width=300\nHeight=250") {
+    std::string text = BaseConfig("Startpage=a.htm\n");
+    text.replace(text.find("skin.bmp"), 8, Skin);
+    text.replace(text.find("Width=300\nHeight=250"), 20, Global);
+    return text;
+  };
+  const std::string controls =
+      ButtonSection("Exit", 170, 5, "Alignment=Topright\n") +
+      ButtonSection("Resize", 175, 125, "Alignment=Bottomright\n") +
+      ButtonSection("Minimize", 5, 120, "Alignment=Bottomleft\n") + ButtonSection("Move", 5, 5) +
+      "Object=Edit\nTop=20\nLeft=40\nWidth=120\nStyle=Simple Edit\nAutosize=True\nend\n";
+  // Without its pictures a button keeps the size it is made with (40 x 40) and can still be clicked.
+  const std::string exitOfCorrupt =
+      "Object=Button\nTop=5\nLeft=150\nMask=corrupt.bmp\nTouched=corrupt.bmp\nPressed=corrupt.bmp\n"
+      "Alignment=Topright\nPressaction=Exit\nend\n";
+  struct Case {
+    const char* What;
+    std::string Text;
+    const char* Picture;  // the one picture reported
+    TSize Size;           // the window's size once shown
+  };
+  const Case cases[] = {
+      {"a missing skin", skinned("missing-skin.bmp") + controls, "missing-skin.bmp", {300, 250}},
+      {"a corrupt listed skin",
+       "H\nObject=Bitmaps\nn.bmp\ncorrupt.bmp\nd.bmp\nend\n" + skinned("corrupt.bmp") + controls,
+       "corrupt.bmp",
+       {300, 250}},
+      {"a missing skin and a start size smaller than the project",
+       skinned("missing-skin.bmp", "Width=150\nHeight=100") + controls,
+       "missing-skin.bmp",
+       {150, 100}},
+      {"a corrupt listed button picture",
+       "H\nObject=Bitmaps\nlisted-skin.bmp\ncorrupt.bmp\nend\n" + skinned("listed-skin.bmp") + exitOfCorrupt,
+       "corrupt.bmp",
+       {300, 250}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    TExceptionRecorder recorder;
+    Write("Config.VX", c.Text);
+    delete Form;
+    Form = TCustomForm::Create<TVXBuilder>(static_cast<TApplication*>(Application));
+    ASSERT_EQ(recorder.Messages.size(), 1u);
+    EXPECT_EQ(recorder.Messages[0].rfind(std::string("Config.VX: picture \"") + c.Picture + "\": ", 0), 0u)
+        << recorder.Messages[0];
+    Script->Calls.clear();
+    Show();
+    EXPECT_EQ(Form->Width(), c.Size.cx);
+    EXPECT_EQ(Form->Height(), c.Size.cy);
+    const TRect window = Rect(0, 0, Form->Width(), Form->Height());
+    int placed = 0;
+    for (int i = 0; i < Form->ControlCount(); ++i) {
+      TControl* control = Form->Controls(i);
+      if (!control->Visible()) continue;
+      const TRect r = control->BoundsRect();
+      EXPECT_TRUE(r.Left >= 0 && r.Top >= 0 && r.Right <= window.Right && r.Bottom <= window.Bottom &&
+                  r.Width() > 0 && r.Height() > 0)
+          << control->Name() << " " << typeid(*control).name() << " at " << r.Left << "," << r.Top << ","
+          << r.Right << "," << r.Bottom;
+      ++placed;
+    }
+    EXPECT_GE(placed, 2) << "the web view and at least Exit";
+    EXPECT_EQ(Script->Calls, std::vector<std::string>{"Navigate " + FileURL("a.htm")}) << "the start page";
+    Click(ButtonOf("Exit"));
+    EXPECT_FALSE(Form->Visible()) << "Exit closes the window";
+    EXPECT_EQ(recorder.Messages.size(), 1u);
+  }
+}
+
+// A failure that ends the reading after a picture that could not be loaded gives one report of both.
+TEST_F(Reader, PicturesAndAFailureAreReportedTogether) {
+  TExceptionRecorder recorder;
+  std::string config = BaseConfig() + "Object=Button\nTop=x\nend\n";
+  config.replace(config.find("skin.bmp"), 8, "gone-too.bmp");
+  Write("Config.VX", config);
+  Form = TCustomForm::Create<TVXBuilder>(static_cast<TApplication*>(Application));
+  ASSERT_EQ(recorder.Messages.size(), 1u);
+  EXPECT_EQ(recorder.Messages[0],
+            "Config.VX: picture \"gone-too.bmp\": Datei gone-too.bmp kann nicht geöffnet werden\n"
+            "Config.VX, line 25 (key \"Top\"): 'x' ist kein gültiger Integerwert");
+}
+
+// Many pictures that cannot be loaded: the report names the first ten and counts the others, and every
+// button is still made.
+TEST_F(Reader, ManyBrokenPicturesAreCountedInOneReport) {
+  constexpr int kButtons = 2000;
+  std::string config = BaseConfig();
+  for (int i = 0; i < kButtons; ++i)
+    config += "Object=Button\nMask=gone" + std::to_string(i) + ".bmp\nTouched=gone" + std::to_string(i) +
+              ".bmp\nPressaction=Refresh\nend\n";
+  TExceptionRecorder recorder;
+  Write("Config.VX", config);
+  Form = TCustomForm::Create<TVXBuilder>(static_cast<TApplication*>(Application));
+  ASSERT_EQ(recorder.Messages.size(), 1u);
+  const std::string& report = recorder.Messages[0];
+  EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 10);
+  EXPECT_NE(report.find("Config.VX: picture \"gone9.bmp\""), std::string::npos);
+  EXPECT_EQ(report.find("gone10.bmp"), std::string::npos);
+  EXPECT_NE(report.find("Config.VX: " + std::to_string(kButtons - 10) + " more pictures cannot be loaded"),
+            std::string::npos);
+  EXPECT_EQ(Nth<TVXOButton>(kButtons - 1)->Width(), 40);
+}
+
+// The window keeps within the bounds of a window whatever a project asks for: sizes, the inner
+// rectangle (which sets the minimum size) and a skin as large as a picture may be.
+TEST(WindowBounds, SizesAreBoundedAndKeepTheMinimum) {
+  struct Case {
+    TSize Wanted, Minimum, Expected;
+  };
+  const Case cases[] = {
+      {{900, 640}, {0, 0}, {900, 640}},
+      {{8192, 1024}, {0, 0}, {8192, 1024}},        // exactly the bound
+      {{3840, 2160}, {0, 0}, {3840, 2160}},        // a 4K screen
+      {{16384, 512}, {0, 0}, {8192, 512}},         // the widest picture
+      {{900, 32767 + 644}, {0, 0}, {900, 8192}},   // ITop=32767 made the minimum that tall
+      {{8192, 8192}, {0, 0}, {2896, 2896}},        // the largest start size shrinks in proportion
+      {{8192, 8192}, {8000, 20}, {8000, 1048}},    // a wide minimum keeps its width
+      {{8192, 8192}, {20, 8000}, {1048, 8000}},    // a tall one its height
+      {{100, 100}, {40000, 40000}, {8192, 1024}},  // the minimum itself within the bounds
+      {{-5, -5}, {0, 0}, {0, 0}},
+  };
+  for (const Case& c : cases) {
+    const TSize got = BoundedWindowSize(c.Wanted, c.Minimum);
+    EXPECT_EQ(got.cx, c.Expected.cx) << c.Wanted.cx << "x" << c.Wanted.cy << " min " << c.Minimum.cx;
+    EXPECT_EQ(got.cy, c.Expected.cy) << c.Wanted.cx << "x" << c.Wanted.cy << " min " << c.Minimum.cx;
+    EXPECT_LE(int64_t{got.cx} * got.cy, MaxWindowPixels);
+  }
+}
+
+TEST_F(Reader, NoKeyMakesAWindowBeyondTheBounds) {
+  const char* globals[] = {
+      "Width=900\nHeight=640\nITop=32767\nIBottom=0\nILeft=0\nIRight=0",
+      "Width=8192\nHeight=8192\nITop=0\nILeft=0\nIRight=0\nIBottom=0",
+      "Width=8192\nHeight=8192\nITop=32767\nILeft=32767\nIRight=-32768\nIBottom=-32768",
+  };
+  for (const char* global : globals) {
+    SCOPED_TRACE(global);
+    std::string text = BaseConfig();
+    const std::string designed = "Width=300\nHeight=250\nITop=40\nILeft=50\nIRight=150\nIBottom=110";
+    text.replace(text.find(designed), designed.size(), global);
+    Load(text);
+    Show();
+    EXPECT_LE(Form->Width(), MaxWindowSide);
+    EXPECT_LE(Form->Height(), MaxWindowSide);
+    EXPECT_LE(int64_t{Form->Width()} * Form->Height(), MaxWindowPixels);
+    const QSize shown = WidgetOf(Form)->size();
+    EXPECT_EQ(shown, QSize(Form->Width(), Form->Height()));
+    // Dragging the grip past the bounds stops there too.
+    Form->SetBounds(0, 0, 20000, 20000);
+    EXPECT_LE(int64_t{Form->Width()} * Form->Height(), MaxWindowPixels);
+  }
+}
+
+// Every picture is read from its file once while the configuration is read, however many lines name
+// it: the skin listed among the pictures is not decoded again for the window, a button picture named
+// by several buttons not again for each. The folder's open events are counted.
+TEST_F(Reader, EachPictureIsReadOnce) {
+  Bmp("once-skin.bmp", 200, 150, SkinColour, true);
+  std::string text = "H\nObject=Bitmaps\nonce-skin.bmp\nn.bmp\no.bmp\np.bmp\nd.bmp\nend\n" + BaseConfig() +
+                     ButtonSection("Refresh", 5, 5) + ButtonSection("Cancel", 30, 5) +
+                     ButtonSection("Exit", 60, 5);
+  text.replace(text.find("Bitmap=skin.bmp"), 15, "Bitmap=once-skin.bmp");
+  Write("Config.VX", text);
+  const int watch = inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, Dir.c_str(), IN_OPEN), 0);
+  delete Form;
+  Form = TCustomForm::Create<TVXBuilder>(nullptr);
+  Form->ReadConfig("Config.VX");
+  (void)Form->Skin()->GetBitmap();
+  std::map<std::string, int> opened;
+  alignas(inotify_event) char buffer[64 * 1024];
+  for (ssize_t n; (n = read(watch, buffer, sizeof buffer)) > 0;) {
+    for (char* p = buffer; p < buffer + n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(p);
+      if (event->len > 0) ++opened[event->name];
+      p += sizeof(inotify_event) + event->len;
+    }
+  }
+  close(watch);
+  EXPECT_EQ(
+      opened,
+      (std::map<std::string, int>{
+          {"Config.VX", 1}, {"once-skin.bmp", 1}, {"n.bmp", 1}, {"o.bmp", 1}, {"p.bmp", 1}, {"d.bmp", 1}}));
+  // The skin is the listed picture: its size, its colour, its key-coloured corner cut away.
+  EXPECT_EQ(Form->Width(), 200);
+  TBitmap32* skin = Form->Skin()->GetBitmap();
+  EXPECT_EQ(skin->Pixel(3, 3), 0x0000FF00u);
+  EXPECT_EQ(skin->Pixel(20, 30), 0xFF204080u);
 }
 
 }  // namespace

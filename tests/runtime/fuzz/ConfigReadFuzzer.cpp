@@ -30,6 +30,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   (void)Application->Title();
   (void)SetWebEngineFactory([] { return std::make_unique<TScriptedWebEngine>(); });
   (void)SetSoundOutput(std::make_unique<TRecordingSoundOutput>());
+  // Pictures that cannot be loaded are reported without ending the reading: the report goes nowhere.
+  Application->OnException = [](TObject*, const Exception&) {};
   return 0;
 }
 
