@@ -1,6 +1,8 @@
 #include "platform/ui/Controls.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 
 #include <QGuiApplication>
 
@@ -13,10 +15,12 @@ namespace {
 // The control that holds the mouse capture (process-wide, as there is one mouse).
 TControl* gCaptureControl = nullptr;
 
+// Looks from the end: children mostly go in the reverse order of their coming (a parent frees the last
+// first), so freeing n children takes n steps rather than n * n.
 template <typename T>
 void EraseFrom(std::vector<T*>& List, const TControl* Item) {
-  auto it = std::find(List.begin(), List.end(), Item);
-  if (it != List.end()) List.erase(it);
+  auto it = std::find(List.rbegin(), List.rend(), Item);
+  if (it != List.rend()) List.erase(std::next(it).base());
 }
 
 // Whether an alignment places the control along its parent's sides (the others leave it where it is).
@@ -436,6 +440,61 @@ void TControl::BringToFront() {
   }
 }
 
+void TControl::BringEachToFront(const std::vector<TControl*>& Controls) {
+  // Where a control is raised several times, its last raise decides its place.
+  std::unordered_map<const TControl*, size_t> last;
+  for (size_t i = 0; i < Controls.size(); ++i)
+    last[Controls[i]] = i;
+  std::vector<TWinControl*> parents;
+  std::unordered_map<TWinControl*, std::vector<TControl*>> raised;
+  for (size_t i = 0; i < Controls.size(); ++i) {
+    TControl* c = Controls[i];
+    if (last[c] != i) continue;
+    if (c->FParent == nullptr) {
+      c->BringToFront();  // a window of its own
+      continue;
+    }
+    auto& list = raised[c->FParent];
+    if (list.empty()) parents.push_back(c->FParent);
+    list.push_back(c);
+  }
+  for (TWinControl* p : parents)
+    p->RaiseChildren(raised[p]);
+}
+
+void TWinControl::RaiseChildren(const std::vector<TControl*>& Raised) {
+  std::unordered_set<const TControl*> moving(Raised.begin(), Raised.end());
+  // Each tier keeps the children that stay in their order, then takes the raised ones in theirs.
+  std::vector<TWinControl*> windows;
+  std::vector<TControl*> graphics;
+  for (TWinControl* w : FWinControls)
+    if (moving.count(w) == 0) windows.push_back(w);
+  for (TControl* g : FGraphicControls)
+    if (moving.count(g) == 0) graphics.push_back(g);
+  bool aboveWindows = false, windowRaised = false;
+  for (TControl* c : Raised) {
+    if (auto* win = dynamic_cast<TWinControl*>(c)) {
+      windows.push_back(win);
+      windowRaised = true;
+    } else {
+      graphics.push_back(c);
+      if (auto* g = dynamic_cast<TGraphicControl*>(c); g != nullptr && g->AboveWindows()) aboveWindows = true;
+      c->Invalidate();
+    }
+  }
+  // The windows before the first one whose place changes keep their stacking; the rest are raised in
+  // their new order.
+  size_t same = 0;
+  while (same < windows.size() && windows[same] == FWinControls[same])
+    ++same;
+  FWinControls = std::move(windows);
+  FGraphicControls = std::move(graphics);
+  for (size_t i = same; i < FWinControls.size(); ++i)
+    if (FWinControls[i]->Host()->Widget != nullptr) FWinControls[i]->Host()->Widget->raise();
+  if (windowRaised) RaiseOverlays(this);
+  if (aboveWindows) AboveWindowsChanged();
+}
+
 void TControl::SendToBack() {
   if (FParent == nullptr) {
     if (auto* win = dynamic_cast<TWinControl*>(this); win != nullptr && win->Host()->Widget != nullptr)
@@ -820,6 +879,13 @@ void TWinControl::DestroyWnd() {
   delete FHost->InnerFilter.data();
   FHost->Inner = nullptr;
   w->Control = nullptr;
+  // A window inside a window that goes as well is left to it: the outer one hides and goes with all it
+  // holds. Hiding each inner window would post the outer one a layout request, which Qt merges by a walk
+  // over the whole event queue, where every freed window waits: n * n steps for n children.
+  const auto* outer = dynamic_cast<const THostWidget*>(w->parentWidget());
+  if (outer != nullptr && outer->Control != nullptr &&
+      outer->Control->ComponentState().Contains(TComponentStateItem::csDestroying))
+    return;
   // The window may be taking an event right now (a handler freed its own control): it goes when the
   // event loop next runs; hidden, it takes no more input meanwhile.
   w->hide();
