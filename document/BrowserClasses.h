@@ -279,6 +279,8 @@ class TVXBrowser : public TComponent {
   void WriteDocumentSections(TVXTextWriter& W, const TMediaName& Picture, const TMediaName& Sound,
                              TVXWriteOrder Order) const;
   void CheckBuildReferences() const;
+  // Makes the design surface and wires its events to this document.
+  void CreateSurface();
   void ResetAfterFailedLoad();
   void LoadLines(const TStrings& Lines, const std::string& FileName);
   // A button with the default pictures; removed again when one of them cannot be loaded.

@@ -141,6 +141,30 @@ void TComponent::DestroyComponents() {
   FGaps = 0;
 }
 
+void TComponent::DestroyComponents(const std::function<bool(const TComponent*)>& Which) {
+  Compact();
+  std::vector<TComponent*> going, staying;
+  for (TComponent* c : FComponents)
+    (Which(c) ? going : staying).push_back(c);
+  if (going.empty()) return;
+  for (TComponent* c : going)
+    c->Destroying();
+  FComponents = std::move(staying);
+  for (size_t i = 0; i < FComponents.size(); ++i)
+    FComponents[i]->FOwnerIndex = i;
+  while (!going.empty()) {
+    TComponent* c = going.back();
+    going.pop_back();
+    c->FOwner = nullptr;
+    Notification(c, TOperation::opRemove);  // this component and everything that stays
+    if (c->FWatchedBySibling) {
+      for (TComponent* other : going)
+        other->Notification(c, TOperation::opRemove);
+    }
+    delete c;
+  }
+}
+
 void TComponent::Destroying() {
   if (FComponentState.Contains(TComponentStateItem::csDestroying)) return;
   FComponentState.Include(TComponentStateItem::csDestroying);

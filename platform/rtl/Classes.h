@@ -39,6 +39,10 @@ class TComponent : public TPersistent {
   void RemoveComponent(TComponent* AComponent);
   // Frees every owned component, the last created first.
   void DestroyComponents();
+  // Frees the owned components that Which picks, the last created first. The components that stay hear
+  // of each removal, as from RemoveComponent; those that go hear only of removals one of them asked about
+  // (FreeNotification), so that freeing n of them costs about n notifications rather than n * n.
+  void DestroyComponents(const std::function<bool(const TComponent*)>& Which);
   // Sets csDestroying on this component and everything it owns.
   void Destroying();
 
