@@ -838,8 +838,15 @@ void TWinControl::CreateHandle() {
     throw;
   }
   FCreatingHandle = false;
-  for (TWinControl* c : std::vector<TWinControl*>(FWinControls))
-    c->HandleNeeded();
+  FCreatingChildren = true;
+  try {
+    for (TWinControl* c : std::vector<TWinControl*>(FWinControls))
+      c->HandleNeeded();
+  } catch (...) {
+    FCreatingChildren = false;
+    throw;
+  }
+  FCreatingChildren = false;
   for (TGraphicControl* g : std::vector<TGraphicControl*>(FAboveWindowsControls))
     UpdateOverlay(g);
   UpdateShowing();
@@ -853,8 +860,10 @@ void TWinControl::CreateWnd() {
   w->setEnabled(Enabled());
   w->setCursor(CursorShapeOf(Cursor()));
   if (FTabStop) w->setFocusPolicy(Qt::TabFocus);
-  // Keep the window stacked as the child list says.
-  if (Parent() != nullptr) {
+  // Keep the window stacked as the child list says. While the parent makes its children's windows in
+  // list order, a new window lies above those before it and no later one has a window yet: nothing to
+  // look for (which would cost n * n steps for n children).
+  if (Parent() != nullptr && !Parent()->FCreatingChildren) {
     const auto& sib = Parent()->FWinControls;
     // A new window is mostly the last child: look for it from the end.
     const auto me = std::find(sib.rbegin(), sib.rend(), this);
@@ -863,8 +872,8 @@ void TWinControl::CreateWnd() {
         w->stackUnder((*it)->FHost->Widget);
         break;
       }
-    RaiseOverlays(Parent());
   }
+  if (Parent() != nullptr) RaiseOverlays(Parent());
 }
 
 void TWinControl::DestroyWnd() {

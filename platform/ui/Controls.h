@@ -447,6 +447,8 @@ class TWinControl : public TControl {
   std::unique_ptr<TWidgetHost> FHost;
   bool FDoubleBuffered = false;
   bool FCreatingHandle = false;
+  // The windows of the children are being made, in list order, each above those before it.
+  bool FCreatingChildren = false;
   int FAlignLevel = 0;
   // The children that their alignment places along this control's sides.
   int FPlacedByAlign = 0;
