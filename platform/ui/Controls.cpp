@@ -872,8 +872,10 @@ void TWinControl::CreateWnd() {
         w->stackUnder((*it)->FHost->Widget);
         break;
       }
+    // The windows that draw graphic controls above the others come back on top (made together with its
+    // children, the parent makes them after the last child).
+    RaiseOverlays(Parent());
   }
-  if (Parent() != nullptr) RaiseOverlays(Parent());
 }
 
 void TWinControl::DestroyWnd() {
