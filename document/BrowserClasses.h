@@ -283,6 +283,8 @@ class TVXBrowser : public TComponent {
   // The inner rectangle a save writes: the one the loaded file holds while the skin and the surface's
   // rectangle are as the load left them, else the surface's.
   [[nodiscard]] TRect SavedInnerRect() const;
+  // Makes the design surface and wires its events to this document.
+  void CreateSurface();
   void ResetAfterFailedLoad();
   void LoadLines(const TStrings& Lines, const std::string& FileName);
   // A button with the default pictures; removed again when one of them cannot be loaded.

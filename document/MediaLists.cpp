@@ -42,37 +42,39 @@ std::string MediaFileName(const std::string& Path) {
 TVXBitmaps::TVXBitmaps(TComponent* AOwner) : TComponent(AOwner) {}
 
 TVXBitmaps::~TVXBitmaps() {
-  while (FPaths.Count() > 0) {
-    delete FPaths.Objects(0);
-    FPaths.Delete(0);
-  }
+  for (int i = 0; i < FPaths.Count(); ++i)
+    delete FPaths.Objects(i);
+  FPaths.Clear();
 }
 
 TBitmap* TVXBitmaps::Add(const std::string& Path) {
   // Decode first: a file that cannot be read changes nothing in the list.
   std::unique_ptr<TBitmap> loaded = LoadPicture(Path);
   const int index = IndexOf(Path);
-  TBitmap* bitmap;
   if (index >= 0) {
-    bitmap = static_cast<TBitmap*>(FPaths.Objects(index));
+    auto* bitmap = static_cast<TBitmap*>(FPaths.Objects(index));
     bitmap->Assign(loaded.get());
-  } else {
-    bitmap = loaded.release();
-    FPaths.AddObject(Path, bitmap);
+    FFiles.Refresh(index);
+    return bitmap;
   }
-  UpdateNames();
+  TBitmap* bitmap = loaded.release();
+  FPaths.AddObject(Path, bitmap);
+  FFiles.Add(Path);
+  // The names list follows the paths: one more name at its end.
+  FNames.Add(MediaFileName(Path));
   return bitmap;
 }
 
 void TVXBitmaps::Delete(int Index) {
   TObject* bitmap = FPaths.Objects(Index);  // checks the index
   FPaths.Delete(Index);
+  FFiles.Delete(Index);
+  FNames.Delete(Index);
   delete bitmap;
-  UpdateNames();
 }
 
 int TVXBitmaps::IndexOf(const std::string& Path) const {
-  return IndexOfFile(FPaths, Path);
+  return FFiles.IndexOf(Path);
 }
 
 TBitmap* TVXBitmaps::GetBitmap(int Index) const {
@@ -96,18 +98,20 @@ TVXSounds::TVXSounds(TComponent* AOwner) : TComponent(AOwner) {
 void TVXSounds::Add(const std::string& Path) {
   if (IndexOf(Path) >= 0) return;
   FPaths.Add(Path);
-  UpdateNames();
+  FFiles.Add(Path);
+  FNames.Add(MediaFileName(Path));
 }
 
 int TVXSounds::IndexOf(const std::string& Path) const {
   // "<NoSound>" names no file: it is compared as text, ignoring case.
   if (SameText(Path, ProjectText::NoSound)) return FPaths.IndexOf(Path);
-  return IndexOfFile(FPaths, Path);
+  return FFiles.IndexOf(Path);
 }
 
 void TVXSounds::Delete(int Index) {
   FPaths.Delete(Index);
-  UpdateNames();
+  FFiles.Delete(Index);
+  FNames.Delete(Index);
 }
 
 void TVXSounds::UpdateNames() {
@@ -132,6 +136,9 @@ void TZOrderer::Apply() {
   // A stable sort: pairs of equal values keep the order they were added in.
   std::stable_sort(FPairs.begin(), FPairs.end(),
                    [](const TPair& A, const TPair& B) { return A.first < B.first; });
+  std::vector<TControl*> controls;
+  controls.reserve(FPairs.size());
   for (const TPair& pair : FPairs)
-    pair.second->BringToFront();
+    controls.push_back(pair.second);
+  TControl::BringEachToFront(controls);
 }

@@ -10,6 +10,7 @@
 
 #include "platform/gdi/Graphics.h"
 #include "platform/rtl/Classes.h"
+#include "platform/rtl/FileUtils.h"
 
 class TControl;
 
@@ -18,7 +19,8 @@ class TControl;
 
 // Pictures keyed by the path they were loaded from; the list owns them. Two paths are one entry when
 // they name the same file (SameFile): a name that differs only in letter case and resolves to a listed
-// file finds it, while two existing files whose names differ only in case are two entries.
+// file finds it, while two existing files whose names differ only in case are two entries. Lookups go
+// through an index of the entries' files, so they cost the same however long the list is.
 class TVXBitmaps : public TComponent {
  public:
   explicit TVXBitmaps(TComponent* AOwner);
@@ -44,6 +46,7 @@ class TVXBitmaps : public TComponent {
 
  private:
   TStringList FPaths;  // each entry's object is its TBitmap, owned here
+  TFileIndex FFiles;   // the same paths, indexed by file
   TStringList FNames;
 };
 
@@ -64,6 +67,7 @@ class TVXSounds : public TComponent {
 
  private:
   TStringList FPaths;
+  TFileIndex FFiles;  // the same entries, indexed by file
   TStringList FNames;
 };
 

@@ -1,5 +1,6 @@
-// Project load and save per element, for projects of a few hundred and a few thousand elements. A load
-// that is linear in the number of elements shows the same time per element for both sizes.
+// Project load, close and save per element, for projects of a few hundred to tens of thousands of
+// elements, and for projects whose buttons each have a picture of their own. A step that is linear in the
+// number of elements shows the same time per element for every size.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -33,6 +34,26 @@ class TProjects {
     fs::remove_all(FDir, ec);
   }
   [[nodiscard]] std::string Picture() const { return FDir + "/b.bmp"; }
+
+  // A project of Count buttons, each with a picture file of its own, all listed in its Bitmaps section.
+  [[nodiscard]] std::string WritePictures(int Count) const {
+    const std::string folder = FDir + "/pictures" + std::to_string(Count);
+    fs::create_directory(folder);
+    std::string list, buttons;
+    for (int i = 0; i < Count; ++i) {
+      const std::string picture = folder + "/p" + std::to_string(i) + ".bmp";
+      fs::copy_file(Picture(), picture, fs::copy_options::overwrite_existing);
+      list += picture + "\r\n";
+      buttons += "Object=Button\r\nTop=" + std::to_string(i % 300) + "\r\nLeft=" + std::to_string(i % 400) +
+                 "\r\nMask=" + picture + "\r\nTouched=" + picture + "\r\nPressed=" + picture +
+                 "\r\nZOrder=" + std::to_string(i) + "\r\nend\r\n";
+    }
+    const std::string file = folder + ".VX";
+    std::ofstream(file, std::ios::binary)
+        << "Pelloran=V1.2\r\nObject=Bitmaps\r\n" + list +
+               "end\r\nObject=Global\r\nWidth=480\r\nHeight=360\r\nend\r\n" + buttons;
+    return file;
+  }
 
   // A project text of Count elements of one kind, each at its own place and stacking value.
   [[nodiscard]] std::string Write(const std::string& Kind, int Count) const {
@@ -68,17 +89,20 @@ void PerElement(benchmark::State& State, int Count) {
       benchmark::Counter(Count, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void Load(benchmark::State& State, const std::string& Kind) {
-  const int count = static_cast<int>(State.range(0));
-  const std::string file = Projects().Write(Kind, count);
+void LoadFile(benchmark::State& State, int Count, const std::string& File) {
   for (auto _ : State) {
     auto document = std::make_unique<TVXBrowser>(nullptr);
-    document->LoadProject(file);
+    document->LoadProject(File);
     State.PauseTiming();  // closing the project is measured apart
     document.reset();
     State.ResumeTiming();
   }
-  PerElement(State, count);
+  PerElement(State, Count);
+}
+
+void Load(benchmark::State& State, const std::string& Kind) {
+  const int count = static_cast<int>(State.range(0));
+  LoadFile(State, count, Projects().Write(Kind, count));
 }
 
 void BM_LoadLabels(benchmark::State& State) {
@@ -89,10 +113,16 @@ void BM_LoadButtons(benchmark::State& State) {
   Load(State, "Button");
 }
 
-// Closing a loaded project: the document goes with every element.
-void BM_CloseButtons(benchmark::State& State) {
+// Buttons that each show a picture of their own: every picture is listed and looked up by its path.
+void BM_LoadPictures(benchmark::State& State) {
   const int count = static_cast<int>(State.range(0));
-  const std::string file = Projects().Write("Button", count);
+  LoadFile(State, count, Projects().WritePictures(count));
+}
+
+// Closing a loaded project: the document goes with every element.
+void Close(benchmark::State& State, const std::string& Kind) {
+  const int count = static_cast<int>(State.range(0));
+  const std::string file = Projects().Write(Kind, count);
   for (auto _ : State) {
     State.PauseTiming();
     auto document = std::make_unique<TVXBrowser>(nullptr);
@@ -101,6 +131,14 @@ void BM_CloseButtons(benchmark::State& State) {
     document.reset();
   }
   PerElement(State, count);
+}
+
+void BM_CloseLabels(benchmark::State& State) {
+  Close(State, "Label");
+}
+
+void BM_CloseButtons(benchmark::State& State) {
+  Close(State, "Button");
 }
 
 void BM_SaveLabels(benchmark::State& State) {
@@ -114,19 +152,27 @@ void BM_SaveLabels(benchmark::State& State) {
   PerElement(State, count);
 }
 
-BENCHMARK(BM_LoadLabels)->Arg(200)->Arg(2000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadLabels)->Arg(200)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadButtons)->Arg(200)->Arg(2000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadPictures)->Arg(200)->Arg(2000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CloseLabels)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CloseButtons)->Arg(200)->Arg(2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveLabels)->Arg(200)->Arg(2000)->Unit(benchmark::kMillisecond);
 
-// The rows of the benchmark table: the time per element of a project of 2000 elements against that of a
-// project of 200; a linear load keeps them alike.
+// The rows of the benchmark table: the time per element of a project ten times as large against that of
+// the smaller one; a linear step keeps them alike.
 [[maybe_unused]] const bool kTableRows = [] {
-  for (const char* kind : {"Labels", "Buttons"}) {
-    const std::string name = std::string("BM_Load") + kind;
-    TableRow(std::string("project load per element, 2000 vs 200 ") + kind + " (itself)", name + "/2000@2000",
-             name + "/200@200", "1.25");
-  }
+  const auto row = [](const std::string& What, const std::string& Name, int Small) {
+    const std::string large = std::to_string(Small * 10), small = std::to_string(Small);
+    TableRow(What + " per element, " + large + " vs " + small + " (itself)", Name + "/" + large + "@" + large,
+             Name + "/" + small + "@" + small, "1.25");
+  };
+  row("project load, labels", "BM_LoadLabels", 200);
+  row("project load, labels", "BM_LoadLabels", 2000);
+  row("project load, buttons", "BM_LoadButtons", 200);
+  row("project load, buttons with own pictures", "BM_LoadPictures", 200);
+  row("project close, labels", "BM_CloseLabels", 2000);
+  row("project close, buttons", "BM_CloseButtons", 200);
   return true;
 }();
 

@@ -50,6 +50,11 @@ TComponent::~TComponent() {
   if (FOwner != nullptr) FOwner->RemoveComponent(this);
 }
 
+int TComponent::ComponentCount() const {
+  Compact();
+  return static_cast<int>(FComponents.size());
+}
+
 TComponent* TComponent::Components(int Index) const {
   if (Index < 0 || Index >= ComponentCount())
     throw EListError("Der Index der Liste überschreitet das Maximum (" + std::to_string(Index) + ")");
@@ -58,20 +63,29 @@ TComponent* TComponent::Components(int Index) const {
 
 int TComponent::ComponentIndex() const {
   if (FOwner == nullptr) return -1;
-  auto& list = FOwner->FComponents;
-  auto it = std::find(list.begin(), list.end(), this);
-  return it == list.end() ? -1 : static_cast<int>(it - list.begin());
+  FOwner->Compact();
+  return static_cast<int>(FOwnerIndex);
 }
 
 TComponent* TComponent::FindComponent(const std::string& AName) const {
   if (AName.empty()) return nullptr;
   auto same = [&](TComponent* c) {
-    return std::equal(c->FName.begin(), c->FName.end(), AName.begin(), AName.end(), [](char a, char b) {
-      return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-    });
+    return c != nullptr &&
+           std::equal(c->FName.begin(), c->FName.end(), AName.begin(), AName.end(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) ==
+                    std::tolower(static_cast<unsigned char>(b));
+           });
   };
   auto it = std::find_if(FComponents.begin(), FComponents.end(), same);
   return it == FComponents.end() ? nullptr : *it;
+}
+
+void TComponent::Compact() const {
+  if (FGaps == 0) return;
+  FComponents.erase(std::remove(FComponents.begin(), FComponents.end(), nullptr), FComponents.end());
+  for (size_t i = 0; i < FComponents.size(); ++i)
+    FComponents[i]->FOwnerIndex = i;
+  FGaps = 0;
 }
 
 void TComponent::SetName(const std::string& NewName) {
@@ -79,13 +93,25 @@ void TComponent::SetName(const std::string& NewName) {
 }
 
 void TComponent::Insert(TComponent* AComponent) {
+  AComponent->FOwnerIndex = FComponents.size();
   FComponents.push_back(AComponent);
   AComponent->FOwner = this;
 }
 
 void TComponent::Remove(TComponent* AComponent) {
-  auto it = std::find(FComponents.begin(), FComponents.end(), AComponent);
-  if (it != FComponents.end()) FComponents.erase(it);
+  const size_t i = AComponent->FOwnerIndex;
+  if (i < FComponents.size() && FComponents[i] == AComponent) {
+    if (FComponentState.Contains(TComponentStateItem::csDestroying)) {
+      // Everything owned goes now: moving the rest for each one would cost n * n steps.
+      FComponents[i] = nullptr;
+      ++FGaps;
+    } else {
+      Compact();
+      FComponents.erase(FComponents.begin() + static_cast<std::ptrdiff_t>(AComponent->FOwnerIndex));
+      for (size_t j = AComponent->FOwnerIndex; j < FComponents.size(); ++j)
+        FComponents[j]->FOwnerIndex = j;
+    }
+  }
   AComponent->FOwner = nullptr;
 }
 
@@ -101,10 +127,41 @@ void TComponent::RemoveComponent(TComponent* AComponent) {
 }
 
 void TComponent::DestroyComponents() {
+  Compact();
   while (!FComponents.empty()) {
     TComponent* last = FComponents.back();
+    if (last == nullptr) {
+      FComponents.pop_back();
+      --FGaps;
+      continue;
+    }
     Remove(last);
     delete last;
+  }
+  FGaps = 0;
+}
+
+void TComponent::DestroyComponents(const std::function<bool(const TComponent*)>& Which) {
+  Compact();
+  std::vector<TComponent*> going, staying;
+  for (TComponent* c : FComponents)
+    (Which(c) ? going : staying).push_back(c);
+  if (going.empty()) return;
+  for (TComponent* c : going)
+    c->Destroying();
+  FComponents = std::move(staying);
+  for (size_t i = 0; i < FComponents.size(); ++i)
+    FComponents[i]->FOwnerIndex = i;
+  while (!going.empty()) {
+    TComponent* c = going.back();
+    going.pop_back();
+    c->FOwner = nullptr;
+    Notification(c, TOperation::opRemove);  // this component and everything that stays
+    if (c->FWatchedBySibling) {
+      for (TComponent* other : going)
+        other->Notification(c, TOperation::opRemove);
+    }
+    delete c;
   }
 }
 
@@ -112,12 +169,15 @@ void TComponent::Destroying() {
   if (FComponentState.Contains(TComponentStateItem::csDestroying)) return;
   FComponentState.Include(TComponentStateItem::csDestroying);
   for (TComponent* c : FComponents)
-    c->Destroying();
+    if (c != nullptr) c->Destroying();
 }
 
 void TComponent::FreeNotification(TComponent* AComponent) {
   if (AComponent == nullptr || AComponent == this) return;
-  if (FOwner != nullptr && AComponent->FOwner == FOwner) return;
+  if (FOwner != nullptr && AComponent->FOwner == FOwner) {
+    FWatchedBySibling = true;
+    return;
+  }
   if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent) == FFreeNotifies.end()) {
     FFreeNotifies.push_back(AComponent);
     AComponent->FreeNotification(this);
@@ -144,7 +204,7 @@ void TComponent::SetDesigning(bool Value) {
   else
     FComponentState.Exclude(TComponentStateItem::csDesigning);
   for (TComponent* c : FComponents)
-    c->SetDesigning(Value);
+    if (c != nullptr) c->SetDesigning(Value);
 }
 
 void TComponent::SetLoading(bool Value) {
@@ -161,8 +221,15 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
   if (Operation != TOperation::opRemove) return;
   // The lists of free notifications are kept both ways, so an empty one here names nobody to forget.
   if (AComponent != nullptr && !FFreeNotifies.empty()) RemoveFreeNotification(AComponent);
+  // While this component is being destroyed, everything it owns goes too: a removal is passed on only
+  // when one of them asked to hear of it (FreeNotification); the others learn nothing they could still
+  // use, and freeing n components does not cost n * n calls.
+  if (FComponentState.Contains(TComponentStateItem::csDestroying) &&
+      (AComponent == nullptr || !AComponent->FWatchedBySibling))
+    return;
   for (size_t i = FComponents.size(); i-- > 0;) {
-    if (i < FComponents.size()) FComponents[i]->Notification(AComponent, Operation);
+    if (i < FComponents.size() && FComponents[i] != nullptr)
+      FComponents[i]->Notification(AComponent, Operation);
   }
 }
 

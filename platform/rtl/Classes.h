@@ -28,7 +28,7 @@ class TComponent : public TPersistent {
   [[nodiscard]] TComponent* Owner() const { return FOwner; }
   [[nodiscard]] const std::string& Name() const { return FName; }
   virtual void SetName(const std::string& NewName);
-  [[nodiscard]] int ComponentCount() const { return static_cast<int>(FComponents.size()); }
+  [[nodiscard]] int ComponentCount() const;
   // Owned components in creation order; raises EListError for a bad index.
   [[nodiscard]] TComponent* Components(int Index) const;
   [[nodiscard]] int ComponentIndex() const;
@@ -39,6 +39,10 @@ class TComponent : public TPersistent {
   void RemoveComponent(TComponent* AComponent);
   // Frees every owned component, the last created first.
   void DestroyComponents();
+  // Frees the owned components that Which picks, the last created first. The components that stay hear
+  // of each removal, as from RemoveComponent; those that go hear only of removals one of them asked about
+  // (FreeNotification), so that freeing n of them costs about n notifications rather than n * n.
+  void DestroyComponents(const std::function<bool(const TComponent*)>& Which);
   // Sets csDestroying on this component and everything it owns.
   void Destroying();
 
@@ -64,12 +68,21 @@ class TComponent : public TPersistent {
   void Insert(TComponent* AComponent);
   void Remove(TComponent* AComponent);
   void RemoveNotification(TComponent* AComponent);
+  // Closes the gaps that removals left while this component was being destroyed.
+  void Compact() const;
 
   TComponent* FOwner = nullptr;
   std::string FName;
-  std::vector<TComponent*> FComponents;
+  // The owned components in creation order; each knows its place (FOwnerIndex). While this component is
+  // being destroyed, a component that goes leaves a gap (null) instead of moving all after it.
+  mutable std::vector<TComponent*> FComponents;
+  mutable size_t FGaps = 0;
+  size_t FOwnerIndex = 0;
   std::vector<TComponent*> FFreeNotifies;
   TComponentState FComponentState;
+  // A component of the same owner asked to be told when this one goes (FreeNotification): the owner
+  // passes this one's removal on even while it is being destroyed itself.
+  bool FWatchedBySibling = false;
 };
 
 // Reads or writes the bytes of a binary property.

@@ -8,9 +8,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <mutex>
+#include <unordered_map>
+#include <utility>
 
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
@@ -221,41 +224,169 @@ int OpenRegularFile(const std::string& FileName, int64_t MaxSize) {
   return -1;
 }
 
-namespace {
-
-// What SameFile compares of a path: its resolved form and, when it exists, the file's identity.
-struct FileKey {
-  explicit FileKey(const std::string& Path) : Resolved(ResolvePath(Path)) {
-    struct stat st;
-    Exists = ::stat(Resolved.c_str(), &st) == 0;
-    if (Exists) {
-      Device = st.st_dev;
-      Inode = st.st_ino;
-    }
+TFileKey TFileKey::Of(const std::string& Path) {
+  TFileKey key;
+  key.Resolved = ResolvePath(Path);
+  struct stat st;
+  key.Exists = ::stat(key.Resolved.c_str(), &st) == 0;
+  if (key.Exists) {
+    key.Device = st.st_dev;
+    key.Inode = st.st_ino;
   }
-  bool operator==(const FileKey& Other) const {
-    return Resolved == Other.Resolved ||
-           (Exists && Other.Exists && Device == Other.Device && Inode == Other.Inode);
-  }
-  std::string Resolved;
-  bool Exists = false;
-  dev_t Device = 0;
-  ino_t Inode = 0;
-};
+  return key;
+}
 
-}  // namespace
+bool TFileKey::operator==(const TFileKey& Other) const {
+  return Resolved == Other.Resolved ||
+         (Exists && Other.Exists && Device == Other.Device && Inode == Other.Inode);
+}
 
 bool SameFile(const std::string& A, const std::string& B) {
-  return A == B || FileKey(A) == FileKey(B);
+  return A == B || TFileKey::Of(A) == TFileKey::Of(B);
 }
 
 int IndexOfFile(const TStrings& List, const std::string& FileName) {
   for (int i = 0; i < List.Count(); ++i)
     if (List.Strings(i) == FileName) return i;
-  const FileKey key(FileName);
+  const TFileKey key = TFileKey::Of(FileName);
   for (int i = 0; i < List.Count(); ++i)
-    if (FileKey(List.Strings(i)) == key) return i;
+    if (TFileKey::Of(List.Strings(i)) == key) return i;
   return -1;
+}
+
+// ---- TFileIndex ------------------------------------------------------------------------------------------
+
+namespace {
+
+struct FileIdHash {
+  size_t operator()(const std::pair<uint64_t, uint64_t>& Id) const {
+    return std::hash<uint64_t>()(Id.first * 0x9E3779B97F4A7C15ULL ^ Id.second);
+  }
+};
+
+}  // namespace
+
+// The entries in list order and, built from them, the first entry of every path, resolved path and file.
+// The maps are rebuilt after a deletion or refresh, when next asked.
+struct TFileIndex::TState {
+  std::vector<std::pair<std::string, TFileKey>> Entries;
+  bool Stale = false;
+  std::unordered_map<std::string, int> ByPath;
+  std::unordered_map<std::string, int> ByResolved;
+  std::unordered_map<std::pair<uint64_t, uint64_t>, int, FileIdHash> ByFile;
+  // Every entry by its resolved path in lower case.
+  std::unordered_multimap<std::string, int> ByFolded;
+
+  void Enter(int Index) {
+    const auto& [path, key] = Entries[static_cast<size_t>(Index)];
+    ByPath.emplace(path, Index);
+    ByResolved.emplace(key.Resolved, Index);
+    if (key.Exists) ByFile.emplace(std::make_pair(key.Device, key.Inode), Index);
+    ByFolded.emplace(Folded(key.Resolved), Index);
+  }
+
+  // Whether two keys were taken of one unchanged state of the file system.
+  static bool Unchanged(const TFileKey& A, const TFileKey& B) {
+    return A.Resolved == B.Resolved && A.Exists == B.Exists && A.Device == B.Device && A.Inode == B.Inode;
+  }
+
+  static std::string Folded(std::string Path) {
+    std::transform(Path.begin(), Path.end(), Path.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return Path;
+  }
+};
+
+TFileIndex::TFileIndex() : FState(std::make_unique<TState>()) {}
+TFileIndex::TFileIndex(TFileIndex&&) noexcept = default;
+TFileIndex& TFileIndex::operator=(TFileIndex&&) noexcept = default;
+TFileIndex::~TFileIndex() = default;
+
+void TFileIndex::Add(const std::string& Path) {
+  TState& s = *FState;
+  if (s.Stale) Reindex();
+  // A path listed already names the file its first entry names.
+  const auto same = s.ByPath.find(Path);
+  s.Entries.emplace_back(Path, same != s.ByPath.end() ? s.Entries[static_cast<size_t>(same->second)].second
+                                                      : TFileKey::Of(Path));
+  s.Enter(static_cast<int>(s.Entries.size()) - 1);
+}
+
+void TFileIndex::Delete(int Index) {
+  TState& s = *FState;
+  s.Entries.erase(s.Entries.begin() + Index);
+  s.Stale = true;
+}
+
+void TFileIndex::Clear() {
+  FState = std::make_unique<TState>();
+}
+
+void TFileIndex::Refresh(int Index) {
+  TState& s = *FState;
+  auto& [path, key] = s.Entries[static_cast<size_t>(Index)];
+  TFileKey fresh = TFileKey::Of(path);
+  if (TState::Unchanged(fresh, key)) return;
+  key = std::move(fresh);
+  s.Stale = true;
+}
+
+int TFileIndex::Count() const {
+  return static_cast<int>(FState->Entries.size());
+}
+
+void TFileIndex::Reindex() const {
+  TState& s = *FState;
+  s.ByPath.clear();
+  s.ByResolved.clear();
+  s.ByFile.clear();
+  s.ByFolded.clear();
+  for (int i = 0; i < static_cast<int>(s.Entries.size()); ++i)
+    s.Enter(i);
+  s.Stale = false;
+}
+
+int TFileIndex::FirstOfKey(const TFileKey& Key) const {
+  const TState& s = *FState;
+  int first = -1;
+  if (const auto r = s.ByResolved.find(Key.Resolved); r != s.ByResolved.end()) first = r->second;
+  if (Key.Exists) {
+    if (const auto f = s.ByFile.find({Key.Device, Key.Inode});
+        f != s.ByFile.end() && (first < 0 || f->second < first))
+      first = f->second;
+  }
+  return first;
+}
+
+int TFileIndex::IndexOf(const std::string& FileName) const {
+  TState& s = *FState;
+  if (s.Stale) Reindex();
+  if (const auto exact = s.ByPath.find(FileName); exact != s.ByPath.end()) return exact->second;
+  const TFileKey key = TFileKey::Of(FileName);
+  int found = FirstOfKey(key);
+  if (found >= 0 && !(TFileKey::Of(s.Entries[static_cast<size_t>(found)].first) == key)) {
+    // The files changed since the entries were identified (renamed, removed, replaced): identify them
+    // all anew and answer from that.
+    for (auto& [path, entryKey] : s.Entries)
+      entryKey = TFileKey::Of(path);
+    Reindex();
+    found = FirstOfKey(key);
+  }
+  // An earlier entry whose name differs only in letter case may name the file now though it did not
+  // when it was identified (its file was renamed or replaced since): such entries are identified anew.
+  const auto [from, to] = s.ByFolded.equal_range(TState::Folded(key.Resolved));
+  for (auto it = from; it != to; ++it) {
+    const int i = it->second;
+    if (found >= 0 && i >= found) continue;
+    auto& entryKey = s.Entries[static_cast<size_t>(i)].second;
+    TFileKey fresh = TFileKey::Of(s.Entries[static_cast<size_t>(i)].first);
+    if (fresh == key) found = i;
+    if (!TState::Unchanged(fresh, entryKey)) {
+      entryKey = std::move(fresh);
+      s.Stale = true;
+    }
+  }
+  return found;
 }
 
 std::string ExtractFilePath(const std::string& FileName) {

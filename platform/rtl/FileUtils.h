@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,48 @@ class TStrings;
 // The index of the entry of List that names the same file as FileName: an exactly equal entry first, else
 // the first one SameFile finds; -1 when none does.
 [[nodiscard]] int IndexOfFile(const TStrings& List, const std::string& FileName);
+
+// What SameFile compares of a path at one moment: its resolved form and, when it exists, the identity of
+// the file (device and inode).
+struct TFileKey {
+  [[nodiscard]] static TFileKey Of(const std::string& Path);
+  [[nodiscard]] bool operator==(const TFileKey& Other) const;
+
+  std::string Resolved;
+  bool Exists = false;
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
+};
+
+// A list of paths indexed by the file each names, so that IndexOfFile's question costs one resolution of
+// the name asked for instead of one for every entry. An entry's file is identified when the entry is
+// added or refreshed; a hit found through the resolved name or the file is checked against the file
+// system as it is now, and when the entry no longer names that file, every entry is identified anew.
+class TFileIndex {
+ public:
+  TFileIndex();
+  TFileIndex(TFileIndex&&) noexcept;
+  TFileIndex& operator=(TFileIndex&&) noexcept;
+  ~TFileIndex();
+
+  // Appends Path as the last entry.
+  void Add(const std::string& Path);
+  void Delete(int Index);
+  void Clear();
+  // Identifies the file of an entry anew (after the file was read again).
+  void Refresh(int Index);
+  [[nodiscard]] int Count() const;
+  // The first entry that is FileName exactly, else the first that names the same file (SameFile); -1
+  // when none does.
+  [[nodiscard]] int IndexOf(const std::string& FileName) const;
+
+ private:
+  struct TState;
+  void Reindex() const;
+  [[nodiscard]] int FirstOfKey(const TFileKey& Key) const;
+
+  std::unique_ptr<TState> FState;
+};
 
 // Everything up to and including the last separator ("" when there is none).
 [[nodiscard]] std::string ExtractFilePath(const std::string& FileName);

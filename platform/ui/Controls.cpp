@@ -1,6 +1,8 @@
 #include "platform/ui/Controls.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 
 #include <QGuiApplication>
 
@@ -13,10 +15,12 @@ namespace {
 // The control that holds the mouse capture (process-wide, as there is one mouse).
 TControl* gCaptureControl = nullptr;
 
+// Looks from the end: children mostly go in the reverse order of their coming (a parent frees the last
+// first), so freeing n children takes n steps rather than n * n.
 template <typename T>
 void EraseFrom(std::vector<T*>& List, const TControl* Item) {
-  auto it = std::find(List.begin(), List.end(), Item);
-  if (it != List.end()) List.erase(it);
+  auto it = std::find(List.rbegin(), List.rend(), Item);
+  if (it != List.rend()) List.erase(std::next(it).base());
 }
 
 // Whether an alignment places the control along its parent's sides (the others leave it where it is).
@@ -436,6 +440,61 @@ void TControl::BringToFront() {
   }
 }
 
+void TControl::BringEachToFront(const std::vector<TControl*>& Controls) {
+  // Where a control is raised several times, its last raise decides its place.
+  std::unordered_map<const TControl*, size_t> last;
+  for (size_t i = 0; i < Controls.size(); ++i)
+    last[Controls[i]] = i;
+  std::vector<TWinControl*> parents;
+  std::unordered_map<TWinControl*, std::vector<TControl*>> raised;
+  for (size_t i = 0; i < Controls.size(); ++i) {
+    TControl* c = Controls[i];
+    if (last[c] != i) continue;
+    if (c->FParent == nullptr) {
+      c->BringToFront();  // a window of its own
+      continue;
+    }
+    auto& list = raised[c->FParent];
+    if (list.empty()) parents.push_back(c->FParent);
+    list.push_back(c);
+  }
+  for (TWinControl* p : parents)
+    p->RaiseChildren(raised[p]);
+}
+
+void TWinControl::RaiseChildren(const std::vector<TControl*>& Raised) {
+  std::unordered_set<const TControl*> moving(Raised.begin(), Raised.end());
+  // Each tier keeps the children that stay in their order, then takes the raised ones in theirs.
+  std::vector<TWinControl*> windows;
+  std::vector<TControl*> graphics;
+  for (TWinControl* w : FWinControls)
+    if (moving.count(w) == 0) windows.push_back(w);
+  for (TControl* g : FGraphicControls)
+    if (moving.count(g) == 0) graphics.push_back(g);
+  bool aboveWindows = false, windowRaised = false;
+  for (TControl* c : Raised) {
+    if (auto* win = dynamic_cast<TWinControl*>(c)) {
+      windows.push_back(win);
+      windowRaised = true;
+    } else {
+      graphics.push_back(c);
+      if (auto* g = dynamic_cast<TGraphicControl*>(c); g != nullptr && g->AboveWindows()) aboveWindows = true;
+      c->Invalidate();
+    }
+  }
+  // The windows before the first one whose place changes keep their stacking; the rest are raised in
+  // their new order.
+  size_t same = 0;
+  while (same < windows.size() && windows[same] == FWinControls[same])
+    ++same;
+  FWinControls = std::move(windows);
+  FGraphicControls = std::move(graphics);
+  for (size_t i = same; i < FWinControls.size(); ++i)
+    if (FWinControls[i]->Host()->Widget != nullptr) FWinControls[i]->Host()->Widget->raise();
+  if (windowRaised) RaiseOverlays(this);
+  if (aboveWindows) AboveWindowsChanged();
+}
+
 void TControl::SendToBack() {
   if (FParent == nullptr) {
     if (auto* win = dynamic_cast<TWinControl*>(this); win != nullptr && win->Host()->Widget != nullptr)
@@ -779,8 +838,15 @@ void TWinControl::CreateHandle() {
     throw;
   }
   FCreatingHandle = false;
-  for (TWinControl* c : std::vector<TWinControl*>(FWinControls))
-    c->HandleNeeded();
+  FCreatingChildren = true;
+  try {
+    for (TWinControl* c : std::vector<TWinControl*>(FWinControls))
+      c->HandleNeeded();
+  } catch (...) {
+    FCreatingChildren = false;
+    throw;
+  }
+  FCreatingChildren = false;
   for (TGraphicControl* g : std::vector<TGraphicControl*>(FAboveWindowsControls))
     UpdateOverlay(g);
   UpdateShowing();
@@ -794,8 +860,10 @@ void TWinControl::CreateWnd() {
   w->setEnabled(Enabled());
   w->setCursor(CursorShapeOf(Cursor()));
   if (FTabStop) w->setFocusPolicy(Qt::TabFocus);
-  // Keep the window stacked as the child list says.
-  if (Parent() != nullptr) {
+  // Keep the window stacked as the child list says. While the parent makes its children's windows in
+  // list order, a new window lies above those before it and no later one has a window yet: nothing to
+  // look for (which would cost n * n steps for n children).
+  if (Parent() != nullptr && !Parent()->FCreatingChildren) {
     const auto& sib = Parent()->FWinControls;
     // A new window is mostly the last child: look for it from the end.
     const auto me = std::find(sib.rbegin(), sib.rend(), this);
@@ -804,6 +872,8 @@ void TWinControl::CreateWnd() {
         w->stackUnder((*it)->FHost->Widget);
         break;
       }
+    // The windows that draw graphic controls above the others come back on top (made together with its
+    // children, the parent makes them after the last child).
     RaiseOverlays(Parent());
   }
 }
@@ -820,6 +890,13 @@ void TWinControl::DestroyWnd() {
   delete FHost->InnerFilter.data();
   FHost->Inner = nullptr;
   w->Control = nullptr;
+  // A window inside a window that goes as well is left to it: the outer one hides and goes with all it
+  // holds. Hiding each inner window would post the outer one a layout request, which Qt merges by a walk
+  // over the whole event queue, where every freed window waits: n * n steps for n children.
+  const auto* outer = dynamic_cast<const THostWidget*>(w->parentWidget());
+  if (outer != nullptr && outer->Control != nullptr &&
+      outer->Control->ComponentState().Contains(TComponentStateItem::csDestroying))
+    return;
   // The window may be taking an event right now (a handler freed its own control): it goes when the
   // event loop next runs; hidden, it takes no more input meanwhile.
   w->hide();

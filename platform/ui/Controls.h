@@ -211,6 +211,9 @@ class TControl : public TComponent {
   // Stacking within the control's tier: graphic controls always lie beneath windowed ones.
   void BringToFront();
   void SendToBack();
+  // Brings each of Controls to the front in turn, leaving the stacking that one BringToFront after the
+  // other leaves, but moving the list of each parent once.
+  static void BringEachToFront(const std::vector<TControl*>& Controls);
 
   virtual void Invalidate();
   virtual void Repaint();
@@ -433,6 +436,8 @@ class TWinControl : public TControl {
   void DoAlign(TControl* AControl);
   // Takes the graphic children that lie above the windows anew from the child list, in its order.
   void AboveWindowsChanged();
+  // Moves Raised (children of this control, each once) to the front of their tiers, in their order.
+  void RaiseChildren(const std::vector<TControl*>& Raised);
 
   std::vector<TControl*> FGraphicControls;
   // The graphic children that lie above the windows, in the child list's order: what every change of the
@@ -443,6 +448,8 @@ class TWinControl : public TControl {
   std::unique_ptr<TWidgetHost> FHost;
   bool FDoubleBuffered = false;
   bool FCreatingHandle = false;
+  // The windows of the children are being made, in list order, each above those before it.
+  bool FCreatingChildren = false;
   int FAlignLevel = 0;
   // The children that their alignment places along this control's sides.
   int FPlacedByAlign = 0;

@@ -200,6 +200,7 @@ TEST_F(ZOrdererTest, RaisesInAscendingOrderKeepingTheOrderOfEqualValues) {
       {{{"A", -1}, {"B", -5}, {"C", 0}, {"D", 7}}, "B A C D "},
       {{{"A", 4}, {"B", 4}, {"C", 4}, {"D", 4}}, "A B C D "},
       {{{"A", 2}, {"B", 9}}, "D C A B "},
+      {{{"A", 1}, {"B", 2}, {"A", 3}}, "D C B A "},  // a control listed twice: its last raise counts
   };
   for (const Case& c : cases) {
     for (int i = Form->ControlCount() - 1; i >= 0; --i)

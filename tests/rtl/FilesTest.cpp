@@ -11,6 +11,7 @@
 
 #include "TempDir.h"
 #include "platform/rtl/FileUtils.h"
+#include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 #include "tests/Watchdog.h"
@@ -126,6 +127,59 @@ TEST(Paths, SameFileMeansTheSameResolvedFile) {
     EXPECT_EQ(SameFile(c.A, c.B), c.Same) << c.A << " / " << c.B;
     EXPECT_EQ(SameFile(c.B, c.A), c.Same) << c.B << " / " << c.A;
   }
+}
+
+// The index answers as IndexOfFile's walk over the list does, also after the files changed under the
+// listed names (renamed to other letter case, replaced, moved away).
+TEST(Paths, FileIndexFindsWhatTheWalkOverTheListFinds) {
+  TempDir dir;
+  dir.Write("Btn.bmp", "upper");
+  dir.Write("btn.bmp", "lower");
+  dir.Write("Skin.bmp", "skin");
+  ASSERT_EQ(::link((dir / "Skin.bmp").c_str(), (dir / "hardlink.bmp").c_str()), 0);
+  TStringList list;
+  TFileIndex index;
+  for (const std::string& p :
+       {dir / "Btn.bmp", dir / "Skin.bmp", dir / "gone.bmp", dir / "btn.bmp", dir / "Skin.bmp"}) {
+    list.Add(p);
+    index.Add(p);
+  }
+  struct Case {
+    std::function<void()> Change;  // made to the files before the question
+    std::string Asked;
+    int Index;
+  };
+  const auto none = [] {};
+  const Case cases[] = {
+      {none, dir / "Btn.bmp", 0},
+      {none, dir / "btn.bmp", 3},  // two existing files
+      {none, dir / "BTN.BMP", 0},  // resolves to the first in name order
+      {none, dir / "hardlink.bmp", 1},
+      {none, dir.Path() + "\\Skin.bmp", 1},
+      {none, dir / "gone.bmp", 2},
+      {none, dir / "GONE.BMP", -1},  // missing files are their names
+      {[&] { dir.Write("gone.bmp", "made"); }, dir / "GONE.BMP", 2},
+      // Replaced by a new file under other letter case: the listed name finds it.
+      {[&] {
+         std::filesystem::remove(dir / "Skin.bmp");
+         dir.Write("SKIN.BMP", "new");
+       },
+       dir / "SKIN.BMP", 1},
+      // Moved away: the file under its new name is no listed entry any more.
+      {[&] { std::filesystem::rename(dir / "SKIN.BMP", dir / "moved.bmp"); }, dir / "moved.bmp", -1},
+      {none, dir / "hardlink.bmp", -1},
+      // With "Btn.bmp" gone, its name finds the other spelling, and comes first.
+      {[&] { std::filesystem::remove(dir / "Btn.bmp"); }, dir / "btn.bmp", 3},
+      {none, dir / "BTN.bmp", 0},
+  };
+  for (const Case& c : cases) {
+    c.Change();
+    EXPECT_EQ(IndexOfFile(list, c.Asked), c.Index) << c.Asked;
+    EXPECT_EQ(index.IndexOf(c.Asked), c.Index) << c.Asked;
+  }
+  index.Delete(0);
+  EXPECT_EQ(index.IndexOf(dir / "btn.bmp"), 2) << "the entries after a deleted one move up";
+  EXPECT_EQ(index.Count(), 4);
 }
 
 TEST(Files, CurrentDirectoryAndFolders) {

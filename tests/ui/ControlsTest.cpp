@@ -212,6 +212,18 @@ TEST_F(ControlsTest, GraphicControlsStayBeneathWindowedControls) {
   EXPECT_EQ(WidgetOf(Form)->childAt(10, 10), WidgetOf(w2));
   w2->SendToBack();
   EXPECT_EQ(WidgetOf(Form)->childAt(10, 10), WidgetOf(w1));
+  // Raising several at once leaves the stacking that raising them one after the other leaves.
+  TControl::BringEachToFront({w2, g2, w1});
+  EXPECT_EQ(order(), (std::vector<TControl*>{g1, g2, w2, w1}));
+  EXPECT_EQ(WidgetOf(Form)->childAt(10, 10), WidgetOf(w1));
+  TControl::BringEachToFront({w1, w2, g1});
+  EXPECT_EQ(order(), (std::vector<TControl*>{g2, g1, w1, w2}));
+  EXPECT_EQ(WidgetOf(Form)->childAt(10, 10), WidgetOf(w2));
+  // Windows made together with their parent's are stacked as the list says.
+  w2->SendToBack();
+  Form->DestroyHandle();
+  ShowAndWait(Form);
+  EXPECT_EQ(WidgetOf(Form)->childAt(10, 10), WidgetOf(w1));
 }
 
 TEST_F(ControlsTest, ClickComesBeforeMouseUpAndOnlyForReleasesInside) {
