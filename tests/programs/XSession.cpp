@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -38,10 +39,6 @@ constexpr int kDoubleClickDistance = 8;
 
 }  // namespace
 
-void Settle() {
-  Pause(300);
-}
-
 bool WaitFor(const std::function<bool()>& Done, int TimeoutMs) {
   const auto end = Clock::now() + std::chrono::milliseconds(TimeoutMs);
   while (!Done()) {
@@ -56,6 +53,9 @@ struct TXSession::TImpl {
   Window Root = 0;
   Atom NetWmName = 0;
   Atom Utf8 = 0;
+  Atom WmState = 0;
+  Atom WindowType = 0;
+  Atom TooltipType = 0;
   int LastClickX = -100, LastClickY = -100;
   Clock::time_point LastClick;
 };
@@ -74,6 +74,9 @@ TXSession::TXSession() : F(new TImpl) {
   F->Root = DefaultRootWindow(F->D);
   F->NetWmName = XInternAtom(F->D, "_NET_WM_NAME", False);
   F->Utf8 = XInternAtom(F->D, "UTF8_STRING", False);
+  F->WmState = XInternAtom(F->D, "WM_STATE", False);
+  F->WindowType = XInternAtom(F->D, "_NET_WM_WINDOW_TYPE", False);
+  F->TooltipType = XInternAtom(F->D, "_NET_WM_WINDOW_TYPE_TOOLTIP", False);
 }
 
 TXSession::~TXSession() {
@@ -121,6 +124,60 @@ int IgnoreErrors(Display*, XErrorEvent*) {
   return 0;
 }
 
+// The atoms of a window's property of atoms (none when it has no such property).
+std::vector<Atom> AtomsOf(Display* D, Window W, Atom Property) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::vector<Atom> atoms;
+  if (XGetWindowProperty(D, W, Property, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data) ==
+          Success &&
+      data != nullptr) {
+    if (format == 32) atoms.assign(reinterpret_cast<Atom*>(data), reinterpret_cast<Atom*>(data) + count);
+    XFree(data);
+  }
+  return atoms;
+}
+
+bool HasProperty(Display* D, Window W, Atom Property) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const bool has = XGetWindowProperty(D, W, Property, 0, 0, False, AnyPropertyType, &type, &format, &count,
+                                      &after, &data) == Success &&
+                   type != 0;
+  if (data != nullptr) XFree(data);
+  return has;
+}
+
+// The window below W (or W) that a window manager manages (it carries the manager's WM_STATE), or 0.
+Window ManagedIn(Display* D, Window W, Atom WmState) {
+  if (HasProperty(D, W, WmState)) return W;
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  Window found = 0;
+  if (XQueryTree(D, W, &root, &parent, &children, &count) != 0) {
+    for (unsigned int i = 0; i < count && found == 0; ++i)
+      found = ManagedIn(D, children[i], WmState);
+    if (children != nullptr) XFree(children);
+  }
+  return found;
+}
+
+// A window's place on the screen and its size, wherever its parent is.
+bool PlaceOf(Display* D, Window W, Window Root, TWindow& Into) {
+  XWindowAttributes a{};
+  if (XGetWindowAttributes(D, W, &a) == 0) return false;
+  Window child = 0;
+  if (XTranslateCoordinates(D, W, Root, 0, 0, &Into.X, &Into.Y, &child) == 0) return false;
+  Into.Width = a.width;
+  Into.Height = a.height;
+  return true;
+}
+
 }  // namespace
 
 std::vector<TWindow> TXSession::Windows() {
@@ -133,8 +190,12 @@ std::vector<TWindow> TXSession::Windows() {
     for (unsigned int i = 0; i < count; ++i) {
       XWindowAttributes a{};
       if (XGetWindowAttributes(F->D, children[i], &a) == 0 || a.map_state != IsViewable) continue;
-      result.push_back(
-          {children[i], NameOf(F->D, children[i], F->NetWmName, F->Utf8), a.x, a.y, a.width, a.height});
+      // Under a window manager the program's window lies in the manager's frame.
+      const Window managed = a.override_redirect ? 0 : ManagedIn(F->D, children[i], F->WmState);
+      TWindow w;
+      w.Id = managed != 0 ? managed : children[i];
+      w.Name = NameOf(F->D, w.Id, F->NetWmName, F->Utf8);
+      if (PlaceOf(F->D, w.Id, F->Root, w)) result.push_back(w);
     }
     if (children != nullptr) XFree(children);
   }
@@ -174,13 +235,7 @@ TWindow TXSession::WaitWindow(const std::string& Name, int TimeoutMs) {
 TWindow TXSession::Now(const TWindow& Window) {
   TWindow now = Window;
   XErrorHandler old = XSetErrorHandler(IgnoreErrors);
-  XWindowAttributes a{};
-  if (XGetWindowAttributes(F->D, Window.Id, &a) != 0) {
-    now.X = a.x;
-    now.Y = a.y;
-    now.Width = a.width;
-    now.Height = a.height;
-  }
+  if (!PlaceOf(F->D, Window.Id, F->Root, now)) now = Window;
   Sync();
   XSetErrorHandler(old);
   return now;
@@ -188,6 +243,31 @@ TWindow TXSession::Now(const TWindow& Window) {
 
 bool TXSession::WaitGone(const std::string& Name, int TimeoutMs) {
   return WaitFor([&] { return !Find(Name).has_value(); }, TimeoutMs);
+}
+
+bool TXSession::WaitPopup(bool Shown, int TimeoutMs) {
+  auto popupShown = [this] {
+    bool found = false;
+    XErrorHandler old = XSetErrorHandler(IgnoreErrors);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(F->D, F->Root, &root, &parent, &children, &count) != 0) {
+      for (unsigned int i = 0; i < count && !found; ++i) {
+        XWindowAttributes a{};
+        if (XGetWindowAttributes(F->D, children[i], &a) == 0 || a.map_state != IsViewable ||
+            !a.override_redirect)
+          continue;
+        const std::vector<Atom> types = AtomsOf(F->D, children[i], F->WindowType);
+        found = std::find(types.begin(), types.end(), F->TooltipType) == types.end();
+      }
+      if (children != nullptr) XFree(children);
+    }
+    Sync();
+    XSetErrorHandler(old);
+    return found;
+  };
+  return WaitFor([&] { return popupShown() == Shown; }, TimeoutMs);
 }
 
 void TXSession::Focus(const TWindow& Window) {
@@ -246,16 +326,21 @@ void TXSession::Click(int X, int Y, int Button) {
   F->LastClick = Clock::now();
 }
 
-void TXSession::Drag(int X0, int Y0, int X1, int Y1) {
+void TXSession::Drag(int X0, int Y0, int X1, int Y1, const std::function<bool(int Dx, int Dy)>& Followed) {
   Move(X0, Y0);
   Press(1);
   constexpr int kSteps = 8;
   for (int i = 1; i <= kSteps; ++i) {
-    // Each step is a move of its own for the program, as a hand makes them.
-    Pause(15);
-    Move(X0 + (X1 - X0) * i / kSteps, Y0 + (Y1 - Y0) * i / kSteps);
+    const int dx = (X1 - X0) * i / kSteps, dy = (Y1 - Y0) * i / kSteps;
+    // Each step is a move of its own for the program, as a hand makes them: the next one comes when the
+    // program has followed this one, or at a hand's pace when nothing shows that.
+    if (!Followed) Pause(15);
+    Move(X0 + dx, Y0 + dy);
+    if (Followed) {
+      EXPECT_TRUE(WaitFor([&] { return Followed(dx, dy); }, 10000)) << "not followed to " << dx << ", " << dy;
+    }
   }
-  Pause(15);
+  if (!Followed) Pause(15);
   Release(1);
   F->LastClickX = X1;
   F->LastClickY = Y1;
