@@ -140,9 +140,12 @@ TEST_F(BuilderFlows, AnAddressTypedWithEnterIsOpened) {
 }
 
 TEST_F(BuilderFlows, MovesByItsFace) {
-  // The status strip along the skin's foot is plain face.
+  // The status strip along the skin's foot is plain face; each step of the drag waits for the window.
   const int x = ScreenX(Skin.Width / 2), y = ScreenY(Skin.Height - 14, true);
-  X.Drag(x, y, x + 60, y + 40);
+  X.Drag(x, y, x + 60, y + 40, [&](int Dx, int Dy) {
+    const std::optional<TWindow> now = X.Find("Builder");
+    return now && now->X == Window.X + Dx && now->Y == Window.Y + Dy;
+  });
   EXPECT_TRUE(WaitFor([&] {
     const std::optional<TWindow> now = X.Find("Builder");
     return now && now->X == Window.X + 60 && now->Y == Window.Y + 40;
@@ -166,7 +169,10 @@ TEST_F(BuilderFlows, ResizesByItsGripAndTheShapeFollows) {
     const TSize size = BmpSize(Folder / s.Values.at("Mask"));
     const int x = ScreenX(IntOf(s, "Left") + size.Width / 2, true);
     const int y = ScreenY(IntOf(s, "Top") + size.Height / 2, true);
-    X.Drag(x, y, x + 80, y + 50);
+    X.Drag(x, y, x + 80, y + 50, [&](int Dx, int Dy) {
+      const std::optional<TWindow> now = X.Find("Builder");
+      return now && now->Width == Window.Width + Dx && now->Height == Window.Height + Dy;
+    });
   }
   std::optional<TWindow> now;
   EXPECT_TRUE(WaitFor([&] {

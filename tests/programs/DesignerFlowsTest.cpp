@@ -180,9 +180,11 @@ class DesignerFlows : public ::testing::Test {
   }
 
   // Answers a file dialog with a full path; the dialog closes and the file appears. The dialog lists the
-  // folder's entries that begin with the typed name, perhaps late (once it has read the folder), and
-  // that list takes an Enter of its own. A flow names either an existing file that no other entry's name
-  // begins with, so the list shows for certain, or a name that no entry begins with, so it never shows.
+  // entries of a typed folder that begin with the typed name, perhaps late (once it has read the
+  // folder), and that list takes an Enter of its own. The name is typed first and the folder before it,
+  // so no text on the way names an entry and the only list that can show is the one for the whole path.
+  // A flow names either an existing file that no other entry's name begins with, so that list shows for
+  // certain, or a name that no entry begins with, so no list ever shows.
   void AnswerFileDialog(const char* Title, const std::string& Path, bool Written = true) {
     const fs::path path(Path);
     int beginning = 0;
@@ -192,7 +194,9 @@ class DesignerFlows : public ::testing::Test {
     ASSERT_EQ(beginning, listed ? 1 : 0) << "other entries begin with " << path.filename();
     ASSERT_TRUE(X.WaitFocus(X.WaitWindow(Title))) << Title;
     X.Key("ctrl+a");
-    X.Type(Path);
+    X.Type(path.filename().string());
+    X.Key("Home");
+    X.Type(path.parent_path().string() + "/");
     if (listed) {
       ASSERT_TRUE(X.WaitPopup(true)) << "no completion list for " << Path;
       X.Key("Return");
