@@ -131,7 +131,7 @@ TEST_F(BuilderFlows, BackAndForwardAfterFollowingALink) {
 TEST_F(BuilderFlows, AnAddressTypedWithEnterIsOpened) {
   const TSection edit = SectionOf(Project, "Edit");
   X.Click(ScreenX(IntOf(edit, "Left") + 60), ScreenY(IntOf(edit, "Top") + 10));
-  X.Focus(Window);
+  // The program gives its window the focus when it takes the press.
   ASSERT_TRUE(X.WaitFocus(Window));
   X.Key("ctrl+a");
   X.Type("file://" + (Folder / "page2.htm"));

@@ -95,14 +95,15 @@ class DesignerFlows : public ::testing::Test {
     Main = X.WaitWindow(kMainWindow);
   }
 
-  // A click activates the window clicked, so that a key typed next goes where the click went. A click
-  // that opens a dialog or ends the program is followed by a wait for that instead.
+  // A click activates the window clicked, so that a key typed next goes where the click went: the
+  // program gives its window the focus when it takes the press, so the next input waits for that (had
+  // the flow moved the focus itself, a program still busy with an earlier click could take it back).
+  // A click that opens a dialog or ends the program is followed by a wait for that instead.
   void ClickIn(const TWindow& Window, TSpot At, bool Activates = true) {
     const TWindow now = X.Now(Window);
     X.Click(now.ScreenX(At.X), now.ScreenY(At.Y));
     if (!Activates) return;
-    X.Focus(now);
-    ASSERT_TRUE(X.WaitFocus(now)) << Window.Name;
+    ASSERT_TRUE(X.WaitFocus(now)) << Window.Name << " did not take the focus";
   }
   void ClickMain(TSpot At, bool Activates = true) { ClickIn(Main, At, Activates); }
   void ClickSurface(TSpot At) { ClickIn(Surface, At); }
