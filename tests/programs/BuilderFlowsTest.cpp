@@ -55,7 +55,8 @@ class BuilderFlows : public ::testing::Test {
     Skin = BmpSize(Folder / SectionOf(Project, "Web").Values["Bitmap"]);
     Browser = std::make_unique<TProgram>(Folder / "Builder", Folder.Path(),
                                          std::map<std::string, std::string>{}, Folder / "builder.log");
-    Window = X.WaitWindow("Builder");
+    // Generous bounds for a start and a page load under the sanitizers on a busy machine.
+    Window = X.WaitWindow("Builder", 120000);
     ASSERT_TRUE(ShowsPage(StartHeader)) << "the start page";
   }
 
@@ -91,7 +92,7 @@ class BuilderFlows : public ::testing::Test {
     const TSection web = SectionOf(Project, "Web");
     return WaitFor(
         [&] { return Is(X.Pixel(ScreenX(IntOf(web, "Left") + 30), ScreenY(IntOf(web, "Top") + 15))); },
-        40000);
+        120000);
   }
 
   TXSession& X = TXSession::Get();
@@ -130,9 +131,9 @@ TEST_F(BuilderFlows, BackAndForwardAfterFollowingALink) {
 
 TEST_F(BuilderFlows, AnAddressTypedWithEnterIsOpened) {
   const TSection edit = SectionOf(Project, "Edit");
-  X.Click(ScreenX(IntOf(edit, "Left") + 60), ScreenY(IntOf(edit, "Top") + 10));
-  // The program gives its window the focus when it takes the press.
+  X.Focus(Window);
   ASSERT_TRUE(X.WaitFocus(Window));
+  X.Click(ScreenX(IntOf(edit, "Left") + 60), ScreenY(IntOf(edit, "Top") + 10));
   X.Key("ctrl+a");
   X.Type("file://" + (Folder / "page2.htm"));
   X.Key("Return");

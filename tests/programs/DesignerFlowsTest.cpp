@@ -95,17 +95,16 @@ class DesignerFlows : public ::testing::Test {
     Main = X.WaitWindow(kMainWindow);
   }
 
-  // A click activates the window clicked, so that a key typed next goes where the click went: the
-  // program gives its window the focus when it takes the press, so the next input waits for that (had
-  // the flow moved the focus itself, a program still busy with an earlier click could take it back).
-  // A click that opens a dialog or ends the program is followed by a wait for that instead.
-  void ClickIn(const TWindow& Window, TSpot At, bool Activates = true) {
+  // Gives a window the focus and clicks in it, as a click-to-focus window manager does. A flow that
+  // types next waits first for the program to show the click's effect, since a program still busy with
+  // an earlier click in another window may still activate that one (see Enter).
+  void ClickIn(const TWindow& Window, TSpot At) {
     const TWindow now = X.Now(Window);
+    X.Focus(now);
+    ASSERT_TRUE(X.WaitFocus(now)) << Window.Name;
     X.Click(now.ScreenX(At.X), now.ScreenY(At.Y));
-    if (!Activates) return;
-    ASSERT_TRUE(X.WaitFocus(now)) << Window.Name << " did not take the focus";
   }
-  void ClickMain(TSpot At, bool Activates = true) { ClickIn(Main, At, Activates); }
+  void ClickMain(TSpot At) { ClickIn(Main, At); }
   void ClickSurface(TSpot At) { ClickIn(Surface, At); }
   [[nodiscard]] uint32_t SurfacePixel(int Left, int Top) {
     const TWindow now = X.Now(Surface);
@@ -127,7 +126,7 @@ class DesignerFlows : public ::testing::Test {
   }
 
   void NewProject() {
-    ClickMain(kNew, false);
+    ClickMain(kNew);
     WaitDesignWindows();
   }
 
@@ -164,11 +163,14 @@ class DesignerFlows : public ::testing::Test {
   }
 
   // Clicks a field of the property editor, replaces its text and presses Enter. Keys go on once the
-  // field shows that it has the focus.
+  // field shows that it has the focus: the program has then handled every click before, so no window of
+  // its own takes the focus any more, and the editor is given it again in case one did.
   void Enter(const std::string& Field, const std::string& Text) {
     const editor_layout::Box& box = BoxOf(Field);
     ClickIn(Editor, {box.left + 12, box.top + box.height / 2});
-    ASSERT_TRUE(WaitFor([&] { return ShowsFocus(box); }, 10000)) << Field << " shows no focus";
+    ASSERT_TRUE(WaitFor([&] { return ShowsFocus(box); })) << Field << " shows no focus";
+    X.Focus(Editor);
+    ASSERT_TRUE(X.WaitFocus(Editor));
     X.Key("ctrl+a");
     X.Type(Text);
     X.Key("Return");
@@ -177,7 +179,7 @@ class DesignerFlows : public ::testing::Test {
   // Clicks a control of the property editor that opens a dialog.
   void ClickEditor(const std::string& Control) {
     const editor_layout::Box& box = BoxOf(Control);
-    ClickIn(Editor, {box.left + box.width / 2, box.top + box.height / 2}, false);
+    ClickIn(Editor, {box.left + box.width / 2, box.top + box.height / 2});
   }
 
   // Answers a file dialog with a full path; the dialog closes and the file appears. The dialog lists the
@@ -211,7 +213,7 @@ class DesignerFlows : public ::testing::Test {
   }
 
   void SaveAs(const std::string& Path) {
-    ClickMain(kSave, false);
+    ClickMain(kSave);
     AnswerFileDialog(kSaveDialog, Path);
   }
 
@@ -332,10 +334,10 @@ TEST_F(DesignerFlows, MinimisedAsAWholeTheKitComesBackWithItsWindows) {
     return std::system("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'") == 0;
   })) << "no window manager";
   Start();
-  ClickMain(kNew, false);
+  ClickMain(kNew);
   Surface = X.WaitWindow(kSurface);
   Editor = X.WaitWindow(kEditor);
-  ClickMain(kMinimize, false);
+  ClickMain(kMinimize);
   for (const char* name : {kMainWindow, kSurface, kEditor})
     ASSERT_TRUE(X.WaitGone(name)) << name << " stayed";
   ASSERT_EQ(std::system(("xdotool windowactivate " + std::to_string(Main.Id)).c_str()), 0);
@@ -365,10 +367,10 @@ TEST_F(DesignerFlows, SaveCloseAndOpenBringEverythingBack) {
   Insert(kEditTool, kEditAt);
   SaveAs(Work / "first.VX");
   // Saved, so Exit asks nothing and the program ends.
-  ClickMain(kExit, false);
+  ClickMain(kExit);
   ASSERT_TRUE(Designer->WaitExit());
   Start();
-  ClickMain(kOpen, false);
+  ClickMain(kOpen);
   AnswerFileDialog(kOpenDialog, Work / "first.VX", false);
   WaitDesignWindows();
   // Enter in a field of the web element writes its value again, which enables Save.
@@ -381,9 +383,9 @@ TEST_F(DesignerFlows, SaveCloseAndOpenBringEverythingBack) {
 TEST_F(DesignerFlows, TestRunsChangeNothing) {
   NewProject();
   for (int run = 0; run < 2; ++run) {
-    ClickMain(kCheck, false);
+    ClickMain(kCheck);
     ASSERT_TRUE(X.WaitGone(kEditor)) << "the editor hides while the test runs";
-    ClickMain(kCheck, false);
+    ClickMain(kCheck);
     Surface = X.WaitWindow(kSurface);
     Editor = X.WaitWindow(kEditor);
   }
@@ -398,7 +400,7 @@ TEST_F(DesignerFlows, TestRunsChangeNothing) {
 TEST_F(DesignerFlows, BuildsAFolderWhoseProgramRunsWithTheSkinsShape) {
   NewProject();
   fs::create_directories(Work / "out");
-  ClickMain(kBuild, false);
+  ClickMain(kBuild);
   AnswerFileDialog(kSaveDialog, Work / "out/MyBrowser");
   ASSERT_TRUE(WaitFile(Work / "out/Config.VX"));
   TProgram browser(Work / "out/MyBrowser", Work / "out", {}, Work / "browser.log");
@@ -415,9 +417,9 @@ TEST_F(DesignerFlows, BuildsAFolderWhoseProgramRunsWithTheSkinsShape) {
 TEST_F(DesignerFlows, ClosingWithUnsavedChangesAsksAndCancelKeepsTheProject) {
   NewProject();
   Insert(kLabelTool, kLabelAt);
-  ClickMain(kExit, false);
+  ClickMain(kExit);
   const TWindow question = X.WaitWindow(kQuestion);
-  ClickIn(question, kQuestionCancel, false);
+  ClickIn(question, kQuestionCancel);
   ASSERT_TRUE(X.WaitGone(kQuestion));
   EXPECT_TRUE(Designer->Running());
   EXPECT_TRUE(X.Find(kSurface).has_value());
