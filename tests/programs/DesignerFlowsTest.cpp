@@ -164,11 +164,17 @@ class DesignerFlows : public ::testing::Test {
 
   // Clicks a field of the property editor, replaces its text and presses Enter. Keys go on once the
   // field shows that it has the focus: the program has then handled every click before, so no window of
-  // its own takes the focus any more, and the editor is given it again in case one did.
+  // its own takes the focus any more, and the editor is given it again in case one did. A program that
+  // was still busy with an earlier click may have moved the focus away from the field (to another
+  // window, or to the panel it showed) after it took this click: then the field is clicked again.
   void Enter(const std::string& Field, const std::string& Text) {
     const editor_layout::Box& box = BoxOf(Field);
-    ClickIn(Editor, {box.left + 12, box.top + box.height / 2});
-    ASSERT_TRUE(WaitFor([&] { return ShowsFocus(box); })) << Field << " shows no focus";
+    bool focused = false;
+    for (int attempt = 0; attempt < 4 && !focused; ++attempt) {
+      ClickIn(Editor, {box.left + 12, box.top + box.height / 2});
+      focused = WaitFor([&] { return ShowsFocus(box); }, 5000);
+    }
+    ASSERT_TRUE(focused) << Field << " shows no focus";
     X.Focus(Editor);
     ASSERT_TRUE(X.WaitFocus(Editor));
     X.Key("ctrl+a");
