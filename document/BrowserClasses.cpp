@@ -649,10 +649,11 @@ void AddTextKeys(TSectionValues& V, const TFont* Font, TColor Color, const std::
 void TVXBrowser::WriteDocumentSections(TVXTextWriter& W, const TMediaName& Picture, const TMediaName& Sound,
                                        TVXWriteOrder Order) const {
   const TCoolBrowser* s = FSurface;
+  const TRect inner = SavedInnerRect();
   TSectionValues global{{"Top", Int(s->Top())},          {"Left", Int(s->Left())},
                         {"Width", Int(s->StartWidth())}, {"Height", Int(s->StartHeight())},
-                        {"ITop", Int(s->ITop())},        {"ILeft", Int(s->ILeft())},
-                        {"IRight", Int(s->IRight())},    {"IBottom", Int(s->IBottom())}};
+                        {"ITop", Int(inner.Top)},        {"ILeft", Int(inner.Left)},
+                        {"IRight", Int(inner.Right)},    {"IBottom", Int(inner.Bottom)}};
   if (s->FormStyle() == fsStayOnTop) global[ProjectText::StayOnTopLine] = "";
   WriteSection(W, TVXSectionKind::skGlobal, Order, global);
 
@@ -706,6 +707,12 @@ void TVXBrowser::WriteDocumentSections(TVXTextWriter& W, const TMediaName& Pictu
       WriteSection(W, TVXSectionKind::skEdit, Order, v, e->GetFont());
     }
   }
+}
+
+TRect TVXBrowser::SavedInnerRect() const {
+  if (FLoadedInner && FLoadedInner->Shown == FSurface->InnerRect() && FLoadedInner->Skin == FWeb->Bitmap)
+    return FLoadedInner->File;
+  return FSurface->InnerRect();
 }
 
 void TVXBrowser::WriteProject(TVXTextWriter& w) const {
@@ -869,6 +876,7 @@ void TVXBrowser::LoadLines(const TStrings& Lines, const std::string& FileName) {
       // The panel stretches with the surface, so its size comes after the surface's.
       FWeb->SetWidth(st.WebWidth);
       FWeb->SetHeight(st.WebHeight);
+      FLoadedInner = TLoadedInner{st.Inner, s->InnerRect(), FWeb->Bitmap};
     } else if (Kind == TVXSectionKind::skLabel) {
       // The height follows font and caption; the width is the one remembered.
       label()->Control()->SetAutoSize(true);
@@ -904,6 +912,7 @@ void TVXBrowser::ResetAfterFailedLoad() {
   FWeb->ExitSound = ProjectText::NoSound;
   FSurface->SetFormStyle(fsNormal);
   FSelected = nullptr;
+  FLoadedInner.reset();
 }
 
 void TVXBrowser::LoadProject(const std::string& FileName) {

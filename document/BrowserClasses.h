@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -279,6 +280,9 @@ class TVXBrowser : public TComponent {
   void WriteDocumentSections(TVXTextWriter& W, const TMediaName& Picture, const TMediaName& Sound,
                              TVXWriteOrder Order) const;
   void CheckBuildReferences() const;
+  // The inner rectangle a save writes: the one the loaded file holds while the skin and the surface's
+  // rectangle are as the load left them, else the surface's.
+  [[nodiscard]] TRect SavedInnerRect() const;
   void ResetAfterFailedLoad();
   void LoadLines(const TStrings& Lines, const std::string& FileName);
   // A button with the default pictures; removed again when one of them cannot be loaded.
@@ -297,6 +301,16 @@ class TVXBrowser : public TComponent {
   TVXSounds* FSounds = nullptr;
   bool FPickMode = false;
   bool FLoadFailed = false;
+  // What the last Web section of the loaded file set: the inner rectangle as the file holds it, the
+  // skin it came with and the rectangle the surface made of it (fitted to the picture shown). A skin
+  // that cannot be loaded is shown as a stand-in picture, and the file's rectangle fitted to that must
+  // not replace the project's own when it is saved again.
+  struct TLoadedInner {
+    TRect File;
+    TRect Shown;
+    std::string Skin;
+  };
+  std::optional<TLoadedInner> FLoadedInner;
 };
 
 // The colour of the pixel (X, Y) of Control as it is painted (its client coordinates); CLR_INVALID

@@ -165,8 +165,12 @@ int TGIFList::IndexOf(const TGIFItem* Item) const {
 }
 
 void TGIFList::Clear() {
-  while (!FItems.empty())
-    Delete(0);
+  // All items leave the list at once, then go in order: each one's own removal on destruction finds
+  // an empty list, so clearing takes time linear in the count.
+  std::vector<std::unique_ptr<TGIFItem>> items = std::move(FItems);
+  FItems.clear();
+  for (std::unique_ptr<TGIFItem>& item : items)
+    item.reset();
 }
 
 // --- TGIFColorMap ---

@@ -50,6 +50,11 @@ inline constexpr int64_t MaxGIFPixels =
 // Pixels that the frames read from one file may hold together: eight pictures of the largest size a
 // file may declare (PictureSizeAccepted).
 inline constexpr int64_t MaxGIFFilePixels = 8 * MaxPicturePixels;
+// Frames that one file may hold: loading them all stays well within a second.
+inline constexpr int MaxGIFFrames = 100000;
+// Bytes of one file a reader takes: room for the compressed pixels of its frames at the worst ratio of the
+// coder, with its extensions, so extension data cannot take memory beyond what the pixels may.
+inline constexpr int64_t MaxGIFFileBytes = 8 * MaxPictureFileBytes;
 
 void PutByte(TStream* Stream, uint8_t Value);
 // Reads one byte; 0 when the stream has none left.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "gif/GIFExtensions.h"
 #include "platform/ui/Clipbrd.h"
@@ -15,6 +16,56 @@ bool NextBlockByte(TStream* Stream, uint8_t& Value) {
   return false;
 }
 
+// Reads another stream through a buffer, so that the reader's many small reads (block sizes, the
+// bytes of each frame's header) do not each reach a file. Read-only; the source is left wherever the
+// buffer last filled from, and its owner moves it to Position() when it is done.
+class TBufferedReader final : public TStream {
+ public:
+  explicit TBufferedReader(TStream* Source) : FSource(Source), FPosition(Source->Position()) {}
+
+  int64_t Read(void* Buffer, int64_t Count) override {
+    auto* out = static_cast<uint8_t*>(Buffer);
+    int64_t done = 0;
+    while (done < Count && FPosition >= 0) {
+      if ((FPosition < FStart || FPosition >= FStart + FLength) && !Fill()) break;
+      const int64_t n = std::min(Count - done, FStart + FLength - FPosition);
+      std::memcpy(out + done, FBuffer.data() + (FPosition - FStart), static_cast<size_t>(n));
+      done += n;
+      FPosition += n;
+    }
+    return done;
+  }
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Seek(int64_t Offset, TSeekOrigin Origin) override {
+    if (Origin == soFromBeginning)
+      FPosition = Offset;
+    else if (Origin == soFromCurrent)
+      FPosition += Offset;
+    else
+      FPosition = Size() + Offset;
+    return FPosition;
+  }
+  [[nodiscard]] int64_t Size() override {
+    if (FSize < 0) FSize = FSource->Size();
+    return FSize;
+  }
+
+ private:
+  bool Fill() {
+    FSource->SetPosition(FPosition);
+    FStart = FPosition;
+    FLength = std::max<int64_t>(0, FSource->Read(FBuffer.data(), static_cast<int64_t>(FBuffer.size())));
+    return FLength > 0;
+  }
+
+  TStream* FSource;
+  std::vector<uint8_t> FBuffer = std::vector<uint8_t>(64 * 1024);
+  int64_t FStart = 0;   // the source position of FBuffer[0]
+  int64_t FLength = 0;  // the bytes of FBuffer that hold data
+  int64_t FPosition;
+  int64_t FSize = -1;
+};
+
 uint8_t Percent(int64_t Part, int64_t Whole) {
   if (Whole <= 0) return 0;
   return static_cast<uint8_t>(std::clamp<int64_t>((Part * 200 + Whole) / (2 * Whole), 0, 100));
@@ -27,6 +78,11 @@ uint8_t Percent(int64_t Part, int64_t Whole) {
 void TGIFImageList::LoadFromStream(TStream* Stream, TObject* Parent) {
   auto* image = dynamic_cast<TGIFImage*>(Parent);
   if (!image) throw EInvalidCast("Ungültige Typumwandlung");
+  FLoadedPixels = PixelsSize();
+  struct EndOfLoad {
+    int64_t& Total;
+    ~EndOfLoad() { Total = -1; }
+  } endOfLoad{FLoadedPixels};
   uint8_t b = 0;
   if (!NextBlockByte(Stream, b)) return;
   while (b != bsTrailer) {
@@ -35,14 +91,24 @@ void TGIFImageList::LoadFromStream(TStream* Stream, TObject* Parent) {
       ReportWarning(1, "Unknown GIF block type");
       return;
     }
+    if (Count() >= MaxGIFFrames) RaiseGIFError("Invalid image dimensions");
     auto frame = std::make_unique<TGIFSubImage>(image);
     frame->LoadFromStream(Stream);
+    FLoadedPixels += frame->PixelsSize();
     Add(std::move(frame));
     image->Progress(this, psRunning, Percent(Stream->Position(), Stream->Size()), false, TRect{},
                     "Loading...");
     if (!NextBlockByte(Stream, b)) return;
   }
   Stream->Seek(-1, soFromCurrent);
+}
+
+int64_t TGIFImageList::PixelsSize() const {
+  if (FLoadedPixels >= 0) return FLoadedPixels;
+  int64_t pixels = 0;
+  for (int i = 0; i < Count(); ++i)
+    pixels += SubImage(i)->PixelsSize();
+  return pixels;
 }
 
 void TGIFImageList::SaveToStream(TStream* Stream) {
@@ -128,15 +194,18 @@ void TGIFImage::LoadFromStream(TStream* Stream) {
   try {
     ClearImage();
     const int64_t start = Stream->Position();
+    if (Stream->Size() - start > MaxGIFFileBytes) RaiseGIFError("Invalid image dimensions");
+    TBufferedReader reader(Stream);
     try {
-      FHeader->LoadFromStream(Stream);
-      FImages->LoadFromStream(Stream, this);
+      FHeader->LoadFromStream(&reader);
+      FImages->LoadFromStream(&reader, this);
       TGIFTrailer trailer(this);
-      trailer.LoadFromStream(Stream);
+      trailer.LoadFromStream(&reader);
     } catch (...) {
       Stream->SetPosition(start);
       throw;
     }
+    Stream->SetPosition(reader.Position());
     ok = true;
   } catch (...) {
     Progress(this, psEnding, 0, true, TRect{}, "Loading...");

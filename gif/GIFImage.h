@@ -22,9 +22,15 @@ class TGIFImageList final : public TGIFList {
   // Reads frames until the trailer (left unread) or the end of the stream.
   void LoadFromStream(TStream* Stream, TObject* Parent);
   void SaveToStream(TStream* Stream) override;
+  // The pixels that the frames hold together; while frames are being read, a running total of those
+  // read so far, so that each new frame is checked against the file's bound in constant time.
+  [[nodiscard]] int64_t PixelsSize() const;
 
  protected:
   [[nodiscard]] std::string ClassName() const override { return "TGIFImageList"; }
+
+ private:
+  int64_t FLoadedPixels = -1;  // the running total while loading, else -1
 };
 
 // The trailer ";" at the end of a GIF stream.

@@ -225,12 +225,8 @@ void TGIFSubImage::LoadFromStream(TStream* Stream) {
     FDescriptor.Width = static_cast<uint16_t>(FOwnerImage->Width());
     ReportWarning(1, "Image exceeds Logical Screen size");
   }
-  if (FOwnerImage) {
-    int64_t pixels = int64_t{Width()} * Height();
-    for (int i = 0; i < FOwnerImage->Images()->Count(); ++i)
-      pixels += FOwnerImage->Images()->SubImage(i)->PixelsSize();
-    if (pixels > MaxGIFFilePixels) RaiseGIFError("Invalid image dimensions");
-  }
+  if (FOwnerImage && int64_t{Width()} * Height() + FOwnerImage->Images()->PixelsSize() > MaxGIFFilePixels)
+    RaiseGIFError("Invalid image dimensions");
   if (FDescriptor.PackedFields & idLocalColorTable)
     FColorMap->LoadFromStream(Stream, 2 << (FDescriptor.PackedFields & idColorTableSize));
   DecompressImage(this, Stream);

@@ -159,18 +159,6 @@ void SelectBlendRoutines() {
   SelectBlendRoutines(CpuHasMmx() ? TBlendSet::Mmx : TBlendSet::Plain);
 }
 
-TSimdLevel BestSimdLevel() {
-  return GfxBlendWide::BestLevel();
-}
-
-TSimdLevel SimdLevel() {
-  return GfxBlendWide::SelectedLevel();
-}
-
-void SelectSimdLevel(TSimdLevel Level) {
-  GfxBlendWide::SelectLevel(Level);
-}
-
 void EndMmx() {
 #ifdef PELLORAN_HAVE_MMX
   if (MmxFlag) _mm_empty();
@@ -182,10 +170,7 @@ namespace {
 // Start-up and end of the unit: the selection runs during static initialisation, before main and so
 // before any bitmap exists; the weight table is released when the program ends.
 struct TBlendUnit {
-  TBlendUnit() {
-    SelectBlendRoutines();
-    SelectSimdLevel(BestSimdLevel());
-  }
+  TBlendUnit() { SelectBlendRoutines(); }
   ~TBlendUnit() { AlphaTable.Free(); }
 };
 TBlendUnit BlendUnit;

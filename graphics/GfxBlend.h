@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "graphics/GfxLowLevel.h"
+#include "graphics/GfxSimd.h"
 
 // A weight is 0..255: 255 selects the first colour alone, 0 the second alone. M (master alpha) is 0..255.
 using TCombineColor = TColor32 (*)(TColor32 X, TColor32 Y, TColor32 W);
@@ -57,18 +58,8 @@ void SelectBlendRoutines();
 // Must not run while another thread blends.
 void SelectBlendRoutines(TBlendSet Set);
 
-// How the MMX set's rows and the stretch loops that blend with it are carried out: one pixel at a time
-// (Scalar), four pixels a step with SSE2 or eight with AVX2. Every level gives the same results, bit for
-// bit; the start-up selection takes the widest the processor offers.
-enum class TSimdLevel { Scalar, Sse2, Avx2 };
-
-// The widest level this processor (and this build) can run.
-[[nodiscard]] TSimdLevel BestSimdLevel();
-// The level in use.
-[[nodiscard]] TSimdLevel SimdLevel();
-// Uses the given level, held to BestSimdLevel(): for tests and benchmarks that compare the levels. Must
-// not run while another thread blends.
-void SelectSimdLevel(TSimdLevel Level);
+// How the MMX set's rows and the stretch loops that blend with it are carried out (one pixel at a time,
+// or several a step) follows the one instruction-set level of GfxSimd.h (SelectSimdLevel).
 
 // Empties the MMX state (EMMS) when the MMX set is installed, so floating-point code may run again.
 // Transfers call it once after their pixel loops; the routines themselves never do.

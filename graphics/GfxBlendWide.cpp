@@ -1,11 +1,9 @@
 #include "graphics/GfxBlendWide.h"
 
 #include "graphics/GfxBlendInline.h"
-#include "graphics/GfxCPUid.h"
 
-#if defined(__SSE2__)
+#ifdef PELLORAN_SIMD_X86
 #include <immintrin.h>
-#define PELLORAN_WIDE 1
 #endif
 
 namespace GfxBlendWide {
@@ -16,7 +14,6 @@ using GfxBlendInline::Mmx;
 using GfxBlendInline::MmxMix;
 
 // ---- Scalar level: one pixel at a time; also the tails of the wide levels ----
-
 
 void ScalarBlendRow(const TColor32* Src, TColor32* Dst, int Count) {
   for (int i = 0; i < Count; ++i)
@@ -48,7 +45,7 @@ void ScalarLinearRow(const TColor32* Upper, const TColor32* Lower, TLinearColumn
 
 constexpr TWideRows kScalarRows{ScalarBlendRow, ScalarBlendRowMaster, ScalarLinearRow};
 
-#ifdef PELLORAN_WIDE
+#ifdef PELLORAN_SIMD_X86
 
 #define WIDE_INLINE inline __attribute__((always_inline))
 
@@ -164,47 +161,22 @@ using I = Avx2;
 #pragma GCC pop_options
 #endif
 
-#endif  // PELLORAN_WIDE
+#endif  // PELLORAN_SIMD_X86
 
-TSimdLevel Probe() {
-#ifdef PELLORAN_WIDE
-  if (CpuHasAvx2()) return TSimdLevel::Avx2;
-  return TSimdLevel::Sse2;  // part of every processor that runs this build
+#ifdef PELLORAN_SIMD_X86
+constexpr TSimdTables<TWideRows> Tables{kScalarRows, &Sse2Kernels::Rows, &Avx2Kernels::Rows};
 #else
-  return TSimdLevel::Scalar;
+constexpr TSimdTables<TWideRows> Tables{kScalarRows, nullptr, nullptr};
 #endif
-}
-
-TSimdLevel Selected = TSimdLevel::Scalar;
-const TWideRows* SelectedTable = &kScalarRows;
 
 }  // namespace
 
-TSimdLevel BestLevel() {
-  static const TSimdLevel best = Probe();
-  return best;
-}
-
 const TWideRows& WideRows(TSimdLevel Level) {
-  if (Level > BestLevel()) Level = BestLevel();
-#ifdef PELLORAN_WIDE
-  if (Level == TSimdLevel::Avx2) return Avx2Kernels::Rows;
-  if (Level == TSimdLevel::Sse2) return Sse2Kernels::Rows;
-#endif
-  return kScalarRows;
-}
-
-TSimdLevel SelectedLevel() {
-  return Selected;
+  return Tables.For(Level);
 }
 
 const TWideRows& SelectedRows() {
-  return *SelectedTable;
-}
-
-void SelectLevel(TSimdLevel Level) {
-  Selected = Level > BestLevel() ? BestLevel() : Level;
-  SelectedTable = &WideRows(Selected);
+  return Tables.Selected();
 }
 
 }  // namespace GfxBlendWide

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "graphics/GfxBlend.h"
+#include "graphics/GfxSimd.h"
 
 namespace GfxBlendWide {
 
@@ -36,14 +37,9 @@ struct TWideRows {
                     TColor32 WY, TLay Lay, TColor32 M, TColor32* Dst);
 };
 
-// The routines of one level; a level this build cannot run gives the widest it can.
+// The routines of one level; a level this processor cannot run gives the widest it can.
 [[nodiscard]] const TWideRows& WideRows(TSimdLevel Level);
-// The widest level of this processor and build.
-[[nodiscard]] TSimdLevel BestLevel();
-// The level in use, and its routines.
-[[nodiscard]] TSimdLevel SelectedLevel();
+// The routines of the level in use (SelectSimdLevel).
 [[nodiscard]] const TWideRows& SelectedRows();
-// Uses Level, held to BestLevel().
-void SelectLevel(TSimdLevel Level);
 
 }  // namespace GfxBlendWide

@@ -1,5 +1,5 @@
 // Processor feature test: whether the CPUID instruction exists and whether the processor has MMX, and
-// whether it offers AVX2 for the wide blend rows (SSE2 is part of every x86-64 processor).
+// whether it offers AVX2 for the wide pixel loops (GfxSimd.h; SSE2 is part of every x86-64 processor).
 #pragma once
 
 #include <cstdint>

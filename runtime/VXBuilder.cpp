@@ -58,19 +58,27 @@ bool ApplyFontKey(TFont* Font, const std::string& Line) {
   return true;
 }
 
-// Quotes a word of a command line when it needs it, so that the system's splitting gives it back.
+// Quotes a word of a command line when it needs it, so that SplitCommandLine gives it back unchanged:
+// inside quotes a run of backslashes is literal unless a quote follows it, so a run before a quote (the
+// word's own or the closing one) is doubled, and the word's own quote gets one more backslash.
 std::string QuoteWord(const std::string& Word) {
   if (!Word.empty() && Word.find_first_of(" \t\"") == std::string::npos) return Word;
   std::string quoted = "\"";
-  for (char c : Word) {
-    if (c == '"') quoted += '\\';
+  size_t backslashes = 0;
+  for (const char c : Word) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == '"') {
+      quoted.append(2 * backslashes + 1, '\\');
+    } else {
+      quoted.append(backslashes, '\\');
+    }
+    backslashes = 0;
     quoted += c;
   }
-  // A backslash before the closing quote would escape it.
-  size_t trailing = 0;
-  while (trailing < Word.size() && Word[Word.size() - 1 - trailing] == '\\')
-    ++trailing;
-  quoted.append(trailing, '\\');
+  quoted.append(2 * backslashes, '\\');
   return quoted + "\"";
 }
 

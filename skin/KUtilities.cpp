@@ -7,14 +7,14 @@
 #include <algorithm>
 #include <bit>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
-#include "graphics/GfxCPUid.h"
 #include "graphics/GfxFilters.h"
+#include "graphics/GfxSimd.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/SysUtils.h"
+
+#ifdef PELLORAN_SIMD_X86
+#include <immintrin.h>
+#endif
 
 // ---- Row scans ---------------------------------------------------------------------------------------
 
@@ -71,7 +71,7 @@ int ScanPlain(const uint32_t* Row, int Width, const TRunRule& Rule, int* Edges) 
   return TEdgeWriter{Edges}.Finish(Row, 0, Width, Rule);
 }
 
-#if defined(__x86_64__)
+#ifdef PELLORAN_SIMD_X86
 // The alpha rule gathers the alpha bytes of the pixels and compares them at once: an alpha reaches the
 // threshold when the bytewise maximum of the two is the alpha itself. The key rule compares the low 24
 // bits of each pixel with the key and keeps the pixels where they differ. A, B are the rule's constants:
@@ -145,44 +145,7 @@ __attribute__((target("avx2"))) int ScanAvx2(const uint32_t* Row, int Width, con
 }
 #endif
 
-// The set that Best stands for on this processor.
-TScanSet Resolved(TScanSet Set) {
-  if (Set != TScanSet::Best) return Set;
-#if defined(__x86_64__)
-  return ScanSetAvailable(TScanSet::Avx2) ? TScanSet::Avx2 : TScanSet::Sse2;
-#else
-  return TScanSet::Plain;
-#endif
-}
-
-TRowScan RowScanOf(TScanSet Set, const TRunRule& Rule) {
-#if defined(__x86_64__)
-  const bool alpha = Rule.Kind == TRunRule::rkAlpha;
-  Set = Resolved(Set);
-  if (Set == TScanSet::Avx2) return alpha ? ScanAvx2<true> : ScanAvx2<false>;
-  if (Set == TScanSet::Sse2) return alpha ? ScanSse2<true> : ScanSse2<false>;
-#endif
-  return ScanPlain;
-}
-
 }  // namespace
-
-bool ScanSetAvailable(TScanSet Set) {
-#if defined(__x86_64__)
-  if (Set == TScanSet::Avx2) {
-    static const bool avx2 = CpuHasAvx2();
-    return avx2;
-  }
-  return true;
-#else
-  return Set == TScanSet::Plain || Set == TScanSet::Best;
-#endif
-}
-
-int RowRuns(const uint32_t* Row, int Width, const TRunRule& Rule, int* Edges, TScanSet Set) {
-  if (Rule.Kind == TRunRule::rkNone || Width <= 0) return 0;
-  return RowScanOf(Set, Rule)(Row, Width, Rule, Edges);
-}
 
 // ---- Key colour -------------------------------------------------------------------------------------
 
@@ -199,7 +162,7 @@ void KeyOutPlain(TColor32* Pixels, size_t Count, TColor32 Key) {
     Pixels[i] = KeyedOut(Pixels[i], Key);
 }
 
-#if defined(__x86_64__)
+#ifdef PELLORAN_SIMD_X86
 void KeyOutSse2(TColor32* Pixels, size_t Count, TColor32 Key) {
   const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
   const __m128i key = _mm_set1_epi32(static_cast<int>(Key));
@@ -232,22 +195,32 @@ __attribute__((target("avx2"))) void KeyOutAvx2(TColor32* Pixels, size_t Count, 
 }
 #endif
 
+// The scanner's routines at one level.
+struct TScanKernels {
+  TRowScan AlphaRuns;  // rows under the alpha rule
+  TRowScan KeyRuns;    // rows under the key rule
+  void (*KeyOut)(TColor32* Pixels, size_t Count, TColor32 Key);
+};
+
+constexpr TScanKernels kPlainScan{ScanPlain, ScanPlain, KeyOutPlain};
+#ifdef PELLORAN_SIMD_X86
+constexpr TScanKernels kSse2Scan{ScanSse2<true>, ScanSse2<false>, KeyOutSse2};
+constexpr TScanKernels kAvx2Scan{ScanAvx2<true>, ScanAvx2<false>, KeyOutAvx2};
+constexpr TSimdTables<TScanKernels> ScanKernels{kPlainScan, &kSse2Scan, &kAvx2Scan};
+#else
+constexpr TSimdTables<TScanKernels> ScanKernels{kPlainScan, nullptr, nullptr};
+#endif
+
 }  // namespace
 
-void KeyOut(TColor32* Pixels, size_t Count, TColor32 Key, TScanSet Set) {
-  Key &= 0x00FFFFFFu;
-#if defined(__x86_64__)
-  Set = Resolved(Set);
-  if (Set == TScanSet::Avx2) {
-    KeyOutAvx2(Pixels, Count, Key);
-    return;
-  }
-  if (Set == TScanSet::Sse2) {
-    KeyOutSse2(Pixels, Count, Key);
-    return;
-  }
-#endif
-  KeyOutPlain(Pixels, Count, Key);
+int RowRuns(const uint32_t* Row, int Width, const TRunRule& Rule, int* Edges) {
+  if (Rule.Kind == TRunRule::rkNone || Width <= 0) return 0;
+  const TScanKernels& kernels = ScanKernels.Selected();
+  return (Rule.Kind == TRunRule::rkAlpha ? kernels.AlphaRuns : kernels.KeyRuns)(Row, Width, Rule, Edges);
+}
+
+void KeyOut(TColor32* Pixels, size_t Count, TColor32 Key) {
+  ScanKernels.Selected().KeyOut(Pixels, Count, Key & 0x00FFFFFFu);
 }
 
 // ---- TRegionData -------------------------------------------------------------------------------------

@@ -29,18 +29,16 @@ struct TRunRule {
 // The pixels whose colour (the low 24 bits) differs from Key's.
 [[nodiscard]] TRunRule NotKeyRule(TColor32 Key);
 
-// The instruction sets the pixel loops of this unit can use; Best is the widest one the processor has.
-enum class TScanSet { Plain, Sse2, Avx2, Best };
-[[nodiscard]] bool ScanSetAvailable(TScanSet Set);
+// The pixel loops of this unit run at the instruction-set level in use (SelectSimdLevel, GfxSimd.h).
 
 // The runs of the Width pixels of Row (0xAARRGGBB values) that Rule keeps, left to right, written to
 // Edges as pairs x0, x1 (x1 exclusive); returns the number of edges written. Edges needs room for
-// Width + 1 values. Set must be available.
-int RowRuns(const uint32_t* Row, int Width, const TRunRule& Rule, int* Edges, TScanSet Set = TScanSet::Best);
+// Width + 1 values.
+int RowRuns(const uint32_t* Row, int Width, const TRunRule& Rule, int* Edges);
 
 // The key-colour cut of the skin picture: makes Count pixels opaque and replaces those whose colour (low
-// 24 bits) is Key's by 0x0000FF00 (alpha 0, green). Set must be available.
-void KeyOut(TColor32* Pixels, size_t Count, TColor32 Key, TScanSet Set = TScanSet::Best);
+// 24 bits) is Key's by 0x0000FF00 (alpha 0, green).
+void KeyOut(TColor32* Pixels, size_t Count, TColor32 Key);
 
 // A region-data block (32-byte header followed by its rectangles), held as a value by one owner.
 class TRegionData {

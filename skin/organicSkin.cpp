@@ -2,13 +2,14 @@
 
 #include <vector>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
 #include "graphics/Gfx32.h"
+#include "graphics/GfxSimd.h"
 #include "platform/gdi/Bitmap.h"
 #include "skin/KUtilities.h"
+
+#ifdef PELLORAN_SIMD_X86
+#include <immintrin.h>
+#endif
 
 HRGN CopyRegion(HRGN Region) {
   if (Region == nullptr) return nullptr;
@@ -32,7 +33,7 @@ void WidenBgrPlain(const uint8_t* Bgr, int Width, TColor32* Out) {
     Out[x] = Bgr[0] | (Bgr[1] << 8) | (static_cast<TColor32>(Bgr[2]) << 16);
 }
 
-#if defined(__x86_64__)
+#ifdef PELLORAN_SIMD_X86
 // Eight pixels at a time: each half of the register takes four pixels from its own 16 bytes, so a step
 // reads 28 bytes of the row and keeps to it while ten pixels remain.
 __attribute__((target("avx2"))) void WidenBgrAvx2(const uint8_t* Bgr, int Width, TColor32* Out) {
@@ -49,15 +50,15 @@ __attribute__((target("avx2"))) void WidenBgrAvx2(const uint8_t* Bgr, int Width,
 }
 #endif
 
-void WidenBgr(const uint8_t* Bgr, int Width, TColor32* Out) {
-#if defined(__x86_64__)
-  if (ScanSetAvailable(TScanSet::Avx2)) {
-    WidenBgrAvx2(Bgr, Width, Out);
-    return;
-  }
+// The widening at each level: SSE2 has no byte shuffle, so it widens one pixel at a time.
+using TWidenBgr = void (*)(const uint8_t* Bgr, int Width, TColor32* Out);
+constexpr TWidenBgr kWidenPlain = WidenBgrPlain;
+#ifdef PELLORAN_SIMD_X86
+constexpr TWidenBgr kWidenAvx2 = WidenBgrAvx2;
+constexpr TSimdTables<TWidenBgr> WidenBgr{kWidenPlain, nullptr, &kWidenAvx2};
+#else
+constexpr TSimdTables<TWidenBgr> WidenBgr{kWidenPlain, nullptr, nullptr};
 #endif
-  WidenBgrPlain(Bgr, Width, Out);
-}
 
 // Calls Row(y, pixels) with every row of Bitmap as 0xAARRGGBB pixels (the alpha byte may be anything):
 // 32-bit rows as they are, 24-bit rows widened one at a time, other formats through a 32-bit copy of the
@@ -73,7 +74,7 @@ void ForEachRow32(TBitmap& Bitmap, TRowSink&& Row) {
   } else if (format == pf24bit) {
     std::vector<TColor32> wide(static_cast<size_t>(w));
     for (int y = 0; y < h; ++y) {
-      WidenBgr(static_cast<const uint8_t*>(Bitmap.ScanLine(y)), w, wide.data());
+      WidenBgr.Selected()(static_cast<const uint8_t*>(Bitmap.ScanLine(y)), w, wide.data());
       Row(y, wide.data());
     }
   } else {

@@ -46,6 +46,21 @@ void InitErrors(ErrorManager* err) {
   err->Message[0] = '\0';
 }
 
+// Scans read from one file at most. Each scan of a progressive (or multi-scan) file passes over every
+// block of its components, so a file that repeats one small scan thousands of times takes minutes to
+// decode; encoders write about ten scans.
+constexpr int MaxJpegScans = 100;
+
+// Called by the decoder before it consumes each part of its input: ends the decoding once the file
+// has started more scans than MaxJpegScans.
+void LimitScans(j_common_ptr cinfo) {
+  const auto* decompress = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (decompress->input_scan_number <= MaxJpegScans) return;
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  std::snprintf(err->Message, sizeof err->Message, "JPEG file has more than %d scans", MaxJpegScans);
+  longjmp(err->Jump, 1);
+}
+
 struct RawImage {
   int Width = 0;
   int Height = 0;
@@ -70,6 +85,9 @@ const char* DecodeRaw(const uint8_t* data, size_t size, const DecodeOptions* opt
   std::memset(&cinfo, 0, sizeof cinfo);
   InitErrors(err);
   cinfo.err = &err->Pub;
+  jpeg_progress_mgr progress;
+  std::memset(&progress, 0, sizeof progress);
+  progress.progress_monitor = LimitScans;
   unsigned char* cmykRow = nullptr;
   if (setjmp(err->Jump)) {
     jpeg_destroy_decompress(&cinfo);
@@ -77,6 +95,7 @@ const char* DecodeRaw(const uint8_t* data, size_t size, const DecodeOptions* opt
     return err->Message;
   }
   jpeg_create_decompress(&cinfo);
+  cinfo.progress = &progress;
   if (size == 0 || size > 0x7FFFFFFF) {
     std::snprintf(err->Message, sizeof err->Message, "no JPEG data");
     jpeg_destroy_decompress(&cinfo);

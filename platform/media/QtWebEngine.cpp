@@ -13,6 +13,7 @@
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -27,14 +28,9 @@ namespace {
 // Printing and saving wait for the engine at most this long.
 constexpr int kJobTimeoutMs = 60000;
 
-// A page that opens a new window (a link with a target, a script's window.open) opens it in the same
-// view: the browser is one skinned window.
-class TSingleWindowView final : public QWebEngineView {
- protected:
-  QWebEngineView* createWindow(QWebEnginePage::WebWindowType) override { return this; }
-};
-
-// The page of the view: it asks the engine whether to follow each navigation.
+// The page of the view: it asks the engine whether to follow each navigation. It never makes a window
+// of its own for a new-window request (the engine turns such a request into a navigation of the view),
+// so every document the view shows is this page's, under its request filter, with its history.
 class TEnginePage final : public QWebEnginePage {
  public:
   using TRequested = std::function<bool(const QUrl& Url)>;
@@ -43,6 +39,7 @@ class TEnginePage final : public QWebEnginePage {
 
  protected:
   bool acceptNavigationRequest(const QUrl& Url, NavigationType, bool) override { return FRequested(Url); }
+  QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
 
  private:
   TRequested FRequested;
@@ -184,7 +181,7 @@ void* TQtWebEngine::NativeWidget() {
 void TQtWebEngine::CreateView() {
   ResetCommandState();
   FLoadingURL.clear();
-  auto* view = new TSingleWindowView;
+  auto* view = new QWebEngineView;
   FView = view;
   const QPointer<TQtWebEngine> self(this);
   auto* page =
@@ -194,6 +191,10 @@ void TQtWebEngine::CreateView() {
   page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
   // Only a user's click may lead to another program (NavigationRequested asks the user first).
   page->settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowUnknownUrlSchemesFromUserInteraction);
+  QObject::connect(page, &QWebEnginePage::newWindowRequested, this,
+                   [this](const QWebEngineNewWindowRequest& Request) {
+                     NewWindowRequested(Request.requestedUrl(), Request.isUserInitiated());
+                   });
   QObject::connect(page, &QWebEnginePage::urlChanged, this, [this] {
     FLoadCommitted = true;
     ReportNavigation();
@@ -216,13 +217,41 @@ void TQtWebEngine::CreateView() {
 
 bool TQtWebEngine::NavigationRequested(const QUrl& Url) {
   if (IsEngineScheme(Url.scheme())) return true;
-  // The engine asks only for a link the user clicked; the question waits until its call has returned.
+  // The engine asks only for a link the user clicked.
+  OfferExternal(Url);
+  return false;
+}
+
+void TQtWebEngine::OfferExternal(const QUrl& Url) {
+  // The question waits until the engine's call has returned.
   QTimer::singleShot(0, this, [this, Url] {
     const std::string url = ToStd(Url.toString(QUrl::FullyEncoded));
     if (Events.ConfirmExternal && Events.ConfirmExternal(ToStd(Url.scheme()), url))
       QDesktopServices::openUrl(Url);
   });
-  return false;
+}
+
+void TQtWebEngine::NewWindowRequested(const QUrl& Url, bool UserInitiated) {
+  if (!IsEngineScheme(Url.scheme())) {
+    // As for a link in the page: only a user's click may lead to another program.
+    if (UserInitiated) OfferExternal(Url);
+    return;
+  }
+  if (!MayOpenInView(Url)) return;
+  // The view goes there once the engine's call has returned, as if the page had followed a link.
+  const QPointer<QWebEngineView> view(FView);
+  QTimer::singleShot(0, this, [view, Url] {
+    if (view) view->load(Url);
+  });
+}
+
+bool TQtWebEngine::MayOpenInView(const QUrl& Url) const {
+  // An empty window (about:blank, for its opener to write into), a script or a document made in the page
+  // (data:, blob:) has no address of its own to show in the view's place; the page stays.
+  const QString scheme = Url.scheme().toLower();
+  if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) return true;
+  // As with links, only a local page may lead to a local file.
+  return scheme == QLatin1String("file") && FView && FView->url().isLocalFile();
 }
 
 void TQtWebEngine::ReportNavigation() {
@@ -242,8 +271,9 @@ void TQtWebEngine::LoadingChanged(const QWebEngineLoadingInfo& Info) {
     case QWebEngineLoadingInfo::LoadSucceededStatus:
     case QWebEngineLoadingInfo::LoadFailedStatus:
       // A navigation that kept the address (a reload) is reported when it is done; the end of an
-      // earlier load that a newer one overtook is not.
-      if (url == FLoadingURL && !FLoadCommitted) {
+      // earlier load that a newer one overtook is not, nor a load that ended without showing its address
+      // (the page it would have replaced stays, and so does its address).
+      if (url == FLoadingURL && !FLoadCommitted && FView && url == FView->url()) {
         FLoadingURL.clear();
         ReportNavigation();
         return;
@@ -302,7 +332,7 @@ std::string TQtWebEngine::LocationName() const {
 void TQtWebEngine::Print(const std::string& PrinterName, const std::string& FileName) {
   QWebEngineView* view = View();
   if (!FileName.empty()) {
-    const QString path = QDir::current().absoluteFilePath(ToQt(ResolvePath(FileName)));
+    const QString path = QDir::current().absoluteFilePath(ToQt(ResolveNewPath(FileName)));
     const bool ok = RunJob([&](const std::shared_ptr<TJob>& job) {
       QObject::connect(
           view, &QWebEngineView::pdfPrintingFinished, this,
@@ -329,7 +359,7 @@ void TQtWebEngine::Print(const std::string& PrinterName, const std::string& File
 void TQtWebEngine::SaveAs(const std::string& FileName) {
   QWebEngineView* view = View();
   QWebEnginePage* page = view->page();
-  const QString path = QDir::current().absoluteFilePath(ToQt(ResolvePath(FileName)));
+  const QString path = QDir::current().absoluteFilePath(ToQt(ResolveNewPath(FileName)));
   const QString suffix = QFileInfo(path).suffix().toLower();
   const auto format = suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml")
                           ? QWebEngineDownloadRequest::MimeHtmlSaveFormat

@@ -4,6 +4,8 @@
 // A local page loads its parts (pictures, style sheets, scripts, frames, its scripts' requests) only
 // from its own folder and below it; no page may read the user's other files. A link to a scheme the view
 // does not show itself starts another program only when the user clicked it and ConfirmExternal agrees.
+// A page's request for a new window (a link with a target, a script's window.open) is followed in the
+// view itself, under the same rules as a link.
 #pragma once
 
 #include <QObject>
@@ -44,6 +46,14 @@ class TQtWebEngine final : public QObject, public TWebEngine {
   // The page asks whether to follow a navigation to Url; false for a scheme that another program
   // handles, which the user is asked about once the engine's call has returned.
   bool NavigationRequested(const QUrl& Url);
+  // Asks the user (through ConfirmExternal) whether to hand Url to the desktop, after the engine's call.
+  void OfferExternal(const QUrl& Url);
+  // The page asks for a new window showing Url: the view follows it as a navigation of its own, so the
+  // page's rules and history hold; a refused or external address leaves the current page as it is.
+  void NewWindowRequested(const QUrl& Url, bool UserInitiated);
+  // True when a new-window request for Url becomes a navigation of the view: web addresses, and local
+  // files from a local page; not an empty window, script, data or other engine-internal addresses.
+  [[nodiscard]] bool MayOpenInView(const QUrl& Url) const;
   // The main frame shows a new page or address: command states, then NavigateComplete.
   void ReportNavigation();
   // A main-frame load started or ended.

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
+
+#include "platform/rtl/Streams.h"
 
 namespace {
 
@@ -110,17 +110,14 @@ TWaveSound ReadWave(const void* Image, size_t Size) {
 }
 
 TWaveSound LoadWaveFile(const std::string& FileName) {
-  std::error_code ec;
-  std::ifstream in(FileName, std::ios::binary | std::ios::ate);
-  if (!in || std::filesystem::is_directory(FileName, ec))
-    throw EFOpenError("Datei " + FileName + " kann nicht geöffnet werden");
-  const auto end = in.tellg();
-  if (end < 0) throw EFOpenError("Datei " + FileName + " kann nicht geöffnet werden");
-  const auto size = static_cast<uint64_t>(end);
-  if (size > kMaxWaveFileSize) Refuse("file too large");
-  std::vector<uint8_t> bytes(size);
-  in.seekg(0);
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
+  // A regular file only, opened without waiting: a FIFO or device is refused like a missing file.
+  TFileStream in(FileName, fmOpenRead);
+  const int64_t size = in.Size();
+  if (size < 0) throw EFOpenError("Datei " + FileName + " kann nicht geöffnet werden");
+  if (static_cast<uint64_t>(size) > kMaxWaveFileSize) Refuse("file too large");
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  in.SetPosition(0);
+  if (in.Read(bytes.data(), size) != size)
     throw EFOpenError("Datei " + FileName + " kann nicht geöffnet werden");
   return ReadWave(bytes.data(), bytes.size());
 }

@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <mutex>
 
 #include "platform/rtl/Lists.h"
@@ -96,44 +95,6 @@ void RemoveQuietly(const std::string& Path) {
   errno = saved;
 }
 
-// Temporary files of atomic writes are named ".<name>.<pid>.<n>.tmp" beside their target. The number
-// of the process that owns the one named Entry; 0 when the name is not of that form.
-pid_t TemporaryOwner(const std::string& Entry) {
-  static constexpr std::string_view kSuffix = ".tmp";
-  if (Entry.size() < 1 + kSuffix.size() || Entry[0] != '.' || !Entry.ends_with(kSuffix)) return 0;
-  const std::string stem = Entry.substr(0, Entry.size() - kSuffix.size());
-  const size_t counterDot = stem.rfind('.');
-  if (counterDot == std::string::npos || counterDot == 0) return 0;
-  const size_t pidDot = stem.rfind('.', counterDot - 1);
-  if (pidDot == std::string::npos || pidDot == 0) return 0;
-  const std::string counter = stem.substr(counterDot + 1);
-  const std::string pid = stem.substr(pidDot + 1, counterDot - pidDot - 1);
-  auto digits = [](const std::string& S) {
-    return !S.empty() && S.size() <= 10 &&
-           std::all_of(S.begin(), S.end(), [](char c) { return c >= '0' && c <= '9'; });
-  };
-  if (!digits(counter) || !digits(pid)) return 0;
-  const long long value = std::stoll(pid);
-  return value > 0 && value <= INT_MAX ? static_cast<pid_t>(value) : 0;
-}
-
-// Removes the temporary files in Dir whose owning process is gone: a process killed during a write
-// leaves its temporary file behind, and the next write into that folder clears it. The files of live
-// processes (writes still going on) are left alone.
-void ClearAbandonedTemporaries(const std::string& Dir) {
-  DIR* d = ::opendir(Dir.empty() ? "." : Dir.c_str());
-  if (d == nullptr) return;
-  while (dirent* e = ::readdir(d)) {
-    const pid_t owner = TemporaryOwner(e->d_name);
-    if (owner == 0 || owner == ::getpid()) continue;
-    if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
-    const std::string path = Join(Dir, e->d_name);
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
-  }
-  ::closedir(d);
-}
-
 // A new named temporary file beside Target: with Fd >= 0 the file Fd is given that name (a hard link),
 // otherwise a new empty file is created under it. Returns the descriptor of the named file (Fd itself
 // or the new one); -1 on failure, with TempName empty.
@@ -162,11 +123,11 @@ int NameTemporaryBeside(const std::string& Target, int Fd, std::string& TempName
 // takes the mode of an existing target (a new one gets the default permissions). The content goes
 // into an unnamed file (O_TMPFILE) where the file system supports one and /proc can give it a name,
 // so a process killed while writing leaves nothing behind; the file gets its temporary name only for
-// the rename. Otherwise it is written under the temporary name from the start.
+// the rename. Otherwise it is written under the temporary name from the start. Nothing else in the
+// folder is touched: a file that looks like a temporary file may be anyone's.
 void WriteThroughTemporary(const std::string& FileName, const std::function<void(THandleStream&)>& Writer) {
-  const std::string target = ResolvePath(FileName);
+  const std::string target = ResolveNewPath(FileName);
   const std::string dir = ExtractFilePath(target);
-  ClearAbandonedTemporaries(dir);
   std::string temp;
   static const bool canName = ::access("/proc/self/fd", F_OK) == 0;
   int fd = canName ? ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666) : -1;
@@ -227,6 +188,37 @@ std::string ResolvePath(const std::string& Path) {
   }
   if (trailing && !base.empty() && base.back() != '/') base += '/';
   return base;
+}
+
+std::string ResolveNewPath(const std::string& Path) {
+  std::string p = Path;
+  std::replace(p.begin(), p.end(), '\\', '/');
+  const size_t slash = p.rfind('/');
+  if (slash == std::string::npos || slash + 1 == p.size()) return ResolvePath(p);
+  return ResolvePath(p.substr(0, slash + 1)) + p.substr(slash + 1);
+}
+
+int OpenRegularFile(const std::string& FileName, int64_t MaxSize) {
+  // Without O_NONBLOCK the open of a FIFO waits for a writer; the descriptor is examined before any
+  // read, so what is examined is what is read.
+  const int fd = ::open(ResolvePath(FileName).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st;
+  int error = 0;
+  if (::fstat(fd, &st) != 0)
+    error = errno;
+  else if (S_ISDIR(st.st_mode))
+    error = EISDIR;
+  else if (!S_ISREG(st.st_mode))
+    error = EINVAL;
+  else if (st.st_size > MaxSize)
+    error = EFBIG;
+  else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+    error = errno;
+  if (error == 0) return fd;
+  ::close(fd);
+  errno = error;
+  return -1;
 }
 
 namespace {
@@ -399,14 +391,12 @@ int64_t FileSize(const std::string& FileName) {
 }
 
 bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileName, bool FailIfExists) {
-  const std::string from = ResolvePath(ExistingFileName);
-  const std::string to = ResolvePath(NewFileName);
+  const std::string to = ResolveNewPath(NewFileName);
+  const int in = OpenRegularFile(ExistingFileName, INT64_MAX);
+  if (in < 0) return Note(false);
+  FileDescriptor input(in);
   struct stat src, dst;
-  if (::stat(from.c_str(), &src) != 0) return Note(false);
-  if (S_ISDIR(src.st_mode)) {
-    SetLastError(EISDIR);
-    return false;
-  }
+  if (::fstat(in, &src) != 0) return Note(false);
   if (::stat(to.c_str(), &dst) == 0) {
     if (src.st_dev == dst.st_dev && src.st_ino == dst.st_ino) return true;
     if (FailIfExists || S_ISDIR(dst.st_mode)) {
@@ -414,9 +404,6 @@ bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileNam
       return false;
     }
   }
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return Note(false);
-  FileDescriptor input(in);
   bool ok = true;
   SetLastError(0);
   try {
@@ -466,21 +453,24 @@ void AtomicWriteFile(const std::string& FileName, const std::function<void(TStre
   WriteThroughTemporary(FileName, [&](THandleStream& out) { Writer(out); });
 }
 
-int ReadFileIfPresent(const std::string& FileName, std::string& Content) {
+int ReadFileIfPresent(const std::string& FileName, std::string& Content, int64_t MaxSize) {
   Content.clear();
-  const std::string path = ResolvePath(FileName);
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR ? -1 : errno;
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.Get() < 0) return errno;
-  if (::fstat(file.Get(), &st) != 0) return errno;
-  if (S_ISDIR(st.st_mode)) return EISDIR;
+  FileDescriptor file(OpenRegularFile(FileName, MaxSize));
+  if (file.Get() < 0) {
+    const int error = errno;
+    // A link to nothing is there, though it cannot be read.
+    struct stat st;
+    const bool absent =
+        (error == ENOENT || error == ENOTDIR) && ::lstat(ResolvePath(FileName).c_str(), &st) != 0;
+    return absent ? -1 : error;
+  }
   char buf[65536];
   while (true) {
     const ssize_t n = ::read(file.Get(), buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
+    if (n < 0 || static_cast<int64_t>(Content.size()) + n > MaxSize) {
+      // A file that grows beyond the bound while it is read is refused as one that was too big.
+      const int error = n < 0 ? errno : EFBIG;
       Content.clear();
       return error;
     }
@@ -489,9 +479,9 @@ int ReadFileIfPresent(const std::string& FileName, std::string& Content) {
   }
 }
 
-std::string ReadFileContent(const std::string& FileName) {
+std::string ReadFileContent(const std::string& FileName, int64_t MaxSize) {
   std::string data;
-  const int error = ReadFileIfPresent(FileName, data);
+  const int error = ReadFileIfPresent(FileName, data, MaxSize);
   if (error != 0) {
     SetLastError(error < 0 ? ENOENT : static_cast<uint32_t>(error));
     throw EFOpenError("Datei " + FileName + " kann nicht geöffnet werden");

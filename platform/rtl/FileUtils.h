@@ -16,6 +16,23 @@ inline constexpr char PathDelim = '/';
 // (the first match in name order wins). Components that match nothing are kept as given, so the
 // result also names files still to be created. Relative paths stay relative to the current directory.
 [[nodiscard]] std::string ResolvePath(const std::string& Path);
+// The file a write creates or replaces under Path: the folders are found as ResolvePath finds them, the
+// last component is taken exactly as given. A write therefore never lands on an existing file whose
+// name differs only in letter case; it makes its own file beside it.
+[[nodiscard]] std::string ResolveNewPath(const std::string& Path);
+
+// The largest project text (a project file, Config.VX) the programs read: room for a project of a
+// few hundred thousand elements.
+inline constexpr int64_t MaxProjectTextSize = int64_t{64} << 20;
+// The largest ini file or option store the programs read.
+inline constexpr int64_t MaxStoreSize = int64_t{16} << 20;
+
+// Opens the file FileName (resolved) for reading without ever waiting: the open does not block (a
+// FIFO without a writer), and the open descriptor is then examined, so what is examined is what is
+// read. Returns the descriptor of a regular file of at most MaxSize bytes, which the caller closes;
+// otherwise -1 with errno telling why: the open's own error, EISDIR for a folder, EINVAL for a FIFO,
+// socket or device, EFBIG for a larger file.
+[[nodiscard]] int OpenRegularFile(const std::string& FileName, int64_t MaxSize);
 
 // Whether two paths name the same file: they are equal, or equal once resolved (ResolvePath), or both
 // exist and are one file (the same device and inode). Names that differ only in letter case are the same
@@ -54,8 +71,9 @@ bool RemoveDir(const std::string& Dir);
 bool RenameFile(const std::string& OldName, const std::string& NewName);
 // Size in bytes, -1 when the file does not exist.
 [[nodiscard]] int64_t FileSize(const std::string& FileName);
-// Copies Existing to New through a temporary file beside New and a rename, keeping the mode bits.
-// Overwrites New unless FailIfExists; a file copied onto itself is left alone (success).
+// Copies Existing, a regular file, to New through a temporary file beside New and a rename, keeping the
+// mode bits. New is the exact name (ResolveNewPath). Overwrites New unless FailIfExists; a file copied
+// onto itself is left alone (success).
 // Returns false on any failure, leaving New as it was; GetLastError then tells why.
 bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileName, bool FailIfExists);
 
@@ -68,20 +86,20 @@ bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileNam
 // to disk, then renamed over the old file, so a failure leaves the old file whole. Raises EFCreateError
 // "Datei %s kann nicht erstellt werden" when the file cannot be created, EWriteError on a failed write.
 // A temporary file is unnamed where the file system allows it and named ".<name>.<pid>.<n>.tmp" only
-// for the final rename otherwise; every write clears the temporary files of its folder whose process
-// is gone, so a write killed half-way leaves nothing behind for long.
+// for the final rename otherwise. FileName is the exact name (ResolveNewPath). Nothing else in the
+// folder is touched.
 void AtomicWriteFile(const std::string& FileName, std::string_view Data);
 class TStream;
 // The same for a writer that streams the content; an exception from Writer leaves the old file whole
 // and propagates.
 void AtomicWriteFile(const std::string& FileName, const std::function<void(TStream& Stream)>& Writer);
-// The whole content of a file; raises EFOpenError "Datei %s kann nicht geöffnet werden" when it cannot
-// be opened or read to its end.
-[[nodiscard]] std::string ReadFileContent(const std::string& FileName);
-// Reads the whole file into Content. Returns 0 when it was read, -1 when nothing is at the path, or the
-// system error that kept an existing entry from being read (no permission, a folder, a link to nothing,
-// a failed read); Content is then empty.
-[[nodiscard]] int ReadFileIfPresent(const std::string& FileName, std::string& Content);
+// The whole content of a regular file of at most MaxSize bytes; raises EFOpenError "Datei %s kann nicht
+// geöffnet werden" when it cannot be opened or read to its end, or is no such file.
+[[nodiscard]] std::string ReadFileContent(const std::string& FileName, int64_t MaxSize);
+// Reads the whole regular file into Content (OpenRegularFile). Returns 0 when it was read, -1 when
+// nothing is at the path, or the system error that kept an existing entry from being read (no
+// permission, a folder, a FIFO or device, a file above MaxSize, a failed read); Content is then empty.
+[[nodiscard]] int ReadFileIfPresent(const std::string& FileName, std::string& Content, int64_t MaxSize);
 
 // The program file's full path (the class library's ParamStr(0)) and its folder with a trailing
 // separator.

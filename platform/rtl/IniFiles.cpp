@@ -45,7 +45,7 @@ void TIniText::SetText(const std::string& Text) {
 
 void TIniText::LoadFromFile(const std::string& FileName) {
   std::string content;
-  const int error = ReadFileIfPresent(FileName, content);
+  const int error = ReadFileIfPresent(FileName, content, MaxStoreSize);
   FReadError = error > 0 ? SysErrorMessage(static_cast<uint32_t>(error)) : std::string();
   SetText(content);
 }

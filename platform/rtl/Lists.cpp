@@ -353,6 +353,8 @@ void TStrings::SaveToStream(TStream* Stream) const {
 
 void TStrings::LoadFromFile(const std::string& FileName) {
   TFileStream stream(FileName, fmOpenRead);
+  if (stream.Size() > MaxProjectTextSize)
+    throw EFOpenError("Datei " + FileName + " kann nicht geöffnet werden");
   LoadFromStream(&stream);
 }
 

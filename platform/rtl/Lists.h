@@ -92,7 +92,8 @@ class TStrings : public TPersistent {
 
   virtual void LoadFromStream(TStream* Stream);
   virtual void SaveToStream(TStream* Stream) const;
-  // Raises EFOpenError for a missing file.
+  // Raises EFOpenError for a missing file, one that is no regular file (TFileStream) and one larger than
+  // MaxProjectTextSize: the lists read from files are project texts.
   virtual void LoadFromFile(const std::string& FileName);
   // Writes CRLF line ends, atomically.
   virtual void SaveToFile(const std::string& FileName) const;

@@ -65,15 +65,20 @@ bool IsExecutableFile(const std::string& Path) {
   return ::stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(Path.c_str(), X_OK) == 0;
 }
 
-// The program's file, or "" when it cannot be found.
+bool IsAbsolute(const std::string& Path) {
+  return !Path.empty() && (Path[0] == '/' || Path[0] == '\\');
+}
+
+// Path taken relative to Base when it is relative (Base is "" only when the current directory is gone).
+std::string Under(const std::string& Base, const std::string& Path) {
+  return IsAbsolute(Path) || Base.empty() ? Path : IncludeTrailingPathDelimiter(Base) + Path;
+}
+
+// The program's file as an absolute path, or "" when it cannot be found. WorkingDir is absolute: the
+// child changes into it before it executes the file, so a relative result would be resolved twice.
 std::string FindProgram(const std::string& Name, const std::string& WorkingDir) {
   const bool hasDir = Name.find_first_of("/\\") != std::string::npos;
-  auto inWorkingDir = [&](const std::string& n) {
-    std::string p = n;
-    if (!p.empty() && p[0] != '/' && p[0] != '\\' && !WorkingDir.empty())
-      p = IncludeTrailingPathDelimiter(WorkingDir) + p;
-    return ResolvePath(p);
-  };
+  auto inWorkingDir = [&](const std::string& n) { return ResolvePath(Under(WorkingDir, n)); };
   std::vector<std::string> names{Name};
   if (Name.size() > 4 && SameText(Name.substr(Name.size() - 4), ".exe"))
     names.push_back(Name.substr(0, Name.size() - 4));
@@ -88,7 +93,8 @@ std::string FindProgram(const std::string& Name, const std::string& WorkingDir) 
       size_t end = dirs.find(':', start);
       if (end == std::string::npos) end = dirs.size();
       const std::string dir = dirs.substr(start, end - start);
-      if (!dir.empty() && IsExecutableFile(dir + "/" + n)) return dir + "/" + n;
+      const std::string candidate = Under(GetCurrentDir(), dir + "/" + n);
+      if (!dir.empty() && IsExecutableFile(candidate)) return candidate;
       start = end + 1;
     }
   }
@@ -101,9 +107,11 @@ unsigned WinExec(const std::string& CommandLine, int CmdShow, const std::string&
   (void)CmdShow;
   std::vector<std::string> args = SplitCommandLine(CommandLine);
   if (args.empty()) return 2;
-  const std::string program = FindProgram(args[0], WorkingDir);
+  // A relative working folder is taken from this process's current directory, once, here.
+  const std::string current = GetCurrentDir();
+  const std::string dir = WorkingDir.empty() ? std::string() : ResolvePath(Under(current, WorkingDir));
+  const std::string program = FindProgram(args[0], dir.empty() ? current : dir);
   if (program.empty()) return 2;
-  const std::string dir = WorkingDir.empty() ? std::string() : ResolvePath(WorkingDir);
 
   // Everything the children use is prepared here: after fork only async-signal-safe calls are made.
   std::vector<char*> argv;

@@ -13,9 +13,10 @@ inline constexpr int SW_SHOW = 5;
 [[nodiscard]] std::vector<std::string> SplitCommandLine(const std::string& CommandLine);
 
 // Starts the program named first on the command line, detached, with the rest as its arguments, in
-// WorkingDir (the current directory when empty); this process's current directory is not changed.
-// The program is looked up through the path resolver relative to WorkingDir, then, for a bare name
-// only, on PATH; a name ending in ".exe" that is not found is tried without it. No shell is involved.
+// WorkingDir (the current directory when empty; a relative one is taken from the current directory);
+// this process's current directory is not changed. The program is looked up through the path resolver
+// relative to WorkingDir, then, for a bare name only, on PATH; a name ending in ".exe" that is not found
+// is tried without it. The child executes the file found, by its absolute path. No shell is involved.
 // CmdShow is accepted and ignored.
 // Returns a value above 31 on success, 2 when the program was not found, 0 when no process could be
 // made (as the system's WinExec).

@@ -122,21 +122,37 @@ void THandleStream::SetSize(int64_t NewSize) {
 
 TFileStream::TFileStream(const std::string& AFileName, uint16_t Mode)
     : THandleStream(-1), FFileName(AFileName) {
-  const std::string path = ResolvePath(AFileName);
   if (Mode == fmCreate) {
-    FHandle = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // A new file under exactly its name; an existing one is opened without waiting and must be a
+    // regular file, which is then emptied.
+    const std::string path = ResolveNewPath(AFileName);
+    FHandle = ::open(path.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (FHandle >= 0 && !(IsRegular(FHandle) && ::ftruncate(FHandle, 0) == 0 && Blocking(FHandle))) Drop();
     if (FHandle < 0) throw EFCreateError("Datei " + AFileName + " kann nicht erstellt werden");
     return;
   }
-  const int access =
-      (Mode & 3) == fmOpenWrite ? O_WRONLY : ((Mode & 3) == fmOpenReadWrite ? O_RDWR : O_RDONLY);
-  FHandle = ::open(path.c_str(), access | O_CLOEXEC);
-  struct stat st;
-  if (FHandle >= 0 && (::fstat(FHandle, &st) != 0 || S_ISDIR(st.st_mode))) {
-    ::close(FHandle);
-    FHandle = -1;
+  if ((Mode & 3) == fmOpenRead) {
+    FHandle = OpenRegularFile(AFileName, INT64_MAX);
+  } else {
+    const int access = (Mode & 3) == fmOpenWrite ? O_WRONLY : O_RDWR;
+    FHandle = ::open(ResolvePath(AFileName).c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (FHandle >= 0 && !(IsRegular(FHandle) && Blocking(FHandle))) Drop();
   }
   if (FHandle < 0) throw EFOpenError("Datei " + AFileName + " kann nicht geöffnet werden");
+}
+
+bool TFileStream::IsRegular(int Fd) {
+  struct stat st;
+  return ::fstat(Fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool TFileStream::Blocking(int Fd) {
+  return ::fcntl(Fd, F_SETFL, ::fcntl(Fd, F_GETFL) & ~O_NONBLOCK) == 0;
+}
+
+void TFileStream::Drop() {
+  ::close(FHandle);
+  FHandle = -1;
 }
 
 TFileStream::~TFileStream() {

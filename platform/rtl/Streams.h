@@ -67,9 +67,10 @@ class THandleStream : public TStream {
   int FHandle = -1;
 };
 
-// A file opened through the path resolver. fmCreate creates or truncates (raising EFCreateError
-// "Datei %s kann nicht erstellt werden"); the open modes raise EFOpenError
-// "Datei %s kann nicht geöffnet werden".
+// A regular file, opened without waiting (OpenRegularFile): a FIFO, socket or device is refused like a
+// missing file. fmCreate creates or truncates the file of exactly the given name (ResolveNewPath),
+// raising EFCreateError "Datei %s kann nicht erstellt werden"; the open modes go through the path
+// resolver and raise EFOpenError "Datei %s kann nicht geöffnet werden".
 class TFileStream : public THandleStream {
  public:
   TFileStream(const std::string& AFileName, uint16_t Mode);
@@ -77,6 +78,11 @@ class TFileStream : public THandleStream {
   [[nodiscard]] const std::string& FileName() const { return FFileName; }
 
  private:
+  [[nodiscard]] static bool IsRegular(int Fd);
+  // Takes O_NONBLOCK off again, so reads and writes wait as they do on any file.
+  [[nodiscard]] static bool Blocking(int Fd);
+  void Drop();
+
   std::string FFileName;
 };
 

@@ -1255,6 +1255,10 @@ void SetCaptureControl(TControl* Control) {
 
 void CancelMouseMode() {
   if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+  CancelCaptureControl();
+}
+
+void CancelCaptureControl() {
   TControl* control = gCaptureControl;
   if (control == nullptr) return;
   gCaptureControl = nullptr;

@@ -292,6 +292,7 @@ class TControl : public TComponent {
   friend class TSizeConstraints;
   friend bool ReleaseCapture();
   friend void CancelMouseMode();
+  friend void CancelCaptureControl();
   void ParentFontChangedFrom(TWinControl* P);
   void DoFontChange(TObject* Sender);
 
@@ -521,6 +522,10 @@ bool ReleaseCapture();
 // with a release outside the control (no click), so the control leaves its pressed state. The release
 // of the button then reaches the modal window, not the control.
 void CancelMouseMode();
+// The part of CancelMouseMode that concerns the controls: the capture control loses the capture and its
+// left press ends without a click. For a pop-up window of the window system that has taken the mouse
+// itself (an open drop-down list), whose grab stays.
+void CancelCaptureControl();
 [[nodiscard]] TControl* GetCaptureControl();
 void SetCaptureControl(TControl* Control);
 // The control under the mouse for enter/leave purposes.

@@ -85,7 +85,8 @@ std::string ApplyDefaultExt(const std::string& FileName, const std::string& Defa
 
 bool TOpenDialog::Execute() {
   if (OnShow) OnShow(this);
-  const bool ok = ModalDialogProvider()->ExecuteFileDialog(this);
+  CancelMouseMode();
+  const bool ok = DialogProvider()->ExecuteFileDialog(this);
   if (ok) {
     SetFileName(ApplyDefaultExt(FileName(), DefaultExt()));
     if (Files().empty()) SetFiles({FileName()});
@@ -96,7 +97,8 @@ bool TOpenDialog::Execute() {
 
 bool TColorDialog::Execute() {
   if (OnShow) OnShow(this);
-  const bool ok = ModalDialogProvider()->ExecuteColorDialog(this);
+  CancelMouseMode();
+  const bool ok = DialogProvider()->ExecuteColorDialog(this);
   if (OnClose) OnClose(this);
   return ok;
 }
@@ -105,20 +107,23 @@ TFontDialog::TFontDialog(TComponent* AOwner) : TCommonDialog(AOwner), FFont(std:
 
 bool TFontDialog::Execute() {
   if (OnShow) OnShow(this);
-  const bool ok = ModalDialogProvider()->ExecuteFontDialog(this);
+  CancelMouseMode();
+  const bool ok = DialogProvider()->ExecuteFontDialog(this);
   if (OnClose) OnClose(this);
   return ok;
 }
 
 bool TPrintDialog::Execute() {
   if (OnShow) OnShow(this);
-  const bool ok = ModalDialogProvider()->ExecutePrintDialog(this);
+  CancelMouseMode();
+  const bool ok = DialogProvider()->ExecutePrintDialog(this);
   if (OnClose) OnClose(this);
   return ok;
 }
 
 int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int /*HelpCtx*/) {
-  return ModalDialogProvider()->MessageDlg(Msg, DlgType, Buttons);
+  CancelMouseMode();
+  return DialogProvider()->MessageDlg(Msg, DlgType, Buttons);
 }
 
 void ShowMessage(const std::string& Msg) {
@@ -427,11 +432,6 @@ TMenuItem* TScriptedDialogProvider::PopupMenu(TPopupMenu* Menu, int X, int Y) {
 }
 
 TDialogProvider* DialogProvider() {
-  return gProvider;
-}
-
-TDialogProvider* ModalDialogProvider() {
-  CancelMouseMode();
   return gProvider;
 }
 

@@ -233,11 +233,11 @@ class TScriptedDialogProvider : public TDialogProvider {
   TMenuItem* PopupMenu(TPopupMenu* Menu, int X, int Y) override;
 };
 
-// The provider in use (never null).
+// The provider in use (never null). The modal entry points (the dialogs' Execute, MessageDlg, the
+// application's MessageBox, ShowModal, a pop-up menu's Popup) end the windows' mouse mode
+// (CancelMouseMode) before they ask it, so no control keeps a capture or a pressed state whose release
+// the modal window takes.
 [[nodiscard]] TDialogProvider* DialogProvider();
-// The provider, for a modal thing that starts now: the mouse mode of the windows below it ends first
-// (CancelMouseMode), so no control keeps a capture or a pressed state whose release the modal window takes.
-[[nodiscard]] TDialogProvider* ModalDialogProvider();
 // Installs a provider (not owned; null restores Qt's). Returns the previous one.
 TDialogProvider* SetDialogProvider(TDialogProvider* Provider);
 // Installs a provider for the life of a scope.

@@ -2,14 +2,11 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
-#include <QFile>
 #include <QGuiApplication>
-#include <QMouseEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
-#include <QWindow>
 
-#include <malloc.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cstdlib>
@@ -39,6 +36,19 @@ std::string ProgramPath() {
   return std::string(buf, static_cast<size_t>(n));
 }
 
+// Frees every form the application owns. Forms that nobody owns stay with their owners; the
+// application object itself lives to the end. Runs at exit too, for programs that end without
+// DoneApplication.
+void FreeApplicationForms() {
+  if (gApplication != nullptr) FreeOwnedComponents(gApplication);
+}
+
+// The widget application this layer started (null: none, or one the program made itself).
+QPointer<QApplication>& OwnQApplication() {
+  static QPointer<QApplication> app;
+  return app;
+}
+
 void EnsureQApplication() {
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) return;
   if (QCoreApplication::instance() != nullptr) return;  // a plain GUI application already runs
@@ -47,6 +57,8 @@ void EnsureQApplication() {
   static char* argv[] = {path.data(), nullptr};
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   auto* app = new QApplication(argc, argv);
+  WatchPopups(app);
+  OwnQApplication() = app;
   // The window system moved the focus (a click, a window activation): the form's focused control follows.
   QObject::connect(app, &QApplication::focusChanged, app, [](QWidget*, QWidget* Now) {
     TWinControl* c = ControlOfWidget(Now);
@@ -63,53 +75,17 @@ void EnsureQApplication() {
     }
   });
   SetWakeMainThread([] {
-    if (auto* d = QAbstractEventDispatcher::instance(QCoreApplication::instance()->thread())) d->wakeUp();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr) return;  // the program is ending: no event loop will run the call
+    if (auto* d = QAbstractEventDispatcher::instance(app->thread())) d->wakeUp();
     QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [] { CheckSynchronize(); }, Qt::QueuedConnection);
+        app, [] { CheckSynchronize(); }, Qt::QueuedConnection);
   });
 }
 
 // Text measured before the first window exists starts the widget application, not a plain GUI one
 // on which no window could be made later.
 const bool gApplicationFactoryInstalled = (SetGuiApplicationFactory(&EnsureQApplication), true);
-
-// Moves or sizes a window with the mouse where the window system cannot (no window manager, or the
-// offscreen platform): follows mouse moves until the button is released.
-class TMouseTracker : public QObject {
- public:
-  TMouseTracker(TCustomForm* Form, bool Size, QPoint StartGlobal)
-      : FForm(Form), FSize(Size), FStart(StartGlobal), FBounds(Form->BoundsRect()) {
-    qApp->installEventFilter(this);
-  }
-  ~TMouseTracker() override { qApp->removeEventFilter(this); }
-  TCustomForm* FForm;
-
- protected:
-  bool eventFilter(QObject* Watched, QEvent* Event) override {
-    if (!Watched->isWidgetType()) return false;
-    const auto type = Event->type();
-    if (type != QEvent::MouseMove && type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonPress)
-      return false;
-    auto* me = static_cast<QMouseEvent*>(Event);
-    const QPoint d = me->globalPosition().toPoint() - FStart;
-    TCustomForm* form = FForm;
-    Guarded(form, [&] {
-      if (FSize)
-        form->SetBounds(FBounds.Left, FBounds.Top, FBounds.Width() + d.x(), FBounds.Height() + d.y());
-      else
-        form->SetBounds(FBounds.Left + d.x(), FBounds.Top + d.y(), FBounds.Width(), FBounds.Height());
-    });
-    if (type == QEvent::MouseButtonRelease || !(me->buttons() & Qt::LeftButton)) deleteLater();
-    return true;
-  }
-
- private:
-  bool FSize;
-  QPoint FStart;
-  TRect FBounds;
-};
-
-QPointer<TMouseTracker> gTracker;
 
 }  // namespace
 
@@ -141,7 +117,7 @@ TCustomForm::TCustomForm(TComponent* AOwner)
 
 TCustomForm::~TCustomForm() {
   gReleased.erase(this);
-  if (gTracker != nullptr && gTracker->FForm == this) delete gTracker.data();
+  EndWindowDrag(this);
   BeforeDestruction();
   Destroying();
   if (gScreen != nullptr) gScreen->RemoveForm(this);
@@ -471,7 +447,9 @@ int TCustomForm::ShowModal() {
     }
     return FModalResult;
   };
-  const int result = ModalDialogProvider()->RunModal(this, loop);
+  // The modal form takes the input: the windows below it leave their mouse mode first.
+  CancelMouseMode();
+  const int result = DialogProvider()->RunModal(this, loop);
   if (Visible()) {
     FVisible = false;
     DoHide();
@@ -618,21 +596,10 @@ void TCustomForm::WindowActivated(bool IsActive) {
 }
 
 void TCustomForm::WMSysCommand(TMessage& Message) {
-  THostWidget* w = Host()->Widget;
   const WPARAM cmd = Message.WParam & 0xFFF0;
-  if (w == nullptr) HandleNeeded();
-  w = Host()->Widget;
   if (Message.WParam == SC_DRAGMOVE || Message.WParam == SC_DRAGSIZE_BOTTOMRIGHT ||
       (cmd == SC_MOVE || cmd == SC_SIZE)) {
-    const bool size = cmd == SC_SIZE;
-    QWindow* win = w->windowHandle();
-    const bool system =
-        win != nullptr && QGuiApplication::platformName() != "offscreen" &&
-        (size ? win->startSystemResize(Qt::BottomEdge | Qt::RightEdge) : win->startSystemMove());
-    if (!system) {
-      delete gTracker.data();
-      gTracker = new TMouseTracker(this, size, THostWidget::LastPressGlobal);
-    }
+    StartWindowDrag(this, cmd == SC_SIZE);
     Message.Result = 0;
     return;
   }
@@ -662,12 +629,6 @@ TApplication::TApplication() : TComponent(nullptr) {}
 TApplication::~TApplication() {
   Destroying();
   FreeOwnedComponents(this);
-}
-
-void TApplication::Initialize() {
-  // Blocks up to 32 MiB come from the heap, and the heap keeps up to 64 MiB of freed top memory.
-  mallopt(M_MMAP_THRESHOLD, 32 << 20);
-  mallopt(M_TRIM_THRESHOLD, 64 << 20);
 }
 
 std::string TApplication::ExeName() const {
@@ -810,7 +771,8 @@ void TApplication::ShowException(const Exception& E) {
 }
 
 int TApplication::MessageBox(const std::string& Text, const std::string& Caption, int Flags) {
-  return ModalDialogProvider()->MessageBox(Text, Caption, Flags);
+  CancelMouseMode();
+  return DialogProvider()->MessageBox(Text, Caption, Flags);
 }
 
 bool TApplication::FilterMessage(TMsg& Msg) {
@@ -841,15 +803,22 @@ TApplication* TApplicationRef::Get() {
   if (gApplication == nullptr) {
     EnsureQApplication();
     gApplication = new TApplication();
-    std::atexit(DoneApplication);
+    std::atexit(FreeApplicationForms);
   }
   return gApplication;
 }
 
 void DoneApplication() {
   if (gApplication == nullptr) return;
-  FreeOwnedComponents(gApplication);
-  // Forms that nobody owns stay with their owners; the application object itself lives to the end.
+  FreeApplicationForms();
+  // The windows of the freed forms go now rather than at a next turn of the event loop, which will not
+  // come; then the widget application, while the program is still whole: its end shuts down the web
+  // engine, whose network, drawing and worker threads would otherwise run on through the teardown of
+  // the program's static objects and write into memory freed there.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  if (OwnQApplication() == nullptr) return;
+  SetWakeMainThread(nullptr);  // threads still running post to no event loop from now on
+  delete OwnQApplication().data();
 }
 
 // ---- TScreen -------------------------------------------------------------------------------------------

@@ -206,9 +206,9 @@ class TApplication : public TComponent {
   TApplication();
   ~TApplication() override;
 
-  // Prepares the process for the programs' work: pictures of a few megabytes, decoded, copied and freed
-  // again and again, reuse the heap's pages instead of new mappings that are faulted in page by page.
-  void Initialize();
+  // Nothing to prepare. The heap keeps its own thresholds: a picture of megabytes that is freed goes
+  // back to the system, which the designer, loading and dropping skins, relies on.
+  void Initialize() {}
   // The task bar text and the caption of message boxes. Default: the program file's name without its
   // folder, cut at its first ".", with every character after the first lowered.
   [[nodiscard]] std::string Title() const;
@@ -343,7 +343,9 @@ struct TScreenRef {
 inline constexpr TApplicationRef Application{};
 inline constexpr TScreenRef Screen{};
 
-// Frees every form the application owns (the program's end; also registered to run at exit).
+// The program's end: frees every form the application owns (also done at exit), then the window
+// system's application that this layer started, which shuts down the web engine's threads before the
+// program's static objects go. Nothing may use the window system afterwards.
 void DoneApplication();
 // Frees what Owner owns, the last created first, forms through Free.
 void FreeOwnedComponents(TComponent* Owner);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ui/Controls.h"
 #include "platform/ui/Dialogs.h"
 
 TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner) {}
@@ -48,5 +49,7 @@ void TPopupMenu::Notification(TComponent* AComponent, TOperation Operation) {
 
 void TPopupMenu::Popup(int X, int Y) {
   if (OnPopup) OnPopup(this);
-  if (TMenuItem* picked = ModalDialogProvider()->PopupMenu(this, X, Y)) picked->Click();
+  // The menu takes the input as a modal window does: the control that was pressed leaves its mouse mode.
+  CancelMouseMode();
+  if (TMenuItem* picked = DialogProvider()->PopupMenu(this, X, Y)) picked->Click();
 }

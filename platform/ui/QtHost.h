@@ -10,6 +10,8 @@
 
 class QMouseEvent;
 class QKeyEvent;
+class QApplication;
+class TCustomForm;
 
 // The widget of a windowed control: forwards painting, mouse, keys, focus, moves and closing to it.
 class THostWidget : public QWidget {
@@ -76,6 +78,13 @@ void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event,
 [[nodiscard]] WORD VirtualKeyOf(int QtKey, const QString& Text);
 [[nodiscard]] int QtKeyOf(WORD VirtualKey);
 [[nodiscard]] Qt::CursorShape CursorShapeOf(TCursor Cursor);
+// Makes every pop-up window of the application take the mouse from the control that holds it.
+void WatchPopups(QApplication* App);
+// Moves (Size false) or sizes a form with the mouse from the last press until the left button is
+// released.
+void StartWindowDrag(TCustomForm* Form, bool Size);
+// Ends a move or size of Form that this program follows (the form goes).
+void EndWindowDrag(const TCustomForm* Form);
 // Reports an exception raised by code that Qt called, through the application's exception report.
 void HandleUiException(TObject* Sender);
 // Runs F; an exception is reported through the application and goes no further.

@@ -107,7 +107,27 @@ TControl* UnderMouse(const QPoint& Global) {
   return HoverTarget(u, u->Host()->Widget->mapFromGlobal(Global));
 }
 
+// Hands the mouse to every pop-up window of the window system as it opens (a drop-down list): the
+// control whose press opened it loses the capture, as when a modal window takes the input. The pop-up
+// takes the press's release and every click until it closes; a capture kept past it would take the next
+// press in the window instead of the control under the mouse.
+class TPopupWatch final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    if (Event->type() != QEvent::Show || !Watched->isWidgetType()) return false;
+    if (static_cast<QWidget*>(Watched)->windowType() == Qt::Popup) CancelCaptureControl();
+    return false;
+  }
+};
+
 }  // namespace
+
+void WatchPopups(QApplication* App) {
+  App->installEventFilter(new TPopupWatch(App));
+}
 
 TGraphicOverlay::~TGraphicOverlay() {
   if (auto* w = static_cast<TOverlayWidget*>(Widget.data())) {

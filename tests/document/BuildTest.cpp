@@ -298,10 +298,7 @@ TEST(Build, OnlyNoSoundGivesAnEmptySoundSection) {
 TEST(Build, FilesWhoseNamesDifferOnlyInCaseAreShownKeptAndBuiltApart) {
   TAppFolder app;
   WritePicture(app.Media("Btn.bmp"), 10, 10, clRed);
-  // Our own writers resolve a name that differs only in case to the existing file: the second file is
-  // written under another name first.
-  WritePicture(app.Media("second.bmp"), 20, 20, clBlue);
-  std::filesystem::rename(app.Media("second.bmp"), app.Media("btn.bmp"));
+  WritePicture(app.Media("btn.bmp"), 20, 20, clBlue);
   auto doc = NewDocument(app.Path());
   for (const char* name : {"skin.bmp", "Btn.bmp", "btn.bmp"})
     doc->Bitmaps()->Add(app.Media(name));
@@ -327,4 +324,23 @@ TEST(Build, FilesWhoseNamesDifferOnlyInCaseAreShownKeptAndBuiltApart) {
   EXPECT_NE(config.find("\r\nMask=VXB1.bmp\r\nTouched=VXB2.bmp\r\nPressed=VXB1.bmp\r\nDisabled=VXB2.bmp\r\n"),
             std::string::npos)
       << config;
+}
+
+// A build writes exactly its own names into the folder: files whose names differ only in letter case
+// from "Config.VX", a copy or the program stay as they were, as do a stranger's files that look like
+// temporary files.
+TEST(Build, WritesItsOwnNamesAndTouchesNoOtherFile) {
+  TAppFolder app;
+  auto doc = BuildDocument(app);
+  const std::string out = app / "out";
+  const std::vector<std::string> others = {"config.vx",  "vxb0.bmp",          "my browser",
+                                           ".x.1.1.tmp", ".notes.2024.1.tmp", ".Config.VX.99999999.0.tmp"};
+  for (const std::string& name : others)
+    WriteAll(out + "/" + name, "theirs");
+  doc->BuildBrowser(out + "/My Browser");
+  for (const std::string& name : others)
+    EXPECT_EQ(ReadAll(out + "/" + name), "theirs") << name;
+  EXPECT_EQ(ReadAll(out + "/Config.VX"), Replace(ReadAll(GoldenPath("Config.VX")), "@DIR@", app.Path()));
+  EXPECT_EQ(ReadAll(out + "/VXB0.bmp"), ReadAll(app.Media("skin.bmp")));
+  EXPECT_EQ(ReadAll(out + "/My Browser"), ReadAll(app / "Builder"));
 }

@@ -1,6 +1,8 @@
 // Project save and load: the golden round trip, the reader's order rules, and loads that fail as a whole.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "document/BrowserClasses.h"
 #include "tests/document/DocumentFixture.h"
 
@@ -352,6 +354,63 @@ TEST(ProjectFile, SaveIsAtomicAndLeavesNoStrayFiles) {
   EXPECT_EQ(ListDirectory(app / "keep").size(), 1u);
   // A folder that does not exist: the error propagates, nothing is written.
   EXPECT_ANY_THROW(doc->SaveProject(app / "nowhere/p.VX"));
+}
+
+// A save goes to exactly the name it was given: "my.vx" beside another project "MY.VX" is a new file,
+// and a stranger's files that look like temporary files stay as they are.
+TEST(ProjectFile, SaveWritesItsOwnNameAndTouchesNoOtherFile) {
+  TAppFolder app;
+  auto doc = SampleDocument(app);
+  const std::vector<std::string> strangers = {".notes.2024.1.tmp", ".x.1.1.tmp", ".my.vx.99999999.0.tmp"};
+  WriteAll(app / "keep/MY.VX", "another project");
+  for (const std::string& name : strangers)
+    WriteAll(app / "keep/" + name, "theirs");
+  doc->SaveProject(app / "keep/my.vx");
+  EXPECT_EQ(ReadAll(app / "keep/MY.VX"), "another project");
+  EXPECT_EQ(ReadAll(app / "keep/my.vx"), Golden("Project.VX", app));
+  for (const std::string& name : strangers)
+    EXPECT_EQ(ReadAll(app / "keep/" + name), "theirs") << name;
+  EXPECT_EQ(ListDirectory(app / "keep").size(), strangers.size() + 2);
+}
+
+// The inner rectangle that a file holds is saved back as it was read while the skin and the rectangle
+// stay unchanged, also where the surface fits it to a picture it does not fit: a skin that can be
+// neither loaded nor found is shown as a stand-in picture. A rectangle or skin changed after the load
+// is saved as the surface now holds it.
+TEST(ProjectFile, SaveWritesBackTheInnerRectangleTheFileHolds) {
+  TAppFolder app;
+  const std::string fileRect = "ITop=112\r\nILeft=260\r\nIRight=462\r\nIBottom=404\r\n";
+  const std::string golden = Replace(ReadAll(GoldenPath("Project.VX")),
+                                     "ITop=20\r\nILeft=50\r\nIRight=150\r\nIBottom=80\r\n", fileRect);
+  const std::string missingSkin = Replace(golden, "Bitmap=@DIR@/media/skin.bmp", "Bitmap=/nowhere/gone.bmp");
+  struct Case {
+    const char* Name;
+    std::string Text;
+    std::function<void(TVXBrowser& Doc)> Change;
+    bool FileRect;  // saved as the file holds it, else as the surface holds it
+  };
+  const Case cases[] = {
+      {"unlisted missing skin", missingSkin, nullptr, true},
+      {"skin smaller than the rectangle", golden, nullptr, true},
+      {"guide moved", golden, [](TVXBrowser& d) { d.Surface()->SetInnerRect(Rect(30, 10, 120, 60)); }, false},
+      {"skin changed", missingSkin, [&](TVXBrowser& d) { d.Web()->SetBitmap(app.Media("skin.bmp")); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteAll(app / "p.VX", Replace(c.Text, "@DIR@", app.Path()));
+    auto doc = NewDocument(app.Path());
+    doc->LoadProject(app / "p.VX");
+    if (c.Change) c.Change(*doc);
+    doc->SaveProject(app / "again.VX");
+    const TCoolBrowser* s = doc->Surface();
+    const std::string surfaceRect = "ITop=" + IntToStr(s->ITop()) + "\r\nILeft=" + IntToStr(s->ILeft()) +
+                                    "\r\nIRight=" + IntToStr(s->IRight()) +
+                                    "\r\nIBottom=" + IntToStr(s->IBottom()) + "\r\n";
+    ASSERT_NE(surfaceRect, fileRect) << "the surface fits the rectangle to its picture";
+    const std::string saved = ReadAll(app / "again.VX");
+    EXPECT_NE(saved.find(c.FileRect ? fileRect : surfaceRect), std::string::npos) << saved.substr(0, 400);
+    doc->Surface()->Hide();
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // TJPEGImage against djpeg's decodings, saving with quality, and hostile data.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -217,6 +218,83 @@ TEST(JpegHostile, BadDataRaisesAndLeavesThePicture) {
   EXPECT_THROW(kept.LoadFromBytes(bad[2].data(), bad[2].size()), EInvalidGraphic);
   EXPECT_EQ(kept.Width(), 37) << "a failed load keeps the old data";
   EXPECT_EQ(kept.Bitmap()->Width(), 37);
+}
+
+// The parts of a JPEG file: everything before its first scan, each scan (the tables written before it,
+// its SOS segment and its entropy data) and the end marker.
+struct Scans {
+  std::vector<uint8_t> Head;
+  std::vector<std::vector<uint8_t>> Each;
+  std::vector<uint8_t> Tail;
+};
+
+Scans SplitScans(const std::vector<uint8_t>& Data) {
+  auto segmentEnd = [&](size_t at) { return at + 2 + (size_t(Data[at + 2]) << 8 | Data[at + 3]); };
+  auto bytes = [&](size_t from, size_t to) {
+    return std::vector<uint8_t>(Data.begin() + static_cast<long>(from), Data.begin() + static_cast<long>(to));
+  };
+  Scans parts;
+  size_t pos = 2;
+  while (Data[pos + 1] != 0xDA)
+    pos = segmentEnd(pos);
+  parts.Head = bytes(0, pos);
+  while (Data[pos + 1] != 0xD9) {
+    const size_t start = pos;
+    while (Data[pos + 1] != 0xDA)
+      pos = segmentEnd(pos);
+    pos = segmentEnd(pos);
+    // Entropy data ends at the first marker that is neither a stuffed 0xFF nor a restart marker.
+    while (!(Data[pos] == 0xFF && Data[pos + 1] != 0 && (Data[pos + 1] < 0xD0 || Data[pos + 1] > 0xD7)))
+      ++pos;
+    parts.Each.push_back(bytes(start, pos));
+  }
+  parts.Tail = bytes(pos, Data.size());
+  return parts;
+}
+
+// A progressive 8-megapixel picture whose last scan is repeated: every scan passes over all of the
+// picture's blocks, so the repetitions cost time but hardly any bytes. Up to 100 scans decode; a file
+// with more is refused as soon as its 101st scan starts, long before a repeated scan bomb would end.
+TEST(JpegHostile, ScansAreBoundedInNumber) {
+  TBitmap flat;
+  flat.SetPixelFormat(pf24bit);
+  flat.SetSize(4096, 2048);
+  for (int y = 0; y < flat.Height(); ++y)
+    std::memset(flat.ScanLine(y), 0x80 + (y >> 4), size_t(flat.Width()) * 3);
+  TJPEGImage encoder;
+  encoder.Assign(&flat);
+  encoder.SetGrayscale(true);
+  encoder.SetProgressiveEncoding(true);
+  TMemoryStream encoded;
+  encoder.SaveToStream(&encoded);
+  const Scans parts = SplitScans(encoded.Bytes());
+  ASSERT_GE(parts.Each.size(), 2u);
+  struct Case {
+    size_t TotalScans;
+    bool Decodes;
+  };
+  const Case cases[] = {{parts.Each.size(), true}, {100, true}, {101, false}, {20000, false}};
+  for (const Case& c : cases) {
+    std::vector<uint8_t> data = parts.Head;
+    for (const auto& scan : parts.Each)
+      data.insert(data.end(), scan.begin(), scan.end());
+    for (size_t n = parts.Each.size(); n < c.TotalScans; ++n)
+      data.insert(data.end(), parts.Each.back().begin(), parts.Each.back().end());
+    data.insert(data.end(), parts.Tail.begin(), parts.Tail.end());
+    const auto start = std::chrono::steady_clock::now();
+    TJPEGImage jpeg;
+    jpeg.LoadFromBytes(data.data(), data.size());
+    try {
+      jpeg.DIBNeeded();
+      EXPECT_TRUE(c.Decodes) << c.TotalScans << " scans";
+      EXPECT_EQ(jpeg.Bitmap()->Width(), 4096);
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_FALSE(c.Decodes) << c.TotalScans << " scans: " << e.Message;
+      EXPECT_EQ(e.Message, "JPEG-Fehler: JPEG file has more than 100 scans");
+    }
+    // Generous for a loaded or instrumented build; the unbounded decoder took over a minute for 20000.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << c.TotalScans << " scans";
+  }
 }
 
 }  // namespace

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "tests/gif/GIFTestUtil.h"
@@ -296,6 +299,7 @@ TEST(GIFFile, HostileFilesRaiseOrWarnOnly) {
   for (const char* name :
        {"gl_text.gif", "pil_anim.gif", "im_interlaced_h5.gif", "rechunk1_im_anim_local.gif"}) {
     const Bytes original = ReadFileBytes(DataPath(name));
+    ASSERT_FALSE(original.empty()) << DataPath(name);
     auto tryLoad = [](const Bytes& data) {
       TGIFImage image;
       image.OnWarningMessage = [](TObject*, int, const std::string&) {};
@@ -317,17 +321,87 @@ TEST(GIFFile, HostileFilesRaiseOrWarnOnly) {
   }
 }
 
-TEST(GIFFile, HugeFrameIsRefused) {
+TEST(GIFFile, HugeFramesAreRefused) {
   // A 65535 x 65535 frame would need 4 GB of pixels.
-  Bytes file{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
-  file.insert(file.end(), {0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 1, 0x44, 0, 0x3B});
-  TGIFImage image;
-  try {
-    LoadInto(image, file);
-    ADD_FAILURE();
-  } catch (const GIFException& e) {
-    EXPECT_STREQ(e.what(), "Invalid image dimensions");
+  Bytes huge{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
+  huge.insert(huge.end(), {0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 1, 0x44, 0, 0x3B});
+  // Frames of 4096 x 2048 (codes clear and end only): eight fill the file's 64 megapixels, a ninth is
+  // one too many.
+  auto frames = [](int Count) {
+    Bytes file{'G', 'I', 'F', '8', '9', 'a', 0, 0x10, 0, 0x08, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
+    for (int i = 0; i < Count; ++i)
+      file.insert(file.end(), {0x2C, 0, 0, 0, 0, 0, 0x10, 0, 0x08, 0, 2, 1, 0x2C, 0});
+    file.push_back(0x3B);
+    return file;
+  };
+  const std::pair<Bytes, bool> cases[] = {{huge, false}, {frames(8), true}, {frames(9), false}};
+  for (const auto& [file, loads] : cases) {
+    TGIFImage image;
+    image.OnWarningMessage = [](TObject*, int, const std::string&) {};
+    try {
+      LoadInto(image, file);
+      EXPECT_TRUE(loads) << file.size();
+      EXPECT_EQ(image.Images()->Count(), 8);
+    } catch (const GIFException& e) {
+      EXPECT_FALSE(loads) << file.size();
+      EXPECT_STREQ(e.what(), "Invalid image dimensions");
+    }
   }
+}
+
+// Many small frames load in time linear in their number, read from a file through a buffer: the frame
+// bound is a running total, and a frame's many one-byte reads do not each reach the file.
+TEST(GIFFile, HundredThousandFramesLoadInBoundedTime) {
+  constexpr int frames = 100000;
+  Bytes file{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
+  // A 1 x 1 frame of colour 0: codes clear, 0, end at three bits.
+  const Bytes frame{0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0};
+  for (int i = 0; i < frames; ++i)
+    file.insert(file.end(), frame.begin(), frame.end());
+  file.push_back(0x3B);
+  const std::string path = testing::TempDir() + "gif_many_frames.gif";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  }
+  // Counts the reads that reach the file.
+  struct CountingStream : TStream {
+    TFileStream File;
+    int Reads = 0;
+    explicit CountingStream(const std::string& Path) : File(Path, fmOpenRead) {}
+    int64_t Read(void* Buffer, int64_t Count) override {
+      ++Reads;
+      return File.Read(Buffer, Count);
+    }
+    int64_t Write(const void* Buffer, int64_t Count) override { return File.Write(Buffer, Count); }
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override { return File.Seek(Offset, Origin); }
+  };
+  const auto start = std::chrono::steady_clock::now();
+  {
+    CountingStream stream(path);
+    TGIFImage image;
+    image.LoadFromStream(&stream);
+    ASSERT_EQ(image.Images()->Count(), frames);
+    EXPECT_EQ(FramePixels(image.Images()->SubImage(frames - 1)), Bytes{0});
+    EXPECT_LT(stream.Reads, 100) << "the file is read in pieces, not byte by byte";
+    EXPECT_EQ(stream.Position(), static_cast<int64_t>(file.size())) << "the stream ends after the trailer";
+  }
+  // Loading and freeing; generous for a loaded or instrumented build (the quadratic steps took 28 s).
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  std::remove(path.c_str());
+  // One frame more than a file may hold, and a file beyond the size bound (its frames are never read).
+  file.insert(file.end() - 1, frame.begin(), frame.end());
+  const std::string big = testing::TempDir() + "gif_big.gif";
+  {
+    std::ofstream out(big, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(file.data()), 19);
+  }
+  std::filesystem::resize_file(big, static_cast<uintmax_t>(MaxGIFFileBytes) + 1);  // sparse
+  TGIFImage image;
+  EXPECT_THROW(LoadInto(image, file), GIFException);
+  TFileStream stream(big, fmOpenRead);
+  EXPECT_THROW(image.LoadFromStream(&stream), GIFException);
+  std::remove(big.c_str());
 }
 
 // ".gif" files load through the picture registry once the format is registered.

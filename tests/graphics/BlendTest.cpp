@@ -13,6 +13,7 @@
 #include "graphics/GfxBlend.h"
 #include "graphics/GfxBlendWide.h"
 #include "graphics/GfxCPUid.h"
+#include "tests/graphics/SimdLevels.h"
 
 namespace {
 
@@ -351,6 +352,23 @@ TEST(BlendSelection, HookInstallsEitherSetAndEndMmxIsSafe) {
   SelectBlendRoutines();
   EXPECT_EQ(MmxActive(), CpuHasMmx());
   SelectBlendRoutines(wasMmx ? TBlendSet::Mmx : TBlendSet::Plain);
+}
+
+// One choice of level drives every table registered for it: a level without a table of its own takes the
+// next narrower one, and no choice goes beyond what the processor runs.
+TEST(SimdLevels, OneChoiceHeldToTheProcessorPicksEveryTable) {
+  static constexpr int scalar = 1, avx2 = 3;
+  constexpr TSimdTables<int> tables{scalar, nullptr, &avx2};
+  AtEverySimdLevel([&](TSimdLevel level) {
+    EXPECT_EQ(SimdLevel(), level);
+    EXPECT_EQ(tables.Selected(), level == TSimdLevel::Avx2 ? avx2 : scalar);
+    EXPECT_EQ(&GfxBlendWide::SelectedRows(), &GfxBlendWide::WideRows(level));
+  });
+  EXPECT_EQ(SimdLevel(), BestSimdLevel());
+  SelectSimdLevel(TSimdLevel::Avx2);
+  EXPECT_EQ(SimdLevel(), BestSimdLevel());
+  EXPECT_EQ(tables.For(TSimdLevel::Avx2), BestSimdLevel() == TSimdLevel::Avx2 ? avx2 : scalar);
+  SelectSimdLevel(BestSimdLevel());
 }
 
 TEST(CpuFeatureTest, MmxFollowsTheFeatureBits) {

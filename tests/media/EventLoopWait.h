@@ -46,10 +46,11 @@ inline void ClickView(QWebEngineView* View, QPointF At = QPointF(100, 100)) {
   QApplication::sendEvent(target, &release);
 }
 
-// Clicks into the view until Done holds (a page may take input a moment after it has loaded).
-inline bool ClickUntil(QWebEngineView* View, const std::function<bool()>& Done) {
+// Clicks into the view at At until Done holds (a page may take input a moment after it has loaded).
+inline bool ClickUntil(QWebEngineView* View, const std::function<bool()>& Done,
+                       QPointF At = QPointF(100, 100)) {
   for (int i = 0; i < 60 && !Done(); ++i) {
-    ClickView(View);
+    ClickView(View, At);
     WaitUntil(Done, 500);
   }
   return Done();

@@ -22,6 +22,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The suite ends as a program does: the forms' windows and the web engine go before the static objects.
+class ProgramEnd : public ::testing::Environment {
+ public:
+  void TearDown() override { DoneApplication(); }
+};
+[[maybe_unused]] auto* const kProgramEnd = ::testing::AddGlobalTestEnvironment(new ProgramEnd);
+
 // The control over a scripted engine.
 class WebBrowserLogic : public ::testing::Test {
  protected:
@@ -226,63 +233,125 @@ TEST(WebBrowserReal, TranslatedEnterReachesThePage) {
 
 namespace {
 
-// Takes what the desktop would hand to another program.
+// Takes what the desktop would hand to another program, for the schemes it was given, until it goes.
 class DesktopOpener : public QObject {
   Q_OBJECT
 
  public:
+  explicit DesktopOpener(QStringList Schemes) : Schemes(std::move(Schemes)) {
+    for (const QString& scheme : this->Schemes)
+      QDesktopServices::setUrlHandler(scheme, this, "open");
+  }
+  ~DesktopOpener() override {
+    for (const QString& scheme : Schemes)
+      QDesktopServices::unsetUrlHandler(scheme);
+  }
+  const QStringList Schemes;
   std::vector<std::string> Opened;
 
  public slots:
   void open(const QUrl& Url) { Opened.push_back(Url.toString().toStdString()); }
 };
 
-// A clicked link that another program handles asks first, naming the scheme and the address: No starts
-// nothing, Yes hands it to the desktop; a script's navigation without a click starts nothing.
-TEST(WebBrowserReal, ExternalLinksAskFirst) {
+// A clicked link, or a clicked request for a new window, whose address another program handles asks
+// first, naming the scheme and the address: No starts nothing, Yes hands it to the desktop; a script's
+// navigation or new window without a click starts nothing and asks nothing. Either way the page, its
+// address and its history stay. A clicked new window with a local file opens it in the view, after the page.
+TEST(WebBrowserReal, ExternalLinksAskFirstAndKeepThePage) {
   const fs::path dir = fs::temp_directory_path() / ("media-external-" + std::to_string(::getpid()));
   fs::create_directories(dir);
-  std::ofstream(dir / "links.htm") << "<html><body style='margin:0'><a href='ssh://user@host/path' "
-                                      "style='display:block;width:300px;height:200px'>ssh</a></body></html>";
-  DesktopOpener opener;
-  QDesktopServices::setUrlHandler(QStringLiteral("ssh"), &opener, "open");
+  std::ofstream(dir / "first.htm") << "<html><body>first</body></html>";
+  std::ofstream(dir / "links.htm")
+      << "<html><body style='margin:0'><style>a, div { display:block; height:50px }</style>"
+         "<a href='ssh://user@host/path'>ssh</a><a href='mailto:blank@example.org' target=_blank>blank</a>"
+         "<div onclick=\"window.open('mailto:script@example.org')\">script</div>"
+         "<div onclick=\"window.open('file:///etc/passwd')\">file</div>"
+         "<div onclick=\"document.title = 'ready'\">ready</div></body></html>";
+  DesktopOpener opener({QStringLiteral("ssh"), QStringLiteral("mailto")});
   TScriptedDialogProvider dialogs;
   TDialogProviderScope scope(&dialogs);
   TForm* form = nullptr;
-  TWebBrowser* web = BrowserOnForm(form, 300, 200, Rect(0, 0, 300, 200));
+  TWebBrowser* web = BrowserOnForm(form, 300, 250, Rect(0, 0, 300, 250));
   auto* view = static_cast<QWebEngineView*>(web->Engine()->NativeWidget());
+  std::vector<std::string> completed, states;
+  web->OnNavigateComplete2 = [&](TObject*, TObject*, const std::string& URL) { completed.push_back(URL); };
+  web->OnCommandStateChange = [&](TObject*, int Command, bool Enable) {
+    states.push_back(std::to_string(Command) + (Enable ? " on" : " off"));
+  };
   bool loaded = false;
   QObject::connect(view, &QWebEngineView::loadFinished, [&] { loaded = true; });
   form->Show();
+  web->Navigate2((dir / "first.htm").string());
+  ASSERT_TRUE(WaitUntil([&] { return loaded; }));
+  loaded = false;
   web->Navigate2((dir / "links.htm").string());
   ASSERT_TRUE(WaitUntil([&] { return loaded; }));
   const std::string url = web->LocationURL();
-  view->page()->runJavaScript(QStringLiteral("location.href = 'ssh://script@host/'"));
-  WaitUntil([] { return false; }, 1000);
-  EXPECT_EQ(dialogs.Log, std::vector<std::string>{}) << "no click, no question";
+  ASSERT_EQ(url, "file://" + (dir / "links.htm").string());
+  ASSERT_TRUE(web->Engine()->CanGoBack());
+  completed.clear();
+  states.clear();
+  // Without a click: handled by the engine before the clicks below, which arrive behind them.
+  bool ran = false;
+  view->page()->runJavaScript(QStringLiteral("location.href = 'ssh://script@host/';"
+                                             "window.open('mailto:unasked@example.org');"
+                                             "window.open('data:text/html,data'); window.open('about:blank');"
+                                             "window.open('javascript:document.title = 1')"),
+                              [&](const QVariant&) { ran = true; });
+  ASSERT_TRUE(WaitUntil([&] { return ran; }));
+  // Once the page takes clicks, each click below is made once: a second one would ask again.
+  ASSERT_TRUE(ClickUntil(view, [&] { return web->LocationName() == "ready"; }, {100, 225}));
 
   struct Case {
+    const char* What;
+    QPointF At;
     int Answer;
+    std::string Asked;
     std::vector<std::string> Opened;
   };
-  const Case cases[] = {{IDNO, {}}, {IDCANCEL, {}}, {IDYES, {"ssh://user@host/path"}}};
+  const Case cases[] = {
+      {"link, no", {100, 25}, IDNO, "ssh://user@host/path", {}},
+      {"link, cancel", {100, 25}, IDCANCEL, "ssh://user@host/path", {}},
+      {"link, yes", {100, 25}, IDYES, "ssh://user@host/path", {"ssh://user@host/path"}},
+      {"link with a target, yes", {100, 75}, IDYES, "mailto:blank@example.org", {"mailto:blank@example.org"}},
+      {"script on a click, no", {100, 125}, IDNO, "mailto:script@example.org", {}},
+      {"script on a click, yes",
+       {100, 125},
+       IDYES,
+       "mailto:script@example.org",
+       {"mailto:script@example.org"}},
+  };
+  std::vector<std::string> questions;
   for (const Case& c : cases) {
-    std::string question;
+    questions.clear();
     dialogs.OnMessageBox = [&](const std::string& Text, const std::string&, int Flags) {
-      question = Text;
+      questions.push_back(Text);
       EXPECT_EQ(Flags, MB_YESNO | MB_ICONQUESTION);
       return c.Answer;
     };
     opener.Opened.clear();
-    ASSERT_TRUE(ClickUntil(view, [&] { return !question.empty(); }));
-    EXPECT_NE(question.find("\"ssh\""), std::string::npos) << question;
-    EXPECT_NE(question.find("ssh://user@host/path"), std::string::npos) << question;
-    WaitUntil([&] { return !opener.Opened.empty(); }, 500);
-    EXPECT_EQ(opener.Opened, c.Opened) << c.Answer;
+    // The desktop gets the address (or not) as soon as the question has been answered.
+    ClickView(view, c.At);
+    ASSERT_TRUE(WaitUntil([&] { return !questions.empty(); })) << c.What;
+    ASSERT_EQ(questions.size(), 1u) << c.What;
+    const std::string scheme = c.Asked.substr(0, c.Asked.find(':'));
+    EXPECT_NE(questions[0].find("\"" + scheme + "\""), std::string::npos) << questions[0];
+    EXPECT_NE(questions[0].find(c.Asked), std::string::npos) << questions[0];
+    EXPECT_EQ(opener.Opened, c.Opened) << c.What;
+    EXPECT_EQ(web->LocationURL(), url) << c.What << ": the page stays";
+    EXPECT_TRUE(web->Engine()->CanGoBack()) << c.What;
   }
-  EXPECT_EQ(web->LocationURL(), url) << "the page stays";
+  EXPECT_EQ(completed, std::vector<std::string>{}) << "the address stays";
+  EXPECT_EQ(states, std::vector<std::string>{}) << "Back stays";
+
+  ClickView(view, {100, 175});
+  ASSERT_TRUE(WaitUntil([&] { return !completed.empty(); }));
+  EXPECT_EQ(completed, std::vector<std::string>{"file:///etc/passwd"});
+  ASSERT_TRUE(web->Engine()->CanGoBack());
+  web->GoBack();
+  ASSERT_TRUE(WaitUntil([&] { return completed.size() == 2; }));
+  EXPECT_EQ(completed[1], url) << "the page that asked for the window";
   delete form;
-  QDesktopServices::unsetUrlHandler(QStringLiteral("ssh"));
   fs::remove_all(dir);
 }
 

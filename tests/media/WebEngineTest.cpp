@@ -191,7 +191,7 @@ TEST_F(WebEngineTest, FullScreenRequestsOfThePage) {
   EXPECT_EQ(requests, (std::vector<bool>{true, false}));
 }
 
-// A link that opens a new window opens its page in the same view.
+// A link that opens a new window opens its page in the same view, after the page that holds it.
 TEST_F(WebEngineTest, NewWindowsOpenInTheSameView) {
   WriteFile(Dir / "Pages" / "link.htm",
             "<html><body style='margin:0'><a href='b.htm' target='_blank' style='display:block;"
@@ -201,6 +201,22 @@ TEST_F(WebEngineTest, NewWindowsOpenInTheSameView) {
   ASSERT_TRUE(ClickUntil(Engine->View(), [&] { return Completed != before; }));
   ASSERT_TRUE(WaitUntil([&] { return Engine->LocationName() == "Page B"; }));
   EXPECT_EQ(Engine->LocationURL(), Url("b.htm"));
+  EXPECT_TRUE(Engine->CanGoBack()) << "the page that opened it stays in the history";
+}
+
+// A web page's new windows follow the rules of its links: one with a web address opens in the view, one
+// with a local file does not (the view keeps the web page until the next window comes).
+TEST_F(WebEngineTest, AWebPagesNewWindowsFollowTheRulesOfItsLinks) {
+  HeldHttpServer server;
+  server.Serve("/page.htm", "text/html", "<html><body>page</body></html>");
+  server.Serve("/next.htm", "text/html", "<html><head><title>Next</title></head></html>");
+  Navigation([&] { Engine->Navigate(server.Url("/page.htm")); });
+  Log.clear();
+  Navigation([&] {
+    Engine->View()->page()->runJavaScript(QString::fromStdString(
+        "window.open('" + Url("a.htm") + "'); window.open('data:text/html,data'); window.open('/next.htm')"));
+  });
+  EXPECT_EQ(Joined(), "state 2 on\ncomplete " + server.Url("/next.htm") + "\ntitle Next\n");
 }
 
 // A page that cannot be loaded still completes: the view shows an error page for its address.
@@ -251,6 +267,79 @@ TEST_F(WebEngineTest, ALocalPageReadsOnlyItsOwnFolder) {
             "style rgb(1, 2, 3), frame below inside, frame above failed, request below inside, "
             "request above failed, request absolute failed, request through a link failed, "
             "request system failed");
+}
+
+// However a local page got into the view (typed, opened by its own script, by a clicked link with a
+// target, by going back, or loaded after such a page), its requests, its frames and its workers' requests
+// read only its own folder and below it.
+TEST_F(WebEngineTest, EveryPageOfTheViewReadsOnlyItsOwnFolder) {
+  const fs::path pages = Dir / "Pages";
+  fs::create_directories(pages / "sub");
+  WriteFile(Dir / "secret.txt", "secret");
+  WriteFile(pages / "sub" / "data.txt", "inside");
+  fs::create_symlink(Dir / "secret.txt", pages / "sub" / "link.txt");
+  const std::string read =
+      "function read(u) { try { var r = new XMLHttpRequest(); r.open('GET', u, false); r.send();"
+      "  return r.responseText.slice(0, 6); } catch (e) { return 'failed'; } }";
+  WriteFile(pages / "sub" / "worker.js",
+            read + "postMessage(read('data.txt') + ' ' + read('../../secret.txt'));");
+  // The page reports what it could read in its title, led by its query; "?open" re-opens it in a new
+  // window; a click in its upper half follows a link with a target to "?blank", one in its lower half a
+  // plain link to "?linked".
+  WriteFile(
+      pages / "probe.htm",
+      "<html><body style='margin:0'><a href='probe.htm?blank' target=_blank style='display:block;"
+      "width:400px;height:150px'>x</a><a href='probe.htm?linked' "
+      "style='display:block;height:150px'>y</a><iframe id=outer src=../secret.txt></iframe><script>" +
+          read +
+          "function frame(f) { try { return f.contentDocument.body.innerText.slice(0, 6); }"
+          "  catch (e) { return 'failed'; } }"
+          "onload = function() {"
+          "  var got = ['[' + location.search + ']', 'below ' + read('sub/data.txt'), 'above ' + "
+          "read('../secret.txt'),"
+          "    'absolute ' + read('file://" +
+          (Dir / "secret.txt").string() +
+          "'), 'link ' + read('sub/link.txt'),"
+          "    'system ' + read('file:///etc/passwd'), 'frame ' + frame(outer)];"
+          "  var w = new Worker('sub/worker.js');"
+          "  w.onmessage = function(e) { document.title = got.concat(['worker ' + e.data]).join(' '); };"
+          "  w.onerror = function() { document.title = got.concat(['worker failed']).join(' '); };"
+          "  if (location.search == '?open') window.open(location.href.replace('?open', '?opened'));"
+          "};</script></body></html>");
+  const std::string reads =
+      " below inside above failed absolute failed link failed system failed frame failed worker inside "
+      "failed";
+  struct Step {
+    const char* What;
+    std::function<void()> Go;
+    std::string Query;
+  };
+  const Step steps[] = {
+      {"typed", [&] { Engine->Navigate(WebAddressToURL("Pages/probe.htm")); }, ""},
+      {"opened by its script", [&] { Engine->Navigate(WebAddressToURL("Pages/probe.htm") + "?open"); },
+       "?opened"},
+      {"loaded after that", [&] { Engine->Navigate(WebAddressToURL("Pages/probe.htm") + "?later"); },
+       "?later"},
+      {"a link with a target",
+       [&] {
+         ClickUntil(Engine->View(), [&] { return Engine->LocationURL().ends_with("?blank"); }, {100, 75});
+       },
+       "?blank"},
+      {"a plain link",
+       [&] {
+         ClickUntil(Engine->View(), [&] { return Engine->LocationURL().ends_with("?linked"); }, {100, 225});
+       },
+       "?linked"},
+      {"loaded after the link", [&] { Engine->Navigate(WebAddressToURL("Pages/probe.htm") + "?last"); },
+       "?last"},
+      {"back", [&] { Engine->GoBack(); }, "?linked"},
+  };
+  for (const Step& step : steps) {
+    step.Go();
+    EXPECT_TRUE(WaitUntil([&] { return Engine->LocationName().starts_with("[" + step.Query + "]"); }))
+        << step.What << ": " << Engine->LocationName();
+    EXPECT_EQ(Engine->LocationName(), "[" + step.Query + "]" + reads) << step.What;
+  }
 }
 
 // The address is reported once the page is committed: before a slow picture of it has arrived, then

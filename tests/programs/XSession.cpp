@@ -53,7 +53,6 @@ struct TXSession::TImpl {
   Window Root = 0;
   Atom NetWmName = 0;
   Atom Utf8 = 0;
-  Atom WmState = 0;
   Atom WindowType = 0;
   Atom TooltipType = 0;
   int LastClickX = -100, LastClickY = -100;
@@ -74,7 +73,6 @@ TXSession::TXSession() : F(new TImpl) {
   F->Root = DefaultRootWindow(F->D);
   F->NetWmName = XInternAtom(F->D, "_NET_WM_NAME", False);
   F->Utf8 = XInternAtom(F->D, "UTF8_STRING", False);
-  F->WmState = XInternAtom(F->D, "WM_STATE", False);
   F->WindowType = XInternAtom(F->D, "_NET_WM_WINDOW_TYPE", False);
   F->TooltipType = XInternAtom(F->D, "_NET_WM_WINDOW_TYPE_TOOLTIP", False);
 }
@@ -140,44 +138,6 @@ std::vector<Atom> AtomsOf(Display* D, Window W, Atom Property) {
   return atoms;
 }
 
-bool HasProperty(Display* D, Window W, Atom Property) {
-  Atom type = 0;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  const bool has = XGetWindowProperty(D, W, Property, 0, 0, False, AnyPropertyType, &type, &format, &count,
-                                      &after, &data) == Success &&
-                   type != 0;
-  if (data != nullptr) XFree(data);
-  return has;
-}
-
-// The window below W (or W) that a window manager manages (it carries the manager's WM_STATE), or 0.
-Window ManagedIn(Display* D, Window W, Atom WmState) {
-  if (HasProperty(D, W, WmState)) return W;
-  Window root = 0, parent = 0;
-  Window* children = nullptr;
-  unsigned int count = 0;
-  Window found = 0;
-  if (XQueryTree(D, W, &root, &parent, &children, &count) != 0) {
-    for (unsigned int i = 0; i < count && found == 0; ++i)
-      found = ManagedIn(D, children[i], WmState);
-    if (children != nullptr) XFree(children);
-  }
-  return found;
-}
-
-// A window's place on the screen and its size, wherever its parent is.
-bool PlaceOf(Display* D, Window W, Window Root, TWindow& Into) {
-  XWindowAttributes a{};
-  if (XGetWindowAttributes(D, W, &a) == 0) return false;
-  Window child = 0;
-  if (XTranslateCoordinates(D, W, Root, 0, 0, &Into.X, &Into.Y, &child) == 0) return false;
-  Into.Width = a.width;
-  Into.Height = a.height;
-  return true;
-}
-
 }  // namespace
 
 std::vector<TWindow> TXSession::Windows() {
@@ -190,18 +150,74 @@ std::vector<TWindow> TXSession::Windows() {
     for (unsigned int i = 0; i < count; ++i) {
       XWindowAttributes a{};
       if (XGetWindowAttributes(F->D, children[i], &a) == 0 || a.map_state != IsViewable) continue;
-      // Under a window manager the program's window lies in the manager's frame.
-      const Window managed = a.override_redirect ? 0 : ManagedIn(F->D, children[i], F->WmState);
-      TWindow w;
-      w.Id = managed != 0 ? managed : children[i];
-      w.Name = NameOf(F->D, w.Id, F->NetWmName, F->Utf8);
-      if (PlaceOf(F->D, w.Id, F->Root, w)) result.push_back(w);
+      TWindow w{children[i], NameOf(F->D, children[i], F->NetWmName, F->Utf8), a.x, a.y, a.width, a.height};
+      if (w.Name.empty()) w = ClientOf(w);
+      result.push_back(w);
     }
     if (children != nullptr) XFree(children);
   }
   Sync();
   XSetErrorHandler(old);
   return result;
+}
+
+TWindow TXSession::ClientOf(const TWindow& Frame) {
+  // A window manager puts each program's window into a frame of its own; the program's window is the
+  // one the manager has marked with its state.
+  const Atom wmState = XInternAtom(F->D, "WM_STATE", False);
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  TWindow client = Frame;
+  if (XQueryTree(F->D, Frame.Id, &root, &parent, &children, &count) == 0) return client;
+  for (unsigned int i = 0; i < count; ++i) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(F->D, children[i], wmState, 0, 2, False, wmState, &type, &format, &items, &after,
+                           &data) != Success ||
+        data == nullptr)
+      continue;
+    XFree(data);
+    client = Now({children[i], NameOf(F->D, children[i], F->NetWmName, F->Utf8)});
+    break;
+  }
+  if (children != nullptr) XFree(children);
+  return client;
+}
+
+std::vector<TWindow> TXSession::Popups() {
+  std::vector<TWindow> result;
+  for (const TWindow& w : Windows()) {
+    XWindowAttributes a{};
+    if (XGetWindowAttributes(F->D, w.Id, &a) != 0 && a.override_redirect) result.push_back(w);
+  }
+  return result;
+}
+
+bool TXSession::WindowManagerRunning() {
+  const Atom check = XInternAtom(F->D, "_NET_SUPPORTING_WM_CHECK", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  const bool found = XGetWindowProperty(F->D, F->Root, check, 0, 1, False, XA_WINDOW, &type, &format, &items,
+                                        &after, &data) == Success &&
+                     data != nullptr && items == 1;
+  if (data != nullptr) XFree(data);
+  return found;
+}
+
+bool TXSession::PointerGrabbed() {
+  const int status = XGrabPointer(F->D, F->Root, False, 0, GrabModeAsync, GrabModeAsync, 0, 0, CurrentTime);
+  if (status == GrabSuccess) XUngrabPointer(F->D, CurrentTime);
+  Sync();
+  return status == AlreadyGrabbed || status == GrabFrozen;
+}
+
+bool TXSession::WaitClickPassed(int TimeoutMs) {
+  return WaitFor([this] { return !PointerGrabbed(); }, TimeoutMs);
 }
 
 std::optional<TWindow> TXSession::Find(const std::string& Name) {
@@ -235,7 +251,20 @@ TWindow TXSession::WaitWindow(const std::string& Name, int TimeoutMs) {
 TWindow TXSession::Now(const TWindow& Window) {
   TWindow now = Window;
   XErrorHandler old = XSetErrorHandler(IgnoreErrors);
-  if (!PlaceOf(F->D, Window.Id, F->Root, now)) now = Window;
+  XWindowAttributes a{};
+  if (XGetWindowAttributes(F->D, Window.Id, &a) != 0) {
+    now.X = a.x;
+    now.Y = a.y;
+    now.Width = a.width;
+    now.Height = a.height;
+  }
+  // On the screen, also for a window that a window manager has put into a frame.
+  ::Window child = 0;
+  int x = 0, y = 0;
+  if (XTranslateCoordinates(F->D, Window.Id, F->Root, 0, 0, &x, &y, &child) != 0) {
+    now.X = x;
+    now.Y = y;
+  }
   Sync();
   XSetErrorHandler(old);
   return now;
@@ -246,28 +275,18 @@ bool TXSession::WaitGone(const std::string& Name, int TimeoutMs) {
 }
 
 bool TXSession::WaitPopup(bool Shown, int TimeoutMs) {
-  auto popupShown = [this] {
-    bool found = false;
+  auto shown = [this] {
     XErrorHandler old = XSetErrorHandler(IgnoreErrors);
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (XQueryTree(F->D, F->Root, &root, &parent, &children, &count) != 0) {
-      for (unsigned int i = 0; i < count && !found; ++i) {
-        XWindowAttributes a{};
-        if (XGetWindowAttributes(F->D, children[i], &a) == 0 || a.map_state != IsViewable ||
-            !a.override_redirect)
-          continue;
-        const std::vector<Atom> types = AtomsOf(F->D, children[i], F->WindowType);
-        found = std::find(types.begin(), types.end(), F->TooltipType) == types.end();
-      }
-      if (children != nullptr) XFree(children);
+    bool found = false;
+    for (const TWindow& w : Popups()) {
+      const std::vector<Atom> types = AtomsOf(F->D, w.Id, F->WindowType);
+      found = found || std::find(types.begin(), types.end(), F->TooltipType) == types.end();
     }
     Sync();
     XSetErrorHandler(old);
     return found;
   };
-  return WaitFor([&] { return popupShown() == Shown; }, TimeoutMs);
+  return WaitFor([&] { return shown() == Shown; }, TimeoutMs);
 }
 
 void TXSession::Focus(const TWindow& Window) {

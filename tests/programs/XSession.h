@@ -58,6 +58,16 @@ class TXSession {
   // Waits until the window has the keyboard focus (a click has made the program activate it), so that
   // keys typed next reach it.
   bool WaitFocus(const TWindow& Window, int TimeoutMs = 10000);
+  // Whether a window manager runs (it has announced itself on the root window).
+  [[nodiscard]] bool WindowManagerRunning();
+  // Whether some client holds the pointer (a pop-up list that is open, a window manager moving a window).
+  [[nodiscard]] bool PointerGrabbed();
+  // Waits until the last click has reached the program. A window manager that focuses the window clicked
+  // holds the pointer's events until it has looked at them, while keys pressed meanwhile go on to the
+  // program at once: typed right after a click, they would arrive before it.
+  bool WaitClickPassed(int TimeoutMs = 10000);
+  // The pop-up windows that are shown (lists, menus, hints: windows no window manager places), topmost last.
+  [[nodiscard]] std::vector<TWindow> Popups();
   // The rectangles of a window's bounding shape (one rectangle, the window's own, when it has none).
   [[nodiscard]] std::vector<TRect> Shape(unsigned long Window);
 
@@ -85,6 +95,8 @@ class TXSession {
   TXSession();
   ~TXSession();
   void Sync();
+  // The program's window inside a window manager's frame (the frame itself when it holds none).
+  TWindow ClientOf(const TWindow& Frame);
   struct TImpl;
   TImpl* F;
 };

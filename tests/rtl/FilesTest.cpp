@@ -6,12 +6,14 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <set>
 
 #include "TempDir.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
+#include "tests/Watchdog.h"
 
 namespace {
 
@@ -158,7 +160,6 @@ TEST(Files, CopyFileOverwritesKeepsModeAndLeavesASelfCopyAlone) {
   EXPECT_EQ(st.st_mode & 0777, 0755u);
 
   EXPECT_FALSE(CopyFile(dir / "Builder", dir / "target", true));
-  EXPECT_TRUE(CopyFile(dir / "Builder", dir / "BUILDER", false));  // the same file through the resolver
   EXPECT_TRUE(CopyFile(dir / "Builder", dir / "Builder", false));
   EXPECT_EQ(dir.Read("Builder"), "#!/bin/sh\necho hi\n");
   EXPECT_FALSE(CopyFile(dir / "missing", dir / "new", false));
@@ -177,7 +178,7 @@ TEST(Files, AtomicWriteReplacesWholeOrNothing) {
   TempDir dir;
   dir.Write("Config.VX", "old");
   ::chmod((dir / "Config.VX").c_str(), 0640);
-  AtomicWriteFile(dir / "config.vx", "new");  // resolves to the existing file
+  AtomicWriteFile(dir / "Config.VX", "new");
   EXPECT_EQ(dir.Read("Config.VX"), "new");
   struct stat st;
   ASSERT_EQ(::stat((dir / "Config.VX").c_str(), &st), 0);
@@ -287,29 +288,95 @@ TEST(Files, AWriteKilledHalfWayLeavesNothingBehindForLong) {
   EXPECT_EQ(Entries(dir.Path()), (std::set<std::string>{"Config.VX", "next"}));
 }
 
-TEST(Files, AWriteClearsOnlyTemporaryFilesOfEndedProcesses) {
+// Names that look like the temporary files of a write are anyone's: a user's notes, the temporary file
+// of a writer on another machine sharing the folder (its process number means nothing here), one of an
+// ended process here. Writes, copies and a write going on in another process leave them all alone.
+TEST(Files, WritesRemoveNoFileTheyDidNotMake) {
   TempDir dir;
   const std::string ended = std::to_string(EndedProcess());
   const std::string live = std::to_string(::getppid());
-  // Left by a process that ended while writing, and names that only look alike.
-  const std::string leftovers[] = {".Config.VX." + ended + ".0.tmp", ".a b." + ended + ".17.tmp"};
-  const std::string kept[] = {".Config.VX." + live + ".0.tmp", ".notes.tmp",
-                              "." + ended + ".0.tmp",          ".x." + ended + ".tmp",
-                              ".x." + ended + ".0.tmp.bak",    "x." + ended + ".0.tmp"};
+  const std::string strangers[] = {".notes.2024.1.tmp",
+                                   ".x.1.1.tmp",
+                                   ".Config.VX." + ended + ".0.tmp",
+                                   ".a b." + ended + ".17.tmp",
+                                   ".Config.VX." + live + ".0.tmp",
+                                   ".x." + ended + ".0.tmp.bak",
+                                   "x." + ended + ".0.tmp",
+                                   ".notes.tmp"};
   WriterProcess writer(dir / "Project.VX");  // a write going on in another process
-  for (const std::string& name : leftovers)
-    dir.Write(name, "half");
-  for (const std::string& name : kept)
-    dir.Write(name, "keep");
+  for (const std::string& name : strangers)
+    dir.Write(name, "theirs");
   std::filesystem::create_directory(dir / (".d." + ended + ".1.tmp"));
+  dir.Write("Builder", "#!/bin/sh\n");
 
   AtomicWriteFile(dir / "Config.VX", "new");
+  EXPECT_TRUE(CopyFile(dir / "Builder", dir / "Copy", false));
+  TFileStream(dir / "Created", fmCreate).WriteString("created");
   EXPECT_TRUE(writer.Release()) << "the other process's write was disturbed";
   EXPECT_EQ(dir.Read("Project.VX"), "partial+rest");
 
-  std::set<std::string> expected(std::begin(kept), std::end(kept));
-  expected.insert({"Config.VX", "Project.VX", ".d." + ended + ".1.tmp"});
+  std::set<std::string> expected(std::begin(strangers), std::end(strangers));
+  expected.insert({"Config.VX", "Project.VX", "Builder", "Copy", "Created", ".d." + ended + ".1.tmp"});
   EXPECT_EQ(Entries(dir.Path()), expected);
+  for (const std::string& name : strangers)
+    EXPECT_EQ(dir.Read(name), "theirs") << name;
+}
+
+// A write goes to exactly the name it was given: beside a file whose name differs only in letter case it
+// makes its own file and leaves the other one as it was. Folders are still found ignoring case.
+TEST(Files, WritesGoToTheNameGiven) {
+  struct Writer {
+    const char* Name;
+    std::function<void(const std::string& Path)> Write;
+  };
+  const Writer writers[] = {
+      {"atomic write", [](const std::string& p) { AtomicWriteFile(p, "new"); }},
+      {"copy",
+       [](const std::string& p) {
+         AtomicWriteFile(ExtractFilePath(p) + "source", "new");
+         EXPECT_TRUE(CopyFile(ExtractFilePath(p) + "source", p, false));
+       }},
+      {"file stream", [](const std::string& p) { TFileStream(p, fmCreate).WriteString("new"); }},
+  };
+  for (const Writer& w : writers) {
+    SCOPED_TRACE(w.Name);
+    TempDir dir;
+    std::filesystem::create_directory(dir / "Media");
+    dir.Write("MY.VX", "other project");
+    dir.Write("Media/SKIN.BMP", "other picture");
+    w.Write(dir / "my.vx");
+    w.Write(dir.Path() + "\\media\\skin.bmp");
+    EXPECT_EQ(dir.Read("MY.VX"), "other project");
+    EXPECT_EQ(dir.Read("my.vx"), "new");
+    EXPECT_EQ(dir.Read("Media/SKIN.BMP"), "other picture");
+    EXPECT_EQ(dir.Read("Media/skin.bmp"), "new");
+  }
+  EXPECT_EQ(ResolveNewPath("/a\\b/c"), "/a/b/c");
+  EXPECT_EQ(ResolveNewPath("plain"), "plain");
+}
+
+// Every reader opens a file without waiting and reads only a regular file: a FIFO without a writer, a
+// device that never ends, a socket and a folder give the reader's usual error at once.
+TEST(Files, ReadersRefuseWhatIsNoRegularFile) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", dir / "zero");
+  std::filesystem::create_directory(dir / "folder");
+  dir.Write("big", std::string(100, 'x'));
+  for (const std::string name : {"fifo", "zero", "folder", "big"}) {
+    SCOPED_TRACE(name);
+    const TWatchdog bound(std::chrono::seconds(10), "reading " + name);
+    std::string content = "stale";
+    EXPECT_GT(ReadFileIfPresent(dir / name, content, 99), 0);
+    EXPECT_TRUE(content.empty());
+    EXPECT_THROW((void)ReadFileContent(dir / name, 99), EFOpenError);
+    if (name == "big") continue;
+    EXPECT_THROW(TFileStream(dir / name, fmOpenRead), EFOpenError);
+    EXPECT_THROW(TFileStream(dir / name, fmOpenReadWrite), EFOpenError);
+    EXPECT_THROW(TFileStream(dir / name, fmCreate), EFCreateError);
+    EXPECT_FALSE(CopyFile(dir / name, dir / "copy", false));
+    EXPECT_FALSE(FileExists(dir / "copy"));
+  }
 }
 
 // Number of file descriptors this process holds open.
@@ -341,8 +408,9 @@ TEST(Files, ReadFileContentAndListing) {
   dir.Write("b.BMP", std::string("\0\1\2", 3));
   dir.Write("a.bmp", "");
   dir.Write("c.wav", "");
-  EXPECT_EQ(ReadFileContent(dir / "B.bmp"), std::string("\0\1\2", 3));
-  EXPECT_THROW((void)ReadFileContent(dir / "missing"), EFOpenError);
+  EXPECT_EQ(ReadFileContent(dir / "B.bmp", 3), std::string("\0\1\2", 3));
+  EXPECT_THROW((void)ReadFileContent(dir / "B.bmp", 2), EFOpenError);  // above the bound
+  EXPECT_THROW((void)ReadFileContent(dir / "missing", 10), EFOpenError);
   EXPECT_EQ(ListDirectory(dir.Path(), ".bmp"), (std::vector<std::string>{"a.bmp", "b.BMP"}));
   EXPECT_EQ(ListDirectory(dir.Path()).size(), 3u);
   EXPECT_TRUE(ListDirectory(dir / "missing").empty());

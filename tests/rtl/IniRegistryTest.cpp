@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -11,8 +12,10 @@
 
 #include "EnvScope.h"
 #include "TempDir.h"
+#include "platform/rtl/FileUtils.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/rtl/Registry.h"
+#include "tests/Watchdog.h"
 
 namespace {
 
@@ -99,6 +102,15 @@ const std::vector<Unreadable>& UnreadableFiles() {
     std::vector<Unreadable> w = {
         {"a folder", [](const std::string& p) { std::filesystem::create_directories(p + "/inside"); }},
         {"a link to nothing", [](const std::string& p) { std::filesystem::create_symlink(p + ".gone", p); }},
+        // Read, these would keep the program waiting for ever or filling its memory.
+        {"a FIFO", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }},
+        {"a link to a device that never ends",
+         [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); }},
+        {"a file above the bound",
+         [](const std::string& p) {
+           std::ofstream(p) << "[Software\\Pelloran]\r\n";
+           std::filesystem::resize_file(p, MaxStoreSize + 1);  // sparse: no disk taken
+         }},
     };
     if (::geteuid() != 0)
       w.push_back({"no read permission", [](const std::string& p) {
@@ -116,6 +128,8 @@ std::string Fingerprint(const std::string& Path) {
   const fs::file_status st = fs::symlink_status(Path);
   if (fs::is_symlink(st)) return "link " + fs::read_symlink(Path).string();
   if (fs::is_directory(st)) return "folder";
+  if (fs::is_fifo(st)) return "fifo";
+  if (fs::file_size(Path) > 4096) return "file of " + std::to_string(fs::file_size(Path)) + " bytes";
   ::chmod(Path.c_str(), 0600);
   std::ifstream in(Path, std::ios::binary);
   const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -126,6 +140,7 @@ std::string Fingerprint(const std::string& Path) {
 TEST(IniFile, AFileThatCannotBeReadIsNeverReplaced) {
   for (const Unreadable& way : UnreadableFiles()) {
     SCOPED_TRACE(way.What);
+    const TWatchdog bound(std::chrono::seconds(10), std::string("an ini file that is ") + way.What);
     TempDir dir;
     way.Make(dir / "coord.ini");
     const std::string before = Fingerprint(dir / "coord.ini");
@@ -158,6 +173,11 @@ class RegistryTest : public testing::Test {
 
 TEST_F(RegistryTest, OptionsRoundTrip) {
   EXPECT_EQ(TRegistry::StoreFileName(), dir_ / "Pelloran/registry.ini");
+  // A stranger's files beside the store that look like temporary files.
+  const std::string strangers[] = {"Pelloran/.x.1.1.tmp", "Pelloran/.registry.ini.99999999.0.tmp"};
+  std::filesystem::create_directory(dir_ / "Pelloran");
+  for (const std::string& name : strangers)
+    dir_.Write(name, "theirs");
   {
     TRegistry reg;
     EXPECT_FALSE(reg.OpenKey("Software\\Pelloran\\", false));
@@ -180,6 +200,8 @@ TEST_F(RegistryTest, OptionsRoundTrip) {
   EXPECT_FALSE(reg.ValueExists("MessageSoundsOn"));
   EXPECT_EQ(reg.GetDataType("Name"), TRegDataType::rdString);
   EXPECT_EQ(reg.GetDataType("ShapeColor"), TRegDataType::rdInteger);
+  for (const std::string& name : strangers)
+    EXPECT_EQ(dir_.Read(name), "theirs") << name;
 }
 
 TEST_F(RegistryTest, MissingAndMistypedValuesRaise) {
@@ -251,6 +273,7 @@ TEST_F(RegistryTest, AStoreThatCannotBeReadIsNeverReplaced) {
   const std::string store = TRegistry::StoreFileName();
   for (const Unreadable& way : UnreadableFiles()) {
     SCOPED_TRACE(way.What);
+    const TWatchdog bound(std::chrono::seconds(10), std::string("an option store that is ") + way.What);
     std::filesystem::remove_all(dir_ / "Pelloran");
     TRegistry open;
     ASSERT_TRUE(open.OpenKey("Software\\Pelloran", true));

@@ -241,6 +241,64 @@ TEST_F(Actions, ExecProgramSearchesThePathForBareNamesOnly) {
     EXPECT_EQ(fs::exists(c.Made), c.Runs) << c.Target;
 }
 
+// A target with a relative folder part runs that folder's file from that folder, resolved once.
+TEST_F(Actions, ExecProgramRunsARelativeFolderOnce) {
+  fs::create_directories("tools/tools");
+  Write("tools/prog", "#!/bin/sh\npwd > cwd.tmp && echo \"$1\" >> cwd.tmp && mv cwd.tmp ran.txt\n");
+  Write("tools/tools/prog", "#!/bin/sh\ntouch ../../twice.txt\n");
+  for (const char* program : {"tools/prog", "tools/tools/prog"})
+    fs::permissions(program, fs::perms::owner_all);
+  Load(BaseConfig() + ButtonSection("Exec Program", 5, 5, "Navigationtarget=tools/prog a\n"));
+  Click(ButtonOf("Exec Program"));
+  ASSERT_TRUE(WaitUntil([] { return fs::exists("tools/ran.txt"); }, 10000));
+  std::ifstream in("tools/ran.txt");
+  std::string cwd, arg;
+  std::getline(in, cwd);
+  std::getline(in, arg);
+  EXPECT_EQ(fs::path(cwd), fs::canonical("tools"));
+  EXPECT_EQ(arg, "a");
+  EXPECT_FALSE(fs::exists("twice.txt")) << "the folder part was applied twice";
+}
+
+// The started program receives exactly the words the target spells, whatever quoting it takes between.
+TEST_F(Actions, ExecProgramDeliversTheWordsAsWritten) {
+  fs::create_directories("bin");
+  // Each argument after the first ends in a NUL; the first names the file they go to.
+  Write("bin/args",
+        "#!/bin/sh\nout=\"$1\"; shift\nprintf '%s\\0' \"$@\" > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"\n");
+  fs::permissions("bin/args", fs::perms::owner_all);
+  struct Case {
+    std::string Words;
+    Strings Expected;
+  };
+  const std::vector<Case> cases = {
+      {R"("x\\\" --delete-all")", {R"(x\" --delete-all)"}},
+      {R"("a\"b" "c d\\")", {R"(a"b)", R"(c d\)"}},
+      {R"("two words" three)", {"two words", "three"}},
+      {R"(trail\\ "end\\\\")", {R"(trail\\)", R"(end\\)"}},
+      {R"(say\"hi\" "a\\\\\"b c")", {R"(say"hi")", R"(a\\"b c)"}},
+      {R"("" "say ""hi""")", {"", R"(say "hi")"}},
+      {R"(\\\\"quoted start" mid\dle\)", {R"(\\quoted start)", R"(mid\dle\)"}},
+      {R"("\\" "\"" \\\")", {R"(\)", R"(")", R"(\")"}},
+  };
+  std::string text = BaseConfig();
+  for (size_t i = 0; i < cases.size(); ++i)
+    text += ButtonSection("Exec Program", 5, 5,
+                          "Navigationtarget=bin/args out" + std::to_string(i) + " " + cases[i].Words + "\n");
+  Load(text);
+  for (size_t i = 0; i < cases.size(); ++i)
+    Click(Nth<TVXOButton>(static_cast<int>(i)));
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const std::string out = "bin/out" + std::to_string(i);
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(out); }, 10000)) << cases[i].Words;
+    std::ifstream in(out, std::ios::binary);
+    Strings words;
+    for (std::string word; std::getline(in, word, '\0');)
+      words.push_back(word);
+    EXPECT_EQ(words, cases[i].Expected) << cases[i].Words;
+  }
+}
+
 TEST_F(Actions, ExecCommandSplitting) {
   struct Case {
     std::string Target;

@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "tests/graphics/SimdLevels.h"
 #include "tests/skin/SkinTestPictures.h"
 
 namespace {
@@ -29,17 +30,9 @@ std::vector<int> RunsOneByOne(const std::vector<uint32_t>& row, const Keeps& kee
   return edges;
 }
 
-std::vector<TScanSet> AvailableSets() {
-  std::vector<TScanSet> sets;
-  for (TScanSet set : {TScanSet::Plain, TScanSet::Sse2, TScanSet::Avx2, TScanSet::Best})
-    if (ScanSetAvailable(set)) sets.push_back(set);
-  return sets;
-}
-
-std::vector<int> Runs(const std::vector<uint32_t>& row, const TRunRule& rule, TScanSet set) {
+std::vector<int> Runs(const std::vector<uint32_t>& row, const TRunRule& rule) {
   std::vector<int> edges(row.size() + 1);
-  edges.resize(
-      static_cast<size_t>(RowRuns(row.data(), static_cast<int>(row.size()), rule, edges.data(), set)));
+  edges.resize(static_cast<size_t>(RowRuns(row.data(), static_cast<int>(row.size()), rule, edges.data())));
   return edges;
 }
 
@@ -96,11 +89,10 @@ TEST(RowRuns, ThresholdAndKeyEdgeCases) {
     std::vector<uint32_t> tiled(3, 0x00ABCDEF);
     while (tiled.size() < 130)
       tiled.insert(tiled.end(), c.row.begin(), c.row.end());
-    for (TScanSet set : AvailableSets()) {
-      SCOPED_TRACE(static_cast<int>(set));
-      EXPECT_EQ(Runs(c.row, c.rule, set), c.expected);
-      EXPECT_EQ(Runs(tiled, c.rule, set), RunsOneByOne(tiled, c.keep));
-    }
+    AtEverySimdLevel([&](TSimdLevel) {
+      EXPECT_EQ(Runs(c.row, c.rule), c.expected);
+      EXPECT_EQ(Runs(tiled, c.rule), RunsOneByOne(tiled, c.keep));
+    });
   }
 }
 
@@ -122,10 +114,10 @@ TEST(RowRuns, RandomRowsAgreeWithTheRuleInEveryInstructionSet) {
           {AlphaRule(128), [](uint32_t q) { return (q >> 24) >= 128; }},
           {NotKeyRule(0x123456), [](uint32_t q) { return (q & 0xFFFFFF) != 0x123456; }},
       };
-      for (const auto& [rule, keep] : rules) {
-        const std::vector<int> expected = RunsOneByOne(row, keep);
-        for (TScanSet set : AvailableSets())
-          ASSERT_EQ(Runs(row, rule, set), expected) << "width " << width << " set " << static_cast<int>(set);
+      for (const auto& rule : rules) {
+        const std::vector<int> expected = RunsOneByOne(row, rule.second);
+        AtEverySimdLevel(
+            [&](TSimdLevel) { ASSERT_EQ(Runs(row, rule.first), expected) << "width " << width; });
       }
     }
   }
@@ -138,8 +130,7 @@ TEST(RowRuns, AlternatingRowFillsTheRoomForEdges) {
     row[i] = (i % 2 == 0) ? 0xFF000000 : 0;
   std::vector<int> all(row.size() + 1);
   std::iota(all.begin(), all.end(), 0);
-  for (TScanSet set : AvailableSets())
-    EXPECT_EQ(Runs(row, AlphaRule(1), set), all) << static_cast<int>(set);
+  AtEverySimdLevel([&](TSimdLevel) { EXPECT_EQ(Runs(row, AlphaRule(1)), all); });
 }
 
 TEST(KeyOut, EveryInstructionSetCutsTheKeyAndMakesTheRestOpaque) {
@@ -154,11 +145,11 @@ TEST(KeyOut, EveryInstructionSetCutsTheKeyAndMakesTheRestOpaque) {
     std::vector<uint32_t> expected;
     for (uint32_t p : pixels)
       expected.push_back((p & 0xFFFFFF) == 0x123456 ? 0x0000FF00u : (p | 0xFF000000u));
-    for (TScanSet set : AvailableSets()) {
+    AtEverySimdLevel([&](TSimdLevel) {
       std::vector<uint32_t> cut = pixels;
-      KeyOut(cut.data(), cut.size(), 0xAB123456, set);
-      EXPECT_EQ(cut, expected) << "count " << count << " set " << static_cast<int>(set);
-    }
+      KeyOut(cut.data(), cut.size(), 0xAB123456);
+      EXPECT_EQ(cut, expected) << "count " << count;
+    });
   }
 }
 

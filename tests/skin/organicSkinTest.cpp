@@ -8,6 +8,7 @@
 
 #include "platform/ui/Forms.h"
 #include "skin/organicShapeControl.h"
+#include "tests/graphics/SimdLevels.h"
 
 namespace {
 
@@ -74,20 +75,23 @@ TEST(TOrganicSkin, RegionHoldsThePixelsThatDifferFromTheKey) {
 }
 
 TEST(TOrganicSkin, RandomMasksMatchTheirPixels) {
-  // Every pixel format the mask may come in: rows read as they are, widened, or through a copy.
-  std::mt19937 rng(5);
-  for (int trial = 0; trial < 15; ++trial) {
-    const TPixelFormat format = std::array{pf24bit, pf32bit, pf8bit}[trial % 3];
-    const int w = 1 + static_cast<int>(rng() % 80), h = 1 + static_cast<int>(rng() % 20);
-    std::vector<bool> keyed(static_cast<size_t>(w * h));
-    for (size_t i = 0; i < keyed.size(); ++i)
-      keyed[i] = rng() % 3 == 0;
-    auto mask = MakeMask(
-        w, h, [&](int x, int y) { return keyed[static_cast<size_t>(y * w + x)] ? kWhite : kInk; }, format);
-    TOrganicSkin skin;
-    skin.Assign(mask.get());
-    ExpectRegion(skin.Region(), w, h, [&](int x, int y) { return !keyed[static_cast<size_t>(y * w + x)]; });
-  }
+  // Every pixel format the mask may come in: rows read as they are, widened, or through a copy; widths
+  // around the steps of the wide loops, at every level.
+  AtEverySimdLevel([](TSimdLevel) {
+    std::mt19937 rng(5);
+    for (int trial = 0; trial < 15; ++trial) {
+      const TPixelFormat format = std::array{pf24bit, pf32bit, pf8bit}[trial % 3];
+      const int w = 1 + static_cast<int>(rng() % 80), h = 1 + static_cast<int>(rng() % 20);
+      std::vector<bool> keyed(static_cast<size_t>(w * h));
+      for (size_t i = 0; i < keyed.size(); ++i)
+        keyed[i] = rng() % 3 == 0;
+      auto mask = MakeMask(
+          w, h, [&](int x, int y) { return keyed[static_cast<size_t>(y * w + x)] ? kWhite : kInk; }, format);
+      TOrganicSkin skin;
+      skin.Assign(mask.get());
+      ExpectRegion(skin.Region(), w, h, [&](int x, int y) { return !keyed[static_cast<size_t>(y * w + x)]; });
+    }
+  });
 }
 
 TEST(TOrganicSkin, AssignFromAnotherSkinTakesItsRegionWithoutRescanning) {

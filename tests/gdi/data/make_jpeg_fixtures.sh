@@ -25,3 +25,22 @@ djpeg -scale 1/2 -ppm colour.jpg > colour_half.ppm
 rm source.ppm
 # The encoder's reference: cjpeg at quality 75 from djpeg's decoding of colour.jpg.
 cjpeg -quality 75 colour.ppm > colour_q75.jpg
+# A seed for the fuzzer that passes the scan limit: progressive.jpg with its last scan (and the table
+# before it) repeated until the file has 120 scans.
+/usr/bin/python3 - <<'PY'
+data = open("progressive.jpg", "rb").read()
+def segment_end(at):
+    return at + 2 + (data[at + 2] << 8 | data[at + 3])
+pos, starts = 2, []
+while data[pos + 1] != 0xD9:
+    if data[pos + 1] == 0xDA:
+        pos = segment_end(pos)
+        while not (data[pos] == 0xFF and data[pos + 1] != 0 and not 0xD0 <= data[pos + 1] <= 0xD7):
+            pos += 1
+        starts.append(pos)
+    else:
+        pos = segment_end(pos)
+last = data[starts[-2]:starts[-1]]
+with open("scans.jpg", "wb") as f:
+    f.write(data[:pos] + last * (120 - len(starts)) + data[pos:])
+PY
