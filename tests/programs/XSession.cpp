@@ -189,10 +189,15 @@ TWindow TXSession::ClientOf(const TWindow& Frame) {
 
 std::vector<TWindow> TXSession::Popups() {
   std::vector<TWindow> result;
-  for (const TWindow& w : Windows()) {
+  const std::vector<TWindow> windows = Windows();
+  // A pop-up may close while it is looked at.
+  XErrorHandler old = XSetErrorHandler(IgnoreErrors);
+  for (const TWindow& w : windows) {
     XWindowAttributes a{};
     if (XGetWindowAttributes(F->D, w.Id, &a) != 0 && a.override_redirect) result.push_back(w);
   }
+  Sync();
+  XSetErrorHandler(old);
   return result;
 }
 
