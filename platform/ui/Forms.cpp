@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <set>
+#include <utility>
 
 #include "platform/gdi/GdiPrivate.h"
 #include "platform/rtl/Threads.h"
@@ -701,18 +702,27 @@ void TApplication::Idle() {
 void TApplication::Minimize() {
   for (int i = 0; i < Screen->FormCount(); ++i) {
     TCustomForm* f = Screen->Forms(i);
-    if (f->Visible() && f->Host()->Widget != nullptr) f->Host()->Widget->showMinimized();
+    THostWidget* w = f->Host()->Widget;
+    if (!f->Visible() || w == nullptr || w->isMinimized()) continue;
+    if (std::find(FMinimizedForms.begin(), FMinimizedForms.end(), f) == FMinimizedForms.end())
+      FMinimizedForms.push_back(f);
+    w->showMinimized();
   }
   if (OnMinimize) OnMinimize(this);
 }
 
 void TApplication::Restore() {
-  for (int i = 0; i < Screen->FormCount(); ++i) {
-    TCustomForm* f = Screen->Forms(i);
-    if (f->Visible() && f->Host()->Widget != nullptr && f->Host()->Widget->isMinimized())
-      f->Host()->Widget->showNormal();
+  // Taken first: each form brought back reports its restoring, which must not restore again.
+  const std::vector<TCustomForm*> forms = std::exchange(FMinimizedForms, {});
+  for (TCustomForm* f : forms) {
+    THostWidget* w = f->Host()->Widget;
+    if (f->Visible() && w != nullptr && w->isMinimized()) w->showNormal();
   }
   if (OnRestore) OnRestore(this);
+}
+
+void TApplication::FormRestored(TCustomForm* Form) {
+  if (std::find(FMinimizedForms.begin(), FMinimizedForms.end(), Form) != FMinimizedForms.end()) Restore();
 }
 
 void TApplication::BringToFront() {
@@ -785,6 +795,8 @@ void TApplication::RemoveApplicationEvents(TApplicationEvents* Events) {
 
 void TApplication::FormDestroyed(TCustomForm* Form) {
   if (FMainForm == Form) FMainForm = nullptr;
+  FMinimizedForms.erase(std::remove(FMinimizedForms.begin(), FMinimizedForms.end(), Form),
+                        FMinimizedForms.end());
 }
 
 TApplication* TApplicationRef::Get() {

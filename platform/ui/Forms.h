@@ -241,7 +241,9 @@ class TApplication : public TComponent {
   void ProcessMessages();
   // Waits for and handles at least one event (a message-loop step).
   void HandleMessage();
+  // Minimises every shown form; the application counts as minimised as a whole until Restore.
   void Minimize();
+  // Brings back the forms that Minimize took down.
   void Restore();
   void BringToFront();
 
@@ -282,6 +284,9 @@ class TApplication : public TComponent {
   void AddApplicationEvents(TApplicationEvents* Events);
   void RemoveApplicationEvents(TApplicationEvents* Events);
   void FormDestroyed(TCustomForm* Form);
+  // A form's window came back from minimised (the window system restored it): when Minimize took it
+  // down with the others, Restore brings the others back too.
+  void FormRestored(TCustomForm* Form);
 
  private:
   void Idle();
@@ -296,6 +301,7 @@ class TApplication : public TComponent {
   TColor FHintColor = clInfoBk;
   std::string FHint;
   std::vector<TApplicationEvents*> FEvents;
+  std::vector<TCustomForm*> FMinimizedForms;
 };
 
 class TScreen : public TComponent {

@@ -315,7 +315,10 @@ void TCustomEdit::DoExit() {
 }
 
 bool TCustomEdit::CanAutoSize(int& NewWidth, int& NewHeight) {
-  NewHeight = FontLineHeight(Font()) + (FBorderStyle != bsNone ? 8 : 0);
+  // Only a framed edit fits its height to its font; a borderless one keeps the height it was given, so
+  // it fills the box it was placed in (the single-line edit centres its text in that height).
+  if (FBorderStyle == bsNone) return false;
+  NewHeight = FontLineHeight(Font()) + 8;
   (void)NewWidth;
   return true;
 }

@@ -228,6 +228,13 @@ bool THostWidget::event(QEvent* Event) {
       if (auto* form = dynamic_cast<TCustomForm*>(Control); form != nullptr && isWindow())
         Guarded(form, [&] { form->WindowActivated(Event->type() == QEvent::WindowActivate); });
       break;
+    case QEvent::WindowStateChange:
+      // Restored from minimised, by the program or by the window system (a task bar, a window manager).
+      if (auto* form = dynamic_cast<TCustomForm*>(Control);
+          form != nullptr && isWindow() && !isMinimized() &&
+          (static_cast<QWindowStateChangeEvent*>(Event)->oldState() & Qt::WindowMinimized))
+        Guarded(form, [&] { Application->FormRestored(form); });
+      break;
     default:
       break;
   }

@@ -63,7 +63,8 @@ class BuilderFlows : public ::testing::Test {
     Skin = BmpSize(Folder / SectionOf(Project, "Web").Values["Bitmap"]);
     Browser = std::make_unique<TProgram>(Folder / "Builder", Folder.Path(),
                                          std::map<std::string, std::string>{}, Folder / "builder.log");
-    Window = X.WaitWindow("Builder");
+    // Generous bounds for a start and a page load under the sanitizers on a busy machine.
+    Window = X.WaitWindow("Builder", 120000);
     ASSERT_TRUE(ShowsPage(StartHeader)) << "the start page";
   }
 
@@ -99,7 +100,7 @@ class BuilderFlows : public ::testing::Test {
     const TSection web = SectionOf(Project, "Web");
     return WaitFor(
         [&] { return Is(X.Pixel(ScreenX(IntOf(web, "Left") + 30), ScreenY(IntOf(web, "Top") + 15))); },
-        40000);
+        120000);
   }
 
   TXSession& X = TXSession::Get();
@@ -138,11 +139,11 @@ TEST_F(BuilderFlows, BackAndForwardAfterFollowingALink) {
 
 TEST_F(BuilderFlows, AnAddressTypedWithEnterIsOpened) {
   const TSection edit = SectionOf(Project, "Edit");
+  X.Focus(Window);
+  ASSERT_TRUE(X.WaitFocus(Window));
   X.Click(ScreenX(IntOf(edit, "Left") + 60), ScreenY(IntOf(edit, "Top") + 10));
   // The click puts the caret where it went: Ctrl+A must come after it to select the whole address.
   ASSERT_TRUE(X.WaitClickPassed());
-  X.Focus(Window);
-  ASSERT_TRUE(X.WaitFocus(Window));
   X.Key("ctrl+a");
   X.Type("file://" + (Folder / "page2.htm"));
   X.Key("Return");
@@ -150,9 +151,12 @@ TEST_F(BuilderFlows, AnAddressTypedWithEnterIsOpened) {
 }
 
 TEST_F(BuilderFlows, MovesByItsFace) {
-  // The status strip along the skin's foot is plain face.
+  // The status strip along the skin's foot is plain face; each step of the drag waits for the window.
   const int x = ScreenX(Skin.Width / 2), y = ScreenY(Skin.Height - 14, true);
-  X.Drag(x, y, x + 60, y + 40);
+  X.Drag(x, y, x + 60, y + 40, [&](int Dx, int Dy) {
+    const std::optional<TWindow> now = X.Find("Builder");
+    return now && now->X == Window.X + Dx && now->Y == Window.Y + Dy;
+  });
   EXPECT_TRUE(WaitFor([&] {
     const std::optional<TWindow> now = X.Find("Builder");
     return now && now->X == Window.X + 60 && now->Y == Window.Y + 40;
@@ -176,7 +180,10 @@ TEST_F(BuilderFlows, ResizesByItsGripAndTheShapeFollows) {
     const TSize size = BmpSize(Folder / s.Values.at("Mask"));
     const int x = ScreenX(IntOf(s, "Left") + size.Width / 2, true);
     const int y = ScreenY(IntOf(s, "Top") + size.Height / 2, true);
-    X.Drag(x, y, x + 80, y + 50);
+    X.Drag(x, y, x + 80, y + 50, [&](int Dx, int Dy) {
+      const std::optional<TWindow> now = X.Find("Builder");
+      return now && now->Width == Window.Width + Dx && now->Height == Window.Height + Dy;
+    });
   }
   std::optional<TWindow> now;
   EXPECT_TRUE(WaitFor([&] {

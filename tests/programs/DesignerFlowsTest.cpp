@@ -3,6 +3,7 @@
 // the screen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -39,7 +40,7 @@ constexpr TSpot Wide(int Left, int Top) {
 constexpr TSpot kNew = Wide(176, 46), kOpen = Wide(176, 72), kSave = Wide(176, 98), kBuild = Wide(97, 83),
                 kCheck = Wide(97, 109), kButtonTool = Wide(15, 46), kLabelTool = Wide(15, 72),
                 kEditTool = Wide(16, 98);
-constexpr TSpot kExit{235 + 10, 7 + 12};
+constexpr TSpot kExit{235 + 10, 7 + 12}, kMinimize{211 + 10, 7 + 12};
 // The question box's Cancel button (23 x 21 at 108, 123).
 constexpr TSpot kQuestionCancel{108 + 11, 123 + 10};
 
@@ -48,6 +49,11 @@ constexpr TSpot kQuestionCancel{108 + 11, 123 + 10};
 constexpr TSpot kButtonAt{70, 25}, kLabelAt{200, 25}, kEditAt{60, 338}, kOnWebPanel{240, 200};
 // The selection frame's colour (the option's default, pure red) and the web panel's.
 constexpr uint32_t kFrameColour = 0xFF0000;
+// The property editor's fields: dark blue, light grey while disabled.
+constexpr uint32_t kFieldColour = 0x004080, kDisabledFieldColour = 0xD2CDC8;
+// A field's text cursor and its selection are as tall as a line of its font; no character is as tall
+// without a descender.
+constexpr int kCaretHeight = 12;
 
 // A control of the property editor: its place on its panel, which fills the editor's window.
 const editor_layout::Box& BoxOf(const std::string& Name) {
@@ -93,26 +99,36 @@ class DesignerFlows : public ::testing::Test {
     Main = X.WaitWindow(kMainWindow);
   }
 
-  // A click activates the window clicked, so that a key typed next goes where the click went. A click
-  // that opens a dialog or ends the program is followed by a wait for that instead.
-  void ClickIn(const TWindow& Window, TSpot At, bool Activates = true) {
+  // Gives a window the focus and clicks in it, as a click-to-focus window manager does. A flow that
+  // types next waits first for the program to show the click's effect, since a program still busy with
+  // an earlier click in another window may still activate that one (see Enter).
+  void ClickIn(const TWindow& Window, TSpot At) {
     const TWindow now = X.Now(Window);
+    GiveFocus(now);
     X.Click(now.ScreenX(At.X), now.ScreenY(At.Y));
-    if (!Activates) return;
-    X.Focus(now);
-    ASSERT_TRUE(X.WaitFocus(now)) << Window.Name;
-    Settle();
   }
-  void ClickMain(TSpot At, bool Activates = true) { ClickIn(Main, At, Activates); }
+  // Gives a window the focus until it has it: a program still busy with an earlier click may activate
+  // the window of that click once more, and then the focus is given again.
+  void GiveFocus(const TWindow& Window) {
+    bool focused = false;
+    for (int attempt = 0; attempt < 5 && !focused; ++attempt) {
+      X.Focus(Window);
+      focused = X.WaitFocus(Window, 2000);
+    }
+    ASSERT_TRUE(focused) << Window.Name << " does not keep the focus";
+  }
+  void ClickMain(TSpot At) { ClickIn(Main, At); }
   void ClickSurface(TSpot At) { ClickIn(Surface, At); }
   [[nodiscard]] uint32_t SurfacePixel(int Left, int Top) {
     const TWindow now = X.Now(Surface);
     return X.Pixel(now.ScreenX(Left), now.ScreenY(Top));
   }
-  // Drags with the left button from one point of the surface to another.
-  void DragOnSurface(TSpot From, TSpot To) {
+  // Drags with the left button from one point of the surface to another; each step waits until the
+  // frame shows at Frame moved by the step.
+  void DragOnSurface(TSpot From, TSpot To, TSpot Frame) {
     const TWindow now = X.Now(Surface);
-    X.Drag(now.ScreenX(From.X), now.ScreenY(From.Y), now.ScreenX(To.X), now.ScreenY(To.Y));
+    X.Drag(now.ScreenX(From.X), now.ScreenY(From.Y), now.ScreenX(To.X), now.ScreenY(To.Y),
+           [&](int Dx, int Dy) { return SurfacePixel(Frame.X + Dx, Frame.Y + Dy) == kFrameColour; });
   }
 
   // The document's windows appear, the property editor last: it takes the focus.
@@ -123,7 +139,7 @@ class DesignerFlows : public ::testing::Test {
   }
 
   void NewProject() {
-    ClickMain(kNew, false);
+    ClickMain(kNew);
     WaitDesignWindows();
   }
 
@@ -133,10 +149,46 @@ class DesignerFlows : public ::testing::Test {
     ClickSurface(At);
   }
 
-  // Clicks a field of the property editor, replaces its text and presses Enter.
+  // The colours the property editor shows in a box, every Step-th column of each row.
+  [[nodiscard]] std::vector<uint32_t> EditorPixels(const editor_layout::Box& Box, int Step, int Columns = 0) {
+    const TWindow now = X.Now(Editor);
+    std::vector<uint32_t> pixels;
+    const int right = Columns > 0 ? std::min(Box.width, Columns) : Box.width;
+    for (int y = 0; y < Box.height; ++y)
+      for (int x = 0; x < right; x += Step)
+        pixels.push_back(X.Pixel(now.ScreenX(Box.left + x), now.ScreenY(Box.top + y)));
+    return pixels;
+  }
+
+  // True when a field shows the keyboard focus at its start: its text cursor or selection, a column
+  // taller than any character.
+  bool ShowsFocus(const editor_layout::Box& Box) {
+    constexpr int kColumns = 32;
+    const std::vector<uint32_t> p = EditorPixels(Box, 1, kColumns);
+    const int columns = std::min(Box.width, kColumns);
+    for (int x = 0; x < columns; ++x) {
+      int run = 0;
+      for (int y = 0; y < Box.height && run < kCaretHeight; ++y)
+        run = p[static_cast<size_t>(y * columns + x)] != kFieldColour ? run + 1 : 0;
+      if (run >= kCaretHeight) return true;
+    }
+    return false;
+  }
+
+  // Clicks a field of the property editor, replaces its text and presses Enter. Keys go on once the
+  // field shows that it has the focus: the program has then handled every click before, so no window of
+  // its own takes the focus any more, and the editor is given it again in case one did. A program that
+  // was still busy with an earlier click may have moved the focus away from the field (to another
+  // window, or to the panel it showed) after it took this click: then the field is clicked again.
   void Enter(const std::string& Field, const std::string& Text) {
     const editor_layout::Box& box = BoxOf(Field);
-    ClickIn(Editor, {box.left + 12, box.top + box.height / 2});
+    bool focused = false;
+    for (int attempt = 0; attempt < 4 && !focused; ++attempt) {
+      ClickIn(Editor, {box.left + 12, box.top + box.height / 2});
+      focused = WaitFor([&] { return ShowsFocus(box); }, 5000);
+    }
+    ASSERT_TRUE(focused) << Field << " shows no focus";
+    GiveFocus(Editor);
     X.Key("ctrl+a");
     X.Type(Text);
     X.Key("Return");
@@ -145,29 +197,41 @@ class DesignerFlows : public ::testing::Test {
   // Clicks a control of the property editor that opens a dialog.
   void ClickEditor(const std::string& Control) {
     const editor_layout::Box& box = BoxOf(Control);
-    ClickIn(Editor, {box.left + box.width / 2, box.top + box.height / 2}, false);
+    ClickIn(Editor, {box.left + box.width / 2, box.top + box.height / 2});
   }
 
-  // Answers a file dialog with a full path; the dialog closes and the file appears. The dialog's
-  // completion list may open late while a path is typed, and then takes the first Enter.
+  // Answers a file dialog with a full path; the dialog closes and the file appears. The dialog lists the
+  // entries of a typed folder that begin with the typed name, perhaps late (once it has read the
+  // folder), and that list takes an Enter of its own. The name is typed first and the folder before it,
+  // so no text on the way names an entry and the only list that can show is the one for the whole path.
+  // A flow names either an existing file that no other entry's name begins with, so that list shows for
+  // certain, or a name that no entry begins with, so no list ever shows.
   void AnswerFileDialog(const char* Title, const std::string& Path, bool Written = true) {
+    const fs::path path(Path);
+    int beginning = 0;
+    for (const fs::directory_entry& e : fs::directory_iterator(path.parent_path()))
+      beginning += e.path().filename().string().rfind(path.filename().string(), 0) == 0 ? 1 : 0;
+    const bool listed = fs::exists(path);
+    ASSERT_EQ(beginning, listed ? 1 : 0) << "other entries begin with " << path.filename();
     ASSERT_TRUE(X.WaitFocus(X.WaitWindow(Title))) << Title;
-    Settle();
     X.Key("ctrl+a");
-    X.Type(Path);
-    bool gone = false;
-    for (int attempt = 0; attempt < 3 && !gone; ++attempt) {
+    X.Type(path.filename().string());
+    X.Key("Home");
+    X.Type(path.parent_path().string() + "/");
+    if (listed) {
+      ASSERT_TRUE(X.WaitPopup(true)) << "no completion list for " << Path;
       X.Key("Return");
-      gone = X.WaitGone(Title, 3000);
+      ASSERT_TRUE(X.WaitPopup(false)) << "the completion list stayed open";
     }
-    ASSERT_TRUE(gone) << Title << " stayed open";
+    X.Key("Return");
+    ASSERT_TRUE(X.WaitGone(Title)) << Title << " stayed open";
     if (Written) {
       ASSERT_TRUE(WaitFile(Path)) << Path;
     }
   }
 
   void SaveAs(const std::string& Path) {
-    ClickMain(kSave, false);
+    ClickMain(kSave);
     AnswerFileDialog(kSaveDialog, Path);
   }
 
@@ -206,14 +270,15 @@ TEST_F(DesignerFlows, MovesAnAddressFieldOntoTheWebPanelAndResizesIt) {
   NewProject();
   Insert(kEditTool, kEditAt);
   // Dragged by its middle onto the web panel: the frame shows around it there.
-  DragOnSurface({kEditAt.X + 20, kEditAt.Y + 8}, {kEditAt.X + 60, kEditAt.Y - 152});
+  DragOnSurface({kEditAt.X + 20, kEditAt.Y + 8}, {kEditAt.X + 60, kEditAt.Y - 152},
+                {kEditAt.X - 2, kEditAt.Y + 8});
   const TSpot moved{kEditAt.X + 40, kEditAt.Y - 160};
   EXPECT_TRUE(FrameShownAt({{moved.X - 2, moved.Y + 8}, {moved.X + 20, moved.Y - 2}}))
       << "no frame around the field over the web panel";
   // Its right grip (the frame's last pixels, over the web panel) drags the right edge.
   const int frameLeft = moved.X - 3;
   const int gripX = moved.X + 121 + 1;
-  DragOnSurface({gripX, moved.Y + 8}, {gripX + 50, moved.Y + 8});
+  DragOnSurface({gripX, moved.Y + 8}, {gripX + 50, moved.Y + 8}, {gripX - 2, moved.Y + 8});
   const int width = gripX + 50 - frameLeft - 6;
   EXPECT_TRUE(FrameShownAt({{moved.X + width + 1, moved.Y + 8}})) << "the frame follows the new width";
   SaveAs(Work / "moved.VX");
@@ -247,6 +312,52 @@ TEST_F(DesignerFlows, EnterCommitsAFieldOfEveryPanel) {
   EXPECT_EQ(SectionOf(project, "Web").Values.at("Top"), "70");
 }
 
+TEST_F(DesignerFlows, FieldsShowOneColourForTheirStateAndTheirTextInTheMiddle) {
+  NewProject();
+  Insert(kButtonTool, kButtonAt);
+  // A new button does nothing, so its target field is disabled: grey over the whole of its box.
+  const editor_layout::Box& target = BoxOf("ButtonNavigationTarget");
+  std::vector<uint32_t> inside;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        inside = EditorPixels(target, 4);
+        return std::all_of(inside.begin(), inside.end(),
+                           [](uint32_t P) { return P == kDisabledFieldColour; });
+      },
+      5000))
+      << "the disabled field shows " << std::count(inside.begin(), inside.end(), kDisabledFieldColour)
+      << " of " << inside.size() << " points grey";
+  // The top field shows the button's top (25) with as much field above the digits as below them.
+  const editor_layout::Box& top = BoxOf("ButtonTopedit");
+  const std::vector<uint32_t> p = EditorPixels(top, 1, 32);
+  const int columns = std::min(top.width, 32);
+  int first = -1, last = -1;
+  for (int y = 0; y < top.height; ++y)
+    for (int x = 0; x < columns; ++x)
+      if (p[static_cast<size_t>(y * columns + x)] != kFieldColour) {
+        if (first < 0) first = y;
+        last = y;
+      }
+  ASSERT_GE(first, 0) << "no text in the top field";
+  EXPECT_LE(std::abs(first - (top.height - 1 - last)), 2)
+      << "the digits fill rows " << first << " to " << last << " of " << top.height;
+}
+
+// Under a window manager, as on a desktop: the kit's Minimize button takes all three windows down, and
+// restoring the kit alone (as a task bar does) brings all three back.
+TEST_F(DesignerFlows, MinimisedAsAWholeTheKitComesBackWithItsWindows) {
+  if (!X.WindowManagerRunning()) GTEST_SKIP() << "minimising needs a window manager (the openbox flows)";
+  ClickMain(kNew);
+  Surface = X.WaitWindow(kSurface);
+  Editor = X.WaitWindow(kEditor);
+  ClickMain(kMinimize);
+  for (const char* name : {kMainWindow, kSurface, kEditor})
+    ASSERT_TRUE(X.WaitGone(name)) << name << " stayed";
+  ASSERT_EQ(std::system(("xdotool windowactivate " + std::to_string(Main.Id)).c_str()), 0);
+  for (const char* name : {kMainWindow, kSurface, kEditor})
+    (void)X.WaitWindow(name, 10000);
+}
+
 TEST_F(DesignerFlows, AfterACancelledColourDialogAPictureOpensItsFileDialog) {
   NewProject();
   ClickEditor("DialodIColorShape");
@@ -267,10 +378,10 @@ TEST_F(DesignerFlows, SaveCloseAndOpenBringEverythingBack) {
   Insert(kEditTool, kEditAt);
   SaveAs(Work / "first.VX");
   // Saved, so Exit asks nothing and the program ends.
-  ClickMain(kExit, false);
+  ClickMain(kExit);
   ASSERT_TRUE(Designer->WaitExit());
   Start();
-  ClickMain(kOpen, false);
+  ClickMain(kOpen);
   AnswerFileDialog(kOpenDialog, Work / "first.VX", false);
   WaitDesignWindows();
   // Enter in a field of the web element writes its value again, which enables Save.
@@ -283,9 +394,9 @@ TEST_F(DesignerFlows, SaveCloseAndOpenBringEverythingBack) {
 TEST_F(DesignerFlows, TestRunsChangeNothing) {
   NewProject();
   for (int run = 0; run < 2; ++run) {
-    ClickMain(kCheck, false);
+    ClickMain(kCheck);
     ASSERT_TRUE(X.WaitGone(kEditor)) << "the editor hides while the test runs";
-    ClickMain(kCheck, false);
+    ClickMain(kCheck);
     Surface = X.WaitWindow(kSurface);
     Editor = X.WaitWindow(kEditor);
   }
@@ -300,7 +411,7 @@ TEST_F(DesignerFlows, TestRunsChangeNothing) {
 TEST_F(DesignerFlows, BuildsAFolderWhoseProgramRunsWithTheSkinsShape) {
   NewProject();
   fs::create_directories(Work / "out");
-  ClickMain(kBuild, false);
+  ClickMain(kBuild);
   AnswerFileDialog(kSaveDialog, Work / "out/MyBrowser");
   ASSERT_TRUE(WaitFile(Work / "out/Config.VX"));
   TProgram browser(Work / "out/MyBrowser", Work / "out", {}, Work / "browser.log");
@@ -317,9 +428,9 @@ TEST_F(DesignerFlows, BuildsAFolderWhoseProgramRunsWithTheSkinsShape) {
 TEST_F(DesignerFlows, ClosingWithUnsavedChangesAsksAndCancelKeepsTheProject) {
   NewProject();
   Insert(kLabelTool, kLabelAt);
-  ClickMain(kExit, false);
+  ClickMain(kExit);
   const TWindow question = X.WaitWindow(kQuestion);
-  ClickIn(question, kQuestionCancel, false);
+  ClickIn(question, kQuestionCancel);
   ASSERT_TRUE(X.WaitGone(kQuestion));
   EXPECT_TRUE(Designer->Running());
   EXPECT_TRUE(X.Find(kSurface).has_value());
@@ -353,8 +464,11 @@ TEST_F(DesignerFlows, APanelMovesByItsFaceOnlyWhileTheButtonIsDown) {
   EXPECT_EQ(clicked.Y, start.Y);
   // Pressed, dragged and released: the panel moves by the drag, and the move ends with the release.
   const int dx = -150, dy = 100;
-  X.Drag(start.ScreenX(face.X), start.ScreenY(face.Y), start.ScreenX(face.X) + dx,
-         start.ScreenY(face.Y) + dy);
+  X.Drag(start.ScreenX(face.X), start.ScreenY(face.Y), start.ScreenX(face.X) + dx, start.ScreenY(face.Y) + dy,
+         [&](int Dx, int Dy) {
+           const TWindow now = X.Now(Editor);
+           return now.X == start.X + Dx && now.Y == start.Y + Dy;
+         });
   EXPECT_TRUE(WaitFor(
       [&] {
         const TWindow now = X.Now(Editor);
@@ -381,7 +495,7 @@ TEST_F(DesignerFlows, AfterADropDownListClosesTheFirstPressActs) {
   };
   for (const std::string close : {"Return", "Escape", "pick"}) {
     SCOPED_TRACE(close);
-    ClickIn(Editor, {combo.left + combo.width / 2, combo.top + combo.height / 2}, false);
+    ClickIn(Editor, {combo.left + combo.width / 2, combo.top + combo.height / 2});
     ASSERT_TRUE(WaitFor(list, 5000)) << "no list";
     if (close == "pick") {
       const TWindow shown = X.Popups().back();

@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -38,10 +39,6 @@ constexpr int kDoubleClickDistance = 8;
 
 }  // namespace
 
-void Settle() {
-  Pause(300);
-}
-
 bool WaitFor(const std::function<bool()>& Done, int TimeoutMs) {
   const auto end = Clock::now() + std::chrono::milliseconds(TimeoutMs);
   while (!Done()) {
@@ -56,6 +53,8 @@ struct TXSession::TImpl {
   Window Root = 0;
   Atom NetWmName = 0;
   Atom Utf8 = 0;
+  Atom WindowType = 0;
+  Atom TooltipType = 0;
   int LastClickX = -100, LastClickY = -100;
   Clock::time_point LastClick;
 };
@@ -74,6 +73,8 @@ TXSession::TXSession() : F(new TImpl) {
   F->Root = DefaultRootWindow(F->D);
   F->NetWmName = XInternAtom(F->D, "_NET_WM_NAME", False);
   F->Utf8 = XInternAtom(F->D, "UTF8_STRING", False);
+  F->WindowType = XInternAtom(F->D, "_NET_WM_WINDOW_TYPE", False);
+  F->TooltipType = XInternAtom(F->D, "_NET_WM_WINDOW_TYPE_TOOLTIP", False);
 }
 
 TXSession::~TXSession() {
@@ -119,6 +120,22 @@ std::string NameOf(Display* D, Window W, Atom NetWmName, Atom Utf8) {
 // Ignores the errors of windows that go away while they are looked at.
 int IgnoreErrors(Display*, XErrorEvent*) {
   return 0;
+}
+
+// The atoms of a window's property of atoms (none when it has no such property).
+std::vector<Atom> AtomsOf(Display* D, Window W, Atom Property) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::vector<Atom> atoms;
+  if (XGetWindowProperty(D, W, Property, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data) ==
+          Success &&
+      data != nullptr) {
+    if (format == 32) atoms.assign(reinterpret_cast<Atom*>(data), reinterpret_cast<Atom*>(data) + count);
+    XFree(data);
+  }
+  return atoms;
 }
 
 }  // namespace
@@ -172,10 +189,15 @@ TWindow TXSession::ClientOf(const TWindow& Frame) {
 
 std::vector<TWindow> TXSession::Popups() {
   std::vector<TWindow> result;
-  for (const TWindow& w : Windows()) {
+  const std::vector<TWindow> windows = Windows();
+  // A pop-up may close while it is looked at.
+  XErrorHandler old = XSetErrorHandler(IgnoreErrors);
+  for (const TWindow& w : windows) {
     XWindowAttributes a{};
     if (XGetWindowAttributes(F->D, w.Id, &a) != 0 && a.override_redirect) result.push_back(w);
   }
+  Sync();
+  XSetErrorHandler(old);
   return result;
 }
 
@@ -257,6 +279,21 @@ bool TXSession::WaitGone(const std::string& Name, int TimeoutMs) {
   return WaitFor([&] { return !Find(Name).has_value(); }, TimeoutMs);
 }
 
+bool TXSession::WaitPopup(bool Shown, int TimeoutMs) {
+  auto shown = [this] {
+    XErrorHandler old = XSetErrorHandler(IgnoreErrors);
+    bool found = false;
+    for (const TWindow& w : Popups()) {
+      const std::vector<Atom> types = AtomsOf(F->D, w.Id, F->WindowType);
+      found = found || std::find(types.begin(), types.end(), F->TooltipType) == types.end();
+    }
+    Sync();
+    XSetErrorHandler(old);
+    return found;
+  };
+  return WaitFor([&] { return shown() == Shown; }, TimeoutMs);
+}
+
 void TXSession::Focus(const TWindow& Window) {
   XErrorHandler old = XSetErrorHandler(IgnoreErrors);
   XSetInputFocus(F->D, Window.Id, RevertToParent, CurrentTime);
@@ -313,16 +350,21 @@ void TXSession::Click(int X, int Y, int Button) {
   F->LastClick = Clock::now();
 }
 
-void TXSession::Drag(int X0, int Y0, int X1, int Y1) {
+void TXSession::Drag(int X0, int Y0, int X1, int Y1, const std::function<bool(int Dx, int Dy)>& Followed) {
   Move(X0, Y0);
   Press(1);
   constexpr int kSteps = 8;
   for (int i = 1; i <= kSteps; ++i) {
-    // Each step is a move of its own for the program, as a hand makes them.
-    Pause(15);
-    Move(X0 + (X1 - X0) * i / kSteps, Y0 + (Y1 - Y0) * i / kSteps);
+    const int dx = (X1 - X0) * i / kSteps, dy = (Y1 - Y0) * i / kSteps;
+    // Each step is a move of its own for the program, as a hand makes them: the next one comes when the
+    // program has followed this one, or at a hand's pace when nothing shows that.
+    if (!Followed) Pause(15);
+    Move(X0 + dx, Y0 + dy);
+    if (Followed) {
+      EXPECT_TRUE(WaitFor([&] { return Followed(dx, dy); }, 10000)) << "not followed to " << dx << ", " << dy;
+    }
   }
-  Pause(15);
+  if (!Followed) Pause(15);
   Release(1);
   F->LastClickX = X1;
   F->LastClickY = Y1;

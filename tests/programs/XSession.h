@@ -14,11 +14,9 @@
 
 namespace xflow {
 
-// Waits, handling nothing, until Done gives true; false when TimeoutMs passed first.
+// Waits, handling nothing, until Done gives true; false when TimeoutMs passed first. Flows wait for what
+// the program shows through the server (a window, the focus, a pixel), never for a time.
 bool WaitFor(const std::function<bool()>& Done, int TimeoutMs = 20000);
-// Gives a program the time to finish what an input started (focus moves inside its windows, a dialog
-// filling its lists) before the next input: the X server cannot tell when a program is done.
-void Settle();
 
 struct TWindow {
   unsigned long Id = 0;
@@ -40,7 +38,8 @@ class TXSession {
   TXSession(const TXSession&) = delete;
   TXSession& operator=(const TXSession&) = delete;
 
-  // Top-level windows that are mapped, topmost last.
+  // Top-level windows that are mapped, topmost last: a program's own windows, also inside the frames of a
+  // window manager, at their places on the screen.
   [[nodiscard]] std::vector<TWindow> Windows();
   [[nodiscard]] std::optional<TWindow> Find(const std::string& Name);
   // Waits until a window of that name is shown (and has settled in its place); fails the test if none.
@@ -49,6 +48,9 @@ class TXSession {
   [[nodiscard]] TWindow Now(const TWindow& Window);
   // Waits until no window of that name is shown.
   bool WaitGone(const std::string& Name, int TimeoutMs = 20000);
+  // Waits until a pop-up (a completion list, a drop-down list, a menu: a window that the server shows
+  // without a window manager's say, tool tips aside) is shown, or until none is.
+  bool WaitPopup(bool Shown, int TimeoutMs = 20000);
   // Gives the window the keyboard focus, as a click-to-focus window manager does when it is clicked (the
   // server runs without one; a program activates the windows clicked by itself only when it has seen
   // the focus move before the click).
@@ -74,8 +76,10 @@ class TXSession {
   void Press(int Button = 1);
   void Release(int Button = 1);
   void Click(int X, int Y, int Button = 1);
-  // Presses at From, moves there in steps and releases at To.
-  void Drag(int X0, int Y0, int X1, int Y1);
+  // Presses at From, moves there in steps and releases at To. With Followed, each step waits until
+  // Followed(Dx, Dy) sees the program follow the pointer that far from From (a window or a frame moved
+  // along), so the release comes when the program has followed the pointer to To.
+  void Drag(int X0, int Y0, int X1, int Y1, const std::function<bool(int Dx, int Dy)>& Followed = {});
   void Key(const std::string& Combination);
   void Type(const std::string& Text);
 

@@ -479,3 +479,38 @@ TEST(FormsTest, SizeLimitsReachTheWindowSystem) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window system brings back one window of an application minimised as a whole (a task bar entry, a
+// window manager): the others that the minimising took down come back with it, the one the user had
+// minimised on its own before does not.
+TEST(FormsTest, OneFormRestoredBringsBackTheOthersTheApplicationMinimised) {
+  std::vector<TCustomForm*> forms;
+  for (int i = 0; i < 4; ++i) {
+    forms.push_back(TCustomForm::Create<TForm>(nullptr));
+    forms.back()->SetBorderStyle(bsNone);
+    ShowAndWait(forms.back());
+  }
+  WidgetOf(forms[3])->showMinimized();
+  ProcessEvents();
+  Application->Minimize();
+  ProcessEvents();
+  for (TCustomForm* f : forms)
+    EXPECT_EQ(f->WindowState(), wsMinimized);
+  WidgetOf(forms[1])->showNormal();
+  ProcessEvents();
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(forms[i]->WindowState(), wsNormal) << i;
+  EXPECT_EQ(forms[3]->WindowState(), wsMinimized);
+  // Once restored, a form minimised and restored on its own takes no other along.
+  WidgetOf(forms[0])->showMinimized();
+  ProcessEvents();
+  WidgetOf(forms[0])->showNormal();
+  ProcessEvents();
+  EXPECT_EQ(forms[3]->WindowState(), wsMinimized);
+  for (TCustomForm* f : forms)
+    delete f;
+}
+
+}  // namespace
