@@ -29,15 +29,20 @@ std::string Failure(const Exception& E, const std::string& File) {
 // Builder reading a configuration whose Web section names File as the skin: the window's size.
 std::string BuilderSkin(const TAppFolder& App, const std::string& File) {
   WriteAll(App / "Config.VX", "Pelloran=V1.0\r\nObject=Web\r\nBitmap=" + File + "\r\nend\r\n");
-  TVXBuilder* form = TCustomForm::Create<TVXBuilder>(nullptr);
+  // A picture that cannot be loaded is reported, and the reading goes on. (The report may name another
+  // link to the same device, read before through the process-wide image cache.)
   std::string result;
+  const auto previous = Application->OnException;
+  Application->OnException = [&](TObject*, const Exception&) { result += "reported; "; };
+  TVXBuilder* form = TCustomForm::Create<TVXBuilder>(nullptr);
   try {
     form->ReadConfig(App / "Config.VX");
-    result = "window " + IntToStr(form->Width()) + "x" + IntToStr(form->Height());
+    result += "window " + IntToStr(form->Width()) + "x" + IntToStr(form->Height());
   } catch (const Exception& e) {
-    result = Failure(e, File);
+    result += Failure(e, File);
   }
   delete form;
+  Application->OnException = previous;
   return result;
 }
 
@@ -112,7 +117,10 @@ TEST(NamedFiles, AFifoOrADeviceIsAFileThatCannotBeRead) {
   TAppFolder app;
   for (const Place& place : places) {
     const std::string missing = app / (std::string("missing") + place.Extension);
-    const std::string expected = place.Read(app, missing);  // what a missing file comes to
+    const std::string expected = [&] {  // what a missing file comes to
+      const TWatchdog bound(std::chrono::seconds(10), std::string("reading a missing ") + place.What);
+      return place.Read(app, missing);
+    }();
     for (const Kind& kind : kinds) {
       SCOPED_TRACE(std::string(place.What) + " as a " + kind.What);
       const std::string file = app / (std::string(kind.What) + " " + place.What + place.Extension);
