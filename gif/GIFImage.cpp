@@ -37,12 +37,7 @@ class TBufferedReader final : public TStream {
   }
   int64_t Write(const void*, int64_t) override { return 0; }
   int64_t Seek(int64_t Offset, TSeekOrigin Origin) override {
-    if (Origin == soFromBeginning)
-      FPosition = Offset;
-    else if (Origin == soFromCurrent)
-      FPosition += Offset;
-    else
-      FPosition = Size() + Offset;
+    FPosition = SeekTarget(FPosition, Offset, Origin);
     return FPosition;
   }
   [[nodiscard]] int64_t Size() override {

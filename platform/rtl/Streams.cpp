@@ -106,6 +106,12 @@ int64_t THandleStream::Write(const void* Buffer, int64_t Count) {
   return done;
 }
 
+int64_t TStream::SeekTarget(int64_t Current, int64_t Offset, TSeekOrigin Origin) {
+  if (Origin == soFromBeginning) return Offset;
+  if (Origin == soFromCurrent) return Current + Offset;
+  return Size() + Offset;
+}
+
 int64_t THandleStream::Seek(int64_t Offset, TSeekOrigin Origin) {
   const int whence = Origin == soFromBeginning ? SEEK_SET : (Origin == soFromCurrent ? SEEK_CUR : SEEK_END);
   const off_t r = ::lseek(FHandle, static_cast<off_t>(Offset), whence);
@@ -187,12 +193,7 @@ int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
 }
 
 int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
-  if (Origin == soFromBeginning)
-    FPosition = Offset;
-  else if (Origin == soFromCurrent)
-    FPosition += Offset;
-  else
-    FPosition = Size() + Offset;
+  FPosition = SeekTarget(FPosition, Offset, Origin);
   return FPosition;
 }
 

@@ -40,6 +40,10 @@ class TStream : public TObject {
   void WriteWord(uint16_t Value);
   void WriteDWord(uint32_t Value);
   void WriteString(const std::string& S) { WriteBuffer(S.data(), static_cast<int64_t>(S.size())); }
+
+ protected:
+  // The position that a seek by Offset from Origin reaches from Current (Size is asked only from the end).
+  [[nodiscard]] int64_t SeekTarget(int64_t Current, int64_t Offset, TSeekOrigin Origin);
 };
 
 // File open modes (the share flags are accepted and ignored).
