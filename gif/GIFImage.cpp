@@ -291,18 +291,18 @@ TGIFPainter* TGIFImage::StartPainter(TGIFPainter** OwnerReference, TCanvas* ACan
 }
 
 void TGIFImage::StopDrawPainter() {
-  for (;;) {
-    TGIFPainter* painter = nullptr;
-    {
-      (void)FPainters.LockList();
-      painter = FDrawPainter;
-      if (painter) painter->Stop();
-      FPainters.UnlockList();
-    }
-    if (!painter || !painter->Threaded() || painter == GIFPainterInCall()) break;
-    // Run its synchronised calls until it has cleaned up (which clears the draw painter).
-    CheckSynchronize(1);
+  TGIFPainter* painter = nullptr;
+  {
+    (void)FPainters.LockList();
+    painter = FDrawPainter;
+    if (painter) painter->Stop();
+    FPainters.UnlockList();
   }
+  // Run its synchronised calls until it has cleaned up and is freed: a replacement starts only after
+  // the painter it replaces is gone.
+  if (painter && painter->Threaded() && painter != GIFPainterInCall())
+    while (GIFPainterAlive(painter))
+      CheckSynchronize(1);
   FBitmap.reset();
 }
 

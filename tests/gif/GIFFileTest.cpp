@@ -12,8 +12,15 @@
 #include <sstream>
 
 #include "tests/gif/GIFTestUtil.h"
+#include "tests/rtl/TempDir.h"
 
 namespace {
+
+// One folder per run of the suite, so that runs side by side do not share files.
+const TempDir& Scratch() {
+  static const TempDir dir;
+  return dir;
+}
 
 struct FixtureEntry {
   std::string Name;
@@ -140,7 +147,7 @@ TEST(GIFFile, PillowReadsOurFiles) {
   LoadInto(image, ReadFileBytes(DataPath("pil_anim.gif")));
   image.SetCompression(gcRLE);
   const Bytes ours = SaveImage(image);
-  const std::string path = testing::TempDir() + "gif_pillow_check.gif";
+  const std::string path = Scratch() / "gif_pillow_check.gif";
   FILE* f = fopen(path.c_str(), "wb");
   fwrite(ours.data(), 1, ours.size(), f);
   fclose(f);
@@ -359,7 +366,7 @@ TEST(GIFFile, HundredThousandFramesLoadInBoundedTime) {
   for (int i = 0; i < frames; ++i)
     file.insert(file.end(), frame.begin(), frame.end());
   file.push_back(0x3B);
-  const std::string path = testing::TempDir() + "gif_many_frames.gif";
+  const std::string path = Scratch() / "gif_many_frames.gif";
   {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
@@ -391,7 +398,7 @@ TEST(GIFFile, HundredThousandFramesLoadInBoundedTime) {
   std::remove(path.c_str());
   // One frame more than a file may hold, and a file beyond the size bound (its frames are never read).
   file.insert(file.end() - 1, frame.begin(), frame.end());
-  const std::string big = testing::TempDir() + "gif_big.gif";
+  const std::string big = Scratch() / "gif_big.gif";
   {
     std::ofstream out(big, std::ios::binary);
     out.write(reinterpret_cast<const char*>(file.data()), 19);
@@ -432,7 +439,7 @@ TEST(GIFFile, LoadingReportsProgressAndFilesRoundTrip) {
   EXPECT_EQ(stages[3].first, psRunning);
   image.OnProgress = nullptr;
   // A frame writes itself to a file and reads itself back.
-  const std::string path = testing::TempDir() + "gif_frame_item.bin";
+  const std::string path = Scratch() / "gif_frame_item.bin";
   TGIFSubImage* frame = image.Images()->SubImage(1);
   frame->WriteToFile(path);
   TGIFSubImage copy(&image);
@@ -451,7 +458,7 @@ TEST(GIFFile, GiftextAgreesOnHeaderFields) {
   FillColorMap(local->ColorMap(), 64);
   image.Header()->LogicalScreenDescriptor.BackgroundColorIndex = 3;
   const Bytes ours = SaveImage(image);
-  const std::string path = testing::TempDir() + "gif_giftext_check.gif";
+  const std::string path = Scratch() / "gif_giftext_check.gif";
   FILE* f = fopen(path.c_str(), "wb");
   fwrite(ours.data(), 1, ours.size(), f);
   fclose(f);
