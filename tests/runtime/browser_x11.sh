@@ -18,14 +18,15 @@ cp "$builder" "$work/MyBrowser"
 cd "$work"
 export QTWEBENGINE_DISABLE_SANDBOX=1
 unset QT_QPA_PLATFORM
-# Inside the X session: start the program, wait for its window (at most 60 s), then for the start page
-# (slow under the sanitizers: at most 30 s), and take the window's shape and a screenshot.
+# Inside the X session: start the program, wait for its window (at most 60 s, while it runs), then for
+# the start page (slow under the sanitizers: at most 30 s), and take the window's shape and a screenshot.
 cat >session.sh <<'SESSION'
 ./MyBrowser >builder.log 2>&1 & pid=$!
 id=""
 for i in $(seq 1 600); do
   id=$(xwininfo -root -tree | awk '/"Mybrowser": \(/ {print $1; exit}')
   [ -n "$id" ] && break
+  kill -0 $pid 2>/dev/null || break
   sleep 0.1
 done
 if [ -n "$id" ]; then
@@ -46,8 +47,8 @@ fi
 kill $pid 2>/dev/null; wait $pid 2>/dev/null || true
 SESSION
 # Its own range of display numbers: servers started side by side by other tests do not race for one.
-xvfb-run -a -n 110 -s "-screen 0 1280x1024x24 -br" sh session.sh
-[ -f shape.txt ] || { echo "FAIL: no window"; cat builder.log; exit 1; }
+xvfb-run -a -n 110 -e xvfb.log -s "-screen 0 1280x1024x24 -br" sh session.sh
+[ -f shape.txt ] || { echo "FAIL: no window"; cat builder.log; echo "X server:"; cat xvfb.log; exit 1; }
 cat shape.txt
 grep -q '"Mybrowser"' shape.txt || { echo "FAIL: the window is not titled after the program file"; exit 1; }
 grep -q "Window shape extents" shape.txt || { echo "FAIL: the window has no X shape"; exit 1; }
