@@ -291,18 +291,20 @@ TGIFPainter* TGIFImage::StartPainter(TGIFPainter** OwnerReference, TCanvas* ACan
 }
 
 void TGIFImage::StopDrawPainter() {
-  TGIFPainter* painter = nullptr;
-  {
-    (void)FPainters.LockList();
-    painter = FDrawPainter;
-    if (painter) painter->Stop();
-    FPainters.UnlockList();
-  }
-  // Run its synchronised calls until it has cleaned up and is freed: a replacement starts only after
-  // the painter it replaces is gone.
-  if (painter && painter->Threaded() && painter != GIFPainterInCall())
+  for (;;) {
+    TGIFPainter* painter = nullptr;
+    {
+      (void)FPainters.LockList();
+      painter = FDrawPainter;
+      if (painter) painter->Stop();
+      FPainters.UnlockList();
+    }
+    if (!painter || !painter->Threaded() || painter == GIFPainterInCall()) break;
+    // Run its synchronised calls until it has cleaned up and is freed: a replacement starts only after
+    // the painter it replaces is gone (and one installed meanwhile is stopped in turn).
     while (GIFPainterAlive(painter))
       CheckSynchronize(1);
+  }
   FBitmap.reset();
 }
 
