@@ -1,6 +1,7 @@
 // The pictures both programs take from files are bounded (16384 pixels a side, 8 megapixels, as the
 // README states): tiny files that declare larger pictures are refused before their pixels are taken,
-// and no file, refused or accepted, moves either program's peak memory by a gigabyte.
+// and no file, refused or accepted, moves either program's peak memory by a gigabyte. Files are read up
+// to their bound (pictures, project texts) and refused one byte over it.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
