@@ -346,7 +346,8 @@ void TStrings::LoadFromStream(TStream* Stream) {
   if (!data.empty()) Stream->ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
   // The text is taken as UTF-8 when the whole of it is UTF-8, else as the system's 8-bit code page:
   // one decision for the whole text, so a line never changes its meaning with the lines around it.
-  SetText(IsUtf8(data) ? data : AnsiToUtf8(data));
+  if (!IsUtf8(data)) data = AnsiToUtf8(data);
+  SetText(data);
 }
 
 void TStrings::SaveToStream(TStream* Stream) const {
