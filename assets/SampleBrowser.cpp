@@ -4,7 +4,6 @@
 #include "assets/Sounds.h"
 
 #include <array>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -190,8 +189,8 @@ std::string SecondPage() {
 )";
 }
 
-// How the media of the sample are named in a project text: generated names in a runtime folder, full
-// paths in a designer project.
+// How the media of the sample are named in a project text: generated names in a runtime folder, names
+// relative to the application folder in a designer project.
 struct Naming {
   bool build;                                       // "Config.VX" of a runtime folder, else a saved project
   std::string skin;                                 // bitmap-list entry 0
@@ -283,17 +282,17 @@ void GenerateSampleBrowser(MediaFolder& sample, MediaFolder& app) {
   sample.Text("start.htm", StartPage());
   sample.Text("page2.htm", SecondPage());
 
-  // The same composition as a designer project below the application folder, media by full path and
-  // with readable names, so the designer can open, test and build it.
+  // The same composition as a designer project below the application folder, with readable names, so
+  // the designer can open, test and build it. Its media and start page are named relative to the
+  // application folder, the programs' current directory, so the project opens wherever that folder is.
   const std::string folder = "samples/browser/";
-  const std::string base = std::filesystem::absolute(app.Root()).lexically_normal().string() + "/" + folder;
   Naming project{false,
-                 base + "Skin.BMP",
+                 folder + "Skin.BMP",
                  {},
-                 base + "Start.wav",
-                 base + "Exit.wav",
-                 base + "Click.wav",
-                 base + "start.htm"};
+                 folder + "Start.wav",
+                 folder + "Exit.wav",
+                 folder + "Click.wav",
+                 folder + "start.htm"};
   app.Bitmap(folder + "Skin.BMP", skin);
   const char* const suffix[] = {"", "Over", "Press", "Dis"};
   for (size_t i = 0; i < std::size(kButtons); ++i) {
@@ -303,7 +302,7 @@ void GenerateSampleBrowser(MediaFolder& sample, MediaFolder& app) {
     for (int s = 0; s < 4; ++s) {
       const std::string file = folder + stem + suffix[s] + ".BMP";
       app.Bitmap(file, pictures[i][s]);
-      names[s] = base + stem + suffix[s] + ".BMP";
+      names[s] = file;
     }
     project.buttons.push_back(names);
   }

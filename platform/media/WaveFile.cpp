@@ -7,9 +7,6 @@
 
 namespace {
 
-// Wave files larger than this are refused rather than read into memory whole.
-constexpr uint64_t kMaxWaveFileSize = uint64_t{1} << 30;
-
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
 // The sub-format GUID of PCM in an extensible format block: 00000001-0000-0010-8000-00AA00389B71.
@@ -114,7 +111,7 @@ TWaveSound LoadWaveFile(const std::string& FileName) {
   TFileStream in(FileName, fmOpenRead);
   const int64_t size = in.Size();
   if (size < 0) throw EFOpenError("Datei " + FileName + " kann nicht geöffnet werden");
-  if (static_cast<uint64_t>(size) > kMaxWaveFileSize) Refuse("file too large");
+  if (static_cast<uint64_t>(size) > MaxWaveFileSize) Refuse("file too large");
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
   in.SetPosition(0);
   if (in.Read(bytes.data(), size) != size)

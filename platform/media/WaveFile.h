@@ -35,5 +35,8 @@ struct TWaveSound {
 // first twelve bytes are not a RIFF/WAVE header.
 [[nodiscard]] size_t WaveImageSize(const void* Image);
 
+// The largest wave file LoadWaveFile reads; a larger one is refused unread.
+inline constexpr uint64_t MaxWaveFileSize = uint64_t{1} << 30;
+
 // Reads a wave file; raises EInvalidWave for bad content and EFOpenError when it cannot be read.
 [[nodiscard]] TWaveSound LoadWaveFile(const std::string& FileName);

@@ -344,6 +344,9 @@ void TStrings::LoadFromStream(TStream* Stream) {
   const int64_t size = Stream->Size() - Stream->Position();
   std::string data(static_cast<size_t>(std::max<int64_t>(size, 0)), '\0');
   if (!data.empty()) Stream->ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
+  // The text is taken as UTF-8 when the whole of it is UTF-8, else as the system's 8-bit code page:
+  // one decision for the whole text, so a line never changes its meaning with the lines around it.
+  if (!IsUtf8(data)) data = AnsiToUtf8(data);
   SetText(data);
 }
 
@@ -354,7 +357,8 @@ void TStrings::SaveToStream(TStream* Stream) const {
 void TStrings::LoadFromFile(const std::string& FileName) {
   TFileStream stream(FileName, fmOpenRead);
   if (stream.Size() > MaxProjectTextSize)
-    throw EFOpenError("Datei " + FileName + " kann nicht geöffnet werden");
+    throw EFOpenError("Datei " + FileName + " kann nicht geöffnet werden. Die Datei ist größer als " +
+                      IntToStr(MaxProjectTextSize >> 20) + " MiB");
   LoadFromStream(&stream);
 }
 

@@ -90,12 +90,14 @@ class TStrings : public TPersistent {
   [[nodiscard]] std::string CommaText() const;
   void SetCommaText(const std::string& Value);
 
+  // Reads the rest of the stream as text: UTF-8 when all of it is well-formed UTF-8, else Windows-1252,
+  // which is turned into UTF-8 (AnsiToUtf8).
   virtual void LoadFromStream(TStream* Stream);
   virtual void SaveToStream(TStream* Stream) const;
   // Raises EFOpenError for a missing file, one that is no regular file (TFileStream) and one larger than
-  // MaxProjectTextSize: the lists read from files are project texts.
+  // MaxProjectTextSize (its message then says so): the lists read from files are project texts.
   virtual void LoadFromFile(const std::string& FileName);
-  // Writes CRLF line ends, atomically.
+  // Writes CRLF line ends, atomically; the text is written as it is held, UTF-8.
   virtual void SaveToFile(const std::string& FileName) const;
 
   void BeginUpdate();

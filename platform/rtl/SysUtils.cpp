@@ -242,6 +242,65 @@ std::string QuotedStr(const std::string& S) {
   return r + "'";
 }
 
+bool IsUtf8(std::string_view Text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(Text.data());
+  const size_t n = Text.size();
+  for (size_t i = 0; i < n;) {
+    const unsigned char c = p[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    // The lead byte gives the length and narrows the first continuation byte, which shuts out overlong
+    // forms (E0, F0), surrogates (ED) and code points above U+10FFFF (F4).
+    size_t more = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+      more = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      more = 2;
+      if (c == 0xE0) low = 0xA0;
+      if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      more = 3;
+      if (c == 0xF0) low = 0x90;
+      if (c == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (n - i - 1 < more || p[i + 1] < low || p[i + 1] > high) return false;
+    for (size_t k = 2; k <= more; ++k)
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+    i += more + 1;
+  }
+  return true;
+}
+
+std::string AnsiToUtf8(std::string_view Text) {
+  // 0x80 to 0x9F; every other byte is the Latin-1 character of its number.
+  static constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                         0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                         0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                         0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  std::string out;
+  out.reserve(Text.size() + Text.size() / 2);
+  for (const char ch : Text) {
+    const auto b = static_cast<unsigned char>(ch);
+    const char16_t u = b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b;
+    if (u < 0x80) {
+      out += static_cast<char>(u);
+    } else if (u < 0x800) {
+      out += static_cast<char>(0xC0 | (u >> 6));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (u >> 12));
+      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    }
+  }
+  return out;
+}
+
 // ---- Format ------------------------------------------------------------------------------------
 
 namespace {

@@ -89,6 +89,14 @@ enum class TReplaceFlag { rfReplaceAll = 1, rfIgnoreCase = 2 };
                                         const std::string& NewPattern, int Flags);
 [[nodiscard]] std::string QuotedStr(const std::string& S);
 
+// Whether Text is well-formed UTF-8: no stray or missing continuation bytes, no overlong forms, no
+// surrogates, nothing above U+10FFFF.
+[[nodiscard]] bool IsUtf8(std::string_view Text);
+// Text in the system's 8-bit code page (Windows-1252) as UTF-8. The five bytes that code page leaves
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the control characters of the same number, as the
+// system's own conversion makes them, so no byte is lost.
+[[nodiscard]] std::string AnsiToUtf8(std::string_view Text);
+
 // One argument of Format: an integer, a floating-point value or a string.
 using TVarRec = std::variant<int64_t, double, std::string>;
 

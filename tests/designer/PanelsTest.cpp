@@ -1,7 +1,12 @@
 // The property editor: integer fields, the panels' loads and write-backs, skins and pictures, fonts,
 // colours and the options panel.
+#include <QLineEdit>
+
+#include <typeinfo>
+
 #include "graphics/Gfx32.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/ui/QtHost.h"
 #include "platform/ui/TestInput.h"
 #include "tests/designer/DesignerFixture.h"
 
@@ -318,6 +323,78 @@ TEST_F(Panels, LabelPanelLoadsWithoutWritingAndWritesBack) {
   Editor->LabelWidthEdit->OnKeyPress(Editor->LabelWidthEdit, key);
   EXPECT_EQ(second->Control()->Width(), 123);
   EXPECT_EQ(second->Autosize, "False");
+}
+
+// A project written in the system's 8-bit code page (Windows-1252) shows its texts as written: on the
+// surface, in the editor's fields, in the test run and in a build; saved (as UTF-8) and opened again,
+// it shows the same.
+TEST_F(Panels, TextInTheEightBitCodePageShowsAsWritten) {
+  const std::string skin = App + "/Images/VexLand3.Bmp";
+  WriteAll(Work("latin1.VX"), "Pelloran=V1.2\r\nObject=Bitmaps\r\n" + skin +
+                                  "\r\nend\r\nObject=Web\r\nBitmap=" + skin +
+                                  "\r\nend\r\nObject=Label\r\nStyle=Custom Text\r\nText=Gr\xFC\xDF"
+                                  "e\r\nend\r\nObject=Button\r\nPressaction=Navigate to target\r\n"
+                                  "Navigationtarget=#Gr\xFC\xDF"
+                                  "e.htm\r\nHint=Gr\xFC\xDF"
+                                  "e \x96 \x84hi\x93\r\nend\r\n");
+  const auto element = [this](const std::type_info& Kind) {
+    for (int i = 0; i < Doc()->ComponentCount(); ++i)
+      if (typeid(*Doc()->Components(i)) == Kind) return Doc()->Components(i);
+    return static_cast<TComponent*>(nullptr);
+  };
+  const auto shown = [](TEdit* Edit) {
+    return qobject_cast<QLineEdit*>(WidgetOf(Edit)->focusProxy())->text().toStdString();
+  };
+  const auto expectShown = [&](const char* Round) {
+    SCOPED_TRACE(Round);
+    auto* label = static_cast<TVXLabel*>(element(typeid(TVXLabel)));
+    auto* button = static_cast<TVXButton*>(element(typeid(TVXButton)));
+    ASSERT_NE(label, nullptr);
+    ASSERT_NE(button, nullptr);
+    Editor->SelectElement(label);
+    Editor->SelectElement(button);
+    const std::pair<std::string, std::string> cases[] = {
+        {label->Control()->Caption(), "Grüße"},
+        {button->Hint, "Grüße – „hi“"},
+        {shown(Editor->ButtonHintEdit), "Grüße – „hi“"},
+        {shown(Editor->ButtonNavigationTarget), "#Grüße.htm"},
+    };
+    for (const auto& [actual, expected] : cases)
+      EXPECT_EQ(actual, expected);
+    Editor->SelectElement(label);
+    EXPECT_EQ(shown(Editor->LabelTextEdit), "Grüße");
+  };
+  Files = {Work("latin1.VX")};
+  Main->OpenProject();
+  expectShown("opened");
+  Files = {Work("saved.VX")};
+  ASSERT_TRUE(Main->SaveProject());
+  EXPECT_NE(ReadAll(Work("saved.VX"))
+                .find("\r\nText=Gr\xC3\xBC\xC3\x9F"
+                      "e\r\n"),
+            std::string::npos);
+  Files = {Work("saved.VX")};
+  Main->OpenProject();
+  expectShown("saved and opened");
+
+  // The test run reads the saved project, and a built browser its Config.VX, with the same text.
+  Main->CheckButClick(Main->CheckBut);
+  ASSERT_NE(Main->TestWindow(), nullptr);
+  const auto runtimeLabel = [](TVXBuilder* Window) {
+    for (int i = 0; i < Window->ComponentCount(); ++i)
+      if (auto* l = dynamic_cast<TVXOLabel*>(Window->Components(i))) return l->Caption();
+    return std::string("no label");
+  };
+  EXPECT_EQ(runtimeLabel(Main->TestWindow()), "Grüße");
+  Main->CheckButClick(Main->CheckBut);
+  fs::create_directories(Work("out"));
+  Doc()->BuildBrowser(Work("out/B"));
+  std::unique_ptr<TVXBuilder> built(TCustomForm::Create<TVXBuilder>(nullptr));
+  fs::current_path(Work("out"));  // a built browser reads its folder
+  built->ReadConfig("Config.VX");
+  fs::current_path(App);
+  EXPECT_EQ(runtimeLabel(built.get()), "Grüße");
+  EXPECT_EQ(Reports->Messages, std::vector<std::string>{});
 }
 
 TEST_F(Panels, LabelFontKeepsWidthAndEditFontGrowsTheField) {

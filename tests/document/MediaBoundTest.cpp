@@ -1,6 +1,7 @@
 // The pictures both programs take from files are bounded (16384 pixels a side, 8 megapixels, as the
 // README states): tiny files that declare larger pictures are refused before their pixels are taken,
-// and no file, refused or accepted, moves either program's peak memory by a gigabyte.
+// and no file, refused or accepted, moves either program's peak memory by a gigabyte. Files are read up
+// to their bound (pictures, project texts) and refused one byte over it.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -8,6 +9,7 @@
 #include <QImage>
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
 #include "document/BrowserClasses.h"
@@ -187,6 +189,7 @@ TEST(MediaBound, PicturesPastTheBoundAreRefusedWithTheirLoadError) {
     const char* Name;
     std::string Data;
     bool Accepted;
+    int64_t FileSize = 0;  // the file is made this long with zeros (sparse), when not 0
   };
   const Case cases[] = {
       {"wide.bmp", Bmp8(kSide + 1, 1), false},
@@ -200,9 +203,15 @@ TEST(MediaBound, PicturesPastTheBoundAreRefusedWithTheirLoadError) {
       {"many.jpg", Jpeg(4097, kPixels / 4096), false},
       {"edge.jpg", Jpeg(kSide, tall), true},
       {"many.ico", PngIcon(4097, kPixels / 4096), false},
+      // A file of the largest size a reader takes is decoded; one byte more is refused unread.
+      {"bound.bmp", Bmp8(kSide, tall), true, MaxPictureFileBytes},
+      {"over.bmp", Bmp8(kSide, tall), false, MaxPictureFileBytes + 1},
+      {"bound.jpg", Jpeg(kSide, tall), true, MaxPictureFileBytes},
+      {"over.jpg", Jpeg(kSide, tall), false, MaxPictureFileBytes + 1},
   };
   for (const Case& c : cases) {
     WriteAll(dir / c.Name, c.Data);
+    if (c.FileSize != 0) std::filesystem::resize_file(dir / c.Name, static_cast<uintmax_t>(c.FileSize));
     TPicture picture;
     if (!c.Accepted) {
       EXPECT_THROW(picture.LoadFromFile(dir / c.Name), EInvalidGraphic) << c.Name;
@@ -212,6 +221,39 @@ TEST(MediaBound, PicturesPastTheBoundAreRefusedWithTheirLoadError) {
     EXPECT_EQ(picture.Width(), kSide) << c.Name;
     EXPECT_EQ(picture.Height(), tall) << c.Name;
   }
+}
+
+// A project text of the largest size the programs read is read by both, the designer and the runtime
+// window; one byte more is refused unread, with a message that says why.
+TEST(MediaBound, ProjectTextsUpToTheBoundAreReadAndLargerOnesRefusedSayingSo) {
+  TAppFolder app;
+  const TWebEngineFactory previous =
+      SetWebEngineFactory([] { return std::make_unique<TScriptedWebEngine>(); });
+  const std::string file = app / "big.VX";
+  const std::pair<int64_t, std::string> cases[] = {
+      {MaxProjectTextSize, ""},
+      {MaxProjectTextSize + 1,
+       "Datei " + file + " kann nicht geöffnet werden. Die Datei ist größer als 64 MiB"},
+  };
+  for (const auto& [size, refusal] : cases) {
+    WriteAll(file, "Pelloran=V1.2\r\nObject=Global\r\nTop=5\r\nLeft=6\r\nend\r\n");
+    std::filesystem::resize_file(file, static_cast<uintmax_t>(size));  // sparse: a last line of zeros
+    auto doc = NewDocument(app.Path());
+    std::unique_ptr<TVXBuilder> form(TCustomForm::Create<TVXBuilder>(nullptr));
+    const std::pair<const char*, std::function<int()>> reads[] = {
+        {"designer", [&] { return doc->LoadProject(file), doc->Surface()->Top(); }},
+        {"runtime", [&] { return form->ReadConfig(file), form->Top(); }},
+    };
+    for (const auto& [program, read] : reads) {
+      try {
+        EXPECT_EQ(read(), 5) << program;
+        EXPECT_EQ(refusal, "") << program << " read a file of " << size << " bytes";
+      } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.Message, refusal) << program;
+      }
+    }
+  }
+  (void)SetWebEngineFactory(previous);
 }
 
 TEST(MediaBound, NoFileMovesEitherProgramsPeakMemoryByAGigabyte) {

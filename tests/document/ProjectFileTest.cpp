@@ -1,9 +1,12 @@
 // Project save and load: the golden round trip, the reader's order rules, and loads that fail as a whole.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 
 #include "document/BrowserClasses.h"
+#include "platform/media/ScriptedWebEngine.h"
+#include "runtime/VXBuilder.h"
 #include "tests/document/DocumentFixture.h"
 
 using namespace doctest;
@@ -308,6 +311,57 @@ TEST(ProjectFile, WhatLoadsSavesWhatLoadsAgain) {
     }
     EXPECT_EQ(saved[0], saved[1]) << c.What;
   }
+}
+
+// The bundled sample names its media relative to the application folder: a copy of that folder opens it
+// with every picture and sound once the folder it was generated in is gone, in the designer and in the
+// test run, which reads what a save writes: the names as they were read.
+TEST(ProjectFile, TheSampleOpensFromACopiedApplicationFolder) {
+  TTempFolder tree, elsewhere;
+  const std::string generate = std::string("QT_QPA_PLATFORM=offscreen ") + PELLORAN_GENERATE_ASSETS + " " +
+                               (tree / "app") + " " + (tree / "sample") + " >/dev/null";
+  ASSERT_EQ(std::system(generate.c_str()), 0);
+  const std::string app = elsewhere / "app";
+  std::filesystem::copy(tree / "app", app, std::filesystem::copy_options::recursive);
+  std::filesystem::remove_all(tree.Path());
+  struct TBack {
+    std::string Dir;
+    ~TBack() { (void)SetCurrentDir(Dir); }
+  } back{GetCurrentDir()};
+  ASSERT_TRUE(SetCurrentDir(app));
+  auto doc = NewDocument(app);
+  ASSERT_NO_THROW(doc->LoadProject("samples/Browser.VX"));
+  EXPECT_EQ(doc->Bitmaps()->Count(), 41);
+  ASSERT_EQ(doc->Sounds()->Count(), 4);  // "<NoSound>" and three sounds
+  for (int i = 1; i < doc->Sounds()->Count(); ++i) {
+    const std::string sound = doc->Sounds()->GetPath(i);
+    EXPECT_TRUE(sound.front() != '/' && FileExists(sound)) << sound;
+  }
+  doc->SaveProject(app + "/temp/Vexcheck.VX");
+  EXPECT_NE(ReadAll(app + "/temp/Vexcheck.VX").find("\r\nBitmap=samples/browser/Skin.BMP\r\n"),
+            std::string::npos);
+  // A build copies every picture and sound: the program, "Config.VX", 41 pictures and 3 sounds.
+  WriteAll(app + "/Builder", "#!/bin/sh\n");
+  ForceDirectories(elsewhere / "out");
+  doc->BuildBrowser(elsewhere / "out/Sample");
+  const std::filesystem::directory_iterator built(elsewhere / "out");
+  EXPECT_EQ(std::distance(begin(built), end(built)), 46);
+  doc->Surface()->Hide();
+
+  const TWebEngineFactory previous =
+      SetWebEngineFactory([] { return std::make_unique<TScriptedWebEngine>(); });
+  std::vector<std::string> reports;
+  const auto handler = Application->OnException;
+  Application->OnException = [&reports](TObject*, const Exception& E) { reports.push_back(E.Message); };
+  {
+    std::unique_ptr<TVXBuilder> form(TCustomForm::Create<TVXBuilder>(nullptr));
+    form->ReadConfig("temp/Vexcheck.VX");
+    EXPECT_EQ(form->Bitmaps()->Count(), 41);
+    EXPECT_EQ(form->StartSound->WaveName(), "samples/browser/Start.wav");
+  }
+  Application->OnException = handler;
+  EXPECT_EQ(reports, std::vector<std::string>{});
+  (void)SetWebEngineFactory(previous);
 }
 
 TEST(ProjectFile, NumbersPastTheirRangeAreRefusedNamingTheLine) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -185,9 +188,42 @@ TEST(WaveFile, ImageSizeComesFromTheRiffHeader) {
   EXPECT_EQ(WaveImageSize(junk), 0u);
 }
 
-TEST(WaveFile, MissingFilesAndFoldersRaiseOpenErrors) {
-  EXPECT_THROW((void)LoadWaveFile("/nonexistent/sound.wav"), EFOpenError);
-  EXPECT_THROW((void)LoadWaveFile(MediaFixture("")), EFOpenError);
+// A file is read up to the largest size a sound file may have (made sparse: zeros after the RIFF
+// chunk); one byte more is refused unread, as are a missing file and a folder.
+TEST(WaveFile, FilesAreReadUpToTheBound) {
+  TWaveBuilder b;
+  b.Tone(40, 440);
+  const std::string file =
+      (std::filesystem::temp_directory_path() / ("pelloran-wave-" + std::to_string(::getpid()) + ".wav"))
+          .string();
+  const auto sized = [&](uint64_t Size) {
+    return [&b, &file, Size] {
+      TWaveBuilder::Write(file, b.Build());
+      std::filesystem::resize_file(file, Size);
+      return file;
+    };
+  };
+  struct Case {
+    const char* What;
+    std::function<std::string()> Make;
+    std::string Error;  // the start of the message; empty: the sound is read
+  };
+  const Case cases[] = {
+      {"at the bound", sized(MaxWaveFileSize), ""},
+      {"a byte over", sized(MaxWaveFileSize + 1), "Invalid wave data: file too large"},
+      {"missing", [] { return std::string("/nonexistent/sound.wav"); }, "Datei /nonexistent/sound.wav"},
+      {"a folder", [] { return MediaFixture(""); }, "Datei " + MediaFixture("")},
+  };
+  for (const Case& c : cases) {
+    try {
+      EXPECT_EQ(LoadWaveFile(c.Make()).Data, b.Samples) << c.What;
+      EXPECT_EQ(c.Error, "") << c.What << ": read";
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.Message.substr(0, c.Error.size()), c.Error) << c.What;
+      EXPECT_NE(c.Error, "") << c.What << ": " << e.Message;
+    }
+  }
+  std::filesystem::remove(file);
 }
 
 }  // namespace

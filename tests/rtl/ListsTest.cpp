@@ -146,6 +146,44 @@ TEST(StringList, FilesRoundTripWithCrLf) {
   EXPECT_EQ(list.Count(), 4);  // a failed load leaves the list alone
 }
 
+// A file is UTF-8 when all of it is, else Windows-1252; either way it is held and saved as UTF-8, and the
+// saved file reads back as the same text.
+TEST(StringList, FilesAreReadInTheirEncodingAndSavedAsUtf8) {
+  struct Case {
+    const char* What;
+    std::string Bytes;
+    std::vector<std::string> Lines;
+  };
+  const Case cases[] = {
+      {"UTF-8",
+       "Text=Gr\xC3\xBC\xC3\x9F"
+       "e \xE2\x82\xAC \xF0\x9F\x98\x80\r\n",
+       {"Text=Grüße € 😀"}},
+      {"Windows-1252",
+       "Text=Gr\xFC\xDF"
+       "e\r\nHint=\x80\x85\x93x\x94\x9F",
+       {"Text=Grüße", "Hint=€…“x”Ÿ"}},
+      {"bytes Windows-1252 leaves undefined", "\x81\x8D\x8F\x90\x9D", {"\u0081\u008D\u008F\u0090\u009D"}},
+      {"one stray byte decides for the whole file", "\xC3\xBC\r\n\xFC", {"Ã¼", "ü"}},
+      {"overlong form", "\xC0\xAF", {"À¯"}},
+      {"surrogate", "\xED\xA0\x80", {"í\u00A0€"}},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", {"ô\u0090€€"}},
+      {"cut sequence", "ok\xE2\x82", {"okâ‚"}},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    dir.Write("in.VX", c.Bytes);
+    TStringList list;
+    list.LoadFromFile(dir / "in.VX");
+    EXPECT_EQ(Items(list), c.Lines) << c.What;
+    list.SaveToFile(dir / "saved.VX");
+    TStringList again;
+    again.LoadFromFile(dir / "saved.VX");
+    EXPECT_EQ(Items(again), c.Lines) << c.What;
+    EXPECT_TRUE(IsUtf8(dir.Read("saved.VX"))) << c.What;
+  }
+}
+
 TEST(StringList, NamesValuesAndCommaText) {
   TStringList list;
   list.Add("Top=1");

@@ -230,20 +230,25 @@ TEST_F(Reader, SizesFromTheFileAreKeptSane) {
   EXPECT_TRUE(Form->AddressCombo->Visible());
 }
 
+// The texts are Windows-1252, as the system's 8-bit code page wrote them: they show as written.
 TEST_F(Reader, ButtonAndLabelKeys) {
   Load(BaseConfig() +
        ButtonSection("Navigate to target", 5, 5,
-                     "Navigationtarget=#a.htm\nSound=click.wav\nHint=  \nZOrder=1\n") +
-       ButtonSection("Refresh", 40, 5, "Hint=Reload it\nSound=\n") +
+                     "Navigationtarget=#Gr\xFC\xDF"
+                     "e.htm\nSound=click.wav\nHint=  \nZOrder=1\n") +
+       ButtonSection("Refresh", 40, 5,
+                     "Hint=Reload it \x96 Gr\xFC\xDF"
+                     "e\nSound=\n") +
        "Object=Label\nTop=3\nLeft=4\nWidth=60\nColor=255\nText=early\nStyle=Custom Text\nTransparent=1\n"
        "Fontname=DejaVu Sans\nFontcolor=65280\nFontheight=-15\nFontstyle=Bold\nFontstyle=Underline\nend\n"
-       "Object=Label\nWidth=30\nStyle=Custom Text\nText=A&B\nTransparent=0\nend\n");
+       "Object=Label\nWidth=30\nStyle=Custom Text\nText=A&B \x84Gr\xFC\xDF"
+       "e\x93\nTransparent=0\nend\n");
   TVXOButton* home = ButtonOf("Navigate to target");
-  EXPECT_EQ(home->Navigationtarget(), "#a.htm");
+  EXPECT_EQ(home->Navigationtarget(), "#Grüße.htm");
   EXPECT_EQ(home->Player()->WaveName(), "click.wav");
   EXPECT_FALSE(home->ShowHint()) << "a blank hint is not shown";
   TVXOButton* refresh = ButtonOf("Refresh");
-  EXPECT_EQ(refresh->Hint(), "Reload it");
+  EXPECT_EQ(refresh->Hint(), "Reload it – Grüße");
   EXPECT_TRUE(refresh->ShowHint());
   EXPECT_EQ(refresh->Sound(), "");
   TVXOLabel* early = Nth<TVXOLabel>(0);
@@ -257,7 +262,7 @@ TEST_F(Reader, ButtonAndLabelKeys) {
   EXPECT_EQ(early->Font()->Style(), (TFontStyles{fsBold, fsUnderline}));
   EXPECT_EQ(early->Width(), 60);
   TVXOLabel* amp = Nth<TVXOLabel>(1);
-  EXPECT_EQ(amp->Caption(), "A&B");
+  EXPECT_EQ(amp->Caption(), "A&B „Grüße“");
   EXPECT_FALSE(amp->Transparent());
   EXPECT_FALSE(amp->ShowAccelChar()) << "captions are plain text";
 }
