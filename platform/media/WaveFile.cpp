@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "platform/rtl/Streams.h"
 
@@ -73,22 +74,35 @@ size_t WaveImageSize(const void* Image) {
   return size_t{Get32(p + 4)} + 8;
 }
 
-TWaveSound ReadWave(const void* Image, size_t Size) {
-  const auto* p = static_cast<const uint8_t*>(Image);
-  if (!p || Size < 12 || !Is(p, "RIFF") || !Is(p + 8, "WAVE")) Refuse("not a RIFF/WAVE image");
+namespace {
+
+// Reads Len bytes at Pos of the image into Dst; the caller keeps Pos + Len within the image.
+using TReadAt = std::function<void(uint64_t Pos, void* Dst, uint64_t Len)>;
+
+// Walks the chunks of an image of Size bytes, reading only chunk headers, the format and the samples,
+// so that a file is never held whole beside its samples.
+TWaveSound ParseWave(uint64_t Size, const TReadAt& ReadAt) {
+  uint8_t header[12];
+  if (Size < 12) Refuse("not a RIFF/WAVE image");
+  ReadAt(0, header, 12);
+  if (!Is(header, "RIFF") || !Is(header + 8, "WAVE")) Refuse("not a RIFF/WAVE image");
   // The RIFF size bounds the chunks; bytes after it (padding some writers add) are ignored.
-  const uint64_t end = std::min<uint64_t>(Size, uint64_t{Get32(p + 4)} + 8);
+  const uint64_t end = std::min<uint64_t>(Size, uint64_t{Get32(header + 4)} + 8);
   uint64_t pos = 12;
   bool haveFormat = false;
   TFormat format;
   while (pos + 8 <= end) {
-    const uint8_t* chunk = p + pos;
+    uint8_t chunk[8];
+    ReadAt(pos, chunk, 8);
     const uint64_t size = Get32(chunk + 4);
     const uint64_t body = pos + 8;
     if (Is(chunk, "fmt ")) {
       if (haveFormat) Refuse("second format chunk");
       if (body + size > end) Refuse("format chunk is truncated");
-      format = ReadFormat(p + body, static_cast<uint32_t>(size));
+      // Only the first 40 bytes of a format chunk are ever looked at.
+      uint8_t fields[40] = {};
+      ReadAt(body, fields, std::min<uint64_t>(size, sizeof fields));
+      format = ReadFormat(fields, static_cast<uint32_t>(size));
       haveFormat = true;
     } else if (Is(chunk, "data")) {
       if (!haveFormat) Refuse("data before format");
@@ -97,8 +111,8 @@ TWaveSound ReadWave(const void* Image, size_t Size) {
       sound.Channels = format.Channels;
       sound.SamplesPerSec = format.SamplesPerSec;
       sound.BitsPerSample = format.BitsPerSample;
-      const uint64_t whole = size - size % sound.BlockAlign();
-      sound.Data.assign(p + body, p + body + whole);
+      sound.Data.resize(size - size % sound.BlockAlign());
+      ReadAt(body, sound.Data.data(), sound.Data.size());
       return sound;
     }
     pos = body + size + (size & 1);  // chunks are padded to even sizes
@@ -106,15 +120,27 @@ TWaveSound ReadWave(const void* Image, size_t Size) {
   Refuse(haveFormat ? "no data chunk" : "no format chunk");
 }
 
+}  // namespace
+
+TWaveSound ReadWave(const void* Image, size_t Size) {
+  const auto* p = static_cast<const uint8_t*>(Image);
+  if (!p) Refuse("not a RIFF/WAVE image");
+  return ParseWave(Size, [p](uint64_t Pos, void* Dst, uint64_t Len) {
+    if (Len) std::memcpy(Dst, p + Pos, Len);
+  });
+}
+
 TWaveSound LoadWaveFile(const std::string& FileName) {
   // A regular file only, opened without waiting: a FIFO or device is refused like a missing file.
   TFileStream in(FileName, fmOpenRead);
   const int64_t size = in.Size();
-  if (size < 0) throw EFOpenError("Datei " + FileName + " kann nicht geöffnet werden");
+  const auto unreadable = [&FileName] {
+    return EFOpenError("Datei " + FileName + " kann nicht geöffnet werden");
+  };
+  if (size < 0) throw unreadable();
   if (static_cast<uint64_t>(size) > MaxWaveFileSize) Refuse("file too large");
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  in.SetPosition(0);
-  if (in.Read(bytes.data(), size) != size)
-    throw EFOpenError("Datei " + FileName + " kann nicht geöffnet werden");
-  return ReadWave(bytes.data(), bytes.size());
+  return ParseWave(static_cast<uint64_t>(size), [&](uint64_t Pos, void* Dst, uint64_t Len) {
+    in.SetPosition(static_cast<int64_t>(Pos));
+    if (in.Read(Dst, static_cast<int64_t>(Len)) != static_cast<int64_t>(Len)) throw unreadable();
+  });
 }

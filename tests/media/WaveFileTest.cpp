@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -190,6 +191,13 @@ TEST(WaveFile, ImageSizeComesFromTheRiffHeader) {
 
 // A file is read up to the largest size a sound file may have (made sparse: zeros after the RIFF
 // chunk); one byte more is refused unread, as are a missing file and a folder.
+// The process's peak resident memory so far.
+long PeakMemoryKiB() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
 TEST(WaveFile, FilesAreReadUpToTheBound) {
   TWaveBuilder b;
   b.Tone(40, 440);
@@ -216,7 +224,11 @@ TEST(WaveFile, FilesAreReadUpToTheBound) {
   };
   for (const Case& c : cases) {
     try {
-      EXPECT_EQ(LoadWaveFile(c.Make()).Data, b.Samples) << c.What;
+      const std::string name = c.Make();
+      const long before = PeakMemoryKiB();
+      EXPECT_EQ(LoadWaveFile(name).Data, b.Samples) << c.What;
+      // The file is a short sound followed by a gigabyte of padding: only the sound is held.
+      EXPECT_LT(PeakMemoryKiB() - before, 64 * 1024) << c.What << ": held the whole file";
       EXPECT_EQ(c.Error, "") << c.What << ": read";
     } catch (const Exception& e) {
       EXPECT_EQ(e.Message.substr(0, c.Error.size()), c.Error) << c.What;
