@@ -46,7 +46,7 @@ inline constexpr int kControlLeft = 96;
 inline constexpr Box kFormPanel[] = {
     {"BitmapEdit", 96, 50, 160, 21, BoxKind::Field},
     {"FormImage", 96, 76, 104, 64, BoxKind::Picture},
-    {"SizeLabel", 206, 78, 52, 14, BoxKind::Text},
+    {"SizeLabel", 10, 94, 80, 14, BoxKind::Text},  // under "Preview", ending where the captions end
     {"DialodIColorShape", 206, 99, 22, 18, BoxKind::Swatch},
     {"OrganicShapeButton9", 234, 98, 20, 20, BoxKind::Icon},
     {"PositionCombo", 96, 146, 160, 21, BoxKind::Field},
@@ -90,10 +90,11 @@ inline constexpr Box kButtonPanel[] = {
     {"ButtonTouchedCombo", 76, 104, 56, 21, BoxKind::Field},
     {"ButtonPressedCombo", 136, 104, 56, 21, BoxKind::Field},
     {"ButtonDisabledCombo", 196, 104, 56, 21, BoxKind::Field},
-    {"ButtonMaskLabel", 16, 127, 56, 14, BoxKind::Text},
-    {"ButtonTouchedLabel", 76, 127, 56, 14, BoxKind::Text},
-    {"ButtonPressedLabel", 136, 127, 56, 14, BoxKind::Text},
-    {"ButtonDisabledLabel", 196, 127, 56, 14, BoxKind::Text},
+    // Centred under their column, reaching into the gaps between the columns.
+    {"ButtonMaskLabel", 14, 127, 60, 14, BoxKind::Text},
+    {"ButtonTouchedLabel", 74, 127, 60, 14, BoxKind::Text},
+    {"ButtonPressedLabel", 134, 127, 60, 14, BoxKind::Text},
+    {"ButtonDisabledLabel", 194, 127, 60, 14, BoxKind::Text},
     {"ButtonActionCombo", 96, 148, 160, 21, BoxKind::Field},
     {"ButtonNavigationTarget", 96, 174, 160, 21, BoxKind::Field},
     {"ButtonHintEdit", 96, 200, 160, 21, BoxKind::Field},

@@ -200,10 +200,11 @@ TImage* TPropertyForm::MakePreview(TPanel* Panel, const char* Name) {
   return image;
 }
 
-TLabel* TPropertyForm::MakeText(TPanel* Panel, const char* Name) {
+TLabel* TPropertyForm::MakeText(TPanel* Panel, const char* Name, TAlignment Alignment) {
   auto* label = new TLabel(this);
   label->SetName(Name);
   label->SetAutoSize(false);
+  label->SetAlignment(Alignment);
   label->SetTransparent(true);
   label->SetCaption("640 x 480");
   Place(label, Panel);
@@ -302,7 +303,7 @@ void TPropertyForm::BuildFormPanel() {
   BitmapEdit = MakeCombo(p, "BitmapEdit", {}, [this](TObject* Sender) { BitmapEditChange(Sender); });
   FormImage = MakePreview(p, "FormImage");
   FormImage->OnClick = [this](TObject* Sender) { FormImageClick(Sender); };
-  SizeLabel = MakeText(p, "SizeLabel");
+  SizeLabel = MakeText(p, "SizeLabel", taRightJustify);
   DialodIColorShape = MakeSwatch(p, "DialodIColorShape", "Farbe wählen");
   DialodIColorShape->OnMouseDown = [this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y) {
     DialodIColorShapeMouseDown(S, B, Sh, X, Y);
@@ -362,7 +363,7 @@ void TPropertyForm::BuildButtonPanel() {
     (*images[s])->OnClick = [this, s](TObject*) { ButtonStateImageClick(s); };
     *combos[s] = MakeCombo(p, ("Button" + state + "Combo").c_str(), {},
                            [this, s](TObject*) { ButtonStateComboChange(s); });
-    *labels[s] = MakeText(p, ("Button" + state + "Label").c_str());
+    *labels[s] = MakeText(p, ("Button" + state + "Label").c_str(), taCenter);
   }
   ButtonActionCombo = MakeCombo(
       p, "ButtonActionCombo",
@@ -497,8 +498,9 @@ void TPropertyForm::DockUnderMainWindow() {
   SetBounds(main->Left(), main->Top() + 150, Width(), Height());
 }
 
-void TPropertyForm::fsdfsdfsMouseDown(TObject*, TMouseButton Button, TShiftState, int, int) {
-  if (Button != mbLeft) return;
+void TPropertyForm::fsdfsdfsMouseDown(TObject*, TMouseButton Button, TShiftState Shift, int, int) {
+  // The second press of a double click belongs to the double click, which has just docked the editor.
+  if (Button != mbLeft || Shift.Contains(ssDouble)) return;
   FDocked = false;
   ReleaseCapture();
   Perform(WM_SYSCOMMAND, SC_DRAGMOVE, static_cast<LPARAM>(-1));
@@ -507,6 +509,14 @@ void TPropertyForm::fsdfsdfsMouseDown(TObject*, TMouseButton Button, TShiftState
 void TPropertyForm::sffddfsfDblClick(TObject*) {
   FDocked = true;
   DockUnderMainWindow();
+}
+
+void TPropertyForm::WMSysCommand(TMessage& Message) {
+  if ((Message.WParam & 0xFFF0) == SC_CLOSE) {
+    Message.Result = 0;
+    return;
+  }
+  TVexForm::WMSysCommand(Message);
 }
 
 void TPropertyForm::Stayontop1Click(TObject*) {

@@ -229,6 +229,8 @@ class TPropertyForm : public TVexForm {
 
  protected:
   void ReadResource() override;
+  // The editor has no close of its own: the window system's close leaves it shown.
+  void WMSysCommand(TMessage& Message) override;
 
  private:
   void BuildFormPanel();
@@ -245,7 +247,7 @@ class TPropertyForm : public TVexForm {
   TShape* MakeSwatch(TPanel* Panel, const char* Name, const char* Hint);
   TCheckBox* MakeCheck(TPanel* Panel, const char* Name, const char* Caption);
   TImage* MakePreview(TPanel* Panel, const char* Name);
-  TLabel* MakeText(TPanel* Panel, const char* Name);
+  TLabel* MakeText(TPanel* Panel, const char* Name, TAlignment Alignment);
   TOrganicShapeButton* MakeIcon(TPanel* Panel, const char* Name, const char* Picture, const char* Hint,
                                 const std::function<void(TObject*)>& Click);
   TScrollBox* MakeFontBox(TPanel* Panel, const char* Name, TLabel*& FontLabel,

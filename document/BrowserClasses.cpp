@@ -551,12 +551,19 @@ void TVXBrowser::RemoveUnusedSounds() {
 
 void TVXBrowser::SurfaceMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y,
                                   TCustomLayer* Layer) {
-  if (!Shift.Contains(ssLeft)) return;
-  // A press that inserts or picks is used up by that edit: its release is no click on the surface,
-  // which would hide the selection frame just put around the new element (or kept for the pick).
+  // A press that inserts, picks or grips an element is used up by that: its release is no click on the
+  // surface, which would hide the selection frame just put around the element (or kept for the pick).
   const auto consumePress = [this] {
     FSurface->SetControlState(FSurface->ControlState() - TControlState{csClicked});
   };
+  if (!FPickMode) {
+    if (TControl* gripped = FSurface->ZeroSizedControlAt(X, Y, nullptr)) {
+      consumePress();
+      ElementMouseDown(gripped, Button, Shift, X - gripped->Left(), Y - gripped->Top());
+      return;
+    }
+  }
+  if (!Shift.Contains(ssLeft)) return;
   switch (FInsertMode) {
     case imButton:
       FSurface->SelectControl(InsertButton(Y, X)->Control());
@@ -596,6 +603,15 @@ void TVXBrowser::SurfaceMouseDown(TObject* Sender, TMouseButton Button, TShiftSt
 void TVXBrowser::ElementMouseDown(TObject* Sender, TMouseButton, TShiftState Shift, int X, int Y) {
   auto* control = dynamic_cast<TControl*>(Sender);
   if (control == nullptr) return;
+  // An element of width or height 0 above the pressed one takes the press where its frame would be
+  // (a pick reads what the screen shows, so it stays with the pressed control).
+  if (TControl* gripped =
+          FPickMode ? nullptr
+                    : FSurface->ZeroSizedControlAt(control->Left() + X, control->Top() + Y, control)) {
+    X += control->Left() - gripped->Left();
+    Y += control->Top() - gripped->Top();
+    control = gripped;
+  }
   FSurface->SetPopupTarget(control);
   if (Shift.Contains(ssRight)) {
     FSurface->FrontBackMenu->Popup(FSurface->Left() + control->Left() + X,

@@ -157,11 +157,31 @@ void TCoolBrowser::SetPopupTarget(TControl* Value) {
 
 // ---- Selection -------------------------------------------------------------------------------------
 
+TRect TCoolBrowser::SelectionFrameRect(const TControl* Control) const {
+  const int left = Control->Left() - kFrameGap;
+  const int top = Control->Top() - kFrameGap;
+  const int width = std::max(Control->Width() + 2 * kFrameGap, Shape->Constraints()->MinWidth());
+  const int height = std::max(Control->Height() + 2 * kFrameGap, Shape->Constraints()->MinHeight());
+  return Rect(left, top, left + width, top + height);
+}
+
 void TCoolBrowser::ShowSelection(TControl* Control) {
   if (Control == nullptr) return;
-  SetSurfaceBounds(Shape, Control->Left() - kFrameGap, Control->Top() - kFrameGap,
-                   Control->Width() + 2 * kFrameGap, Control->Height() + 2 * kFrameGap);
+  const TRect r = SelectionFrameRect(Control);
+  SetSurfaceBounds(Shape, r.Left, r.Top, r.Width(), r.Height());
   Shape->SetVisible(true);
+}
+
+TControl* TCoolBrowser::ZeroSizedControlAt(int X, int Y, const TControl* Pressed) const {
+  for (int i = ControlCount() - 1; i >= 0; --i) {
+    TControl* c = Controls(i);
+    if (c == Pressed) break;
+    if (c == Shape || c == LeftShape || c == RightShape || c == TopShape || c == BottomShape) continue;
+    if (!c->Visible() || (c->Width() > 0 && c->Height() > 0)) continue;
+    const TRect r = SelectionFrameRect(c);
+    if (X >= r.Left && X < r.Right && Y >= r.Top && Y < r.Bottom) return c;
+  }
+  return nullptr;
 }
 
 void TCoolBrowser::HideSelection() {
@@ -178,6 +198,21 @@ void TCoolBrowser::SelectControl(TControl* Control) {
 void TCoolBrowser::AlignControls(TControl* AControl, TRect& Rect) {
   TVexForm::AlignControls(AControl, Rect);
   if (AControl != nullptr && AControl == FSelectedControl && Shape->Visible()) ShowSelection(AControl);
+}
+
+void TCoolBrowser::WMSysCommand(TMessage& Message) {
+  if ((Message.WParam & 0xFFF0) != SC_CLOSE) {
+    TVexForm::WMSysCommand(Message);
+    return;
+  }
+  Message.Result = 0;
+  // The window that owns the surface's document (the designer's main window) closes instead.
+  for (TComponent* c = Owner(); c != nullptr; c = c->Owner()) {
+    if (auto* form = dynamic_cast<TCustomForm*>(c)) {
+      form->Close();
+      return;
+    }
+  }
 }
 
 bool TCoolBrowser::SelectedIsShapedButton() const {

@@ -80,6 +80,12 @@ class TCoolBrowser : public TVexForm {
 
   // Puts the frame 3 pixels around Control and shows it.
   void ShowSelection(TControl* Control);
+  // Where the frame around Control goes: 3 pixels around it, at least the frame's minimum size.
+  [[nodiscard]] TRect SelectionFrameRect(const TControl* Control) const;
+  // The element control of width or height 0 whose frame would take in the surface point (X, Y): the
+  // mouse cannot hit such a control, so it is gripped there. Only controls stacked above Pressed (the
+  // control that the press reached; nullptr for the surface's face) count, the topmost first.
+  [[nodiscard]] TControl* ZeroSizedControlAt(int X, int Y, const TControl* Pressed) const;
   void HideSelection();
   // Selects Control (frame around it) and reports it through OnSelect.
   void SelectControl(TControl* Control);
@@ -111,6 +117,10 @@ class TCoolBrowser : public TVexForm {
   // Keeps the frame around the selected control whenever its bounds change (its anchors when the
   // surface takes a new skin size, its setters, a drag).
   void AlignControls(TControl* AControl, TRect& Rect) override;
+  // The surface has no close of its own: the window system's close closes the window that owns the
+  // surface's document (the designer's main window, which asks its question first) and otherwise
+  // leaves the surface shown.
+  void WMSysCommand(TMessage& Message) override;
 
  private:
   [[nodiscard]] bool SelectedIsShapedButton() const;

@@ -400,7 +400,9 @@ void TCustomForm::Close() {
 }
 
 void TCustomForm::WindowCloseRequested() {
-  Close();
+  // The window system's close (a close box, Alt+F4, a task bar's close) reaches the form as the system
+  // command close, whose default is Close: a form that offers no close of its own declines it there.
+  Perform(WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
 void TCustomForm::Release() {

@@ -142,6 +142,7 @@ class TCustomForm : public TScrollingWinControl {
 
   // Window-layer entry points (platform-private use).
   void WindowMovedOrSized(int ALeft, int ATop, int AWidth, int AHeight);
+  // The window system asks the window to close: WM_SYSCOMMAND with SC_CLOSE.
   void WindowCloseRequested();
   void WindowActivated(bool Active);
   void KeyDown(WORD& Key, TShiftState Shift) override { TWinControl::KeyDown(Key, Shift); }

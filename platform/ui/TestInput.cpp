@@ -106,6 +106,11 @@ void ShowAndWait(TCustomForm* Form) {
   ProcessEvents();
 }
 
+void WindowSystemClose(TCustomForm* Form) {
+  WidgetOf(Form)->windowHandle()->close();
+  ProcessEvents();
+}
+
 void ProcessEvents() {
   for (int i = 0; i < 3; ++i) {
     QCoreApplication::sendPostedEvents();

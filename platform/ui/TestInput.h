@@ -24,6 +24,8 @@ void KeyClick(TWinControl* Control, WORD Key, TShiftState Shift = {});
 void KeyChars(TWinControl* Control, const std::string& Text);
 // Shows a form and waits until its window is on the screen.
 void ShowAndWait(TCustomForm* Form);
+// The window system asks the form's window to close (a close box, Alt+F4, a window manager's close).
+void WindowSystemClose(TCustomForm* Form);
 // Handles pending events (paints, posted messages, timers that are due).
 void ProcessEvents();
 // Waits Milliseconds while handling events.

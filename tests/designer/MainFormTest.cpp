@@ -84,7 +84,8 @@ TEST_F(MainForm, ModifiedFlagThroughNewEditsSaveAndTestRun) {
   EXPECT_TRUE(Main->IsModified()) << "returning from a test run enables Save";
 }
 
-enum class Command { New, Open, Exit, Close };
+// SurfaceClose and EditorClose: the window system's close (Alt+F4) of the surface and of the editor.
+enum class Command { New, Open, Exit, Close, SurfaceClose, EditorClose };
 enum class Case { Unmodified, Yes, No, Cancel, YesCancelledSave };
 
 struct QuestionCase {
@@ -117,6 +118,10 @@ TEST_F(MainForm, QuestionBeforeDiscardingTable) {
       {Command::Close, Case::No, 1, false, true},
       {Command::Close, Case::Cancel, 1, false, false},
       {Command::Close, Case::YesCancelledSave, 1, false, false},
+      {Command::SurfaceClose, Case::Unmodified, 0, false, true},
+      {Command::SurfaceClose, Case::No, 1, false, true},
+      {Command::SurfaceClose, Case::Cancel, 1, false, false},
+      {Command::EditorClose, Case::Unmodified, 0, false, false},
   };
   // A project to open.
   NewProject();
@@ -167,13 +172,21 @@ TEST_F(MainForm, QuestionBeforeDiscardingTable) {
       case Command::Close:
         Main->Close();
         break;
+      case Command::SurfaceClose:
+        WindowSystemClose(Doc()->Surface());
+        break;
+      case Command::EditorClose:
+        WindowSystemClose(Editor);
+        break;
     }
     EXPECT_EQ(Questions, c.ExpectedQuestions);
     EXPECT_EQ(fs::exists(Work("old.VX")), c.Saved);
     if (!c.GoesOn) {
       EXPECT_EQ(Doc(), old) << "the project stays open";
       EXPECT_EQ(Main->Mode(), mdEditing);
-    } else if (c.What == Command::Exit || c.What == Command::Close) {
+      EXPECT_TRUE(Doc()->Surface()->Visible());
+      EXPECT_TRUE(Editor->Visible());
+    } else if (c.What == Command::Exit || c.What == Command::Close || c.What == Command::SurfaceClose) {
       EXPECT_FALSE(Main->Visible()) << "the designer closed";
     } else {
       EXPECT_NE(Doc(), nullptr);

@@ -130,6 +130,16 @@ TEST_F(Panels, ChoosingASkinFileSetsStartSize) {
   EXPECT_EQ(Editor->LastPicturePath(), App + "/Images/Decisiondesign.BMP");
 }
 
+// The widest sizes a picture may have show whole in every size label.
+TEST_F(Panels, SizeLabelsShowTheWidestSizesWhole) {
+  for (TLabel* label : {Editor->SizeLabel, Editor->ButtonMaskLabel, Editor->ButtonTouchedLabel,
+                        Editor->ButtonPressedLabel, Editor->ButtonDisabledLabel})
+    for (const auto& [width, height] : {std::pair{3840, 2160}, {16384, 512}, {2896, 2896}}) {
+      label->SetCaption(SizeText(width, height));
+      EXPECT_LE(label->TextSize().cx, label->Width()) << label->Name() << " " << label->Caption();
+    }
+}
+
 TEST_F(Panels, ReloadingASkinNeverWritesIntoTheStockPicture) {
   const std::string late = Work("late.bmp");
   TBitmap32* stock = KMediaList::Instance()->GetBitmap(StartDirectory() + "\\Data\\noimage.bmp");
@@ -534,10 +544,15 @@ TEST_F(Panels, DockingByDoubleClickAndStayOnTop) {
   Main->SetBounds(500, 20, Main->Width(), Main->Height());
   Editor->SetDocked(false);
   Editor->SetBounds(10, 10, Editor->Width(), Editor->Height());
-  Editor->sffddfsfDblClick(Editor->Image1);
+  ShowAndWait(Editor);
+  // The double click's own second press does not undock the editor again: it follows the main window.
+  MouseDoubleClick(Editor->Image1, 24, 24);
   EXPECT_TRUE(Editor->Docked());
   EXPECT_EQ(Editor->Left(), 500);
   EXPECT_EQ(Editor->Top(), 170);
+  Main->SetBounds(450, 40, Main->Width(), Main->Height());
+  EXPECT_EQ(Editor->Left(), 450);
+  EXPECT_EQ(Editor->Top(), 190);
   Editor->Stayontop1Click(nullptr);
   EXPECT_EQ(Editor->FormStyle(), fsStayOnTop);
   Editor->Stayontop1Click(nullptr);

@@ -214,6 +214,48 @@ TEST_F(SurfaceEvents, TheFrameFollowsTheSelectionAndLiesAboveTheWindows) {
   EXPECT_EQ(edit->Control()->Width(), 70);
 }
 
+// An element of width or height 0, which the mouse cannot hit, is gripped where its frame would be (on
+// the face, over the web panel, with a tool armed): the press selects it, moves and inserts nothing,
+// and the frame then gives it a width.
+TEST_F(SurfaceEvents, AZeroSizedElementIsGrippedWhereItsFrameWouldBe) {
+  TVXEdit* edit = Doc->AddEdit(70, 110);  // over the web panel
+  struct Case {
+    const char* What;
+    TControl* Control;
+    int Width, Height;  // -1: as it is
+    uint8_t Mode;
+  };
+  const Case cases[] = {
+      {"label of width 0", Label->Control(), 0, -1, imNone},
+      {"address field of width 0 over the web panel", edit->Control(), 0, -1, imNone},
+      {"label of width 0, a tool armed", Label->Control(), 0, -1, imButton},
+      {"label of height 0", Label->Control(), 30, 0, imNone},
+      {"web panel of width 0", S->WebSpace, 0, -1, imNone},
+  };
+  for (const Case& c : cases) {
+    TControl* control = c.Control;
+    control->SetBounds(control->Left(), control->Top(), c.Width < 0 ? control->Width() : c.Width,
+                       c.Height < 0 ? control->Height() : c.Height);
+    S->SelectControl(Button->Control());
+    Doc->SetInsertMode(c.Mode);
+    const int elements = Doc->ComponentCount();
+    const TRect window = S->BoundsRect();
+    const TRect bounds = control->BoundsRect();
+    TestInput::MouseClick(S, bounds.Left + 1, bounds.Top + 1);
+    Doc->SetInsertMode(imNone);
+    EXPECT_EQ(S->SelectedControl(), control) << c.What;
+    EXPECT_EQ(control->BoundsRect(), bounds) << c.What;
+    EXPECT_TRUE(S->Shape->Visible()) << c.What;
+    EXPECT_EQ(S->BoundsRect(), window) << c.What;
+    EXPECT_EQ(Doc->ComponentCount(), elements) << c.What;
+    const TRect frame = S->Shape->BoundsRect();
+    TestInput::MousePress(S, frame.Right - 2, frame.Top + 4);
+    TestInput::MouseMove(S, frame.Right + 18, frame.Top + 4);
+    TestInput::MouseRelease(S, frame.Right + 18, frame.Top + 4);
+    EXPECT_EQ(control->Width(), frame.Width() + 12) << c.What;
+  }
+}
+
 // With no insert tool armed and no pick pending, pressing the face moves the window with the mouse;
 // the document reports one change and the selection stays.
 TEST_F(SurfaceEvents, PressingTheFaceMovesTheWindow) {

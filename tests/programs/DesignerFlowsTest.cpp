@@ -41,6 +41,8 @@ constexpr TSpot kNew = Wide(176, 46), kOpen = Wide(176, 72), kSave = Wide(176, 9
                 kCheck = Wide(97, 109), kButtonTool = Wide(15, 46), kLabelTool = Wide(15, 72),
                 kEditTool = Wide(16, 98);
 constexpr TSpot kExit{235 + 10, 7 + 12}, kMinimize{211 + 10, 7 + 12};
+// The kit's face beside its title, where a press moves the window.
+constexpr TSpot kKitFace{140, 22};
 // The question box's Cancel button (23 x 21 at 108, 123).
 constexpr TSpot kQuestionCancel{108 + 11, 123 + 10};
 
@@ -246,6 +248,16 @@ class DesignerFlows : public ::testing::Test {
         5000);
   }
 
+  // Selects the web panel, then the element at At again by a click on its place: the frame shows around
+  // the one, then around the other.
+  void Reselect(TSpot At) {
+    ClickSurface(kOnWebPanel);
+    ASSERT_TRUE(FrameShownAt({{kOnWebPanel.X, 58}})) << "the web panel is not selected";
+    ClickSurface({At.X, At.Y + 5});
+    ASSERT_TRUE(FrameShownAt({{At.X - 2, At.Y + 5}}))
+        << "the element at " << At.X << ", " << At.Y << " is not selected again";
+  }
+
   TXSession& X = TXSession::Get();
   TTempDir Work{"pelloran-flow"};
   std::unique_ptr<TProgram> Designer;
@@ -295,10 +307,16 @@ TEST_F(DesignerFlows, EnterCommitsAFieldOfEveryPanel) {
   Insert(kButtonTool, kButtonAt);
   Enter("ButtonLeftEdit", "120");
   EXPECT_TRUE(FrameShownAt({{118, kButtonAt.Y + 5}})) << "button";
+  // A label and an address field narrowed to nothing are selected again by a click on their place and
+  // given a width.
   Insert(kLabelTool, kLabelAt);
+  Enter("LabelWidthEdit", "0");
+  Reselect(kLabelAt);
   Enter("LabelWidthEdit", "150");
   EXPECT_TRUE(FrameShownAt({{kLabelAt.X + 151, kLabelAt.Y + 5}})) << "label";
   Insert(kEditTool, kEditAt);
+  Enter("EditWidthEdit", "0");
+  Reselect(kEditAt);
   Enter("EditWidthEdit", "200");
   EXPECT_TRUE(FrameShownAt({{kEditAt.X + 201, kEditAt.Y + 5}})) << "address field";
   ClickSurface(kOnWebPanel);
@@ -356,6 +374,30 @@ TEST_F(DesignerFlows, MinimisedAsAWholeTheKitComesBackWithItsWindows) {
   ASSERT_EQ(std::system(("xdotool windowactivate " + std::to_string(Main.Id)).c_str()), 0);
   for (const char* name : {kMainWindow, kSurface, kEditor})
     (void)X.WaitWindow(name, 10000);
+}
+
+// Under a window manager: its close (Alt+F4) leaves the property editor shown, and on the surface asks
+// the question of the kit's close, whose Cancel keeps every window.
+TEST_F(DesignerFlows, TheWindowManagersCloseLosesNoWindow) {
+  if (!X.WindowManagerRunning()) GTEST_SKIP() << "Alt+F4 needs a window manager (the openbox flows)";
+  NewProject();
+  // The manager holds each click until it has looked at it: the next one waits for it.
+  ClickMain(kLabelTool);
+  ASSERT_TRUE(X.WaitClickPassed());
+  ClickSurface(kLabelAt);
+  ASSERT_TRUE(FrameShownAt({{kLabelAt.X - 2, kLabelAt.Y + 5}})) << "no label inserted";
+  GiveFocus(Editor);
+  X.Key("alt+F4");
+  GiveFocus(Surface);
+  X.Key("alt+F4");
+  // The manager sends the closes in the order of the keys: the editor's has been handled by now.
+  const TWindow question = X.WaitWindow(kQuestion);
+  EXPECT_TRUE(X.Find(kEditor).has_value()) << "the editor's close hid it";
+  ClickIn(question, kQuestionCancel);
+  ASSERT_TRUE(X.WaitGone(kQuestion));
+  for (const char* name : {kMainWindow, kSurface, kEditor})
+    EXPECT_TRUE(X.Find(name).has_value()) << name;
+  EXPECT_TRUE(Designer->Running());
 }
 
 TEST_F(DesignerFlows, AfterACancelledColourDialogAPictureOpensItsFileDialog) {
@@ -481,6 +523,22 @@ TEST_F(DesignerFlows, APanelMovesByItsFaceOnlyWhileTheButtonIsDown) {
   const TWindow dragged = X.Now(Editor);
   EXPECT_EQ(dragged.X, start.X + dx);
   EXPECT_EQ(dragged.Y, start.Y + dy);
+  // A double click on the face docks the panel under the kit for good: dragged by its face, the kit
+  // takes the panel along.
+  X.DoubleClick(dragged.ScreenX(face.X), dragged.ScreenY(face.Y));
+  const auto docked = [&](const TWindow& Kit) {
+    const TWindow now = X.Now(Editor);
+    return now.X == Kit.X && now.Y == Kit.Y + 150;
+  };
+  ASSERT_TRUE(WaitFor([&] { return docked(main); }, 5000))
+      << "not docked: at " << X.Now(Editor).X << ", " << X.Now(Editor).Y;
+  X.Drag(main.ScreenX(kKitFace.X), main.ScreenY(kKitFace.Y), main.ScreenX(kKitFace.X) - 200,
+         main.ScreenY(kKitFace.Y) + 60, [&](int Dx, int Dy) {
+           const TWindow now = X.Now(Main);
+           return now.X == main.X + Dx && now.Y == main.Y + Dy;
+         });
+  EXPECT_TRUE(WaitFor([&] { return docked(X.Now(Main)); }, 5000))
+      << "left behind at " << X.Now(Editor).X << ", " << X.Now(Editor).Y;
 }
 
 TEST_F(DesignerFlows, AfterADropDownListClosesTheFirstPressActs) {

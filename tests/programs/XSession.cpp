@@ -350,6 +350,16 @@ void TXSession::Click(int X, int Y, int Button) {
   F->LastClick = Clock::now();
 }
 
+void TXSession::DoubleClick(int X, int Y) {
+  Click(X, Y);
+  // A window manager that looks at each press first would take the second one as its own, arriving
+  // while it still holds the first.
+  EXPECT_TRUE(WaitClickPassed()) << "the first click of a double click is held";
+  Press(1);
+  Release(1);
+  F->LastClick = Clock::now();
+}
+
 void TXSession::Drag(int X0, int Y0, int X1, int Y1, const std::function<bool(int Dx, int Dy)>& Followed) {
   Move(X0, Y0);
   Press(1);
@@ -406,7 +416,7 @@ void TXSession::Key(const std::string& Combination) {
   std::vector<KeyCode> modifiers;
   std::string rest = Combination;
   for (const auto& [prefix, sym] :
-       {std::pair<std::string, KeySym>{"ctrl+", XK_Control_L}, {"shift+", XK_Shift_L}}) {
+       {std::pair<std::string, KeySym>{"ctrl+", XK_Control_L}, {"shift+", XK_Shift_L}, {"alt+", XK_Alt_L}}) {
     if (rest.rfind(prefix, 0) == 0) {
       modifiers.push_back(XKeysymToKeycode(F->D, sym));
       rest = rest.substr(prefix.size());

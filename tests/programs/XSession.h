@@ -71,11 +71,14 @@ class TXSession {
   // The rectangles of a window's bounding shape (one rectangle, the window's own, when it has none).
   [[nodiscard]] std::vector<TRect> Shape(unsigned long Window);
 
-  // Pointer and keys. Keys are X key names ("Return", "Escape", "a") with "ctrl+" or "shift+" before.
+  // Pointer and keys. Keys are X key names ("Return", "Escape", "a") with "ctrl+", "shift+" or "alt+"
+  // before.
   void Move(int X, int Y);
   void Press(int Button = 1);
   void Release(int Button = 1);
   void Click(int X, int Y, int Button = 1);
+  // Two clicks of the left button on one spot with no pause: a double click.
+  void DoubleClick(int X, int Y);
   // Presses at From, moves there in steps and releases at To. With Followed, each step waits until
   // Followed(Dx, Dy) sees the program follow the pointer that far from From (a window or a frame moved
   // along), so the release comes when the program has followed the pointer to To.

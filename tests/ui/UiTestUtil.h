@@ -15,6 +15,7 @@ using TestInput::MousePress;
 using TestInput::MouseRelease;
 using TestInput::ProcessEvents;
 using TestInput::ShowAndWait;
+using TestInput::WindowSystemClose;
 
 // Records the exceptions the application reports (instead of message boxes) while it lives.
 class TExceptionRecorder {
