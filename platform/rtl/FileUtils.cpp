@@ -356,9 +356,11 @@ int OpenRegularFile(const std::string& FileName, int64_t MaxSize) {
   return -1;
 }
 
-TFileKey TFileKey::Of(const std::string& Path) {
+namespace {
+
+TFileKey IdentifiedFile(std::string Resolved) {
   TFileKey key;
-  key.Resolved = ResolvePath(Path);
+  key.Resolved = std::move(Resolved);
   struct stat st;
   key.Exists = ::stat(key.Resolved.c_str(), &st) == 0;
   if (key.Exists) {
@@ -366,6 +368,16 @@ TFileKey TFileKey::Of(const std::string& Path) {
     key.Inode = st.st_ino;
   }
   return key;
+}
+
+}  // namespace
+
+TFileKey TFileKey::Of(const std::string& Path) {
+  return IdentifiedFile(ResolvePath(Path));
+}
+
+TFileKey TFileKey::OfWrite(const std::string& Path) {
+  return IdentifiedFile(ExpandFileName(ResolveNewPath(Path)));
 }
 
 bool TFileKey::operator==(const TFileKey& Other) const {
@@ -632,6 +644,11 @@ bool DeleteFile(const std::string& FileName) {
     return false;
   }
   return Note(::unlink(p.c_str()) == 0);
+}
+
+bool RemoveFile(const std::string& FileName) {
+  return ::unlink(ResolveNewPath(FileName).c_str()) == 0 || errno == ENOENT || errno == ENOTDIR ||
+         Note(false);
 }
 
 bool RemoveDir(const std::string& Dir) {

@@ -48,6 +48,8 @@ class TStrings;
 // the file (device and inode).
 struct TFileKey {
   [[nodiscard]] static TFileKey Of(const std::string& Path);
+  // The file a write of Path lands on: the exact name (ResolveNewPath), made absolute, and the file there.
+  [[nodiscard]] static TFileKey OfWrite(const std::string& Path);
   [[nodiscard]] bool operator==(const TFileKey& Other) const;
 
   std::string Resolved;
@@ -110,6 +112,9 @@ bool CreateDir(const std::string& Dir);
 // Creates Dir and every missing folder above it; true when it exists afterwards.
 bool ForceDirectories(const std::string& Dir);
 bool DeleteFile(const std::string& FileName);
+// Removes exactly FileName (ResolveNewPath: never a file whose name differs in letter case). True when no
+// such file is left, also when there was none; false with GetLastError telling why otherwise.
+bool RemoveFile(const std::string& FileName);
 bool RemoveDir(const std::string& Dir);
 bool RenameFile(const std::string& OldName, const std::string& NewName);
 // Size in bytes, -1 when the file does not exist.
