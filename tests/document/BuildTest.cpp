@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "document/BrowserClasses.h"
+#include "tests/ChildProcess.h"
 #include "tests/document/DocumentFixture.h"
 
 using namespace doctest;
@@ -194,29 +195,13 @@ std::string BuildIntoReadOnlyFolder(TVXBrowser& Doc, const std::string& Folder, 
     ::chmod(Folder.c_str(), 0755);
     return message;
   }
-  int pipe[2];
-  if (::pipe(pipe) != 0) return "no pipe";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(pipe[0]);
-    std::string message;
+  return RunInChild([&] {
     if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         ::mount(Folder.c_str(), Folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
         ::mount(nullptr, Folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
-      message = std::string("no read-only mount: ") + std::strerror(errno);
-    else
-      message = build();
-    (void)!::write(pipe[1], message.data(), message.size());
-    ::_exit(0);
-  }
-  ::close(pipe[1]);
-  std::string message;
-  char buf[4096];
-  for (ssize_t n; (n = ::read(pipe[0], buf, sizeof buf)) > 0;)
-    message.append(buf, static_cast<size_t>(n));
-  ::close(pipe[0]);
-  ::waitpid(child, nullptr, 0);
-  return message;
+      return std::string("no read-only mount: ") + std::strerror(errno);
+    return build();
+  });
 }
 
 // A rebuild over an older build that fails leaves either the older folder as it was or no "Config.VX"

@@ -21,6 +21,7 @@
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
+#include "tests/ChildProcess.h"
 #include "tests/Watchdog.h"
 
 namespace {
@@ -448,33 +449,17 @@ TEST(Files, AnyNameTheFileSystemTakesIsWrittenAndReplaced) {
 // Runs Body in a child process as the user Uid with the groups Groups (the first is the primary one)
 // when this process is root, else as this process's user. Returns what Body returned.
 std::string AsUser(uid_t Uid, std::vector<gid_t> Groups, const std::function<std::string()>& Body) {
-  int pipe[2];
-  if (::pipe(pipe) != 0) return "no pipe";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(pipe[0]);
-    std::string result;
+  return RunInChild([&] {
     if (::geteuid() == 0 &&
         (::setgroups(Groups.size(), Groups.data()) != 0 ||
          ::setresgid(Groups[0], Groups[0], Groups[0]) != 0 || ::setresuid(Uid, Uid, Uid) != 0))
-      result = "cannot become the user";
-    else
-      try {
-        result = Body();
-      } catch (const Exception& e) {
-        result = e.Message;
-      }
-    (void)!::write(pipe[1], result.data(), result.size());
-    ::_exit(0);
-  }
-  ::close(pipe[1]);
-  std::string result;
-  char buf[4096];
-  for (ssize_t n; (n = ::read(pipe[0], buf, sizeof buf)) > 0;)
-    result.append(buf, static_cast<size_t>(n));
-  ::close(pipe[0]);
-  ::waitpid(child, nullptr, 0);
-  return result;
+      return std::string("cannot become the user");
+    try {
+      return Body();
+    } catch (const Exception& e) {
+      return e.Message;
+    }
+  });
 }
 
 // A replace does what a direct write may do and keeps who may use the file: a file the user may not
