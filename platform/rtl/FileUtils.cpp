@@ -702,6 +702,8 @@ bool MayReplace(const std::string& FileName) {
 }
 
 void ReplaceFile(const std::string& FileName, const std::string& TempName) {
+  // Already in its place: removing it would lose it.
+  if (TFileKey::OfWrite(FileName) == TFileKey::OfWrite(TempName)) return;
   struct TRemove {
     const std::string& Name;
     ~TRemove() { RemoveQuietly(Name); }
