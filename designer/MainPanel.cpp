@@ -326,7 +326,8 @@ void TMainForm::ProjectChanged(TObject*) {
 }
 
 void TMainForm::SetProjectPath(const std::string& Text) {
-  FProjectPath = Trim(Text);
+  // The name as the user gave it: "p.VX " is another file than "p.VX", and the dialog asked about it.
+  FProjectPath = Text;
 }
 
 void TMainForm::SetAppDir(const std::string& Text) {
@@ -347,6 +348,18 @@ void TMainForm::PlayIfOn(TPlayerWave* Sound) const {
 void TMainForm::SetAction(const std::string& Word) {
   Actionlabel->SetCaption(Word);
   Actionlabel->Repaint();
+}
+
+void TMainForm::RunAction(const std::string& Word, const std::function<void()>& Action) {
+  SetAction(Word);
+  try {
+    Action();
+  } catch (...) {
+    // The word goes with the failure: the window shows nothing running while the report is up.
+    SetAction("");
+    throw;
+  }
+  SetAction("");
 }
 
 void TMainForm::CommitPending() {
@@ -387,6 +400,7 @@ void TMainForm::CloseProject() {
 }
 
 void TMainForm::CreateDocument() {
+  FDocumentFile.clear();
   FDocument = new TVXBrowser(this);
   FDocument->SetAppDir(FAppDir);
 }
@@ -469,6 +483,7 @@ void TMainForm::OpenProject() {
     SetAction("");
     throw;
   }
+  FDocumentFile = FProjectPath;
   if (FPropertyForm != nullptr) FPropertyForm->Show();
   SetModified(false);
   SetAction("");
@@ -482,11 +497,12 @@ bool TMainForm::SaveProject() {
     SaveDialog->SetFileName(ExtractFileName(FProjectPath));
   }
   if (!SaveDialog->Execute()) return false;
-  SetAction("Saving");
-  SetProjectPath(SaveDialog->FileName());
-  FDocument->SaveProject(FProjectPath);
+  // The project takes the new name only once it was written under it.
+  const std::string file = SaveDialog->FileName();
+  RunAction("Saving", [&] { FDocument->SaveProject(file); });
+  SetProjectPath(file);
+  FDocumentFile = file;
   SetModified(false);
-  SetAction("");
   return true;
 }
 
@@ -681,10 +697,8 @@ void TMainForm::BuildProject() {
     BuildDialog->SetFileName(ExtractFileName(FBuildPath));
   }
   if (!BuildDialog->Execute()) return;
-  SetAction("Building");
   SetBuildPath(BuildDialog->FileName());
-  FDocument->BuildBrowser(FBuildPath);
-  SetAction("");
+  RunAction("Building", [&] { FDocument->BuildBrowser(FBuildPath, FDocumentFile); });
 }
 
 // ---- Options ----------------------------------------------------------------------------------------

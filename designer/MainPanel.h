@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -185,6 +186,8 @@ class TMainForm : public TVexForm {
   void ReleaseTool(TMainButton Which);
   void PlayIfOn(TPlayerWave* Sound) const;
   void SetAction(const std::string& Word);
+  // Shows Word while Action runs; the label is emptied also when Action fails.
+  void RunAction(const std::string& Word, const std::function<void()>& Action);
   void CommitPending();
   void FreeDocument();
   void CreateDocument();
@@ -197,6 +200,9 @@ class TMainForm : public TVexForm {
   std::array<std::array<std::unique_ptr<TBitmap>, 4>, MainButtonCount> FPictures;
   uint8_t FMode = mdNoProject;
   std::string FProjectPath;
+  // The file the open project was read from or last written to; empty for a new one (a build never
+  // writes over it).
+  std::string FDocumentFile;
   std::string FAppDir;
   bool FMessageSoundsOn = true;
   bool FSoundsOn = true;

@@ -49,6 +49,52 @@ void AddFontStyle(TFont* Font, const std::string& Name) {
   Font->SetStyle(styles);
 }
 
+// The lines of a build's refusal, after its first line.
+std::string BuildRefusal(const std::string& First, const std::vector<std::string>& Lines) {
+  std::string text = First;
+  for (const std::string& line : Lines)
+    text += "\n" + line;
+  return text;
+}
+
+bool SameIdentity(const TFileKey& A, const TFileKey& B) {
+  return A.Exists && B.Exists && A.Device == B.Device && A.Inode == B.Inode;
+}
+
+// Why a build may not write the outputs of Plan: an output that is a file the build copies (other than
+// the copy's own source: a file copied onto itself stays as it is) or the open project, an output that
+// the program's name also names, an existing output the user may not write. One line each.
+std::vector<std::string> RefusedOutputs(const TVXBuildPlan& Plan, const std::string& ProjectFile) {
+  std::vector<std::string> lines;
+  auto add = [&](std::string Line) {
+    if (std::find(lines.begin(), lines.end(), Line) == lines.end()) lines.push_back(std::move(Line));
+  };
+  std::map<std::pair<uint64_t, uint64_t>, std::string> sources;
+  for (const auto& [from, to] : Plan.Copies)
+    if (const TFileKey key = TFileKey::Of(from); key.Exists)
+      sources.emplace(std::pair(key.Device, key.Inode), from);
+  const TFileKey project = ProjectFile.empty() ? TFileKey() : TFileKey::Of(ProjectFile);
+  std::vector<std::pair<std::string, std::string>> outputs = Plan.Copies;  // the program first
+  outputs.emplace_back("", Plan.ConfigFile);
+  const std::string program = outputs.front().second;
+  const TFileKey programKey = TFileKey::OfWrite(program);
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    const auto& [from, to] = outputs[i];
+    const TFileKey key = i == 0 ? programKey : TFileKey::OfWrite(to);
+    if (i > 0 && key == programKey)
+      add("The program \"" + program + "\" would be replaced by the build's own \"" + to + "\".");
+    if (!key.Exists) continue;
+    if (!from.empty() && SameIdentity(TFileKey::Of(from), key)) continue;  // copied onto itself
+    if (SameIdentity(project, key)) {
+      add("\"" + to + "\" is the open project.");
+    } else if (const auto source = sources.find({key.Device, key.Inode}); source != sources.end()) {
+      add("\"" + to + "\" is \"" + source->second + "\", which the build copies.");
+    }
+    if (!MayReplace(to)) add("\"" + to + "\" may not be written: " + SysErrorMessage(GetLastError()));
+  }
+  return lines;
+}
+
 void WriteFontStyles(TVXTextWriter& W, const TFont* Font) {
   const TFontStyles s = Font->Style();
   W.FontStyles(s.Contains(fsBold), s.Contains(fsItalic), s.Contains(fsUnderline), s.Contains(fsStrikeOut));
@@ -1042,12 +1088,19 @@ void TVXBrowser::PlanBuild(const std::string& Target, TVXBuildPlan& plan) const 
       [this](const std::string& Sound) { return BuildSoundName(Sound); }, TVXWriteOrder::woBuild);
 }
 
-void TVXBrowser::BuildBrowser(const std::string& Target) {
+void TVXBrowser::BuildBrowser(const std::string& Target, const std::string& ProjectFile) {
   if (FLoadFailed) throw EVXBuildError("The project was not loaded completely and cannot be built.");
   if (!FileExists(AppPath(kRuntimeProgram)))
     throw EVXBuildError("The runtime program \"" + AppPath(kRuntimeProgram) + "\" does not exist.");
   TVXBuildPlan plan;
   PlanBuild(Target, plan);
+  if (const std::vector<std::string> refused = RefusedOutputs(plan, ProjectFile); !refused.empty())
+    throw EVXBuildError(BuildRefusal("The browser was not built, and nothing was written:", refused));
+  // A "Config.VX" older than the media beside it would run with the wrong pictures: the old one goes
+  // before the first copy, and the new one comes last.
+  if (!RemoveFile(plan.ConfigFile))
+    throw EVXBuildError("The browser was not built: the old \"" + plan.ConfigFile +
+                        "\" could not be removed: " + SysErrorMessage(GetLastError()));
   // Every copy is tried, so that one report names all that failed. A new "Config.VX" beside media that
   // were not copied would name old or missing files, so it is written only when every copy succeeded.
   std::vector<std::string> failed;
@@ -1056,12 +1109,10 @@ void TVXBrowser::BuildBrowser(const std::string& Target) {
     const std::string line = from + " -> " + to + ": " + SysErrorMessage(GetLastError());
     if (std::find(failed.begin(), failed.end(), line) == failed.end()) failed.push_back(line);
   }
-  if (!failed.empty()) {
-    std::string text = std::string("The browser was not built: these files could not be copied, and \"") +
-                       kConfigName + "\" was not written:";
-    for (const std::string& f : failed)
-      text += "\n" + f;
-    throw EVXBuildError(text);
-  }
+  if (!failed.empty())
+    throw EVXBuildError(
+        BuildRefusal(std::string("The browser was not built: these files could not be copied, and \"") +
+                         kConfigName + "\" was not written:",
+                     failed));
   plan.Text.SaveToFile(plan.ConfigFile);
 }

@@ -253,9 +253,14 @@ class TVXBrowser : public TComponent {
   // then on (so the project file is never overwritten with a part of itself), and the error propagates.
   void LoadProject(const std::string& FileName);
   // Writes a runtime folder: the runtime program under Target, the used media under generated names
-  // and "Config.VX", all in Target's folder. Every referenced path must be listed. When copies fail,
-  // "Config.VX" is not written and one EVXBuildError names every failed copy with its reason.
-  void BuildBrowser(const std::string& Target);
+  // and "Config.VX", all in Target's folder. Every referenced path must be listed. Nothing is written,
+  // and one EVXBuildError names the files, when an output (the program, a copy, "Config.VX") is a file
+  // the build copies (other than a file copied onto itself) or ProjectFile (the open project), when the
+  // program's name is that of another output, or when the user may not write an existing output. The
+  // old "Config.VX" is removed before the first copy and the new one written last, so a build that
+  // fails or is cut off leaves a folder without one. When copies fail, one EVXBuildError names every
+  // failed copy with its reason.
+  void BuildBrowser(const std::string& Target, const std::string& ProjectFile = "");
 
   // Adds the project text that SaveProject writes to W (a writer started with the project header).
   void WriteProject(TVXTextWriter& W) const;

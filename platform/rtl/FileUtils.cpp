@@ -11,7 +11,9 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -98,61 +100,191 @@ void RemoveQuietly(const std::string& Path) {
   errno = saved;
 }
 
+// The longest name the file system takes in the folder Dir.
+size_t LongestName(const std::string& Dir) {
+  const long n = ::pathconf(Dir.empty() ? "." : Dir.c_str(), _PC_NAME_MAX);
+  return n > 0 ? static_cast<size_t>(n) : 255;
+}
+
+// A temporary name beside Target: "." + the target's name + "." + pid + "." + a count + ".tmp", the
+// target's name shortened (never inside a character of several bytes) so that the whole fits the
+// longest name the folder takes.
+std::string TemporaryName(const std::string& Target) {
+  static std::atomic<unsigned> counter{0};
+  const std::string dir = ExtractFilePath(Target);
+  const std::string name = ExtractFileName(Target);
+  const std::string suffix = "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+  const size_t longest = LongestName(dir);
+  size_t keep = std::min(name.size(), longest > suffix.size() + 1 ? longest - suffix.size() - 1 : 0);
+  while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+    --keep;
+  return dir + "." + name.substr(0, keep) + suffix;
+}
+
+// Gives the open file Fd the name Path: a hard link through /proc, which needs no privilege (linking the
+// descriptor itself needs one).
+bool LinkDescriptor(int Fd, const std::string& Path) {
+  const std::string self = "/proc/self/fd/" + std::to_string(Fd);
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, Path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
 // A new named temporary file beside Target: with Fd >= 0 the file Fd is given that name (a hard link),
 // otherwise a new empty file is created under it. Returns the descriptor of the named file (Fd itself
 // or the new one); -1 on failure, with TempName empty.
 int NameTemporaryBeside(const std::string& Target, int Fd, std::string& TempName) {
-  static std::atomic<unsigned> counter{0};
-  const std::string dir = ExtractFilePath(Target);
-  const std::string name = ExtractFileName(Target);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    TempName = dir + "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+    TempName = TemporaryName(Target);
     if (Fd < 0) {
       const int fd = ::open(TempName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd >= 0) return fd;
-      if (errno != EEXIST) break;
-      continue;
+    } else if (LinkDescriptor(Fd, TempName)) {
+      return Fd;
     }
-    // Through /proc, which needs no privilege (linking the descriptor itself needs one).
-    const std::string self = "/proc/self/fd/" + std::to_string(Fd);
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, TempName.c_str(), AT_SYMLINK_FOLLOW) == 0) return Fd;
     if (errno != EEXIST) break;
   }
   TempName.clear();
   return -1;
 }
 
-// Writes through Writer into a temporary file, then renames it over the target; the temporary file
-// takes the mode of an existing target (a new one gets the default permissions). The content goes
-// into an unnamed file (O_TMPFILE) where the file system supports one and /proc can give it a name,
-// so a process killed while writing leaves nothing behind; the file gets its temporary name only for
-// the rename. Otherwise it is written under the temporary name from the start. Nothing else in the
-// folder is touched: a file that looks like a temporary file may be anyone's.
-void WriteThroughTemporary(const std::string& FileName, const std::function<void(THandleStream&)>& Writer) {
-  const std::string target = ResolveNewPath(FileName);
-  const std::string dir = ExtractFilePath(target);
+// Copies what is left of the file In to Out; raises EReadError or EWriteError, errno telling why.
+void CopyContent(int In, int Out) {
+  char buf[65536];
+  while (true) {
+    const ssize_t n = ::read(In, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EReadError("Stream-Lesefehler");
+    if (n == 0) return;
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = ::write(Out, buf + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        if (w == 0) errno = EIO;
+        throw EWriteError("Stream-Schreibfehler");
+      }
+      done += w;
+    }
+  }
+}
+
+// The file that a write of FileName replaces, as a direct write would find it: the exact name
+// (ResolveNewPath), or for a symbolic link to an existing file that file, whose link stays.
+struct TTarget {
+  std::string Path;
+  bool Exists = false;
+  struct stat Old {};
+};
+
+TTarget TargetOf(const std::string& FileName) {
+  TTarget t;
+  t.Path = ResolveNewPath(FileName);
+  struct stat st;
+  if (::lstat(t.Path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* real = ::realpath(t.Path.c_str(), nullptr)) {
+      t.Path = real;
+      ::free(real);
+    }
+  }
+  t.Exists = ::stat(t.Path.c_str(), &t.Old) == 0;
+  return t;
+}
+
+// Whether the user may write the target as a direct write would (errno telling why not); a file still to
+// be made is the folder's business.
+bool MayWrite(const TTarget& T) {
+  return !T.Exists || ::faccessat(AT_FDCWD, T.Path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Gives the temporary file Fd the owner and group of the file Old, then Mode or else Old's mode (after
+// the owner, since a change of owner drops the set-id bits). False when the process may not.
+bool TakeAccess(int Fd, const struct stat& Old, std::optional<mode_t> Mode) {
+  struct stat now;
+  if (::fstat(Fd, &now) != 0) return false;
+  if (now.st_uid != Old.st_uid || now.st_gid != Old.st_gid) {
+    const uid_t owner = now.st_uid != Old.st_uid ? Old.st_uid : static_cast<uid_t>(-1);
+    const gid_t group = now.st_gid != Old.st_gid ? Old.st_gid : static_cast<gid_t>(-1);
+    if (::fchown(Fd, owner, group) != 0) return false;
+  }
+  const mode_t mode = Mode.value_or(Old.st_mode & 07777);
+  return ::fchmod(Fd, mode) == 0 && ::fstat(Fd, &now) == 0 && (now.st_mode & 07777) == mode;
+}
+
+// Writes the content of the temporary file Fd into the target file itself, which keeps its owner, group,
+// mode and links. Room for the whole content is taken first, so that a full disk leaves the old file
+// as it was; a failure after that (the disk failing, the process killed) leaves it part written.
+void WriteInPlace(const TTarget& T, const std::string& FileName, int Fd, std::optional<mode_t> Mode) {
+  FileDescriptor out(::open(T.Path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat st, content;
+  if (out.Get() < 0) RaiseCreate(FileName);
+  if (::fstat(out.Get(), &st) != 0 || st.st_dev != T.Old.st_dev || st.st_ino != T.Old.st_ino) {
+    errno = EAGAIN;  // replaced by someone else meanwhile
+    RaiseCreate(FileName);
+  }
+  if (::fstat(Fd, &content) != 0) throw EWriteError("Stream-Schreibfehler");
+  if (content.st_size > 0 && ::fallocate(out.Get(), FALLOC_FL_KEEP_SIZE, 0, content.st_size) != 0 &&
+      errno != EOPNOTSUPP && errno != ENOSYS)
+    throw EWriteError("Stream-Schreibfehler");
+  if (::fcntl(out.Get(), F_SETFL, ::fcntl(out.Get(), F_GETFL) & ~O_NONBLOCK) != 0 ||
+      ::lseek(Fd, 0, SEEK_SET) != 0)
+    throw EWriteError("Stream-Schreibfehler");
+  CopyContent(Fd, out.Get());
+  if (::ftruncate(out.Get(), content.st_size) != 0 || ::fsync(out.Get()) != 0)
+    throw EWriteError("Stream-Schreibfehler");
+  if (Mode) (void)::fchmod(out.Get(), *Mode);  // only the owner may, and a mode is no reason to fail
+  if (!out.Close()) throw EWriteError("Stream-Schreibfehler");
+}
+
+// Puts the written and flushed temporary file File (named TempName, or unnamed when TempName is empty)
+// in the place of the target. An existing file is replaced by one with its owner, group and mode (or
+// Mode); where the process cannot give the new file that owner and group, the old file is written in
+// place instead. A new file takes Mode or the default permissions. TempName is empty afterwards unless
+// an exception leaves it for the caller to remove.
+void Commit(const TTarget& T, const std::string& FileName, FileDescriptor& File, std::string& TempName,
+            std::optional<mode_t> Mode) {
+  const int fd = File.Get();
+  if (T.Exists && S_ISREG(T.Old.st_mode) && !TakeAccess(fd, T.Old, Mode)) {
+    WriteInPlace(T, FileName, fd, Mode);
+    if (!TempName.empty()) RemoveQuietly(std::exchange(TempName, std::string()));
+    return;
+  }
+  if (!T.Exists && Mode && ::fchmod(fd, *Mode) != 0) throw EWriteError("Stream-Schreibfehler");
+  if (TempName.empty()) {
+    // A new file is named at once; an existing one is replaced through a temporary name.
+    if (!T.Exists && LinkDescriptor(fd, T.Path)) {
+      (void)File.Close();  // the content reached the disk with the flush
+      return;
+    }
+    if (NameTemporaryBeside(T.Path, fd, TempName) < 0) RaiseCreate(FileName);
+  }
+  if (!File.Close()) throw EWriteError("Stream-Schreibfehler");
+  if (::rename(TempName.c_str(), T.Path.c_str()) != 0) RaiseCreate(FileName);
+  TempName.clear();
+}
+
+// Writes through Writer into a temporary file in the target's folder, then puts it in the target's place
+// (Commit). A file the user may not write is refused before anything is written, as a direct write is.
+// The content goes into an unnamed file (O_TMPFILE) where the file system supports one and /proc can
+// give it a name, so a process killed while writing leaves nothing behind. Otherwise it is written under
+// the temporary name from the start. Nothing else in the folder is touched: a file that looks like a
+// temporary file may be anyone's.
+void WriteThroughTemporary(const std::string& FileName, const std::function<void(THandleStream&)>& Writer,
+                           std::optional<mode_t> Mode = std::nullopt) {
+  const TTarget target = TargetOf(FileName);
+  if (!MayWrite(target)) RaiseCreate(FileName);
+  const std::string dir = ExtractFilePath(target.Path);
   std::string temp;
   static const bool canName = ::access("/proc/self/fd", F_OK) == 0;
   int fd = canName ? ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666) : -1;
-  const bool unnamed = fd >= 0;
-  if (!unnamed) fd = NameTemporaryBeside(target, -1, temp);
+  if (fd < 0) fd = NameTemporaryBeside(target.Path, -1, temp);
   if (fd < 0) RaiseCreate(FileName);
   FileDescriptor guard(fd);
-  struct stat old;
-  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) (void)::fchmod(fd, old.st_mode & 07777);
   THandleStream stream(fd);
   try {
     Writer(stream);
     if (::fsync(fd) != 0) throw EWriteError("Stream-Schreibfehler");
-    if (unnamed && NameTemporaryBeside(target, fd, temp) < 0) RaiseCreate(FileName);
-    if (!guard.Close()) throw EWriteError("Stream-Schreibfehler");
+    Commit(target, FileName, guard, temp, Mode);
   } catch (...) {
     if (!temp.empty()) RemoveQuietly(temp);
     throw;
-  }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    RemoveQuietly(temp);
-    RaiseCreate(FileName);
   }
 }
 
@@ -224,9 +356,11 @@ int OpenRegularFile(const std::string& FileName, int64_t MaxSize) {
   return -1;
 }
 
-TFileKey TFileKey::Of(const std::string& Path) {
+namespace {
+
+TFileKey IdentifiedFile(std::string Resolved) {
   TFileKey key;
-  key.Resolved = ResolvePath(Path);
+  key.Resolved = std::move(Resolved);
   struct stat st;
   key.Exists = ::stat(key.Resolved.c_str(), &st) == 0;
   if (key.Exists) {
@@ -234,6 +368,16 @@ TFileKey TFileKey::Of(const std::string& Path) {
     key.Inode = st.st_ino;
   }
   return key;
+}
+
+}  // namespace
+
+TFileKey TFileKey::Of(const std::string& Path) {
+  return IdentifiedFile(ResolvePath(Path));
+}
+
+TFileKey TFileKey::OfWrite(const std::string& Path) {
+  return IdentifiedFile(ExpandFileName(ResolveNewPath(Path)));
 }
 
 bool TFileKey::operator==(const TFileKey& Other) const {
@@ -502,6 +646,11 @@ bool DeleteFile(const std::string& FileName) {
   return Note(::unlink(p.c_str()) == 0);
 }
 
+bool RemoveFile(const std::string& FileName) {
+  return ::unlink(ResolveNewPath(FileName).c_str()) == 0 || errno == ENOENT || errno == ENOTDIR ||
+         Note(false);
+}
+
 bool RemoveDir(const std::string& Dir) {
   return Note(::rmdir(ResolvePath(Dir).c_str()) == 0);
 }
@@ -538,23 +687,30 @@ bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileNam
   bool ok = true;
   SetLastError(0);
   try {
-    WriteThroughTemporary(to, [&](THandleStream& out) {
-      char buf[65536];
-      while (true) {
-        const ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw EReadError("Stream-Lesefehler");
-        if (n == 0) break;
-        out.WriteBuffer(buf, n);
-      }
-      if (::fchmod(out.Handle(), src.st_mode & 07777) != 0) throw EWriteError("Stream-Schreibfehler");
-    });
+    WriteThroughTemporary(
+        to, [&](THandleStream& out) { CopyContent(in, out.Handle()); }, src.st_mode & 07777);
   } catch (const Exception&) {
     // A failure to create the file noted its reason already; a failed read or write left it in errno.
     if (GetLastError() == 0) SetLastError(errno != 0 ? static_cast<uint32_t>(errno) : EIO);
     ok = false;
   }
   return ok;
+}
+
+bool MayReplace(const std::string& FileName) {
+  return Note(MayWrite(TargetOf(FileName)));
+}
+
+void ReplaceFile(const std::string& FileName, const std::string& TempName) {
+  // Already in its place: removing it would lose it.
+  if (TFileKey::OfWrite(FileName) == TFileKey::OfWrite(TempName)) return;
+  struct TRemove {
+    const std::string& Name;
+    ~TRemove() { RemoveQuietly(Name); }
+  } remove{TempName};
+  FileDescriptor in(OpenRegularFile(TempName, INT64_MAX));
+  if (in.Get() < 0) RaiseCreate(FileName);
+  WriteThroughTemporary(FileName, [&](THandleStream& out) { CopyContent(in.Get(), out.Handle()); });
 }
 
 std::vector<std::string> ListDirectory(const std::string& Dir, const std::string& Extension) {

@@ -48,6 +48,8 @@ class TStrings;
 // the file (device and inode).
 struct TFileKey {
   [[nodiscard]] static TFileKey Of(const std::string& Path);
+  // The file a write of Path lands on: the exact name (ResolveNewPath), made absolute, and the file there.
+  [[nodiscard]] static TFileKey OfWrite(const std::string& Path);
   [[nodiscard]] bool operator==(const TFileKey& Other) const;
 
   std::string Resolved;
@@ -110,13 +112,16 @@ bool CreateDir(const std::string& Dir);
 // Creates Dir and every missing folder above it; true when it exists afterwards.
 bool ForceDirectories(const std::string& Dir);
 bool DeleteFile(const std::string& FileName);
+// Removes exactly FileName (ResolveNewPath: never a file whose name differs in letter case). True when no
+// such file is left, also when there was none; false with GetLastError telling why otherwise.
+bool RemoveFile(const std::string& FileName);
 bool RemoveDir(const std::string& Dir);
 bool RenameFile(const std::string& OldName, const std::string& NewName);
 // Size in bytes, -1 when the file does not exist.
 [[nodiscard]] int64_t FileSize(const std::string& FileName);
-// Copies Existing, a regular file, to New through a temporary file beside New and a rename, keeping the
-// mode bits. New is the exact name (ResolveNewPath). Overwrites New unless FailIfExists; a file copied
-// onto itself is left alone (success).
+// Copies Existing, a regular file, to New as AtomicWriteFile writes, the copy taking Existing's mode
+// bits. New is the exact name (ResolveNewPath). Overwrites New unless FailIfExists; a file copied onto
+// itself is left alone (success).
 // Returns false on any failure, leaving New as it was; GetLastError then tells why.
 bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileName, bool FailIfExists);
 
@@ -126,16 +131,33 @@ bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileNam
                                                      const std::string& Extension = "");
 
 // Writes Data as the whole new content of FileName: into a temporary file in the same folder, flushed
-// to disk, then renamed over the old file, so a failure leaves the old file whole. Raises EFCreateError
-// "Datei %s kann nicht erstellt werden" when the file cannot be created, EWriteError on a failed write.
-// A temporary file is unnamed where the file system allows it and named ".<name>.<pid>.<n>.tmp" only
-// for the final rename otherwise. FileName is the exact name (ResolveNewPath). Nothing else in the
-// folder is touched.
+// to disk, then renamed over the old file, so a failure leaves the old file whole. FileName is the exact
+// name (ResolveNewPath); a symbolic link to a file stays, and the file it names is replaced. Every write
+// that replaces a file (these, CopyFile, ReplaceFile) keeps to one rule:
+// - an existing file that the user may not write is refused before anything is written, as a direct
+//   write is: EFCreateError "Datei %s kann nicht erstellt werden", GetLastError telling why;
+// - the new file takes the old one's owner, group and mode; where the process may not give it that owner
+//   and group (a user saving another user's file), the old file is written in place instead, which keeps
+//   them: room for the content is taken first, so a full disk leaves it whole, but a failure or kill
+//   during that write leaves it part written;
+// - a new file gets the default permissions;
+// - the temporary file is unnamed where the file system allows it (a new file is given its name at
+//   once, an existing one is renamed over through a temporary name); otherwise, and for that rename, it
+//   is named ".<name>.<pid>.<n>.tmp" with <name> shortened so that the whole fits the longest name the
+//   folder takes. Nothing else in the folder is touched.
+// Raises EFCreateError when the file cannot be created or replaced, EWriteError on a failed write.
 void AtomicWriteFile(const std::string& FileName, std::string_view Data);
 class TStream;
 // The same for a writer that streams the content; an exception from Writer leaves the old file whole
 // and propagates.
 void AtomicWriteFile(const std::string& FileName, const std::function<void(TStream& Stream)>& Writer);
+// Puts the content of TempName, a finished regular file that the caller wrote (another file than
+// FileName), in the place of FileName under the rule of AtomicWriteFile. TempName is removed afterwards,
+// whether the replace succeeded or failed.
+void ReplaceFile(const std::string& FileName, const std::string& TempName);
+// Whether that rule lets the user replace FileName: true when it does not exist or the user may write
+// it; false with GetLastError telling why (what a direct write would meet first).
+[[nodiscard]] bool MayReplace(const std::string& FileName);
 // The whole content of a regular file of at most MaxSize bytes; raises EFOpenError "Datei %s kann nicht
 // geöffnet werden" when it cannot be opened or read to its end, or is no such file.
 [[nodiscard]] std::string ReadFileContent(const std::string& FileName, int64_t MaxSize);

@@ -394,6 +394,81 @@ TEST_F(MainForm, BuildWritesTheFolderAndRemembersTheTarget) {
   EXPECT_EQ(FileDialogs.back(), "BuildDialog");
 }
 
+// Save As writes exactly the name chosen, also one that differs from another project's only by a
+// trailing blank, and any name the file system takes; saving over it, building a program of that name
+// and opening it again take the same name.
+TEST_F(MainForm, SaveOpenAndBuildTakeTheNameAsChosen) {
+  std::string cjk;
+  for (int i = 0; i < 80; ++i)
+    cjk += "\xE6\xBC\xA2";  // U+6F22
+  for (const std::string& name : {std::string("p.VX "), std::string(252, 'n') + ".VX", cjk + ".VX"}) {
+    SCOPED_TRACE(std::to_string(name.size()) + " bytes");
+    WriteAll(Work("p.VX"), "another project");
+    NewProject();
+    Insert(Main->ButtonBut, 40, 30);
+    Files = {Work(name)};
+    Main->SaveButClick(Main->SaveBut);
+    EXPECT_EQ(Main->ProjectPath(), Work(name));
+    Insert(Main->LabelBut, 40, 90);
+    Files = {Work(name)};
+    Main->SaveButClick(Main->SaveBut);
+    const std::string saved = ReadAll(Work(name));
+    EXPECT_NE(saved.find("Object=Label"), std::string::npos) << "saved over";
+    EXPECT_EQ(ReadAll(Work("p.VX")), "another project");
+    Files = {Work("out/" + name)};
+    fs::create_directories(Work("out"));
+    Main->BuildButClick(Main->BuildBut);
+    EXPECT_TRUE(fs::exists(Work("out/" + name)) && fs::exists(Work("out/Config.VX")));
+    Files = {Work(name)};
+    Main->OpenButClick(Main->OpenBut);  // "another project" would not open
+    ASSERT_NE(Doc(), nullptr);
+    EXPECT_EQ(Doc()->Buttons().size(), 1u);
+    Main->CloseProject();
+    fs::remove_all(Work(""));
+    fs::create_directories(Work(""));
+  }
+}
+
+// After a failed save or build the window shows nothing running, and the project keeps its name and
+// stays modified.
+TEST_F(MainForm, AFailedSaveOrBuildLeavesTheWindowAsItWas) {
+  NewProject();
+  Files = {Work("kept.VX")};
+  Main->SaveButClick(Main->SaveBut);
+  Insert(Main->ButtonBut, 40, 30);
+  fs::create_directories(Work("folder.VX/inside"));
+  struct Case {
+    const char* Name;
+    std::function<void()> Run;
+  };
+  const Case cases[] = {
+      {"save over a folder",
+       [&] {
+         Files = {Work("folder.VX")};
+         Main->SaveButClick(Main->SaveBut);
+       }},
+      {"build into no folder",
+       [&] {
+         Files = {Work("nowhere/B")};
+         Main->BuildButClick(Main->BuildBut);
+       }},
+      {"build over the open project",
+       [&] {
+         Files = {Work("kept.VX")};
+         Main->BuildButClick(Main->BuildBut);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_ANY_THROW(c.Run());
+    EXPECT_EQ(Main->Actionlabel->Caption(), "");
+    EXPECT_EQ(Main->ProjectPath(), Work("kept.VX"));
+    EXPECT_TRUE(Main->IsModified());
+  }
+  EXPECT_EQ(ReadAll(Work("kept.VX")).find("Object=Button"), std::string::npos)
+      << "the project stays as saved";
+}
+
 TEST_F(MainForm, NewOpenAndExitCommitAFieldBeingTyped) {
   NewProject();
   Insert(Main->LabelBut, 40, 90);

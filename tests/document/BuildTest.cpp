@@ -9,10 +9,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include <gtest/gtest.h>
 
 #include "document/BrowserClasses.h"
+#include "tests/ChildProcess.h"
 #include "tests/document/DocumentFixture.h"
 
 using namespace doctest;
@@ -193,32 +195,18 @@ std::string BuildIntoReadOnlyFolder(TVXBrowser& Doc, const std::string& Folder, 
     ::chmod(Folder.c_str(), 0755);
     return message;
   }
-  int pipe[2];
-  if (::pipe(pipe) != 0) return "no pipe";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(pipe[0]);
-    std::string message;
+  return RunInChild([&] {
     if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         ::mount(Folder.c_str(), Folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
         ::mount(nullptr, Folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
-      message = std::string("no read-only mount: ") + std::strerror(errno);
-    else
-      message = build();
-    (void)!::write(pipe[1], message.data(), message.size());
-    ::_exit(0);
-  }
-  ::close(pipe[1]);
-  std::string message;
-  char buf[4096];
-  for (ssize_t n; (n = ::read(pipe[0], buf, sizeof buf)) > 0;)
-    message.append(buf, static_cast<size_t>(n));
-  ::close(pipe[0]);
-  ::waitpid(child, nullptr, 0);
-  return message;
+      return std::string("no read-only mount: ") + std::strerror(errno);
+    return build();
+  });
 }
 
-TEST(Build, FailedCopiesAreReportedTogetherAndLeaveTheOldConfig) {
+// A rebuild over an older build that fails leaves either the older folder as it was or no "Config.VX"
+// at all (the runtime then reports that it has none), never the older one beside new media.
+TEST(Build, FailedCopiesAreReportedTogetherAndLeaveNoOlderConfig) {
   const char* const all[] = {"/B",        "/VXB0.bmp", "/VXB2.bmp", "/VXB3.bmp", "/VXB4.bmp",
                              "/VXB5.bmp", "/VXB6",     "/VXB7.BMP", "/VXS1.wav", "/VXS3.wav"};
   struct Case {
@@ -227,6 +215,7 @@ TEST(Build, FailedCopiesAreReportedTogetherAndLeaveTheOldConfig) {
     std::function<std::string(TVXBrowser&, const std::string& Out)> Build;
     std::vector<std::string> Failed;  // the copies named, below Out + Below
     const char* Below = "";
+    bool OlderKept = false;  // the older build in Out stays as it was
   };
   auto message = [](TVXBrowser& Doc, const std::string& Target) -> std::string {
     try {
@@ -249,10 +238,14 @@ TEST(Build, FailedCopiesAreReportedTogetherAndLeaveTheOldConfig) {
          WriteAll(out + "/sub", "a file");
          return message(d, out + "/sub/B");
        },
-       std::vector<std::string>(std::begin(all), std::end(all)), "/sub"},
+       std::vector<std::string>(std::begin(all), std::end(all)), "/sub", true},
+      // Refused before the first copy: the older files cannot be replaced (as root) or the older
+      // "Config.VX" cannot be removed (as an ordinary user).
       {"a read-only folder",
        [](TVXBrowser& d, const std::string& out) { return BuildIntoReadOnlyFolder(d, out, out + "/B"); },
-       std::vector<std::string>(std::begin(all), std::end(all))},
+       {},
+       "",
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -265,8 +258,116 @@ TEST(Build, FailedCopiesAreReportedTogetherAndLeaveTheOldConfig) {
     ASSERT_NE(error.find("not built"), std::string::npos) << error;
     for (const std::string& f : c.Failed)
       EXPECT_NE(error.find(" -> " + out + c.Below + f + ": "), std::string::npos) << f << " in " << error;
-    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), static_cast<long>(c.Failed.size())) << error;
-    EXPECT_EQ(ReadAll(out + "/Config.VX"), "older build");
+    if (!c.Failed.empty()) {
+      EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), static_cast<long>(c.Failed.size())) << error;
+    }
+    if (c.OlderKept) {
+      EXPECT_EQ(ReadAll(out + "/Config.VX"), "older build");
+      EXPECT_EQ(ReadAll(out + "/VXB0.bmp"), "older picture");
+    } else {
+      EXPECT_FALSE(FileExists(out + "/Config.VX"));
+    }
+  }
+}
+
+// Every file below Folder with its content.
+std::map<std::string, std::string> FilesBelow(const std::string& Folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(Folder))
+    if (e.is_regular_file()) files[e.path().string()] = ReadAll(e.path().string());
+  return files;
+}
+
+// A build whose outputs would overwrite a file it copies, the open project, or another of its own
+// outputs, or an existing output the user may not write, is refused before anything is written, naming
+// the file; a file copied onto itself is no overwrite.
+TEST(Build, NeverWritesOverWhatItReadsOrItsOwnOutputs) {
+  struct Case {
+    const char* Name;
+    // Makes the files of the row in App and returns the program's name.
+    std::function<std::string(const TAppFolder& App)> Prepare;
+    std::vector<std::string> Named;  // below App; none: the build succeeds
+    // The project's pictures 1 (the skin) and 2 (a button's mask) and its start sound, below App.
+    const char* Skin = "media/skin.bmp";
+    const char* Mask = "media/mask.bmp";
+    const char* Sound = "media/start.wav";
+  };
+  auto earlierBuild = [](const char* Skin, const char* Mask) {
+    return [=](const TAppFolder& a) {
+      WriteAll(a / Skin, ReadAll(a.Media("skin.bmp")));
+      WriteAll(a / Mask, ReadAll(a.Media("mask.bmp")));
+      return a / "out/B";
+    };
+  };
+  auto programIn = [](const char* Name) {
+    return [=](const TAppFolder& a) {
+      ForceDirectories(a / "out");
+      return a / Name;
+    };
+  };
+  const bool root = ::geteuid() == 0;
+  const Case cases[] = {
+      {"the pictures of an earlier build, built into its folder at other numbers",
+       earlierBuild("out/VXB2.bmp", "out/VXB1.bmp"),
+       {"out/VXB1.bmp", "out/VXB2.bmp"},
+       "out/VXB2.bmp",
+       "out/VXB1.bmp"},
+      {"the pictures of an earlier build at their own numbers",
+       earlierBuild("out/VXB1.bmp", "out/VXB2.bmp"),
+       {},
+       "out/VXB1.bmp",
+       "out/VXB2.bmp"},
+      {"a start sound named like the configuration",
+       [](const TAppFolder& a) {
+         WriteAll(a / "out/Config.VX", "RIFF a sound");
+         return a / "out/B";
+       },
+       {"out/Config.VX"},
+       "media/skin.bmp",
+       "media/mask.bmp",
+       "out/Config.VX"},
+      {"the program named as the skin",
+       [](const TAppFolder& a) { return a.Media("skin.bmp"); },
+       {"media/skin.bmp"}},
+      {"the program named as the open project",
+       [](const TAppFolder& a) { return a / "proj.VX"; },
+       {"proj.VX\" is the open project"}},
+      {"the program named as the configuration", programIn("out/Config.VX"), {"out/Config.VX"}},
+      {"the program named as a copied picture", programIn("out/VXB2.bmp"), {"out/VXB2.bmp"}},
+      {"the program named as a copied sound", programIn("out/VXS1.wav"), {"out/VXS1.wav"}},
+      {"an older configuration the user may not write",
+       [](const TAppFolder& a) {
+         WriteAll(a / "out/Config.VX", "older build");
+         ::chmod((a / "out/Config.VX").c_str(), 0444);
+         return a / "out/B";
+       },
+       root ? std::vector<std::string>{} : std::vector<std::string>{"out/Config.VX\" may not be written"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TAppFolder app;
+    const std::string target = c.Prepare(app);
+    auto doc = NewDocument(app.Path());
+    for (const std::string& p : {app.Media("unused.bmp"), app / c.Skin, app / c.Mask})
+      doc->Bitmaps()->Add(p);
+    doc->Sounds()->Add(app / c.Sound);
+    doc->Web()->SetBitmap(app / c.Skin);
+    doc->Web()->SetStartSound(app / c.Sound);
+    doc->AddButton(0, 0)->SetMask(app / c.Mask);
+    doc->SaveProject(app / "proj.VX");
+    const auto before = FilesBelow(app.Path());
+    try {
+      doc->BuildBrowser(target, app / "proj.VX");
+      EXPECT_TRUE(c.Named.empty()) << "built";
+      EXPECT_EQ(ReadAll(target), ReadAll(app / "Builder")) << "the program is there";
+      EXPECT_EQ(ReadAll(ExtractFilePath(target) + "VXB1.bmp"), ReadAll(app.Media("skin.bmp")));
+      EXPECT_EQ(ReadAll(ExtractFilePath(target) + "VXB2.bmp"), ReadAll(app.Media("mask.bmp")));
+    } catch (const EVXBuildError& e) {
+      ASSERT_FALSE(c.Named.empty()) << e.Message;
+      for (const std::string& name : c.Named)
+        EXPECT_NE(e.Message.find(app / name), std::string::npos) << name << " in " << e.Message;
+      EXPECT_EQ(FilesBelow(app.Path()), before) << "nothing was written";
+    }
   }
 }
 

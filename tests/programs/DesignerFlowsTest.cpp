@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <span>
 #include <stdexcept>
@@ -431,6 +432,17 @@ TEST_F(DesignerFlows, SaveCloseAndOpenBringEverythingBack) {
   Enter("BrowserTopEdit", "60");
   SaveAs(Work / "second.VX");
   EXPECT_EQ(ReadFile(Work / "second.VX"), ReadFile(Work / "first.VX"));
+}
+
+// Save As with a name that differs from another project's only by a trailing blank writes that name and
+// asks nothing, and the other project stays as it was.
+TEST_F(DesignerFlows, SaveAsKeepsATrailingBlankAndLeavesTheOtherProject) {
+  NewProject();
+  Insert(kLabelTool, kLabelAt);
+  std::ofstream(Work / "p.VX", std::ios::binary) << "another project";
+  SaveAs(Work / "p.VX ");
+  EXPECT_EQ(ReadFile(Work / "p.VX"), "another project");
+  EXPECT_NE(ReadFile(Work / "p.VX ").find("Object=Web"), std::string::npos);
 }
 
 TEST_F(DesignerFlows, TestRunsChangeNothing) {

@@ -1,19 +1,27 @@
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 
 #include "TempDir.h"
 #include "platform/rtl/FileUtils.h"
+#include "platform/rtl/IniFiles.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
+#include "tests/ChildProcess.h"
 #include "tests/Watchdog.h"
 
 namespace {
@@ -404,9 +412,196 @@ TEST(Files, WritesGoToTheNameGiven) {
     EXPECT_EQ(dir.Read("my.vx"), "new");
     EXPECT_EQ(dir.Read("Media/SKIN.BMP"), "other picture");
     EXPECT_EQ(dir.Read("Media/skin.bmp"), "new");
+    // Through a symbolic link the file it names is written, as a direct write does, and the link stays.
+    dir.Write("Media/linked.vx", "old");
+    std::filesystem::create_symlink("Media/linked.vx", dir / "link.vx");
+    w.Write(dir / "link.vx");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.vx"));
+    EXPECT_EQ(dir.Read("Media/linked.vx"), "new");
   }
   EXPECT_EQ(ResolveNewPath("/a\\b/c"), "/a/b/c");
   EXPECT_EQ(ResolveNewPath("plain"), "plain");
+}
+
+// Names as long as the file system takes them (255 bytes; 85 characters of three bytes each) are
+// written, written over and copied, and no temporary file stays beside them.
+TEST(Files, AnyNameTheFileSystemTakesIsWrittenAndReplaced) {
+  std::string cjk;
+  for (int i = 0; i < 80; ++i)
+    cjk += "\xE6\xBC\xA2";  // U+6F22
+  const std::string names[] = {std::string(252, 'n') + ".VX", cjk + ".VX",
+                               cjk + "\xE6\xBC\xA2\xE6\xBC\xA2" + "abcde", std::string(255, 'b')};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(std::to_string(name.size()) + " bytes");
+    TempDir dir;
+    dir.Write("source", "copied");
+    AtomicWriteFile(dir / name, "first");
+    AtomicWriteFile(dir / name, "second");
+    EXPECT_EQ(dir.Read(name), "second");
+    EXPECT_TRUE(CopyFile(dir / "source", dir / name, false)) << SysErrorMessage(GetLastError());
+    EXPECT_EQ(dir.Read(name), "copied");
+    const std::string other = name.substr(0, name.size() - 1) + "z";
+    EXPECT_TRUE(CopyFile(dir / name, dir / other, false));
+    EXPECT_EQ(Entries(dir.Path()), (std::set<std::string>{"source", name, other}));
+  }
+}
+
+// Runs Body in a child process as the user Uid with the groups Groups (the first is the primary one)
+// when this process is root, else as this process's user. Returns what Body returned.
+std::string AsUser(uid_t Uid, std::vector<gid_t> Groups, const std::function<std::string()>& Body) {
+  return RunInChild([&] {
+    if (::geteuid() == 0 &&
+        (::setgroups(Groups.size(), Groups.data()) != 0 ||
+         ::setresgid(Groups[0], Groups[0], Groups[0]) != 0 || ::setresuid(Uid, Uid, Uid) != 0))
+      return std::string("cannot become the user");
+    try {
+      return Body();
+    } catch (const Exception& e) {
+      return e.Message;
+    }
+  });
+}
+
+// A replace does what a direct write may do and keeps who may use the file: a file the user may not
+// write is refused with the direct write's message and stays as it was; the new content keeps the old
+// file's owner, group and mode, so a colleague sharing a file through its group keeps reading and
+// writing it. Run as root, the rows that need other users' files are set up and written as "nobody";
+// run as an ordinary user (the unprivileged pass), the rows of the user's own files run.
+TEST(Files, AReplaceIsRefusedWhereADirectWriteIsAndKeepsWhoMayUseTheFile) {
+  const bool root = ::geteuid() == 0;
+  const uid_t user = root ? 65534 : ::geteuid();
+  const gid_t userGroup = root ? 65534 : ::getegid();
+  constexpr uid_t kColleague = 1234;
+  constexpr gid_t kTeam = 5678;
+  struct Case {
+    const char* Name;
+    uid_t Owner;
+    gid_t Group;
+    mode_t Mode;
+    uid_t FolderOwner;
+    gid_t FolderGroup;
+    mode_t FolderMode;
+    bool ByRoot;  // written by root instead of the user
+    bool Refused;
+  };
+  const Case cases[] = {
+      {"own read-only file", user, userGroup, 0444, user, userGroup, 0755, false, true},
+      {"own set-id program", user, userGroup, 04755, user, userGroup, 0755, false, false},
+      {"root's file in the user's folder", 0, 0, 0644, user, userGroup, 0755, false, true},
+      {"a colleague's file shared through the group", kColleague, kTeam, 0660, kColleague, kTeam, 02770,
+       false, false},
+      {"the same in a folder that gives new files the user's group", kColleague, kTeam, 0660, kColleague,
+       kTeam, 0770, false, false},
+      {"own file of a group the user is in", user, kTeam, 0640, user, userGroup, 0755, false, false},
+      {"another user's file, written by root", kColleague, kTeam, 0640, kColleague, kTeam, 0755, true, false},
+      {"a read-only file, written by root", kColleague, kTeam, 0444, 0, 0, 0755, true, false},
+  };
+  struct Writer {
+    const char* Name;
+    std::function<void(const std::string& Folder, const std::string& File)> Write;
+  };
+  const std::string text = "[S]\nK=new\n";
+  const Writer writers[] = {
+      {"atomic write", [&](const std::string&, const std::string& f) { AtomicWriteFile(f, text); }},
+      {"copy",
+       [&](const std::string& d, const std::string& f) {
+         // The copy takes the source's mode: the source has the file's.
+         struct stat st {};
+         AtomicWriteFile(d + "/source", text);
+         if (::stat(f.c_str(), &st) != 0 || ::chmod((d + "/source").c_str(), st.st_mode & 07777) != 0) return;
+         if (!CopyFile(d + "/source", f, false)) throw Exception(SysErrorMessage(GetLastError()));
+       }},
+      {"ini file",
+       [](const std::string&, const std::string& f) { TIniFile(f).WriteString("S", "K", "new"); }},
+      {"replace by a finished file",
+       [&](const std::string& d, const std::string& f) {
+         TFileStream(d + "/engine.tmp", fmCreate).WriteString(text);
+         ReplaceFile(f, d + "/engine.tmp");
+       }},
+  };
+  TempDir top;
+  ::chmod(top.Path().c_str(), 0755);
+  for (const Case& c : cases) {
+    const bool foreign = c.Owner != user || c.FolderOwner != user || c.Group != userGroup || c.ByRoot;
+    if (!root && foreign) continue;  // needs root to set up
+    for (const Writer& w : writers) {
+      SCOPED_TRACE(std::string(c.Name) + ", " + w.Name);
+      const std::string folder = top / (std::string(c.Name) + " " + w.Name);
+      const std::string file = folder + "/Project.VX";
+      ASSERT_TRUE(CreateDir(folder));
+      std::ofstream(file) << "[S]\nK=old\n";
+      ASSERT_EQ(::chown(file.c_str(), c.Owner, c.Group) | ::chmod(file.c_str(), c.Mode), 0);
+      ASSERT_EQ(::chown(folder.c_str(), c.FolderOwner, c.FolderGroup) | ::chmod(folder.c_str(), c.FolderMode),
+                0);
+      const std::string outcome = AsUser(c.ByRoot ? 0 : user, {c.ByRoot ? 0 : userGroup, kTeam}, [&] {
+        w.Write(folder, file);
+        return std::string();
+      });
+      std::ifstream in(file);
+      const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+      struct stat st {};
+      ASSERT_EQ(::stat(file.c_str(), &st), 0);
+      if (c.Refused) {
+        EXPECT_TRUE(outcome == "Datei " + file + " kann nicht erstellt werden" ||
+                    outcome == SysErrorMessage(EACCES))
+            << outcome;
+        EXPECT_EQ(content, "[S]\nK=old\n");
+      } else {
+        EXPECT_EQ(outcome, "");
+        EXPECT_NE(content.find("K=new"), std::string::npos) << content;
+      }
+      EXPECT_EQ(st.st_uid, c.Owner);
+      EXPECT_EQ(st.st_gid, c.Group);
+      EXPECT_EQ(st.st_mode & 07777, c.Mode);
+      const std::set<std::string> left = Entries(folder);
+      EXPECT_EQ(left.size(), 1u + left.count("source")) << "no temporary file stays";
+      if (c.Owner == kColleague && (c.Mode & 0600) == 0600) {
+        EXPECT_EQ(AsUser(kColleague, {kTeam},
+                         [&] {
+                           const int fd = ::open(file.c_str(), O_RDWR);
+                           if (fd < 0) return std::string("cannot open: ") + std::strerror(errno);
+                           ::close(fd);
+                           return std::string();
+                         }),
+                  "")
+            << "the owner still reads and writes the file";
+      }
+    }
+  }
+}
+
+// A disk too full for the new content leaves the old file whole: a replace fails while it writes the
+// temporary file, a write in place (another user's file) before it changes the file. The rows run in a
+// process of their own on a small file system of its own (root only).
+TEST(Files, AFullDiskLeavesTheOldFileWhole) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a file system needs root";
+  struct Case {
+    const char* Name;
+    uid_t Owner, Writer;
+    size_t NewSize;  // the disk holds 64 KiB, the old file 4 KiB
+  };
+  const Case cases[] = {{"replaced", 0, 0, 80 << 10}, {"written in place", 1234, 65534, 40 << 10}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TempDir dir;
+    const std::string outcome = AsUser(0, {0}, [&] {
+      if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+          ::mount("tmpfs", dir.Path().c_str(), "tmpfs", 0, "size=64k,mode=0777") != 0)
+        return std::string("no file system: ") + std::strerror(errno);
+      const std::string old(4 << 10, 'o');
+      dir.Write("Project.VX", old);
+      if (::chown((dir / "Project.VX").c_str(), c.Owner, c.Owner) != 0 ||
+          ::chmod((dir / "Project.VX").c_str(), 0666) != 0)
+        return std::string("no file");
+      const std::string error = AsUser(c.Writer, {c.Writer}, [&] {
+        AtomicWriteFile(dir / "Project.VX", std::string(c.NewSize, 'n'));
+        return std::string("written");
+      });
+      return error + (dir.Read("Project.VX") == old ? "; whole" : "; changed") + "; " +
+             std::to_string(dir.EntryCount()) + " file(s)";
+    });
+    EXPECT_EQ(outcome, "Stream-Schreibfehler; whole; 1 file(s)");
+  }
 }
 
 // Every reader opens a file without waiting and reads only a regular file: a FIFO without a writer, a
