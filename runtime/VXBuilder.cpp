@@ -742,7 +742,11 @@ void TVXBuilder::ResizeAll(TObject* /*Sender*/, TMouseButton Button, TShiftState
 
 // ---- The form --------------------------------------------------------------------------------------------
 
-TVXBuilder::TVXBuilder(TComponent* AOwner) : TVexForm(AOwner) {}
+TVXBuilder::TVXBuilder(TComponent* AOwner) : TVexForm(AOwner) {
+  // Reading a project sets the skin, its settings and the window's size one by one, and showing sets
+  // the size again: the skin is drawn and the window cut once, when it is shown.
+  DeferSkinUntilShown();
+}
 
 TVXBuilder::~TVXBuilder() {
   // The components go while this window is still whole: their last events (a combo box losing the

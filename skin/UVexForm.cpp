@@ -144,6 +144,10 @@ void TVexForm::ReadResource() {
 }
 
 void TVexForm::UpdateScale() {
+  if (FDeferred.Active) {
+    FDeferred.Scale = true;
+    return;
+  }
   TBitmap32* skin = FSkin->GetBitmap();
   // An empty skin has no scale: keep the old factors rather than divide by zero.
   if (skin->Width() <= 0 || skin->Height() <= 0) return;
@@ -152,6 +156,10 @@ void TVexForm::UpdateScale() {
 }
 
 void TVexForm::PaintSkin() {
+  if (FDeferred.Active) {
+    FDeferred.Paint = true;
+    return;
+  }
   if (FSkin->FileName().empty()) return;
   TBitmap32* target = Bitmap();
   TBitmap32* skin = FSkin->GetBitmap();
@@ -196,6 +204,10 @@ HRGN TVexForm::CreateSkinRegion() {
 }
 
 void TVexForm::UpdateRegion() {
+  if (FDeferred.Active) {
+    FDeferred.Region = true;
+    return;
+  }
   HRGN region = nullptr;
   switch (FRegionMode) {
     case 0:
@@ -238,15 +250,44 @@ void TVexForm::Resize() {
   TZForm::Resize();
 }
 
-void TVexForm::SkinChanged(TObject* Sender) {
-  if (Bitmap()->IsEmpty()) {
-    Bitmap()->Assign(FSkin->GetBitmap());
-    Bitmap()->Clear();
-    Bitmap()->Draw(0, 0, FSkin->GetBitmap());
+void TVexForm::CopySkinIntoEmptyBitmap() {
+  if (FDeferred.Active) {
+    FDeferred.Copy = true;
+    return;
   }
+  if (!Bitmap()->IsEmpty()) return;
+  Bitmap()->Assign(FSkin->GetBitmap());
+  Bitmap()->Clear();
+  Bitmap()->Draw(0, 0, FSkin->GetBitmap());
+}
+
+void TVexForm::SkinChanged(TObject* Sender) {
+  CopySkinIntoEmptyBitmap();
   SetScaleMode(FSkin->Stretch() ? TScaleMode::smNormal : TScaleMode::smStretch);
   PaintSkin();
   UpdateRegion();
+}
+
+void TVexForm::ShowDeferredSkin() {
+  if (!FDeferred.Active) return;
+  const TDeferred asked = FDeferred;
+  FDeferred = TDeferred{};
+  if (asked.Scale) UpdateScale();
+  if (asked.Copy) CopySkinIntoEmptyBitmap();
+  if (asked.Paint) PaintSkin();
+  if (asked.Region) UpdateRegion();
+}
+
+void TVexForm::DoShow() {
+  // The show handler lays the window out first; the skin and the region follow at the size it shows
+  // with, before the window reaches the screen.
+  try {
+    TZForm::DoShow();
+  } catch (...) {
+    ShowDeferredSkin();
+    throw;
+  }
+  ShowDeferredSkin();
 }
 
 void TVexForm::SetRegionMode(uint8_t Value) {

@@ -61,12 +61,32 @@ class TVexForm : public TZForm {
   // The region of mode 3, owned by the caller.
   [[nodiscard]] HRGN CreateSkinRegion();
 
+  // Holds back every render of the skin and every rebuild of the region until the window is next shown:
+  // what is asked for meanwhile is noted, and showing does each once, after the show handler has laid
+  // the window out, so a window set up step by step is drawn and cut once, at the size it shows with.
+  void DeferSkinUntilShown() { FDeferred.Active = true; }
+  [[nodiscard]] bool SkinDeferred() const { return FDeferred.Active; }
+
  protected:
   void ReadResource() override;
   void Resize() override;
+  void DoShow() override;
 
  private:
   void UpdateScale();
+  // Gives an empty Bitmap the skin's own picture (what a skin change starts from).
+  void CopySkinIntoEmptyBitmap();
+  // Ends the deferral and does what was asked for while it lasted.
+  void ShowDeferredSkin();
+
+  struct TDeferred {
+    bool Active = false;
+    bool Scale = false;
+    bool Copy = false;
+    bool Paint = false;
+    bool Region = false;
+  };
+  TDeferred FDeferred;
 
   uint8_t FRegionMode = 0;
   float FScaleX = 1.0f;
