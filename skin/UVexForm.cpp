@@ -42,6 +42,27 @@ TRect ClampInnerRect(const TRect& Inner, TSize SkinSize) {
   return r;
 }
 
+TRect FitInnerRect(const TRect& Inner, TSize SkinSize) {
+  const int W = SkinSize.cx;
+  const int H = SkinSize.cy;
+  TRect r = Inner;
+  if (r.Left < 1) r.Left = 1;
+  if (r.Left > W - 2) r.Left = W - 2;
+  if (r.Right <= r.Left + 2) r.Right = r.Left + 2;
+  if (r.Right > W - 2) r.Right = W - 2;
+  if (r.Top < 1) r.Top = 1;
+  if (r.Top > H - 2) r.Top = H - 2;
+  if (r.Bottom <= r.Top + 2) r.Bottom = r.Top + 2;
+  if (r.Bottom > H - 2) r.Bottom = H - 2;
+  // A skin narrower or lower than 3 pixels would leave the edges outside it or crossed. Larger skins are
+  // already within these limits.
+  r.Left = std::clamp(r.Left, 0, std::max(W - 1, 0));
+  r.Right = std::clamp(r.Right, r.Left, std::max(W - 1, r.Left));
+  r.Top = std::clamp(r.Top, 0, std::max(H - 1, 0));
+  r.Bottom = std::clamp(r.Bottom, r.Top, std::max(H - 1, r.Top));
+  return r;
+}
+
 std::vector<TSlicePiece> NineSlicePieces(TSize SkinSize, const TRect& Inner, TSize FormSize) {
   const TRect in = ClampInnerRect(Inner, SkinSize);
   const int L = in.Left, T = in.Top, R = in.Right, B = in.Bottom;
