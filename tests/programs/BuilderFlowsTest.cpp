@@ -42,6 +42,13 @@ int IntOf(const TSection& S, const std::string& Key) {
   return S.Values.count(Key) != 0 ? std::stoi(S.Values.at(Key)) : 0;
 }
 
+// The sample browser folder, with the program as built, copied into Folder.
+void CopySample(const TTempDir& Folder) {
+  fs::copy(PELLORAN_TEST_SAMPLE_DIR, Folder.Path(), fs::copy_options::recursive);
+  fs::copy_file(std::string(PELLORAN_TEST_APP_DIR) + "/Builder", Folder / "Builder",
+                fs::copy_options::overwrite_existing);
+}
+
 using TKeys = std::map<std::string, std::string>;
 
 // Rewrites a project text: the values of the keys named for the Global and the Web section, line
@@ -96,9 +103,7 @@ class BuilderFlows : public ::testing::Test {
     if (std::getenv("PELLORAN_FLOWS_WM") != nullptr) {
       ASSERT_TRUE(WaitFor([&] { return X.WindowManagerRunning(); })) << "no window manager";
     }
-    fs::copy(PELLORAN_TEST_SAMPLE_DIR, Folder.Path(), fs::copy_options::recursive);
-    fs::copy_file(std::string(PELLORAN_TEST_APP_DIR) + "/Builder", Folder / "Builder",
-                  fs::copy_options::overwrite_existing);
+    CopySample(Folder);
     Project = ReadProject(Folder / "Config.VX");
     Skin = BmpSize(Folder / SectionOf(Project, "Web").Values["Bitmap"]);
     Browser = std::make_unique<TProgram>(Folder / "Builder", Folder.Path(),
@@ -259,9 +264,7 @@ TEST(BuilderFlowsBrokenSkin, ReportsThePictureOnceAndStaysUsable) {
   for (const bool listed : {false, true}) {
     SCOPED_TRACE(listed ? "a corrupt listed skin" : "a missing skin");
     TTempDir folder("pelloran-broken-skin");
-    fs::copy(PELLORAN_TEST_SAMPLE_DIR, folder.Path(), fs::copy_options::recursive);
-    fs::copy_file(std::string(PELLORAN_TEST_APP_DIR) + "/Builder", folder / "Builder",
-                  fs::copy_options::overwrite_existing);
+    CopySample(folder);
     std::string config = ReadFile(folder / "Config.VX");
     const std::vector<TSection> project = ReadProject(folder / "Config.VX");
     const std::string skin = SectionOf(project, "Web").Values.at("Bitmap");
@@ -348,9 +351,7 @@ TEST(BuilderFlowsOddSkin, EveryButtonIsInsideAndExitEnds) {
   for (const TVariant& v : variants) {
     SCOPED_TRACE(v.What);
     TTempDir folder("pelloran-odd-skin");
-    fs::copy(PELLORAN_TEST_SAMPLE_DIR, folder.Path(), fs::copy_options::recursive);
-    fs::copy_file(std::string(PELLORAN_TEST_APP_DIR) + "/Builder", folder / "Builder",
-                  fs::copy_options::overwrite_existing);
+    CopySample(folder);
     const std::vector<TSection> project = ReadProject(folder / "Config.VX");
     const TSection web = SectionOf(project, "Web");
     const std::string skinFile = folder / web.Values.at("Bitmap");
@@ -425,9 +426,7 @@ TEST(BuilderFlowsLargestWindow, StaysWithinAGigabyteAboveRest) {
   TXSession& X = TXSession::Get();
   auto peakWith = [&](const TKeys& Global, const TKeys& Web) {
     TTempDir folder("pelloran-largest");
-    fs::copy(PELLORAN_TEST_SAMPLE_DIR, folder.Path(), fs::copy_options::recursive);
-    fs::copy_file(std::string(PELLORAN_TEST_APP_DIR) + "/Builder", folder / "Builder",
-                  fs::copy_options::overwrite_existing);
+    CopySample(folder);
     const std::vector<TSection> project = ReadProject(folder / "Config.VX");
     const TSection web = SectionOf(project, "Web");
     RewriteKeys(folder / "Config.VX", Global, Web);
