@@ -178,8 +178,8 @@ struct TVXBuilder::TReader {
   TVXOButton* Button = nullptr;
   TVXOLabel* Label = nullptr;
   int LabelWidth = 0;
-  // A skin was named; it could not be loaded (or is empty): the window was laid out at the start size
-  // instead; the size of the picture the skin shows.
+  // Whether a skin was named; whether it could not be loaded (or is empty), so that the window was laid
+  // out at the start size instead of the skin's; the size of the picture the skin shows.
   bool SkinNamed = false;
   bool BrokenSkin = false;
   TSize SkinSize{0, 0};
