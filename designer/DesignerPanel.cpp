@@ -11,6 +11,7 @@
 #include "platform/rtl/SysUtils.h"
 #include "platform/ui/Messages.h"
 #include "skin/KUtilities.h"
+#include "skin/UVexForm.h"
 
 namespace {
 
@@ -786,24 +787,11 @@ void TPropertyForm::BrowserStartpageEditChange(TObject*) {
 
 namespace {
 
-// The inner rectangle as the surface clamps it into a skin of Width x Height.
-TRect ClampedInner(TRect R, int Width, int Height) {
-  if (R.Left < 1) R.Left = 1;
-  if (R.Left > Width - 2) R.Left = Width - 2;
-  if (R.Right <= R.Left + 2) R.Right = R.Left + 2;
-  if (R.Right > Width - 2) R.Right = Width - 2;
-  if (R.Top < 1) R.Top = 1;
-  if (R.Top > Height - 2) R.Top = Height - 2;
-  if (R.Bottom <= R.Top + 2) R.Bottom = R.Top + 2;
-  if (R.Bottom > Height - 2) R.Bottom = Height - 2;
-  return R;
-}
-
 // Clamps the surface's inner rectangle into its current skin (the surface does nothing for a rectangle
 // it already holds, even when the skin changed size).
 void ClampInnerToSkin(TCoolBrowser* Surface) {
   TBitmap32* skin = Surface->Skin()->GetBitmap();
-  const TRect clamped = ClampedInner(Surface->InnerRect(), skin->Width(), skin->Height());
+  const TRect clamped = FitInnerRect(Surface->InnerRect(), {skin->Width(), skin->Height()});
   if (!(clamped == Surface->InnerRect())) Surface->SetInnerRect(clamped);
 }
 

@@ -309,25 +309,9 @@ void TCoolBrowser::ShapeMouseUp(TObject*, TMouseButton, TShiftState, int, int) {
 
 void TCoolBrowser::SetInnerRect(const TRect& Value) {
   if (Value == FInner) return;
-  TRect r = Value;
   TBitmap32* skin = Skin()->GetBitmap();
-  const int W = skin->Width();
-  const int H = skin->Height();
-  if (r.Left < 1) r.Left = 1;
-  if (r.Left > W - 2) r.Left = W - 2;
-  if (r.Right <= r.Left + 2) r.Right = r.Left + 2;
-  if (r.Right > W - 2) r.Right = W - 2;
-  if (r.Top < 1) r.Top = 1;
-  if (r.Top > H - 2) r.Top = H - 2;
-  if (r.Bottom <= r.Top + 2) r.Bottom = r.Top + 2;
-  if (r.Bottom > H - 2) r.Bottom = H - 2;
-  // A skin narrower or lower than 3 pixels would leave the edges outside it or crossed: keep them in
-  // the skin with right >= left and bottom >= top. Larger skins are already within these limits.
-  r.Left = std::clamp(r.Left, 0, std::max(W - 1, 0));
-  r.Right = std::clamp(r.Right, r.Left, std::max(W - 1, r.Left));
-  r.Top = std::clamp(r.Top, 0, std::max(H - 1, 0));
-  r.Bottom = std::clamp(r.Bottom, r.Top, std::max(H - 1, r.Top));
-  FInner = r;
+  FInner = FitInnerRect(Value, {skin->Width(), skin->Height()});
+  const TRect& r = FInner;
   for (const auto& [guide, left, top] :
        {std::tuple{LeftShape, r.Left, LeftShape->Top()}, std::tuple{RightShape, r.Right, RightShape->Top()},
         std::tuple{TopShape, TopShape->Left(), r.Top},

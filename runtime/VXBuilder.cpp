@@ -102,6 +102,24 @@ TSize BoundedWindowSize(TSize Wanted, TSize Minimum) {
   return {width, height};
 }
 
+TSize HoldingSize(const std::vector<TPlacedControl>& Placed, TSize Laid) {
+  // Along one axis: the near edge, the far edge, whether the near and the far side hold the control.
+  auto need = [](int Near, int Far, bool HeldNear, bool HeldFar, int Extent) {
+    if (HeldFar && HeldNear) return Near;
+    if (HeldFar) return Extent - Near;
+    return Far;
+  };
+  TSize size{0, 0};
+  for (const TPlacedControl& p : Placed) {
+    const TRect& b = p.Bounds;
+    size.cx = std::max(
+        size.cx, need(b.Left, b.Right, p.Anchors.Contains(akLeft), p.Anchors.Contains(akRight), Laid.cx));
+    size.cy = std::max(
+        size.cy, need(b.Top, b.Bottom, p.Anchors.Contains(akTop), p.Anchors.Contains(akBottom), Laid.cy));
+  }
+  return size;
+}
+
 std::string ExpandExeRelative(const std::string& Address, const std::string& ExeFolder) {
   if (Address.empty() || Address[0] != '#') return Address;
   return IncludeTrailingPathDelimiter(ExeFolder) + Address.substr(1);
@@ -160,8 +178,11 @@ struct TVXBuilder::TReader {
   TVXOButton* Button = nullptr;
   TVXOLabel* Label = nullptr;
   int LabelWidth = 0;
-  // The skin could not be loaded (or is empty): the window was laid out at the start size instead.
+  // Whether a skin was named; whether it could not be loaded (or is empty), so that the window was laid
+  // out at the start size instead of the skin's; the size of the picture the skin shows.
+  bool SkinNamed = false;
   bool BrokenSkin = false;
+  TSize SkinSize{0, 0};
   // The pictures that could not be loaded, each named once (by the file its name resolves to), and the
   // report of them: the first few by name, then their number.
   std::set<std::string> FailedPictures;
@@ -224,6 +245,8 @@ struct TVXBuilder::TReader {
     TBitmap32* skin = cache->GetBitmap(W.Skin()->FileName());
     const std::string error = cache->LoadError(Name);
     if (!error.empty()) Fail(Name, error);
+    SkinNamed = true;
+    SkinSize = {skin->Width(), skin->Height()};
     BrokenSkin = !error.empty() || skin->IsEmpty() || Failed(Name);
     if (!BrokenSkin) {
       W.SetWidth(skin->Width());
@@ -234,10 +257,12 @@ struct TVXBuilder::TReader {
     }
   }
 
-  // After a broken skin: the window grows to hold every control the project placed (the skin it was
-  // designed on was at least that large), the controls keeping their places.
-  void FitBrokenSkin() {
-    if (!BrokenSkin) return;
+  // After a skin that cannot be loaded, or one smaller than what the project places (its controls and its
+  // web view): the skin says nothing of the size the project was made for, so the window is laid out at
+  // its start size, or larger to hold every control (the skin it was designed on was at least that
+  // large), the controls keeping their places; and it is never made smaller than holds them all.
+  void HoldEveryControl() {
+    if (!SkinNamed) return;
     int right = W.FWebLeft + W.FWebWidth;
     int bottom = W.FWebTop + W.FWebHeight;
     std::vector<std::pair<TControl*, TRect>> placed;
@@ -248,10 +273,21 @@ struct TVXBuilder::TReader {
       right = std::max(right, c->Left() + c->Width());
       bottom = std::max(bottom, c->Top() + c->Height());
     }
-    if (right <= W.Width() && bottom <= W.Height()) return;
-    W.SetBounds(W.Left(), W.Top(), std::max(right, W.Width()), std::max(bottom, W.Height()));
-    for (const auto& [control, bounds] : placed)
+    if (!BrokenSkin && right <= W.Width() && bottom <= W.Height()) return;
+    const int startWidth = W.FStartWidth > 0 ? W.FStartWidth : W.Width();
+    const int startHeight = W.FStartHeight > 0 ? W.FStartHeight : W.Height();
+    W.SetBounds(W.Left(), W.Top(), std::max(right, startWidth), std::max(bottom, startHeight));
+    std::vector<TPlacedControl> held{{W.WebRect(), {akLeft, akTop, akRight, akBottom}}};
+    for (const auto& [control, bounds] : placed) {
       control->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+      held.push_back({bounds, control->Anchors()});
+    }
+    const TSize holding = HoldingSize(held, {W.Width(), W.Height()});
+    const TSize minimum = BoundedWindowSize({std::max(W.Constraints()->MinWidth(), holding.cx),
+                                             std::max(W.Constraints()->MinHeight(), holding.cy)},
+                                            {0, 0});
+    W.Constraints()->SetMinWidth(minimum.cx);
+    W.Constraints()->SetMinHeight(minimum.cy);
   }
 
   void Begin(TVXSectionKind Kind) {
@@ -358,15 +394,20 @@ struct TVXBuilder::TReader {
   }
 
   void WebEnd() {
-    W.Skin()->SetInnerRect(Inner);
+    // The inner rectangle of a skin is put in order for the picture the skin shows, as the designer does
+    // when it is edited: edges crossed or outside the picture would leave a band of the window unpainted,
+    // and cut away. The minimum size keeps that picture's fixed parts.
+    const TRect inner = SkinNamed ? FitInnerRect(Inner, SkinSize) : Inner;
+    const TSize fixed = SkinNamed ? SkinSize : TSize{W.Width(), W.Height()};
+    W.Skin()->SetInnerRect(inner);
     W.Skin()->SetStretch(true);
     W.Skin()->SetMode(4);
     W.SetAlphaThreshold(100);
     W.SetRegionMode(4);
     // The skin's fixed border parts plus 4 pixels; never negative, and never beyond the largest window,
     // whatever the inner rectangle says.
-    const TSize minimum = BoundedWindowSize({std::max(0, W.Width() + Inner.Left - Inner.Right + 4),
-                                             std::max(0, W.Height() + Inner.Top - Inner.Bottom + 4)},
+    const TSize minimum = BoundedWindowSize({std::max(0, fixed.cx + inner.Left - inner.Right + 4),
+                                             std::max(0, fixed.cy + inner.Top - inner.Bottom + 4)},
                                             {0, 0});
     W.Constraints()->SetMinWidth(minimum.cx);
     W.Constraints()->SetMinHeight(minimum.cy);
@@ -467,11 +508,11 @@ void TVXBuilder::ReadConfig(const std::string& FileName) {
     ReadProjectSections(lines, RuntimeReaderKinds(), handlers, FileName);
   } catch (Exception& e) {
     // One report: the pictures that could not be loaded before the failure, then the failure.
-    reader.FitBrokenSkin();
+    reader.HoldEveryControl();
     if (!reader.FailureReport.empty()) e.Message = reader.Report() + "\n" + e.Message;
     throw;
   }
-  reader.FitBrokenSkin();
+  reader.HoldEveryControl();
   // A picture that cannot be loaded does not end the reading: the window runs with everything else.
   if (!reader.FailureReport.empty()) Application->HandleException(this, EInvalidGraphic(reader.Report()));
 }
@@ -742,7 +783,11 @@ void TVXBuilder::ResizeAll(TObject* /*Sender*/, TMouseButton Button, TShiftState
 
 // ---- The form --------------------------------------------------------------------------------------------
 
-TVXBuilder::TVXBuilder(TComponent* AOwner) : TVexForm(AOwner) {}
+TVXBuilder::TVXBuilder(TComponent* AOwner) : TVexForm(AOwner) {
+  // Reading a project sets the skin, its settings and the window's size one by one, and showing sets
+  // the size again: the skin is drawn and the window cut once, when it is shown.
+  DeferSkinUntilShown();
+}
 
 TVXBuilder::~TVXBuilder() {
   // The components go while this window is still whole: their last events (a combo box losing the

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "document/MediaLists.h"
 #include "platform/media/WebBrowser.h"
@@ -61,6 +62,18 @@ inline constexpr int64_t MaxWindowPixels = MaxPicturePixels;
 // Wanted within the bounds of a window and not below Minimum (itself taken within them first). A size of
 // too many pixels shrinks in proportion, as far as the minimum lets it.
 [[nodiscard]] TSize BoundedWindowSize(TSize Wanted, TSize Minimum);
+
+// A control as a window lays it out: its bounds there and the window edges it keeps its distances to.
+struct TPlacedControl {
+  TRect Bounds;
+  TAnchors Anchors;
+};
+
+// The least size of a window laid out at Laid that still holds each of Placed while the anchors move it
+// as the window shrinks: a control held by its left (top) edge needs room for its right (bottom) edge, one
+// held by its right (bottom) edge room for its distance to that edge, and one held by both, which
+// stretches, room for its left (top) edge.
+[[nodiscard]] TSize HoldingSize(const std::vector<TPlacedControl>& Placed, TSize Laid);
 
 class TVXBuilder final : public TVexForm {
  public:

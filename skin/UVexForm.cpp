@@ -42,6 +42,27 @@ TRect ClampInnerRect(const TRect& Inner, TSize SkinSize) {
   return r;
 }
 
+TRect FitInnerRect(const TRect& Inner, TSize SkinSize) {
+  const int W = SkinSize.cx;
+  const int H = SkinSize.cy;
+  TRect r = Inner;
+  if (r.Left < 1) r.Left = 1;
+  if (r.Left > W - 2) r.Left = W - 2;
+  if (r.Right <= r.Left + 2) r.Right = r.Left + 2;
+  if (r.Right > W - 2) r.Right = W - 2;
+  if (r.Top < 1) r.Top = 1;
+  if (r.Top > H - 2) r.Top = H - 2;
+  if (r.Bottom <= r.Top + 2) r.Bottom = r.Top + 2;
+  if (r.Bottom > H - 2) r.Bottom = H - 2;
+  // A skin narrower or lower than 3 pixels would leave the edges outside it or crossed. Larger skins are
+  // already within these limits.
+  r.Left = std::clamp(r.Left, 0, std::max(W - 1, 0));
+  r.Right = std::clamp(r.Right, r.Left, std::max(W - 1, r.Left));
+  r.Top = std::clamp(r.Top, 0, std::max(H - 1, 0));
+  r.Bottom = std::clamp(r.Bottom, r.Top, std::max(H - 1, r.Top));
+  return r;
+}
+
 std::vector<TSlicePiece> NineSlicePieces(TSize SkinSize, const TRect& Inner, TSize FormSize) {
   const TRect in = ClampInnerRect(Inner, SkinSize);
   const int L = in.Left, T = in.Top, R = in.Right, B = in.Bottom;
@@ -144,6 +165,10 @@ void TVexForm::ReadResource() {
 }
 
 void TVexForm::UpdateScale() {
+  if (FDeferred.Active) {
+    FDeferred.Scale = true;
+    return;
+  }
   TBitmap32* skin = FSkin->GetBitmap();
   // An empty skin has no scale: keep the old factors rather than divide by zero.
   if (skin->Width() <= 0 || skin->Height() <= 0) return;
@@ -152,6 +177,10 @@ void TVexForm::UpdateScale() {
 }
 
 void TVexForm::PaintSkin() {
+  if (FDeferred.Active) {
+    FDeferred.Paint = true;
+    return;
+  }
   if (FSkin->FileName().empty()) return;
   TBitmap32* target = Bitmap();
   TBitmap32* skin = FSkin->GetBitmap();
@@ -196,6 +225,10 @@ HRGN TVexForm::CreateSkinRegion() {
 }
 
 void TVexForm::UpdateRegion() {
+  if (FDeferred.Active) {
+    FDeferred.Region = true;
+    return;
+  }
   HRGN region = nullptr;
   switch (FRegionMode) {
     case 0:
@@ -238,15 +271,44 @@ void TVexForm::Resize() {
   TZForm::Resize();
 }
 
-void TVexForm::SkinChanged(TObject* Sender) {
-  if (Bitmap()->IsEmpty()) {
-    Bitmap()->Assign(FSkin->GetBitmap());
-    Bitmap()->Clear();
-    Bitmap()->Draw(0, 0, FSkin->GetBitmap());
+void TVexForm::CopySkinIntoEmptyBitmap() {
+  if (FDeferred.Active) {
+    FDeferred.Copy = true;
+    return;
   }
+  if (!Bitmap()->IsEmpty()) return;
+  Bitmap()->Assign(FSkin->GetBitmap());
+  Bitmap()->Clear();
+  Bitmap()->Draw(0, 0, FSkin->GetBitmap());
+}
+
+void TVexForm::SkinChanged(TObject* Sender) {
+  CopySkinIntoEmptyBitmap();
   SetScaleMode(FSkin->Stretch() ? TScaleMode::smNormal : TScaleMode::smStretch);
   PaintSkin();
   UpdateRegion();
+}
+
+void TVexForm::ShowDeferredSkin() {
+  if (!FDeferred.Active) return;
+  const TDeferred asked = FDeferred;
+  FDeferred = TDeferred{};
+  if (asked.Scale) UpdateScale();
+  if (asked.Copy) CopySkinIntoEmptyBitmap();
+  if (asked.Paint) PaintSkin();
+  if (asked.Region) UpdateRegion();
+}
+
+void TVexForm::DoShow() {
+  // The show handler lays the window out first; the skin and the region follow at the size it shows
+  // with, before the window reaches the screen.
+  try {
+    TZForm::DoShow();
+  } catch (...) {
+    ShowDeferredSkin();
+    throw;
+  }
+  ShowDeferredSkin();
 }
 
 void TVexForm::SetRegionMode(uint8_t Value) {

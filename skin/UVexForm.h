@@ -20,6 +20,12 @@ struct TSlicePiece {
 // so that no piece reaches outside the skin whatever a project file says.
 [[nodiscard]] TRect ClampInnerRect(const TRect& Inner, TSize SkinSize);
 
+// The inner rectangle put in order for a skin of SkinSize, as the designer keeps it: left and top at least 1
+// and at most the skin's width and height - 2, right and bottom at least 2 beyond them but at most
+// width - 2 and height - 2; in a skin narrower or lower than 3 pixels every edge stays inside it, right not
+// left of left and bottom not above top.
+[[nodiscard]] TRect FitInnerRect(const TRect& Inner, TSize SkinSize);
+
 // The pieces of a nine-slice rendering of a skin of SkinSize around Inner onto a form of FormSize, in
 // painting order (top-left, top, top-right, left, centre, right, bottom-left, bottom, bottom-right).
 // Corners keep their size, edges stretch along one axis, the centre along both; the far edges stop at
@@ -61,12 +67,32 @@ class TVexForm : public TZForm {
   // The region of mode 3, owned by the caller.
   [[nodiscard]] HRGN CreateSkinRegion();
 
+  // Holds back every render of the skin and every rebuild of the region until the window is next shown:
+  // what is asked for meanwhile is noted, and showing does each once, after the show handler has laid
+  // the window out, so a window set up step by step is drawn and cut once, at the size it shows with.
+  void DeferSkinUntilShown() { FDeferred.Active = true; }
+  [[nodiscard]] bool SkinDeferred() const { return FDeferred.Active; }
+
  protected:
   void ReadResource() override;
   void Resize() override;
+  void DoShow() override;
 
  private:
   void UpdateScale();
+  // Gives an empty Bitmap the skin's own picture (what a skin change starts from).
+  void CopySkinIntoEmptyBitmap();
+  // Ends the deferral and does what was asked for while it lasted.
+  void ShowDeferredSkin();
+
+  struct TDeferred {
+    bool Active = false;
+    bool Scale = false;
+    bool Copy = false;
+    bool Paint = false;
+    bool Region = false;
+  };
+  TDeferred FDeferred;
 
   uint8_t FRegionMode = 0;
   float FScaleX = 1.0f;

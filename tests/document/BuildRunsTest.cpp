@@ -50,7 +50,7 @@ TEST(BuildRuns, RuntimeWindowReadsTheBuiltFolder) {
   TVXLabel* label = doc->AddLabel(85, 10);
   label->SetStyle("Custom Text");
   label->SetText("Hello there");
-  TVXEdit* edit = doc->AddEdit(88, 100);
+  TVXEdit* edit = doc->AddEdit(60, 100);  // inside the skin: the window takes the skin's size
   edit->SetWidth(80);
   const std::string out = app / "folder";
   ForceDirectories(out);

@@ -3,6 +3,7 @@
 // server's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +42,52 @@ int IntOf(const TSection& S, const std::string& Key) {
   return S.Values.count(Key) != 0 ? std::stoi(S.Values.at(Key)) : 0;
 }
 
+// The sample browser folder, with the program as built, copied into Folder.
+void CopySample(const TTempDir& Folder) {
+  fs::copy(PELLORAN_TEST_SAMPLE_DIR, Folder.Path(), fs::copy_options::recursive);
+  fs::copy_file(std::string(PELLORAN_TEST_APP_DIR) + "/Builder", Folder / "Builder",
+                fs::copy_options::overwrite_existing);
+}
+
+using TKeys = std::map<std::string, std::string>;
+
+// Rewrites a project text: the values of the keys named for the Global and the Web section, line
+// endings kept.
+void RewriteKeys(const std::string& Path, const TKeys& Global, const TKeys& Web) {
+  std::istringstream in(ReadFile(Path));
+  std::string config, section;
+  for (std::string line; std::getline(in, line);) {
+    const bool cr = !line.empty() && line.back() == '\r';
+    if (cr) line.pop_back();
+    if (line.rfind("Object=", 0) == 0) section = line.substr(7);
+    const TKeys& keys = section == "Global" ? Global : section == "Web" ? Web : TKeys{};
+    const auto eq = line.find('=');
+    if (eq != std::string::npos && keys.count(line.substr(0, eq)) != 0)
+      line = line.substr(0, eq + 1) + keys.at(line.substr(0, eq));
+    config += line + (cr ? "\r\n" : "\n");
+  }
+  std::ofstream(Path, std::ios::binary | std::ios::trunc) << config;
+}
+
+// The colour of a pixel of a 24-bit BMP file, 0xRRGGBB.
+uint32_t BmpPixel(const std::string& Path, int X, int Y) {
+  const std::string file = ReadFile(Path);
+  if (file.size() < 54) return 0;
+  auto field = [&](size_t At) {
+    int32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+      v = (v << 8) | static_cast<uint8_t>(file[At + static_cast<size_t>(i)]);
+    return v;
+  };
+  const int width = field(18), height = field(22);
+  const int row = height > 0 ? height - 1 - Y : Y;
+  const size_t at = static_cast<size_t>(field(10)) + static_cast<size_t>(row) * ((width * 3 + 3) & ~3) +
+                    static_cast<size_t>(X) * 3;
+  if (at + 3 > file.size()) return 0;
+  return static_cast<uint32_t>(static_cast<uint8_t>(file[at + 2])) << 16 |
+         static_cast<uint32_t>(static_cast<uint8_t>(file[at + 1])) << 8 | static_cast<uint8_t>(file[at]);
+}
+
 // The two pages of the sample, told apart by their headers: slate blue on the start page, teal on the tour.
 bool StartHeader(uint32_t P) {
   return (P & 0xFF) > ((P >> 8) & 0xFF) + 10;
@@ -56,9 +103,7 @@ class BuilderFlows : public ::testing::Test {
     if (std::getenv("PELLORAN_FLOWS_WM") != nullptr) {
       ASSERT_TRUE(WaitFor([&] { return X.WindowManagerRunning(); })) << "no window manager";
     }
-    fs::copy(PELLORAN_TEST_SAMPLE_DIR, Folder.Path(), fs::copy_options::recursive);
-    fs::copy_file(std::string(PELLORAN_TEST_APP_DIR) + "/Builder", Folder / "Builder",
-                  fs::copy_options::overwrite_existing);
+    CopySample(Folder);
     Project = ReadProject(Folder / "Config.VX");
     Skin = BmpSize(Folder / SectionOf(Project, "Web").Values["Bitmap"]);
     Browser = std::make_unique<TProgram>(Folder / "Builder", Folder.Path(),
@@ -219,9 +264,7 @@ TEST(BuilderFlowsBrokenSkin, ReportsThePictureOnceAndStaysUsable) {
   for (const bool listed : {false, true}) {
     SCOPED_TRACE(listed ? "a corrupt listed skin" : "a missing skin");
     TTempDir folder("pelloran-broken-skin");
-    fs::copy(PELLORAN_TEST_SAMPLE_DIR, folder.Path(), fs::copy_options::recursive);
-    fs::copy_file(std::string(PELLORAN_TEST_APP_DIR) + "/Builder", folder / "Builder",
-                  fs::copy_options::overwrite_existing);
+    CopySample(folder);
     std::string config = ReadFile(folder / "Config.VX");
     const std::vector<TSection> project = ReadProject(folder / "Config.VX");
     const std::string skin = SectionOf(project, "Web").Values.at("Bitmap");
@@ -277,33 +320,116 @@ TEST(BuilderFlowsBrokenSkin, ReportsThePictureOnceAndStaysUsable) {
   }
 }
 
+// The sample with a skin smaller than what it places (one pixel, at the start size 900 x 640 and at 0 x 0)
+// and with an inner rectangle whose edges cross: every button lies inside the window, on the screen and
+// in the window's shape, and shows its picture; a click on Exit, where it shows, ends the program. A skin
+// too small for the project is laid out at the start size (or larger, to hold every control), so every
+// button stands where the project put it; on a skin that holds them, the anchors move them as usual.
+TEST(BuilderFlowsOddSkin, EveryButtonIsInsideAndExitEnds) {
+  TXSession& X = TXSession::Get();
+  if (std::getenv("PELLORAN_FLOWS_WM") != nullptr) {
+    ASSERT_TRUE(WaitFor([&] { return X.WindowManagerRunning(); })) << "no window manager";
+  }
+  struct TVariant {
+    const char* What;
+    bool OnePixelSkin;
+    TKeys Global;
+    // The window's size when the buttons are placed (none: the size it shows with, so that they stand
+    // where the project put them).
+    TSize Laid;
+  };
+  // Put in order, the crossed inner edges span 2 pixels (600 to 602, 400 to 402): the minimum size, the
+  // skin's fixed parts plus 4, is 642 x 442, the size of the window when the buttons are placed.
+  const TVariant variants[] = {
+      {"a 1 x 1 skin", true, {}, {}},
+      {"a 1 x 1 skin at 0 x 0", true, {{"Width", "0"}, {"Height", "0"}}, {}},
+      {"crossed inner edges",
+       false,
+       {{"ITop", "400"}, {"ILeft", "600"}, {"IRight", "100"}, {"IBottom", "50"}},
+       {642, 442}},
+  };
+  for (const TVariant& v : variants) {
+    SCOPED_TRACE(v.What);
+    TTempDir folder("pelloran-odd-skin");
+    CopySample(folder);
+    const std::vector<TSection> project = ReadProject(folder / "Config.VX");
+    const TSection web = SectionOf(project, "Web");
+    const std::string skinFile = folder / web.Values.at("Bitmap");
+    if (v.OnePixelSkin) {
+      // A 24-bit BMP of one pixel, the colour of the sample's frame.
+      std::string bmp("BM\x3a\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\1\0\0\0\1\0\0\0\1\0\x18\0", 30);
+      bmp.append(24, '\0');
+      bmp += std::string("\x52\x3b\x28\0", 4);
+      std::ofstream(skinFile, std::ios::binary | std::ios::trunc) << bmp;
+    }
+    RewriteKeys(folder / "Config.VX", v.Global, {});
+    TProgram browser(folder / "Builder", folder.Path(), {}, folder / "builder.log");
+    TWindow window = X.WaitWindow("Builder", 120000);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          window = X.Now(window);
+          return StartHeader(X.Pixel(window.X + IntOf(web, "Left") + 30, window.Y + IntOf(web, "Top") + 15));
+        },
+        120000))
+        << "the start page";
+    if (v.Global.count("Width") == 0) {
+      EXPECT_EQ(window.Width, IntOf(SectionOf(project, "Global"), "Width"));
+      EXPECT_EQ(window.Height, IntOf(SectionOf(project, "Global"), "Height"));
+    }
+    // The pointer away from the buttons, so that each shows its own picture.
+    X.Move(0, 0);
+    const std::vector<TRect> shape = X.Shape(window.Id);
+    auto shaped = [&](int Left, int Top) {
+      return std::any_of(shape.begin(), shape.end(), [&](const TRect& r) {
+        return Left >= r.X && Left < r.X + r.Width && Top >= r.Y && Top < r.Y + r.Height;
+      });
+    };
+    const TSize laid = v.Laid.Width > 0 ? v.Laid : TSize{window.Width, window.Height};
+    int exitX = -1, exitY = -1;
+    for (const TSection& s : project) {
+      if (s.Kind != "Button") continue;
+      const std::string& action = s.Values.at("Pressaction");
+      SCOPED_TRACE(action);
+      const TSize size = BmpSize(folder / s.Values.at("Mask"));
+      const std::string& align = s.Values.at("Alignment");
+      const bool right = align.find("right") != std::string::npos;
+      const bool bottom = align.rfind("Bottom", 0) == 0;
+      const int left = IntOf(s, "Left") + (right ? window.Width - laid.Width : 0);
+      const int top = IntOf(s, "Top") + (bottom ? window.Height - laid.Height : 0);
+      EXPECT_TRUE(left >= 0 && top >= 0 && left + size.Width <= window.Width &&
+                  top + size.Height <= window.Height)
+          << "at " << left << "," << top << " in " << window.Width << " x " << window.Height;
+      const int x = window.X + left + size.Width / 2, y = window.Y + top + size.Height / 2;
+      EXPECT_TRUE(x >= 0 && y >= 0 && x < X.ScreenWidth() && y < X.ScreenHeight()) << "off the screen";
+      EXPECT_TRUE(shaped(left + size.Width / 2, top + size.Height / 2)) << "cut out of the window";
+      // Back and Forward start disabled and show their Disabled picture.
+      const std::string shown = s.Values.at(action == "Back" || action == "Forward" ? "Disabled" : "Mask");
+      const uint32_t picture = BmpPixel(folder / shown, size.Width / 2, size.Height / 2);
+      EXPECT_TRUE(WaitFor([&] { return X.Pixel(x, y) == picture; }, 5000))
+          << "shows " << std::hex << X.Pixel(x, y) << " for " << picture;
+      if (action == "Exit") {
+        exitX = x;
+        exitY = y;
+      }
+    }
+    X.Shot(std::string("OddSkin ") + v.What);
+    ASSERT_GE(exitX, 0) << "no Exit button";
+    X.Click(exitX, exitY);
+    EXPECT_TRUE(browser.WaitExit()) << "Exit ends the program";
+  }
+}
+
 // The largest window a project can ask for (start size and web view 8192 x 8192, an inner rectangle
 // that would make the minimum size 32767 tall) is kept within the bounds of a window, and the program's
 // peak memory with it stays within a gigabyte above the sample's, once its start page is shown.
 TEST(BuilderFlowsLargestWindow, StaysWithinAGigabyteAboveRest) {
   TXSession& X = TXSession::Get();
-  using TKeys = std::map<std::string, std::string>;
   auto peakWith = [&](const TKeys& Global, const TKeys& Web) {
     TTempDir folder("pelloran-largest");
-    fs::copy(PELLORAN_TEST_SAMPLE_DIR, folder.Path(), fs::copy_options::recursive);
-    fs::copy_file(std::string(PELLORAN_TEST_APP_DIR) + "/Builder", folder / "Builder",
-                  fs::copy_options::overwrite_existing);
+    CopySample(folder);
     const std::vector<TSection> project = ReadProject(folder / "Config.VX");
     const TSection web = SectionOf(project, "Web");
-    // The keys' values replaced in their sections, line endings kept.
-    std::istringstream in(ReadFile(folder / "Config.VX"));
-    std::string config, section;
-    for (std::string line; std::getline(in, line);) {
-      const bool cr = !line.empty() && line.back() == '\r';
-      if (cr) line.pop_back();
-      if (line.rfind("Object=", 0) == 0) section = line.substr(7);
-      const TKeys& keys = section == "Global" ? Global : section == "Web" ? Web : TKeys{};
-      const auto eq = line.find('=');
-      if (eq != std::string::npos && keys.count(line.substr(0, eq)) != 0)
-        line = line.substr(0, eq + 1) + keys.at(line.substr(0, eq));
-      config += line + (cr ? "\r\n" : "\n");
-    }
-    std::ofstream(folder / "Config.VX", std::ios::binary | std::ios::trunc) << config;
+    RewriteKeys(folder / "Config.VX", Global, Web);
     const std::string what =
         Global.empty() ? "sample" : "ITop=" + (Global.count("ITop") != 0 ? Global.at("ITop") : "as designed");
     TProgram browser(folder / "Builder", folder.Path(), {}, folder / "builder.log");

@@ -215,14 +215,16 @@ TEST_F(Reader, WithoutAWebSectionTheFormKeepsItsOwnSettings) {
 }
 
 TEST_F(Reader, SizesFromTheFileAreKeptSane) {
-  // An inner rectangle wider than the skin would make a negative minimum; a positive font height a
-  // negative field height.
+  // An inner rectangle wider than the skin is put in order for it (1 to 198 of 200, 1 to 148 of 150), so
+  // the minimum keeps the skin's fixed parts plus 4, never a negative size; a positive font height would
+  // make a negative field height.
   Load(
       "H\nObject=Global\nILeft=0\nIRight=900\nITop=0\nIBottom=700\nend\n"
       "Object=Web\nBitmap=skin.bmp\nend\n"
-      "Object=Edit\nStyle=Simple Edit\nFontheight=13\nend\n");
-  EXPECT_EQ(Form->Constraints()->MinWidth(), 0);
-  EXPECT_EQ(Form->Constraints()->MinHeight(), 0);
+      "Object=Edit\nTop=5\nLeft=5\nWidth=50\nStyle=Simple Edit\nFontheight=13\nend\n");
+  EXPECT_EQ(Form->Skin()->InnerRect(), Rect(1, 1, 198, 148));
+  EXPECT_EQ(Form->Constraints()->MinWidth(), 7);
+  EXPECT_EQ(Form->Constraints()->MinHeight(), 7);
   EXPECT_EQ(Form->AddressEdit->Height(), 17);
   Load("H\nObject=Edit\nStyle=History Combo\nFontheight=-11\nend\n");
   EXPECT_EQ(Form->AddressEdit->Height(), 15);
@@ -369,16 +371,20 @@ TEST_F(Reader, AMissingSkinShowsTheFormColour) {
 }
 
 // A picture that cannot be loaded is reported once and the rest of the configuration is read. A skin
-// that cannot be loaded tells nothing of the size the project was made for: the window is laid out at its
-// start size (or larger, to hold what the project places), so every control ends inside it, and Exit and
-// the start page work.
+// that cannot be loaded, or one smaller than what the project places, tells nothing of the size the
+// project was made for: the window is laid out at its start size (or larger, to hold what the project
+// places) and never made smaller than holds it all, so every control ends inside it, and Exit and the
+// start page work. An inner rectangle with crossed edges is put in order: the skin covers every control.
 TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
   Write("corrupt.bmp", "BM this is no picture");
   Bmp("listed-skin.bmp", 200, 150, SkinColour, true);
-  auto skinned = [](const std::string& Skin, const std::string& Global = "Width=300\nHeight=250") {
+  Bmp("one.bmp", 1, 1, SkinColour);
+  const std::string designed = "Width=300\nHeight=250\nITop=40\nILeft=50\nIRight=150\nIBottom=110";
+  auto skinned = [&](const std::string& Skin, const std::string& Size = "Width=300\nHeight=250",
+                     const std::string& Inner = "ITop=40\nILeft=50\nIRight=150\nIBottom=110") {
     std::string text = BaseConfig("Startpage=a.htm\n");
     text.replace(text.find("skin.bmp"), 8, Skin);
-    text.replace(text.find("Width=300\nHeight=250"), 20, Global);
+    text.replace(text.find(designed), designed.size(), Size + "\n" + Inner);
     return text;
   };
   const std::string controls =
@@ -393,7 +399,7 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
   struct Case {
     const char* What;
     std::string Text;
-    const char* Picture;  // the one picture reported
+    const char* Picture;  // the one picture reported, if any
     TSize Size;           // the window's size once shown
   };
   const Case cases[] = {
@@ -410,6 +416,20 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
        "H\nObject=Bitmaps\nlisted-skin.bmp\ncorrupt.bmp\nend\n" + skinned("listed-skin.bmp") + exitOfCorrupt,
        "corrupt.bmp",
        {300, 250}},
+      // The controls reach 195 x 145; the stretched field and web view may shrink to nothing.
+      {"a missing skin and a start size of 10 x 10",
+       skinned("missing-skin.bmp", "Width=10\nHeight=10") + controls,
+       "missing-skin.bmp",
+       {50, 40}},
+      {"a 1 x 1 skin", skinned("one.bmp") + controls, nullptr, {300, 250}},
+      {"a 1 x 1 skin and a start size of 0 x 0",
+       skinned("one.bmp", "Width=0\nHeight=0") + controls,
+       nullptr,
+       {195, 145}},
+      {"an inner rectangle with crossed edges",
+       skinned("skin.bmp", "Width=300\nHeight=250", "ITop=110\nILeft=150\nIRight=50\nIBottom=40") + controls,
+       nullptr,
+       {300, 250}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);
@@ -417,21 +437,28 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
     Write("Config.VX", c.Text);
     delete Form;
     Form = TCustomForm::Create<TVXBuilder>(static_cast<TApplication*>(Application));
-    ASSERT_EQ(recorder.Messages.size(), 1u);
-    EXPECT_EQ(recorder.Messages[0].rfind(std::string("Config.VX: picture \"") + c.Picture + "\": ", 0), 0u)
-        << recorder.Messages[0];
+    const size_t reports = c.Picture != nullptr ? 1 : 0;
+    ASSERT_EQ(recorder.Messages.size(), reports);
+    if (c.Picture != nullptr) {
+      EXPECT_EQ(recorder.Messages[0].rfind(std::string("Config.VX: picture \"") + c.Picture + "\": ", 0), 0u)
+          << recorder.Messages[0];
+    }
     Script->Calls.clear();
     Show();
     EXPECT_EQ(Form->Width(), c.Size.cx);
     EXPECT_EQ(Form->Height(), c.Size.cy);
     const TRect window = Rect(0, 0, Form->Width(), Form->Height());
+    // The window's shape (none: the whole window) holds the middle of every control.
+    const QRegion shape = WidgetOf(Form)->mask();
     int placed = 0;
     for (int i = 0; i < Form->ControlCount(); ++i) {
       TControl* control = Form->Controls(i);
       if (!control->Visible()) continue;
       const TRect r = control->BoundsRect();
+      const bool button = dynamic_cast<TVXOButton*>(control) != nullptr;
       EXPECT_TRUE(r.Left >= 0 && r.Top >= 0 && r.Right <= window.Right && r.Bottom <= window.Bottom &&
-                  r.Width() > 0 && r.Height() > 0)
+                  (!button || (r.Width() > 0 && r.Height() > 0)) &&
+                  (shape.isEmpty() || shape.contains(QPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2))))
           << control->Name() << " " << typeid(*control).name() << " at " << r.Left << "," << r.Top << ","
           << r.Right << "," << r.Bottom;
       ++placed;
@@ -440,7 +467,7 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
     EXPECT_EQ(Script->Calls, std::vector<std::string>{"Navigate " + FileURL("a.htm")}) << "the start page";
     Click(ButtonOf("Exit"));
     EXPECT_FALSE(Form->Visible()) << "Exit closes the window";
-    EXPECT_EQ(recorder.Messages.size(), 1u);
+    EXPECT_EQ(recorder.Messages.size(), reports);
   }
 }
 

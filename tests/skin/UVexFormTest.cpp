@@ -122,20 +122,25 @@ TEST(MapSkinRegionRects, ZeroWidthInnerBandDoesNotDivide) {
 
 // ---- TVexForm ----------------------------------------------------------------------------------------
 
-// Counts renders and region builds.
+// Counts renders and region builds asked for.
 class CountingVexForm : public TVexForm {
  public:
   using TVexForm::TVexForm;
   void PaintSkin() override {
     ++Paints;
+    if (!SkinDeferred()) ++Drawn;
     TVexForm::PaintSkin();
   }
   void UpdateRegion() override {
     ++Regions;
+    if (!SkinDeferred()) ++Cut;
     TVexForm::UpdateRegion();
   }
   int Paints = 0;
   int Regions = 0;
+  // The renders and region builds done at once (not held back for the show).
+  int Drawn = 0;
+  int Cut = 0;
 };
 
 struct FormDeleter {
@@ -345,10 +350,10 @@ TEST(TVexForm, SkinChangesRenderAndPickTheScaleMode) {
   EXPECT_EQ(f->Bitmap()->Width(), f->Width());
 }
 
-TEST(TVexForm, StretchedSkinRegionMatchesThePaintedSkin) {
-  // Transparent (white, the bottom-left pixel) corners cut in steps, and a one-row notch in the
-  // bottom-right corner; everything else opaque. Every edge of the region lies in a corner band.
-  skintest::ScratchDir dir;
+// A 40 x 30 skin with transparent (white, the bottom-left pixel) corners cut in steps, and a one-row
+// notch in the bottom-right corner; everything else opaque. Every edge of its region lies in a corner
+// band of the inner rectangle (10, 8, 30, 20).
+std::string CornerSkin(const skintest::ScratchDir& dir) {
   const std::string path = dir.File("corners.bmp");
   skintest::WriteBmp24(path, 40, 30, [](int x, int y) {
     const int cx = x < 10 ? x : (x >= 30 ? 39 - x : 99);
@@ -357,6 +362,12 @@ TEST(TVexForm, StretchedSkinRegionMatchesThePaintedSkin) {
     const bool notch = y == 24 && x >= 33 && x < 37;
     return corner || notch ? 0xFFFFFFu : 0x336699u;
   });
+  return path;
+}
+
+TEST(TVexForm, StretchedSkinRegionMatchesThePaintedSkin) {
+  skintest::ScratchDir dir;
+  const std::string path = CornerSkin(dir);
   for (const TSize form : {TSize{40, 30}, TSize{100, 70}, TSize{34, 26}}) {
     SCOPED_TRACE(testing::Message() << "form " << form.cx << "x" << form.cy);
     FormPtr f = NewForm();
@@ -374,6 +385,56 @@ TEST(TVexForm, StretchedSkinRegionMatchesThePaintedSkin) {
     }
     DeleteObject(painted);
   }
+}
+
+// A form whose skin waits for the show is set up step by step as a runtime window is, then laid out by its
+// show handler: it is drawn and cut once, when shown, to the same face and shape as a form that drew
+// every step.
+TEST(TVexForm, ADeferredSkinIsDrawnOnceWhenShownAsEveryStepWouldDrawIt) {
+  skintest::ScratchDir dir;
+  const std::string path = CornerSkin(dir);
+  FormPtr drawn = NewForm();
+  FormPtr deferred = NewForm();
+  deferred->DeferSkinUntilShown();
+  for (CountingVexForm* f : {drawn.get(), deferred.get()}) {
+    f->Skin()->SetFileName(path);
+    f->SetBounds(0, 0, 40, 30);
+    f->Skin()->SetInvisibleColor(0xFFFFFF);
+    f->Skin()->SetInnerRect(Rect(10, 8, 30, 20));
+    f->Skin()->SetStretch(true);
+    f->Skin()->SetMode(4);
+    f->SetAlphaThreshold(100);
+    f->SetRegionMode(4);
+    f->OnShow = [f](TObject*) {
+      f->SetWidth(90);
+      f->SetHeight(70);
+      f->SetWidth(91);
+      f->SetWidth(90);
+    };
+  }
+  EXPECT_TRUE(deferred->Bitmap()->IsEmpty()) << "drawn before it is shown";
+  EXPECT_FALSE(WindowHas(deferred.get(), 0, 0)) << "cut before it is shown";
+  drawn->Show();
+  deferred->Show();
+  EXPECT_FALSE(deferred->SkinDeferred());
+  EXPECT_EQ(deferred->Drawn, 1);
+  EXPECT_EQ(deferred->Cut, 1);
+  EXPECT_GT(drawn->Drawn, 1);
+  EXPECT_EQ(deferred->ScaleX(), drawn->ScaleX());
+  TBitmap32* face = deferred->Bitmap();
+  ASSERT_EQ(face->Width(), 90);
+  ASSERT_EQ(face->Height(), 70);
+  for (int y = 0; y < 70; ++y) {
+    for (int x = 0; x < 90; ++x) {
+      ASSERT_EQ(face->Pixel(x, y), drawn->Bitmap()->Pixel(x, y)) << "pixel " << x << "," << y;
+      ASSERT_EQ(WindowHas(deferred.get(), x, y), WindowHas(drawn.get(), x, y)) << "pixel " << x << "," << y;
+    }
+  }
+  EXPECT_FALSE(WindowHas(deferred.get(), 0, 0)) << "a cut corner";
+  // Shown, the form draws every change at once again.
+  deferred->SetWidth(100);
+  EXPECT_EQ(deferred->Drawn, 2);
+  EXPECT_EQ(face->Width(), 100);
 }
 
 }  // namespace
