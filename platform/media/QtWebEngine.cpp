@@ -20,6 +20,7 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 #include <filesystem>
+#include <mutex>
 
 #include "platform/rtl/FileUtils.h"
 
@@ -67,18 +68,108 @@ bool MayLoadLocalFile(const QUrl& Page, const QUrl& File) {
   return file.startsWith(folder);
 }
 
-// Blocks every request for a local file that is not a main-frame navigation and that the page may not
-// load (see MayLoadLocalFile).
+// The folder a local page may read, as MayLoadLocalFile takes it ("" for any other page).
+QString FolderOf(const QUrl& Page) {
+  return Page.isLocalFile() ? QFileInfo(Page.toLocalFile()).absolutePath() : QString();
+}
+
+}  // namespace
+
+// What the documents of one view may read of the local files. A request is judged by the document
+// that makes it, and the engine does not say which one that is: the frames, scripts and workers of the
+// main frame's committed document, or, once the main frame has begun to show a new document and before
+// the view has learnt of it, that new document. So the rule keeps the committed document's address,
+// changed only when the view reports a commit (a move within a page cannot change a local page's
+// folder), and the local address the main frame is on its way to. A file that only one of the two may
+// read is asked about once more a moment later (the request is sent back to its own address, marked),
+// by which time a commit has usually been reported; a request still undecided then is refused. So a
+// navigation under way never lets the page that runs read more, and the next page reads its own folder
+// from its first request on. The view's engine and the request filter share the rule.
+class TReadRule {
+ public:
+  enum class TVerdict { Allow, Block, AskAgain };
+  // The mark of a request asked about again (the engine fails a request sent back twice).
+  static constexpr QLatin1StringView AskedAgain{"pelloran-asked-again"};
+
+  // The main frame now shows the document at Url.
+  void Committed(const QUrl& Url) {
+    const std::lock_guard lock(FLock);
+    FCommitted = Url;
+    if (!FPending.isEmpty() && FolderOf(FPending) == FolderOf(Url)) FPending.clear();
+  }
+  // The main frame asked for a new document at Url.
+  void Requested(const QUrl& Url) {
+    if (!Url.isLocalFile()) return;  // nothing but a local page may read local files
+    const std::lock_guard lock(FLock);
+    FPending = Url;
+  }
+  // The main frame's load of Url ended; whatever it committed has been reported before.
+  void Ended(const QUrl& Url) {
+    const std::lock_guard lock(FLock);
+    if (Url == FPending) FPending.clear();
+  }
+  [[nodiscard]] TVerdict Judge(const QUrl& File) {
+    const std::lock_guard lock(FLock);
+    const bool now = MayLoadLocalFile(FCommitted, File);
+    if (FPending.isEmpty() || now == MayLoadLocalFile(FPending, File))
+      return now ? TVerdict::Allow : TVerdict::Block;
+    return File.fragment() == AskedAgain ? TVerdict::Block : TVerdict::AskAgain;
+  }
+
+ private:
+  std::mutex FLock;
+  QUrl FCommitted;
+  QUrl FPending;
+};
+
+namespace {
+
+// Judges every request of the page for a local file that is not a main-frame navigation by its read rule
+// (see TReadRule), and tells the rule of each main-frame request.
 class TLocalFileGuard final : public QWebEngineUrlRequestInterceptor {
  public:
-  using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+  TLocalFileGuard(std::shared_ptr<TReadRule> Rule, QObject* Parent)
+      : QWebEngineUrlRequestInterceptor(Parent), FRule(std::move(Rule)) {}
   void interceptRequest(QWebEngineUrlRequestInfo& Info) override {
-    if (Info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame ||
-        !Info.requestUrl().isLocalFile())
+    const QUrl url = Info.requestUrl();
+    if (Info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame) {
+      FRule->Requested(url);
       return;
-    if (!MayLoadLocalFile(Info.firstPartyUrl(), Info.requestUrl())) Info.block(true);
+    }
+    if (!url.isLocalFile()) return;
+    const auto verdict = FRule->Judge(url);
+      qWarning("guard %d %d %s", int(verdict), int(Info.resourceType()), qPrintable(url.toString()));
+    switch (verdict) {
+      case TReadRule::TVerdict::Allow:
+        return;
+      case TReadRule::TVerdict::Block:
+        Info.block(true);
+        return;
+      case TReadRule::TVerdict::AskAgain: {
+        QUrl again = url;
+        again.setFragment(TReadRule::AskedAgain);
+        Info.redirect(again);
+        return;
+      }
+    }
   }
+
+ private:
+  std::shared_ptr<TReadRule> FRule;
 };
+
+// Shared workers load their scripts and make their requests past every request filter of the engine
+// (a local page's shared worker could read any file), so the engine runs without them. The switch must
+// be set before the engine starts, i.e. before the first view.
+void LeaveOutUnfilteredWorkers() {
+  [[maybe_unused]] static const bool set = [] {
+    static constexpr char name[] = "QTWEBENGINE_CHROMIUM_FLAGS";
+    static constexpr char flag[] = "--disable-shared-workers";
+    const QByteArray flags = qgetenv(name);
+    if (!flags.contains(flag)) qputenv(name, flags.isEmpty() ? QByteArray(flag) : flags + ' ' + flag);
+    return true;
+  }();
+}
 
 std::string ToStd(const QString& s) {
   return s.toUtf8().toStdString();
@@ -181,12 +272,14 @@ void* TQtWebEngine::NativeWidget() {
 void TQtWebEngine::CreateView() {
   ResetCommandState();
   FLoadingURL.clear();
+  LeaveOutUnfilteredWorkers();
+  FReadRule = std::make_shared<TReadRule>();
   auto* view = new QWebEngineView;
   FView = view;
   const QPointer<TQtWebEngine> self(this);
   auto* page =
       new TEnginePage([self](const QUrl& Url) { return self && self->NavigationRequested(Url); }, view);
-  page->setUrlRequestInterceptor(new TLocalFileGuard(page));
+  page->setUrlRequestInterceptor(new TLocalFileGuard(FReadRule, page));
   view->setPage(page);
   page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
   // Only a user's click may lead to another program (NavigationRequested asks the user first).
@@ -195,7 +288,9 @@ void TQtWebEngine::CreateView() {
                    [this](const QWebEngineNewWindowRequest& Request) {
                      NewWindowRequested(Request.requestedUrl(), Request.isUserInitiated());
                    });
-  QObject::connect(page, &QWebEnginePage::urlChanged, this, [this] {
+  QObject::connect(page, &QWebEnginePage::urlChanged, this, [this, rule = FReadRule](const QUrl& Url) {
+    // The view's address changes only when the main frame commits (a new document, or a move within it).
+    rule->Committed(Url);
     FLoadCommitted = true;
     ReportNavigation();
   });
@@ -261,6 +356,7 @@ void TQtWebEngine::ReportNavigation() {
 
 void TQtWebEngine::LoadingChanged(const QWebEngineLoadingInfo& Info) {
   const QUrl url = Info.url();
+  if (Info.status() != QWebEngineLoadingInfo::LoadStartedStatus) FReadRule->Ended(url);
   // A link handed to another program loads nothing here.
   if (!IsEngineScheme(url.scheme())) return;
   switch (Info.status()) {

@@ -11,11 +11,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
+#include <memory>
 
 #include "platform/media/WebEngine.h"
 
 class QWebEngineLoadingInfo;
 class QWebEngineView;
+class TReadRule;
 
 class TQtWebEngine final : public QObject, public TWebEngine {
  public:
@@ -63,4 +65,6 @@ class TQtWebEngine final : public QObject, public TWebEngine {
   // The main-frame load under way (empty: none), and whether it has shown its address yet.
   QUrl FLoadingURL;
   bool FLoadCommitted = false;
+  // What the view's documents may read of the local files; its request filter holds it too.
+  std::shared_ptr<TReadRule> FReadRule;
 };
