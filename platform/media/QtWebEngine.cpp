@@ -159,14 +159,21 @@ class TLocalFileGuard final : public QWebEngineUrlRequestInterceptor {
 };
 
 // Shared workers load their scripts and make their requests past every request filter of the engine
-// (a local page's shared worker could read any file), so the engine runs without them. The switch must
-// be set before the engine starts, i.e. before the first view.
-void LeaveOutUnfilteredWorkers() {
-  [[maybe_unused]] static const bool set = [] {
+// (a local page's shared worker could read any file), so the engine runs without them. The switch is read
+// when the engine starts, which this does; the environment is then put back as it was, so that programs
+// this process starts do not inherit it.
+void StartEngineWithoutSharedWorkers() {
+  [[maybe_unused]] static const bool started = [] {
     static constexpr char name[] = "QTWEBENGINE_CHROMIUM_FLAGS";
     static constexpr char flag[] = "--disable-shared-workers";
+    const bool had = qEnvironmentVariableIsSet(name);
     const QByteArray flags = qgetenv(name);
-    if (!flags.contains(flag)) qputenv(name, flags.isEmpty() ? QByteArray(flag) : flags + ' ' + flag);
+    qputenv(name, flags.isEmpty() ? QByteArray(flag) : flags + ' ' + flag);
+    (void)QWebEngineProfile::defaultProfile();
+    if (had)
+      qputenv(name, flags);
+    else
+      qunsetenv(name);
     return true;
   }();
 }
@@ -272,7 +279,7 @@ void* TQtWebEngine::NativeWidget() {
 void TQtWebEngine::CreateView() {
   ResetCommandState();
   FLoadingURL.clear();
-  LeaveOutUnfilteredWorkers();
+  StartEngineWithoutSharedWorkers();
   FReadRule = std::make_shared<TReadRule>();
   auto* view = new QWebEngineView;
   FView = view;
