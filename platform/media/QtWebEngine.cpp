@@ -1,8 +1,11 @@
 #include "platform/media/QtWebEngine.h"
 
+#include <sys/statvfs.h>
+#include <unistd.h>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -19,6 +22,8 @@
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
+
+#include <cerrno>
 #include <filesystem>
 #include <mutex>
 
@@ -137,9 +142,7 @@ class TLocalFileGuard final : public QWebEngineUrlRequestInterceptor {
       return;
     }
     if (!url.isLocalFile()) return;
-    const auto verdict = FRule->Judge(url);
-      qWarning("guard %d %d %s", int(verdict), int(Info.resourceType()), qPrintable(url.toString()));
-    switch (verdict) {
+    switch (FRule->Judge(url)) {
       case TReadRule::TVerdict::Allow:
         return;
       case TReadRule::TVerdict::Block:
@@ -193,16 +196,22 @@ QString ToQt(const std::string& s) {
 struct TJob {
   bool Done = false;
   bool Ok = false;
+  // Why a job failed, when known.
+  std::string Reason;
+  // How much the engine wrote, as it reports it.
+  qint64 Written = -1;
   QEventLoop* Loop = nullptr;
-  void Finish(bool ok) {
+  void Finish(bool ok, std::string reason = {}) {
+    if (Done) return;
     Ok = ok;
+    Reason = std::move(reason);
     Done = true;
     if (Loop) Loop->quit();
   }
 };
 
-// Starts a job and runs the event loop until it finishes or the time is up; true when it succeeded.
-bool RunJob(const std::function<void(const std::shared_ptr<TJob>& Job)>& Start) {
+// Starts a job and runs the event loop until it finishes or the time is up (then it failed).
+std::shared_ptr<TJob> RunJob(const std::function<void(const std::shared_ptr<TJob>& Job)>& Start) {
   auto job = std::make_shared<TJob>();
   QEventLoop loop;
   QTimer::singleShot(kJobTimeoutMs, &loop, &QEventLoop::quit);
@@ -212,8 +221,64 @@ bool RunJob(const std::function<void(const std::shared_ptr<TJob>& Job)>& Start) 
     loop.exec();
     job->Loop = nullptr;
   }
-  return job->Done && job->Ok;
+  job->Finish(false, "Zeitüberschreitung");
+  return job;
 }
+
+// A page that cannot be written into the file Path, because of Reason.
+[[noreturn]] void FailFile(const QString& Path, const std::string& Reason) {
+  throw EWebFileError("Die Seite konnte nicht in die Datei \"" + ToStd(Path) +
+                      "\" geschrieben werden: " + Reason);
+}
+
+// Why the engine stopped writing a page (its own text for the reason is not to be had for every write).
+std::string WhyNotWritten(QWebEngineDownloadRequest::DownloadInterruptReason Reason) {
+  switch (Reason) {
+    case QWebEngineDownloadRequest::FileNoSpace:
+      return SysErrorMessage(ENOSPC);
+    case QWebEngineDownloadRequest::FileAccessDenied:
+      return SysErrorMessage(EACCES);
+    case QWebEngineDownloadRequest::FileNameTooLong:
+      return SysErrorMessage(ENAMETOOLONG);
+    case QWebEngineDownloadRequest::FileTooLarge:
+      return SysErrorMessage(EFBIG);
+    default:
+      return "die Web-Engine konnte sie nicht schreiben";
+  }
+}
+
+// What a failed write raised, with the system's reason.
+std::string Why(const Exception& E) {
+  return errno != 0 ? E.Message + " (" + SysErrorMessage(static_cast<uint32_t>(errno)) + ")" : E.Message;
+}
+
+// Whether the file system holding Dir has room for more (the engine reports a write that a full file
+// system cut short as finished).
+bool RoomLeft(const QString& Dir) {
+  struct statvfs fs {};
+  if (::statvfs(QFile::encodeName(Dir).constData(), &fs) != 0) return true;
+  return (::geteuid() == 0 ? fs.f_bfree : fs.f_bavail) > 0;
+}
+
+// A folder of its own beside a file being written, for the web engine to write into; it is removed with
+// whatever it holds when the write is done.
+class TDraftFolder {
+ public:
+  explicit TDraftFolder(const QString& Beside) {
+    QByteArray pattern = QFile::encodeName(QFileInfo(Beside).absolutePath() + "/.pelloran-XXXXXX");
+    if (::mkdtemp(pattern.data()) != nullptr) FPath = QFile::decodeName(pattern);
+  }
+  ~TDraftFolder() {
+    std::error_code ec;
+    if (!FPath.isEmpty()) std::filesystem::remove_all(QFile::encodeName(FPath).toStdString(), ec);
+  }
+  TDraftFolder(const TDraftFolder&) = delete;
+  TDraftFolder& operator=(const TDraftFolder&) = delete;
+  [[nodiscard]] const QString& Path() const { return FPath; }
+
+ private:
+  QString FPath;
+};
 
 TWebEngineFactory& Factory() {
   static TWebEngineFactory factory;
@@ -435,14 +500,7 @@ std::string TQtWebEngine::LocationName() const {
 void TQtWebEngine::Print(const std::string& PrinterName, const std::string& FileName) {
   QWebEngineView* view = View();
   if (!FileName.empty()) {
-    const QString path = QDir::current().absoluteFilePath(ToQt(ResolveNewPath(FileName)));
-    const bool ok = RunJob([&](const std::shared_ptr<TJob>& job) {
-      QObject::connect(
-          view, &QWebEngineView::pdfPrintingFinished, this,
-          [job](const QString&, bool success) { job->Finish(success); }, Qt::SingleShotConnection);
-      view->printToPdf(path);
-    });
-    if (!ok) Fail("Die Seite konnte nicht gedruckt werden");
+    PrintToFile(QDir::current().absoluteFilePath(ToQt(ResolveNewPath(FileName))));
     return;
   }
   const QPrinterInfo info =
@@ -450,38 +508,91 @@ void TQtWebEngine::Print(const std::string& PrinterName, const std::string& File
   if (info.isNull()) Fail("Kein Drucker verfügbar");
   // The printer must outlive the job, which may end after the wait gave up.
   auto printer = std::make_shared<QPrinter>(info);
-  const bool ok = RunJob([&](const std::shared_ptr<TJob>& job) {
+  const auto job = RunJob([&](const std::shared_ptr<TJob>& job) {
     QObject::connect(
         view, &QWebEngineView::printFinished, this, [job, printer](bool success) { job->Finish(success); },
         Qt::SingleShotConnection);
     view->print(printer.get());
   });
-  if (!ok) Fail("Die Seite konnte nicht gedruckt werden");
+  if (!job->Ok) Fail("Die Seite konnte nicht gedruckt werden");
+}
+
+void TQtWebEngine::PrintToFile(const QString& Path) {
+  // The document is made in memory and written as every file is: the engine's own writing of it would
+  // report a document that a full disk cut short as written.
+  auto pdf = std::make_shared<QByteArray>();
+  const auto job = RunJob([&](const std::shared_ptr<TJob>& job) {
+    View()->page()->printToPdf([job, pdf](const QByteArray& data) {
+      *pdf = data;
+      job->Finish(!data.isEmpty(), "die Web-Engine konnte kein PDF-Dokument erzeugen");
+    });
+  });
+  if (!job->Ok) FailFile(Path, job->Reason);
+  errno = 0;
+  try {
+    AtomicWriteFile(ToStd(Path), std::string_view(pdf->constData(), static_cast<size_t>(pdf->size())));
+  } catch (const Exception& e) {
+    FailFile(Path, Why(e));
+  }
 }
 
 void TQtWebEngine::SaveAs(const std::string& FileName) {
   QWebEngineView* view = View();
   QWebEnginePage* page = view->page();
   const QString path = QDir::current().absoluteFilePath(ToQt(ResolveNewPath(FileName)));
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  const auto format = suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml")
-                          ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
-                          : QWebEngineDownloadRequest::CompleteHtmlSaveFormat;
+  const QFileInfo target(path);
+  const QString suffix = target.suffix().toLower();
+  const bool archive = suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml");
+  // The engine writes into a folder of its own beside the file (a complete page also writes the folder
+  // of its parts, "<name>_files", there); the file and that folder replace the old ones only when the
+  // engine has finished and its work is whole.
+  const TDraftFolder draft(path);
+  if (draft.Path().isEmpty()) FailFile(path, SysErrorMessage(static_cast<uint32_t>(errno)));
+  const QString draftFile = draft.Path() + '/' + target.fileName();
+  const QString parts = target.completeBaseName() + QStringLiteral("_files");
   QMetaObject::Connection watch;
-  const bool ok = RunJob([&](const std::shared_ptr<TJob>& job) {
+  QTimer room;
+  QPointer<QWebEngineDownloadRequest> writing;
+  const auto job = RunJob([&](const std::shared_ptr<TJob>& job) {
     watch = QObject::connect(
         page->profile(), &QWebEngineProfile::downloadRequested, this,
-        [job, page](QWebEngineDownloadRequest* download) {
+        [job, page, &writing](QWebEngineDownloadRequest* download) {
           if (!download->isSavePageDownload() || download->page() != page) return;
+          writing = download;
           QObject::connect(download, &QWebEngineDownloadRequest::isFinishedChanged, download,
                            [job, download] {
-                             if (!download->isFinished()) return;
-                             job->Finish(download->state() == QWebEngineDownloadRequest::DownloadCompleted);
+                             if (!download->isFinished() || job->Done) return;
+                             job->Written = download->receivedBytes();
+                             job->Finish(download->state() == QWebEngineDownloadRequest::DownloadCompleted,
+                                         WhyNotWritten(download->interruptReason()));
                            });
           download->accept();
         });
-    page->save(path, format);
+    // A full file system stops the engine's writing without a word (it never finishes an archive).
+    QObject::connect(&room, &QTimer::timeout, &room, [job, &draft] {
+      if (!RoomLeft(draft.Path())) job->Finish(false, SysErrorMessage(ENOSPC));
+    });
+    room.start(100);
+    page->save(draftFile, archive ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
+                                  : QWebEngineDownloadRequest::CompleteHtmlSaveFormat);
   });
+  room.stop();
   QObject::disconnect(watch);
-  if (!ok) Fail("Die Seite konnte nicht gespeichert werden");
+  if (writing && !writing->isFinished()) writing->cancel();
+  if (!job->Ok) FailFile(path, job->Reason);
+  // What a full file system cut short is reported as written: the archive's length is known, a page is
+  // never empty, and the file system must have room left.
+  const qint64 size = QFileInfo(draftFile).size();
+  if (!RoomLeft(draft.Path()) || size <= 0 || (archive && size != job->Written))
+    FailFile(path, SysErrorMessage(ENOSPC));
+  const QString draftParts = draft.Path() + '/' + parts;
+  const bool hasParts = !archive && QFileInfo(draftParts).isDir();
+  errno = 0;
+  try {
+    ReplaceByFinished(ToStd(path), ToStd(draftFile),
+                      hasParts ? ToStd(target.absolutePath() + '/' + parts) : "",
+                      hasParts ? ToStd(draftParts) : "");
+  } catch (const Exception& e) {
+    FailFile(path, Why(e));
+  }
 }

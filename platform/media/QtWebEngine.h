@@ -43,6 +43,8 @@ class TQtWebEngine final : public QObject, public TWebEngine {
 
  private:
   void CreateView();
+  // Prints the page into the PDF file Path (absolute).
+  void PrintToFile(const QString& Path);
   // Reports the view's history directions (see ReportCommandState).
   void UpdateCommandState();
   // The page asks whether to follow a navigation to Url; false for a scheme that another program

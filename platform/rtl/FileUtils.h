@@ -136,6 +136,17 @@ class TStream;
 // The same for a writer that streams the content; an exception from Writer leaves the old file whole
 // and propagates.
 void AtomicWriteFile(const std::string& FileName, const std::function<void(TStream& Stream)>& Writer);
+// Puts what another writer (the web engine) finished in a temporary place beside its targets in their
+// places: the content of the file FinishedFile replaces FileName through AtomicWriteFile (its rule holds
+// and it raises as AtomicWriteFile does); with FinishedFolder, that folder (on Folder's file system) takes
+// the place of the folder Folder in one step, keeping the entries of the old folder that it lacks (as if
+// its entries had been written into Folder: they are linked into it first, nothing is copied), and the
+// old folder is then found under FinishedFolder's name; without an old folder it is renamed to Folder.
+// Both or neither: when the file cannot be replaced, the folders are put back. A Folder that is not a
+// folder or may not be written raises EFCreateError naming it, GetLastError telling why, nothing changed.
+// Names are exact (ResolveNewPath); FinishedFile stays where it is.
+void ReplaceByFinished(const std::string& FileName, const std::string& FinishedFile,
+                       const std::string& Folder = "", const std::string& FinishedFolder = "");
 // The whole content of a regular file of at most MaxSize bytes; raises EFOpenError "Datei %s kann nicht
 // geöffnet werden" when it cannot be opened or read to its end, or is no such file.
 [[nodiscard]] std::string ReadFileContent(const std::string& FileName, int64_t MaxSize);

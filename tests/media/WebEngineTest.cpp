@@ -1,13 +1,18 @@
 // Drives the real QtWebEngine view with local pages (offscreen platform).
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <QApplication>
 #include <QPrinterInfo>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "platform/media/QtWebEngine.h"
@@ -171,6 +176,78 @@ TEST_F(WebEngineTest, PrintsIntoAPdfFileAndSavesArchives) {
   EXPECT_THROW(Engine->Print("No such printer", ""), EOleException);
   if (QPrinterInfo::availablePrinters().isEmpty()) {
     EXPECT_THROW(Engine->Print("", ""), EOleException);  // nothing to print to
+  }
+}
+
+// Everything below Root: each file's content by its path, "<folder>" for a folder.
+std::map<std::string, std::string> Snapshot(const fs::path& Root) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(Root)) {
+    std::ifstream in(e.path(), std::ios::binary);
+    files[fs::relative(e.path(), Root).string()] =
+        e.is_directory() ? "<folder>" : std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  return files;
+}
+
+// Saving (an archive; a complete page, with the folder of its parts) or printing into a file over an
+// existing one, on a file system that fills up part way, leaves the old file and folder byte for byte
+// and nothing else behind, and says which file failed and why; with room, the same replaces them (the
+// folder keeps the old entries that the page does not write, as writing into it would).
+TEST_F(WebEngineTest, AFileWrittenOverOnAFullDiskStaysAsItWas) {
+  const fs::path disk = Dir / "disk";
+  fs::create_directories(disk);
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0)
+    GTEST_SKIP() << "no file system of our own here: " << std::strerror(errno);
+  const std::shared_ptr<void> unmount(nullptr, [&](void*) { ::umount2(disk.c_str(), MNT_DETACH); });
+  // A page with a picture of 30 054 bytes and 40 000 characters of text.
+  std::string picture("BM", 2);
+  for (const uint32_t v : {30054u, 0u, 54u, 40u, 100u, 100u})
+    picture.append(reinterpret_cast<const char*>(&v), 4);
+  picture.append("\x01\x00\x18\x00", 4).append(24, '\0').append(30000, '\x7f');
+  WriteFile(Dir / "Pages" / "big.bmp", picture);
+  WriteFile(Dir / "Pages" / "pictured.htm",
+            "<html><head><title>Pictured</title></head><body><img src=big.bmp><p>" + std::string(40000, 'x') +
+                "</p></body></html>");
+  Navigation([&] { Engine->Navigate(WebAddressToURL("Pages/pictured.htm")); });
+  struct Row {
+    const char* Name;
+    std::function<void(const std::string& File)> Write;
+    // What the written file holds.
+    const char* Mark;
+    bool Parts;
+  };
+  const Row rows[] = {
+      {"page.htm", [&](const std::string& f) { Engine->SaveAs(f); }, "Pictured", true},
+      {"page.mht", [&](const std::string& f) { Engine->SaveAs(f); }, "Pictured", false},
+      {"page.pdf", [&](const std::string& f) { Engine->Print("", f); }, "%PDF", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    for (const auto& e : fs::directory_iterator(disk))
+      fs::remove_all(e.path());
+    const std::string file = (disk / row.Name).string();
+    WriteFile(file, "the old file");
+    fs::create_directories(disk / "page_files");
+    WriteFile(disk / "page_files" / "big.bmp", "the old picture");
+    WriteFile(disk / "page_files" / "kept.txt", "kept");
+    const auto before = Snapshot(disk);
+    const fs::space_info space = fs::space(disk);
+    WriteFile(disk / "filler", std::string(space.available - 4096, '\0'));
+    try {
+      row.Write(file);
+      ADD_FAILURE() << "written on a full disk";
+    } catch (const EWebFileError& e) {
+      EXPECT_NE(e.Message.find("\"" + file + "\""), std::string::npos) << e.Message;
+    }
+    fs::remove(disk / "filler");
+    EXPECT_EQ(Snapshot(disk), before);
+    ASSERT_NO_THROW(row.Write(file));
+    auto after = Snapshot(disk);
+    EXPECT_NE(after[row.Name].find(row.Mark), std::string::npos);
+    EXPECT_EQ(after["page_files/kept.txt"], "kept");
+    EXPECT_EQ(after["page_files/big.bmp"], row.Parts ? picture : "the old picture");
+    EXPECT_EQ(after.size(), before.size()) << "nothing else is left";
   }
 }
 
