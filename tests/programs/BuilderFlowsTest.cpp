@@ -278,8 +278,8 @@ class BuilderFlowsExec : public BuilderFlows {
 };
 
 // The program that "Exec Program" starts holds only the standard input, output and error, none of the
-// web engine's descriptors; so when the browser ends while the program runs, the engine's processes end
-// with the browser.
+// web engine's descriptors (nor the switches of the engine in its environment); so when the browser ends
+// while the program runs, the engine's processes end with the browser.
 TEST_F(BuilderFlowsExec, TheStartedProgramHoldsNothingOfTheBrowser) {
   ClickButton("Exec Program");
   pid_t program = 0;
@@ -287,6 +287,9 @@ TEST_F(BuilderFlowsExec, TheStartedProgramHoldsNothingOfTheBrowser) {
   const std::unique_ptr<void, std::function<void(void*)>> stop(&program,
                                                                [&](void*) { ::kill(program, SIGKILL); });
   EXPECT_EQ(DescriptorsOf(program), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(ReadFile("/proc/" + std::to_string(program) + "/environ").find("QTWEBENGINE_CHROMIUM_FLAGS"),
+            std::string::npos)
+      << "the switches the browser gives its web engine";
   const std::vector<pid_t> engine = Descendants(Browser->Pid());
   EXPECT_FALSE(engine.empty()) << "the web engine's processes";
   ClickButton("Exit");
