@@ -280,6 +280,41 @@ class TDraftFolder {
   QString FPath;
 };
 
+// Has the engine write Page into File (an archive, or the page with the folder of its parts beside it)
+// and waits until it has finished, failed or come to a full file system. Context owns the connections.
+std::shared_ptr<TJob> WritePage(QObject* Context, QWebEnginePage* Page, const QString& File, bool Archive) {
+  const QString folder = QFileInfo(File).absolutePath();
+  QMetaObject::Connection watch;
+  QTimer room;
+  QPointer<QWebEngineDownloadRequest> writing;
+  const auto job = RunJob([&](const std::shared_ptr<TJob>& job) {
+    watch = QObject::connect(
+        Page->profile(), &QWebEngineProfile::downloadRequested, Context,
+        [job, Page, &writing](QWebEngineDownloadRequest* download) {
+          if (!download->isSavePageDownload() || download->page() != Page) return;
+          writing = download;
+          QObject::connect(download, &QWebEngineDownloadRequest::isFinishedChanged, download,
+                           [job, download] {
+                             if (!download->isFinished() || job->Done) return;
+                             job->Written = download->receivedBytes();
+                             job->Finish(download->state() == QWebEngineDownloadRequest::DownloadCompleted,
+                                         WhyNotWritten(download->interruptReason()));
+                           });
+          download->accept();
+        });
+    // A full file system stops the engine's writing without a word (it never finishes an archive).
+    QObject::connect(&room, &QTimer::timeout, &room, [job, folder] {
+      if (!RoomLeft(folder)) job->Finish(false, SysErrorMessage(ENOSPC));
+    });
+    room.start(100);
+    Page->save(File, Archive ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
+                             : QWebEngineDownloadRequest::CompleteHtmlSaveFormat);
+  });
+  QObject::disconnect(watch);
+  if (writing && !writing->isFinished()) writing->cancel();
+  return job;
+}
+
 TWebEngineFactory& Factory() {
   static TWebEngineFactory factory;
   return factory;
@@ -550,35 +585,7 @@ void TQtWebEngine::SaveAs(const std::string& FileName) {
   if (draft.Path().isEmpty()) FailFile(path, SysErrorMessage(static_cast<uint32_t>(errno)));
   const QString draftFile = draft.Path() + '/' + target.fileName();
   const QString parts = target.completeBaseName() + QStringLiteral("_files");
-  QMetaObject::Connection watch;
-  QTimer room;
-  QPointer<QWebEngineDownloadRequest> writing;
-  const auto job = RunJob([&](const std::shared_ptr<TJob>& job) {
-    watch = QObject::connect(
-        page->profile(), &QWebEngineProfile::downloadRequested, this,
-        [job, page, &writing](QWebEngineDownloadRequest* download) {
-          if (!download->isSavePageDownload() || download->page() != page) return;
-          writing = download;
-          QObject::connect(download, &QWebEngineDownloadRequest::isFinishedChanged, download,
-                           [job, download] {
-                             if (!download->isFinished() || job->Done) return;
-                             job->Written = download->receivedBytes();
-                             job->Finish(download->state() == QWebEngineDownloadRequest::DownloadCompleted,
-                                         WhyNotWritten(download->interruptReason()));
-                           });
-          download->accept();
-        });
-    // A full file system stops the engine's writing without a word (it never finishes an archive).
-    QObject::connect(&room, &QTimer::timeout, &room, [job, &draft] {
-      if (!RoomLeft(draft.Path())) job->Finish(false, SysErrorMessage(ENOSPC));
-    });
-    room.start(100);
-    page->save(draftFile, archive ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
-                                  : QWebEngineDownloadRequest::CompleteHtmlSaveFormat);
-  });
-  room.stop();
-  QObject::disconnect(watch);
-  if (writing && !writing->isFinished()) writing->cancel();
+  const auto job = WritePage(this, page, draftFile, archive);
   if (!job->Ok) FailFile(path, job->Reason);
   // What a full file system cut short is reported as written: the archive's length is known, a page is
   // never empty, and the file system must have room left.
