@@ -562,6 +562,18 @@ void Silently(F&& Call) {
   }
 }
 
+// The same, except that a page that could not be written into a file is reported: its old file stays,
+// and the user must not take the page for saved.
+template <typename F>
+void ReportingFiles(TObject* Sender, F&& Call) {
+  try {
+    Call();
+  } catch (const EWebFileError& e) {
+    Application->HandleException(Sender, e);
+  } catch (const std::exception&) {
+  }
+}
+
 }  // namespace
 
 void TVXBuilder::BindPressAction(TVXOButton* Button) {
@@ -616,11 +628,11 @@ void TVXBuilder::StopClick(TObject* /*Sender*/) {
 }
 
 void TVXBuilder::PrintClick(TObject* /*Sender*/) {
-  if (Web != nullptr) Silently([&] { Web->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DODEFAULT); });
+  if (Web != nullptr) ReportingFiles(this, [&] { Web->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DODEFAULT); });
 }
 
 void TVXBuilder::SaveAsClick(TObject* /*Sender*/) {
-  if (Web != nullptr) Silently([&] { Web->ExecWB(OLECMDID_SAVEAS, OLECMDEXECOPT_DODEFAULT); });
+  if (Web != nullptr) ReportingFiles(this, [&] { Web->ExecWB(OLECMDID_SAVEAS, OLECMDEXECOPT_DODEFAULT); });
 }
 
 void TVXBuilder::ExitClick(TObject* /*Sender*/) {

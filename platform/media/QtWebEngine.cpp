@@ -1,8 +1,11 @@
 #include "platform/media/QtWebEngine.h"
 
+#include <sys/statvfs.h>
+#include <unistd.h>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -19,7 +22,10 @@
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
+
+#include <cerrno>
 #include <filesystem>
+#include <mutex>
 
 #include "platform/rtl/FileUtils.h"
 
@@ -67,18 +73,113 @@ bool MayLoadLocalFile(const QUrl& Page, const QUrl& File) {
   return file.startsWith(folder);
 }
 
-// Blocks every request for a local file that is not a main-frame navigation and that the page may not
-// load (see MayLoadLocalFile).
+// The folder a local page may read, as MayLoadLocalFile takes it ("" for any other page).
+QString FolderOf(const QUrl& Page) {
+  return Page.isLocalFile() ? QFileInfo(Page.toLocalFile()).absolutePath() : QString();
+}
+
+}  // namespace
+
+// What the documents of one view may read of the local files. A request is judged by the document
+// that makes it, and the engine does not say which one that is: the frames, scripts and workers of the
+// main frame's committed document, or, once the main frame has begun to show a new document and before
+// the view has learnt of it, that new document. So the rule keeps the committed document's address,
+// changed only when the view reports a commit (a move within a page cannot change a local page's
+// folder), and the local address the main frame is on its way to. A file that only one of the two may
+// read is asked about once more a moment later (the request is sent back to its own address, marked),
+// by which time a commit has usually been reported; a request still undecided then is refused. So a
+// navigation under way never lets the page that runs read more, and the next page reads its own folder
+// from its first request on. The view's engine and the request filter share the rule.
+class TReadRule {
+ public:
+  enum class TVerdict { Allow, Block, AskAgain };
+  // The mark of a request asked about again (the engine fails a request sent back twice).
+  static constexpr QLatin1StringView AskedAgain{"pelloran-asked-again"};
+
+  // The main frame now shows the document at Url.
+  void Committed(const QUrl& Url) {
+    const std::lock_guard lock(FLock);
+    FCommitted = Url;
+    if (!FPending.isEmpty() && FolderOf(FPending) == FolderOf(Url)) FPending.clear();
+  }
+  // The main frame asked for a new document at Url.
+  void Requested(const QUrl& Url) {
+    if (!Url.isLocalFile()) return;  // nothing but a local page may read local files
+    const std::lock_guard lock(FLock);
+    FPending = Url;
+  }
+  // The main frame's load of Url ended; whatever it committed has been reported before.
+  void Ended(const QUrl& Url) {
+    const std::lock_guard lock(FLock);
+    if (Url == FPending) FPending.clear();
+  }
+  [[nodiscard]] TVerdict Judge(const QUrl& File) {
+    const std::lock_guard lock(FLock);
+    const bool now = MayLoadLocalFile(FCommitted, File);
+    if (FPending.isEmpty() || now == MayLoadLocalFile(FPending, File))
+      return now ? TVerdict::Allow : TVerdict::Block;
+    return File.fragment() == AskedAgain ? TVerdict::Block : TVerdict::AskAgain;
+  }
+
+ private:
+  std::mutex FLock;
+  QUrl FCommitted;
+  QUrl FPending;
+};
+
+namespace {
+
+// Judges every request of the page for a local file that is not a main-frame navigation by its read rule
+// (see TReadRule), and tells the rule of each main-frame request.
 class TLocalFileGuard final : public QWebEngineUrlRequestInterceptor {
  public:
-  using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+  TLocalFileGuard(std::shared_ptr<TReadRule> Rule, QObject* Parent)
+      : QWebEngineUrlRequestInterceptor(Parent), FRule(std::move(Rule)) {}
   void interceptRequest(QWebEngineUrlRequestInfo& Info) override {
-    if (Info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame ||
-        !Info.requestUrl().isLocalFile())
+    const QUrl url = Info.requestUrl();
+    if (Info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame) {
+      FRule->Requested(url);
       return;
-    if (!MayLoadLocalFile(Info.firstPartyUrl(), Info.requestUrl())) Info.block(true);
+    }
+    if (!url.isLocalFile()) return;
+    switch (FRule->Judge(url)) {
+      case TReadRule::TVerdict::Allow:
+        return;
+      case TReadRule::TVerdict::Block:
+        Info.block(true);
+        return;
+      case TReadRule::TVerdict::AskAgain: {
+        QUrl again = url;
+        again.setFragment(TReadRule::AskedAgain);
+        Info.redirect(again);
+        return;
+      }
+    }
   }
+
+ private:
+  std::shared_ptr<TReadRule> FRule;
 };
+
+// Shared workers load their scripts and make their requests past every request filter of the engine
+// (a local page's shared worker could read any file), so the engine runs without them. The switch is read
+// when the engine starts, which this does; the environment is then put back as it was, so that programs
+// this process starts do not inherit it.
+void StartEngineWithoutSharedWorkers() {
+  [[maybe_unused]] static const bool started = [] {
+    static constexpr char name[] = "QTWEBENGINE_CHROMIUM_FLAGS";
+    static constexpr char flag[] = "--disable-shared-workers";
+    const bool had = qEnvironmentVariableIsSet(name);
+    const QByteArray flags = qgetenv(name);
+    qputenv(name, flags.isEmpty() ? QByteArray(flag) : flags + ' ' + flag);
+    (void)QWebEngineProfile::defaultProfile();
+    if (had)
+      qputenv(name, flags);
+    else
+      qunsetenv(name);
+    return true;
+  }();
+}
 
 std::string ToStd(const QString& s) {
   return s.toUtf8().toStdString();
@@ -95,16 +196,22 @@ QString ToQt(const std::string& s) {
 struct TJob {
   bool Done = false;
   bool Ok = false;
+  // Why a job failed, when known.
+  std::string Reason;
+  // How much the engine wrote, as it reports it.
+  qint64 Written = -1;
   QEventLoop* Loop = nullptr;
-  void Finish(bool ok) {
+  void Finish(bool ok, std::string reason = {}) {
+    if (Done) return;
     Ok = ok;
+    Reason = std::move(reason);
     Done = true;
     if (Loop) Loop->quit();
   }
 };
 
-// Starts a job and runs the event loop until it finishes or the time is up; true when it succeeded.
-bool RunJob(const std::function<void(const std::shared_ptr<TJob>& Job)>& Start) {
+// Starts a job and runs the event loop until it finishes or the time is up (then it failed).
+std::shared_ptr<TJob> RunJob(const std::function<void(const std::shared_ptr<TJob>& Job)>& Start) {
   auto job = std::make_shared<TJob>();
   QEventLoop loop;
   QTimer::singleShot(kJobTimeoutMs, &loop, &QEventLoop::quit);
@@ -114,7 +221,98 @@ bool RunJob(const std::function<void(const std::shared_ptr<TJob>& Job)>& Start) 
     loop.exec();
     job->Loop = nullptr;
   }
-  return job->Done && job->Ok;
+  job->Finish(false, "Zeitüberschreitung");
+  return job;
+}
+
+// A page that cannot be written into the file Path, because of Reason.
+[[noreturn]] void FailFile(const QString& Path, const std::string& Reason) {
+  throw EWebFileError("Die Seite konnte nicht in die Datei \"" + ToStd(Path) +
+                      "\" geschrieben werden: " + Reason);
+}
+
+// Why the engine stopped writing a page (its own text for the reason is not to be had for every write).
+std::string WhyNotWritten(QWebEngineDownloadRequest::DownloadInterruptReason Reason) {
+  switch (Reason) {
+    case QWebEngineDownloadRequest::FileNoSpace:
+      return SysErrorMessage(ENOSPC);
+    case QWebEngineDownloadRequest::FileAccessDenied:
+      return SysErrorMessage(EACCES);
+    case QWebEngineDownloadRequest::FileNameTooLong:
+      return SysErrorMessage(ENAMETOOLONG);
+    case QWebEngineDownloadRequest::FileTooLarge:
+      return SysErrorMessage(EFBIG);
+    default:
+      return "die Web-Engine konnte sie nicht schreiben";
+  }
+}
+
+// What a failed write raised, with the system's reason.
+std::string Why(const Exception& E) {
+  return errno != 0 ? E.Message + " (" + SysErrorMessage(static_cast<uint32_t>(errno)) + ")" : E.Message;
+}
+
+// Whether the file system holding Dir has room for more (the engine reports a write that a full file
+// system cut short as finished).
+bool RoomLeft(const QString& Dir) {
+  struct statvfs fs {};
+  if (::statvfs(QFile::encodeName(Dir).constData(), &fs) != 0) return true;
+  return (::geteuid() == 0 ? fs.f_bfree : fs.f_bavail) > 0;
+}
+
+// A folder of its own beside a file being written, for the web engine to write into; it is removed with
+// whatever it holds when the write is done.
+class TDraftFolder {
+ public:
+  explicit TDraftFolder(const QString& Beside) {
+    QByteArray pattern = QFile::encodeName(QFileInfo(Beside).absolutePath() + "/.pelloran-XXXXXX");
+    if (::mkdtemp(pattern.data()) != nullptr) FPath = QFile::decodeName(pattern);
+  }
+  ~TDraftFolder() {
+    std::error_code ec;
+    if (!FPath.isEmpty()) std::filesystem::remove_all(QFile::encodeName(FPath).toStdString(), ec);
+  }
+  TDraftFolder(const TDraftFolder&) = delete;
+  TDraftFolder& operator=(const TDraftFolder&) = delete;
+  [[nodiscard]] const QString& Path() const { return FPath; }
+
+ private:
+  QString FPath;
+};
+
+// Has the engine write Page into File (an archive, or the page with the folder of its parts beside it)
+// and waits until it has finished, failed or come to a full file system. Context owns the connections.
+std::shared_ptr<TJob> WritePage(QObject* Context, QWebEnginePage* Page, const QString& File, bool Archive) {
+  const QString folder = QFileInfo(File).absolutePath();
+  QMetaObject::Connection watch;
+  QTimer room;
+  QPointer<QWebEngineDownloadRequest> writing;
+  const auto job = RunJob([&](const std::shared_ptr<TJob>& job) {
+    watch = QObject::connect(
+        Page->profile(), &QWebEngineProfile::downloadRequested, Context,
+        [job, Page, &writing](QWebEngineDownloadRequest* download) {
+          if (!download->isSavePageDownload() || download->page() != Page) return;
+          writing = download;
+          QObject::connect(download, &QWebEngineDownloadRequest::isFinishedChanged, download,
+                           [job, download] {
+                             if (!download->isFinished() || job->Done) return;
+                             job->Written = download->receivedBytes();
+                             job->Finish(download->state() == QWebEngineDownloadRequest::DownloadCompleted,
+                                         WhyNotWritten(download->interruptReason()));
+                           });
+          download->accept();
+        });
+    // A full file system stops the engine's writing without a word (it never finishes an archive).
+    QObject::connect(&room, &QTimer::timeout, &room, [job, folder] {
+      if (!RoomLeft(folder)) job->Finish(false, SysErrorMessage(ENOSPC));
+    });
+    room.start(100);
+    Page->save(File, Archive ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
+                             : QWebEngineDownloadRequest::CompleteHtmlSaveFormat);
+  });
+  QObject::disconnect(watch);
+  if (writing && !writing->isFinished()) writing->cancel();
+  return job;
 }
 
 TWebEngineFactory& Factory() {
@@ -181,12 +379,14 @@ void* TQtWebEngine::NativeWidget() {
 void TQtWebEngine::CreateView() {
   ResetCommandState();
   FLoadingURL.clear();
+  StartEngineWithoutSharedWorkers();
+  FReadRule = std::make_shared<TReadRule>();
   auto* view = new QWebEngineView;
   FView = view;
   const QPointer<TQtWebEngine> self(this);
   auto* page =
       new TEnginePage([self](const QUrl& Url) { return self && self->NavigationRequested(Url); }, view);
-  page->setUrlRequestInterceptor(new TLocalFileGuard(page));
+  page->setUrlRequestInterceptor(new TLocalFileGuard(FReadRule, page));
   view->setPage(page);
   page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
   // Only a user's click may lead to another program (NavigationRequested asks the user first).
@@ -195,7 +395,9 @@ void TQtWebEngine::CreateView() {
                    [this](const QWebEngineNewWindowRequest& Request) {
                      NewWindowRequested(Request.requestedUrl(), Request.isUserInitiated());
                    });
-  QObject::connect(page, &QWebEnginePage::urlChanged, this, [this] {
+  QObject::connect(page, &QWebEnginePage::urlChanged, this, [this, rule = FReadRule](const QUrl& Url) {
+    // The view's address changes only when the main frame commits (a new document, or a move within it).
+    rule->Committed(Url);
     FLoadCommitted = true;
     ReportNavigation();
   });
@@ -261,6 +463,7 @@ void TQtWebEngine::ReportNavigation() {
 
 void TQtWebEngine::LoadingChanged(const QWebEngineLoadingInfo& Info) {
   const QUrl url = Info.url();
+  if (Info.status() != QWebEngineLoadingInfo::LoadStartedStatus) FReadRule->Ended(url);
   // A link handed to another program loads nothing here.
   if (!IsEngineScheme(url.scheme())) return;
   switch (Info.status()) {
@@ -332,14 +535,7 @@ std::string TQtWebEngine::LocationName() const {
 void TQtWebEngine::Print(const std::string& PrinterName, const std::string& FileName) {
   QWebEngineView* view = View();
   if (!FileName.empty()) {
-    const QString path = QDir::current().absoluteFilePath(ToQt(ResolveNewPath(FileName)));
-    const bool ok = RunJob([&](const std::shared_ptr<TJob>& job) {
-      QObject::connect(
-          view, &QWebEngineView::pdfPrintingFinished, this,
-          [job](const QString&, bool success) { job->Finish(success); }, Qt::SingleShotConnection);
-      view->printToPdf(path);
-    });
-    if (!ok) Fail("Die Seite konnte nicht gedruckt werden");
+    PrintToFile(QDir::current().absoluteFilePath(ToQt(ResolveNewPath(FileName))));
     return;
   }
   const QPrinterInfo info =
@@ -347,38 +543,63 @@ void TQtWebEngine::Print(const std::string& PrinterName, const std::string& File
   if (info.isNull()) Fail("Kein Drucker verfügbar");
   // The printer must outlive the job, which may end after the wait gave up.
   auto printer = std::make_shared<QPrinter>(info);
-  const bool ok = RunJob([&](const std::shared_ptr<TJob>& job) {
+  const auto job = RunJob([&](const std::shared_ptr<TJob>& job) {
     QObject::connect(
         view, &QWebEngineView::printFinished, this, [job, printer](bool success) { job->Finish(success); },
         Qt::SingleShotConnection);
     view->print(printer.get());
   });
-  if (!ok) Fail("Die Seite konnte nicht gedruckt werden");
+  if (!job->Ok) Fail("Die Seite konnte nicht gedruckt werden");
+}
+
+void TQtWebEngine::PrintToFile(const QString& Path) {
+  // The document is made in memory and written as every file is: the engine's own writing of it would
+  // report a document that a full disk cut short as written.
+  auto pdf = std::make_shared<QByteArray>();
+  const auto job = RunJob([&](const std::shared_ptr<TJob>& job) {
+    View()->page()->printToPdf([job, pdf](const QByteArray& data) {
+      *pdf = data;
+      job->Finish(!data.isEmpty(), "die Web-Engine konnte kein PDF-Dokument erzeugen");
+    });
+  });
+  if (!job->Ok) FailFile(Path, job->Reason);
+  errno = 0;
+  try {
+    AtomicWriteFile(ToStd(Path), std::string_view(pdf->constData(), static_cast<size_t>(pdf->size())));
+  } catch (const Exception& e) {
+    FailFile(Path, Why(e));
+  }
 }
 
 void TQtWebEngine::SaveAs(const std::string& FileName) {
   QWebEngineView* view = View();
   QWebEnginePage* page = view->page();
   const QString path = QDir::current().absoluteFilePath(ToQt(ResolveNewPath(FileName)));
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  const auto format = suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml")
-                          ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
-                          : QWebEngineDownloadRequest::CompleteHtmlSaveFormat;
-  QMetaObject::Connection watch;
-  const bool ok = RunJob([&](const std::shared_ptr<TJob>& job) {
-    watch = QObject::connect(
-        page->profile(), &QWebEngineProfile::downloadRequested, this,
-        [job, page](QWebEngineDownloadRequest* download) {
-          if (!download->isSavePageDownload() || download->page() != page) return;
-          QObject::connect(download, &QWebEngineDownloadRequest::isFinishedChanged, download,
-                           [job, download] {
-                             if (!download->isFinished()) return;
-                             job->Finish(download->state() == QWebEngineDownloadRequest::DownloadCompleted);
-                           });
-          download->accept();
-        });
-    page->save(path, format);
-  });
-  QObject::disconnect(watch);
-  if (!ok) Fail("Die Seite konnte nicht gespeichert werden");
+  const QFileInfo target(path);
+  const QString suffix = target.suffix().toLower();
+  const bool archive = suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml");
+  // The engine writes into a folder of its own beside the file (a complete page also writes the folder
+  // of its parts, "<name>_files", there); the file and that folder replace the old ones only when the
+  // engine has finished and its work is whole.
+  const TDraftFolder draft(path);
+  if (draft.Path().isEmpty()) FailFile(path, SysErrorMessage(static_cast<uint32_t>(errno)));
+  const QString draftFile = draft.Path() + '/' + target.fileName();
+  const QString parts = target.completeBaseName() + QStringLiteral("_files");
+  const auto job = WritePage(this, page, draftFile, archive);
+  if (!job->Ok) FailFile(path, job->Reason);
+  // What a full file system cut short is reported as written: the archive's length is known, a page is
+  // never empty, and the file system must have room left.
+  const qint64 size = QFileInfo(draftFile).size();
+  if (!RoomLeft(draft.Path()) || size <= 0 || (archive && size != job->Written))
+    FailFile(path, SysErrorMessage(ENOSPC));
+  const QString draftParts = draft.Path() + '/' + parts;
+  const bool hasParts = !archive && QFileInfo(draftParts).isDir();
+  errno = 0;
+  try {
+    ReplaceByFinished(ToStd(path), ToStd(draftFile),
+                      hasParts ? ToStd(target.absolutePath() + '/' + parts) : "",
+                      hasParts ? ToStd(draftParts) : "");
+  } catch (const Exception& e) {
+    FailFile(path, Why(e));
+  }
 }

@@ -11,11 +11,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
+#include <memory>
 
 #include "platform/media/WebEngine.h"
 
 class QWebEngineLoadingInfo;
 class QWebEngineView;
+class TReadRule;
 
 class TQtWebEngine final : public QObject, public TWebEngine {
  public:
@@ -41,6 +43,8 @@ class TQtWebEngine final : public QObject, public TWebEngine {
 
  private:
   void CreateView();
+  // Prints the page into the PDF file Path (absolute).
+  void PrintToFile(const QString& Path);
   // Reports the view's history directions (see ReportCommandState).
   void UpdateCommandState();
   // The page asks whether to follow a navigation to Url; false for a scheme that another program
@@ -63,4 +67,6 @@ class TQtWebEngine final : public QObject, public TWebEngine {
   // The main-frame load under way (empty: none), and whether it has shown its address yet.
   QUrl FLoadingURL;
   bool FLoadCommitted = false;
+  // What the view's documents may read of the local files; its request filter holds it too.
+  std::shared_ptr<TReadRule> FReadRule;
 };

@@ -78,10 +78,16 @@ std::string TScriptedWebEngine::LocationName() const {
   return FCurrent < 0 ? std::string() : TitleOf(LocationURL());
 }
 
+void TScriptedWebEngine::FailFile(const std::string& FileName) {
+  throw EWebFileError("Die Seite konnte nicht in die Datei \"" + FileName +
+                      "\" geschrieben werden: No space left on device");
+}
+
 void TScriptedWebEngine::Print(const std::string& PrinterName, const std::string& FileName) {
   Calls.push_back("Print " + PrinterName + "|" + FileName);
   if (FailNextJob) {
     FailNextJob = false;
+    if (!FileName.empty()) FailFile(FileName);
     throw EOleException("Die Seite konnte nicht gedruckt werden");
   }
 }
@@ -90,6 +96,6 @@ void TScriptedWebEngine::SaveAs(const std::string& FileName) {
   Calls.push_back("SaveAs " + FileName);
   if (FailNextJob) {
     FailNextJob = false;
-    throw EOleException("Die Seite konnte nicht gespeichert werden");
+    FailFile(FileName);
   }
 }

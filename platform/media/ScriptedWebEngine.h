@@ -18,7 +18,7 @@ class TScriptedWebEngine final : public TWebEngine {
   std::map<std::string, std::string> Titles;
   // When false, a navigation stays pending (its page not shown yet) until Complete is called.
   bool CompleteAtOnce = true;
-  // When set, the next Print or SaveAs raises EOleException.
+  // When set, the next Print or SaveAs raises EOleException (EWebFileError for a file).
   bool FailNextJob = false;
 
   // Finishes the pending navigation, if any.
@@ -36,6 +36,7 @@ class TScriptedWebEngine final : public TWebEngine {
   [[nodiscard]] std::string LocationURL() const override;
   [[nodiscard]] std::string LocationName() const override;
   void Print(const std::string& PrinterName, const std::string& FileName) override;
+  [[noreturn]] static void FailFile(const std::string& FileName);
   void SaveAs(const std::string& FileName) override;
   [[nodiscard]] void* NativeWidget() override { return nullptr; }
 

@@ -10,6 +10,9 @@
 
 // Raised when the web view cannot do what it was asked (going back without history, a failed save).
 PELLORAN_EXCEPTION(EOleException, Exception)
+// Raised when the page cannot be saved or printed into a file; the message names the file and why. The
+// file and what belongs to it are then as they were.
+PELLORAN_EXCEPTION(EWebFileError, EOleException)
 
 // Command numbers of the command-state event.
 constexpr int CSC_NAVIGATEFORWARD = 1;
@@ -47,10 +50,13 @@ class TWebEngine {
   [[nodiscard]] virtual std::string LocationURL() const = 0;
   [[nodiscard]] virtual std::string LocationName() const = 0;
   // Prints the page to the named printer (empty: the default one) or, with FileName, into that PDF
-  // file; returns when done. Raises EOleException on failure.
+  // file; returns when done. Raises EOleException on failure, EWebFileError when the file cannot be
+  // written (an old file stays as it was).
   virtual void Print(const std::string& PrinterName, const std::string& FileName) = 0;
   // Saves the page as FileName (".mht"/".mhtml": one archive file; otherwise the page with its
-  // resources in a folder beside it); returns when done. Raises EOleException on failure.
+  // resources in the folder "<name>_files" beside it); returns when done. The file and the folder are
+  // replaced only when the whole page has been written; raises EWebFileError otherwise (the old ones stay
+  // as they were).
   virtual void SaveAs(const std::string& FileName) = 0;
   // The platform widget that shows the page, or null for an engine without one.
   [[nodiscard]] virtual void* NativeWidget() = 0;

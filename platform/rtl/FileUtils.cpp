@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -701,18 +702,6 @@ bool MayReplace(const std::string& FileName) {
   return Note(MayWrite(TargetOf(FileName)));
 }
 
-void ReplaceFile(const std::string& FileName, const std::string& TempName) {
-  // Already in its place: removing it would lose it.
-  if (TFileKey::OfWrite(FileName) == TFileKey::OfWrite(TempName)) return;
-  struct TRemove {
-    const std::string& Name;
-    ~TRemove() { RemoveQuietly(Name); }
-  } remove{TempName};
-  FileDescriptor in(OpenRegularFile(TempName, INT64_MAX));
-  if (in.Get() < 0) RaiseCreate(FileName);
-  WriteThroughTemporary(FileName, [&](THandleStream& out) { CopyContent(in.Get(), out.Handle()); });
-}
-
 std::vector<std::string> ListDirectory(const std::string& Dir, const std::string& Extension) {
   std::vector<std::string> names;
   DIR* d = ::opendir(ResolvePath(Dir.empty() ? "." : Dir).c_str());
@@ -738,6 +727,70 @@ void AtomicWriteFile(const std::string& FileName, std::string_view Data) {
 
 void AtomicWriteFile(const std::string& FileName, const std::function<void(TStream& Stream)>& Writer) {
   WriteThroughTemporary(FileName, [&](THandleStream& out) { Writer(out); });
+}
+
+namespace {
+
+// Links every entry of the folder From that the folder Into lacks into Into (a folder as a new folder
+// whose entries are linked in turn); false, with errno telling why, on the first failure.
+bool LinkMissingEntries(const std::string& From, const std::string& Into) {
+  DIR* d = ::opendir(From.c_str());
+  if (d == nullptr) return false;
+  bool ok = true;
+  while (const dirent* e = ok ? ::readdir(d) : nullptr) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    const std::string from = Join(From, name), into = Join(Into, name);
+    struct stat st, there;
+    const bool taken = ::lstat(into.c_str(), &there) == 0;
+    if (::lstat(from.c_str(), &st) != 0)
+      ok = false;
+    else if (!S_ISDIR(st.st_mode))
+      ok = taken || ::link(from.c_str(), into.c_str()) == 0;
+    else if (!taken)
+      ok = ::mkdir(into.c_str(), st.st_mode & 07777) == 0 && LinkMissingEntries(from, into);
+    else if (S_ISDIR(there.st_mode))
+      ok = LinkMissingEntries(from, into);
+  }
+  ::closedir(d);
+  return ok;
+}
+
+}  // namespace
+
+void ReplaceByFinished(const std::string& FileName, const std::string& FinishedFile,
+                       const std::string& Folder, const std::string& FinishedFolder) {
+  const std::string folder = FinishedFolder.empty() ? std::string() : ResolveNewPath(Folder);
+  struct stat old;
+  const bool exchanged = !folder.empty() && ::lstat(folder.c_str(), &old) == 0;
+  if (exchanged) {
+    // As a write into the old folder would: refused when it may not be written, keeping its mode, group
+    // and (where allowed) owner.
+    if (!S_ISDIR(old.st_mode)) errno = ENOTDIR;
+    if (!S_ISDIR(old.st_mode) || ::faccessat(AT_FDCWD, folder.c_str(), W_OK, AT_EACCESS) != 0 ||
+        !LinkMissingEntries(folder, FinishedFolder))
+      RaiseCreate(Folder);
+    (void)::chmod(FinishedFolder.c_str(), old.st_mode & 07777);
+    if (::lchown(FinishedFolder.c_str(), old.st_uid, old.st_gid) != 0)
+      (void)::lchown(FinishedFolder.c_str(), static_cast<uid_t>(-1), old.st_gid);
+    if (::renameat2(AT_FDCWD, FinishedFolder.c_str(), AT_FDCWD, folder.c_str(), RENAME_EXCHANGE) != 0)
+      RaiseCreate(Folder);
+  } else if (!folder.empty() && ::rename(FinishedFolder.c_str(), folder.c_str()) != 0) {
+    RaiseCreate(Folder);
+  }
+  try {
+    FileDescriptor in(OpenRegularFile(FinishedFile, INT64_MAX));
+    if (in.Get() < 0) RaiseCreate(FileName);
+    WriteThroughTemporary(FileName, [&](THandleStream& out) { CopyContent(in.Get(), out.Handle()); });
+  } catch (...) {
+    const int saved = errno;
+    if (exchanged)
+      (void)::renameat2(AT_FDCWD, FinishedFolder.c_str(), AT_FDCWD, folder.c_str(), RENAME_EXCHANGE);
+    else if (!folder.empty())
+      (void)::rename(folder.c_str(), FinishedFolder.c_str());
+    errno = saved;
+    throw;
+  }
 }
 
 int ReadFileIfPresent(const std::string& FileName, std::string& Content, int64_t MaxSize) {

@@ -133,7 +133,7 @@ bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileNam
 // Writes Data as the whole new content of FileName: into a temporary file in the same folder, flushed
 // to disk, then renamed over the old file, so a failure leaves the old file whole. FileName is the exact
 // name (ResolveNewPath); a symbolic link to a file stays, and the file it names is replaced. Every write
-// that replaces a file (these, CopyFile, ReplaceFile) keeps to one rule:
+// that replaces a file (these, CopyFile, ReplaceByFinished) keeps to one rule:
 // - an existing file that the user may not write is refused before anything is written, as a direct
 //   write is: EFCreateError "Datei %s kann nicht erstellt werden", GetLastError telling why;
 // - the new file takes the old one's owner, group and mode; where the process may not give it that owner
@@ -151,13 +151,20 @@ class TStream;
 // The same for a writer that streams the content; an exception from Writer leaves the old file whole
 // and propagates.
 void AtomicWriteFile(const std::string& FileName, const std::function<void(TStream& Stream)>& Writer);
-// Puts the content of TempName, a finished regular file that the caller wrote (another file than
-// FileName), in the place of FileName under the rule of AtomicWriteFile. TempName is removed afterwards,
-// whether the replace succeeded or failed.
-void ReplaceFile(const std::string& FileName, const std::string& TempName);
 // Whether that rule lets the user replace FileName: true when it does not exist or the user may write
 // it; false with GetLastError telling why (what a direct write would meet first).
 [[nodiscard]] bool MayReplace(const std::string& FileName);
+// Puts what another writer (the web engine) finished in a temporary place beside its targets in their
+// places: the content of the file FinishedFile replaces FileName through AtomicWriteFile (its rule holds
+// and it raises as AtomicWriteFile does); with FinishedFolder, that folder (on Folder's file system) takes
+// the place of the folder Folder in one step, keeping the entries of the old folder that it lacks (as if
+// its entries had been written into Folder: they are linked into it first, nothing is copied), and the
+// old folder is then found under FinishedFolder's name; without an old folder it is renamed to Folder.
+// Both or neither: when the file cannot be replaced, the folders are put back. A Folder that is not a
+// folder or may not be written raises EFCreateError naming it, GetLastError telling why, nothing changed.
+// Names are exact (ResolveNewPath); FinishedFile stays where it is.
+void ReplaceByFinished(const std::string& FileName, const std::string& FinishedFile,
+                       const std::string& Folder = "", const std::string& FinishedFolder = "");
 // The whole content of a regular file of at most MaxSize bytes; raises EFOpenError "Datei %s kann nicht
 // geöffnet werden" when it cannot be opened or read to its end, or is no such file.
 [[nodiscard]] std::string ReadFileContent(const std::string& FileName, int64_t MaxSize);

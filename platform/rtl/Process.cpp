@@ -1,11 +1,17 @@
 #include "platform/rtl/Process.h"
 
 #include <fcntl.h>
+#if __has_include(<linux/close_range.h>)
+#include <linux/close_range.h>
+#endif
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
 #include "platform/rtl/FileUtils.h"
@@ -101,6 +107,39 @@ std::string FindProgram(const std::string& Name, const std::string& WorkingDir) 
   return {};
 }
 
+// Marks every descriptor from 3 on as closed when the program starts, so that it holds only the standard
+// input, output and error (this process's descriptors include the web engine's sockets, pipes and shared
+// memory, and the engine's processes end only when no one holds those). Called in the child between
+// fork and exec: system calls only. Limit bounds the descriptors where the kernel cannot mark them all
+// at once.
+void CloseOnExecAllButStandard(int Limit) {
+#if defined(SYS_close_range) && defined(CLOSE_RANGE_CLOEXEC)
+  if (::syscall(SYS_close_range, 3U, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
+#endif
+  for (int fd = 3; fd < Limit; ++fd)
+    (void)::fcntl(fd, F_SETFD, FD_CLOEXEC);
+}
+
+// The highest number a descriptor of this process can have, plus one.
+int DescriptorLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+      limit.rlim_cur > (1U << 20))
+    return 1 << 20;
+  return static_cast<int>(limit.rlim_cur);
+}
+
+// The program starts with no signal blocked and with a broken pipe ending it, as programs expect (the
+// web engine ignores that signal). Called in the child between fork and exec.
+void ResetSignals() {
+  struct sigaction standard {};
+  standard.sa_handler = SIG_DFL;
+  (void)::sigaction(SIGPIPE, &standard, nullptr);
+  sigset_t none;
+  ::sigemptyset(&none);
+  (void)::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 }  // namespace
 
 unsigned WinExec(const std::string& CommandLine, int CmdShow, const std::string& WorkingDir) {
@@ -118,6 +157,7 @@ unsigned WinExec(const std::string& CommandLine, int CmdShow, const std::string&
   for (std::string& a : args)
     argv.push_back(a.data());
   argv.push_back(nullptr);
+  const int limit = DescriptorLimit();
   int report[2];
   if (::pipe2(report, O_CLOEXEC) != 0) return 0;
 
@@ -134,6 +174,8 @@ unsigned WinExec(const std::string& CommandLine, int CmdShow, const std::string&
     ::setsid();
     const pid_t grandchild = ::fork();
     if (grandchild == 0) {
+      CloseOnExecAllButStandard(limit);
+      ResetSignals();
       int error = 0;
       if (!dir.empty() && ::chdir(dir.c_str()) != 0) error = errno;
       if (error == 0) {

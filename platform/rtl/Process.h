@@ -17,6 +17,8 @@ inline constexpr int SW_SHOW = 5;
 // this process's current directory is not changed. The program is looked up through the path resolver
 // relative to WorkingDir, then, for a bare name only, on PATH; a name ending in ".exe" that is not found
 // is tried without it. The child executes the file found, by its absolute path. No shell is involved.
+// The program holds only this process's standard input, output and error, and starts with no signal
+// blocked and a broken pipe ending it.
 // CmdShow is accepted and ignored.
 // Returns a value above 31 on success, 2 when the program was not found, 0 when no process could be
 // made (as the system's WinExec).

@@ -1,5 +1,6 @@
 // A web server on a free loopback port for tests of the real web view: it answers each known path at
-// once, except the held ones, whose answers wait until Release (a slow part of a page).
+// once, except the held ones, whose answers wait until Release (a slow part of a page). It keeps the
+// path and query of every request it was sent.
 #pragma once
 
 #include <QByteArray>
@@ -32,13 +33,19 @@ class HeldHttpServer {
   }
   // Requests of held paths that are waiting for their answer.
   [[nodiscard]] int Waiting() const { return static_cast<int>(waiting_.size()); }
-  // Answers the waiting requests and every later one at once.
-  void Release() {
-    held_.clear();
-    for (auto& [socket, path] : waiting_)
-      if (socket) Answer(socket, path);
-    waiting_.clear();
+  // Answers the waiting requests and every later one at once; with Path, only those of that path.
+  void Release(const QString& Path = {}) {
+    if (Path.isEmpty())
+      held_.clear();
+    else
+      held_.remove(Path);
+    std::erase_if(waiting_, [&](auto& waiting) {
+      if (!Path.isEmpty() && waiting.second != Path) return false;
+      if (waiting.first) Answer(waiting.first, waiting.second);
+      return true;
+    });
   }
+  [[nodiscard]] const std::vector<QString>& Requested() const { return requested_; }
 
  private:
   struct File {
@@ -49,7 +56,9 @@ class HeldHttpServer {
     QByteArray& request = requests_[Socket];
     request += Socket->readAll();
     if (!request.contains("\r\n\r\n")) return;
-    const QString path = QString::fromLatin1(request.split(' ').value(1));
+    const QString target = QString::fromLatin1(request.split(' ').value(1));
+    const QString path = target.section('?', 0, 0);
+    requested_.push_back(target);
     requests_.erase(Socket);
     if (held_.contains(path))
       waiting_.emplace_back(Socket, path);
@@ -70,4 +79,5 @@ class HeldHttpServer {
   QSet<QString> held_;
   std::map<QTcpSocket*, QByteArray> requests_;
   std::vector<std::pair<QPointer<QTcpSocket>, QString>> waiting_;
+  std::vector<QString> requested_;
 };

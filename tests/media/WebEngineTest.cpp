@@ -1,12 +1,18 @@
 // Drives the real QtWebEngine view with local pages (offscreen platform).
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <QApplication>
 #include <QPrinterInfo>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "platform/media/QtWebEngine.h"
@@ -173,6 +179,78 @@ TEST_F(WebEngineTest, PrintsIntoAPdfFileAndSavesArchives) {
   }
 }
 
+// Everything below Root: each file's content by its path, "<folder>" for a folder.
+std::map<std::string, std::string> Snapshot(const fs::path& Root) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(Root)) {
+    std::ifstream in(e.path(), std::ios::binary);
+    files[fs::relative(e.path(), Root).string()] =
+        e.is_directory() ? "<folder>" : std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  return files;
+}
+
+// Saving (an archive; a complete page, with the folder of its parts) or printing into a file over an
+// existing one, on a file system that fills up part way, leaves the old file and folder byte for byte
+// and nothing else behind, and says which file failed and why; with room, the same replaces them (the
+// folder keeps the old entries that the page does not write, as writing into it would).
+TEST_F(WebEngineTest, AFileWrittenOverOnAFullDiskStaysAsItWas) {
+  const fs::path disk = Dir / "disk";
+  fs::create_directories(disk);
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0)
+    GTEST_SKIP() << "no file system of our own here: " << std::strerror(errno);
+  const std::shared_ptr<void> unmount(nullptr, [&](void*) { ::umount2(disk.c_str(), MNT_DETACH); });
+  // A page with a picture of 30 054 bytes and 40 000 characters of text.
+  std::string picture("BM", 2);
+  for (const uint32_t v : {30054u, 0u, 54u, 40u, 100u, 100u})
+    picture.append(reinterpret_cast<const char*>(&v), 4);
+  picture.append("\x01\x00\x18\x00", 4).append(24, '\0').append(30000, '\x7f');
+  WriteFile(Dir / "Pages" / "big.bmp", picture);
+  WriteFile(Dir / "Pages" / "pictured.htm",
+            "<html><head><title>Pictured</title></head><body><img src=big.bmp><p>" + std::string(40000, 'x') +
+                "</p></body></html>");
+  Navigation([&] { Engine->Navigate(WebAddressToURL("Pages/pictured.htm")); });
+  struct Row {
+    const char* Name;
+    std::function<void(const std::string& File)> Write;
+    // What the written file holds.
+    const char* Mark;
+    bool Parts;
+  };
+  const Row rows[] = {
+      {"page.htm", [&](const std::string& f) { Engine->SaveAs(f); }, "Pictured", true},
+      {"page.mht", [&](const std::string& f) { Engine->SaveAs(f); }, "Pictured", false},
+      {"page.pdf", [&](const std::string& f) { Engine->Print("", f); }, "%PDF", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    for (const auto& e : fs::directory_iterator(disk))
+      fs::remove_all(e.path());
+    const std::string file = (disk / row.Name).string();
+    WriteFile(file, "the old file");
+    fs::create_directories(disk / "page_files");
+    WriteFile(disk / "page_files" / "big.bmp", "the old picture");
+    WriteFile(disk / "page_files" / "kept.txt", "kept");
+    const auto before = Snapshot(disk);
+    const fs::space_info space = fs::space(disk);
+    WriteFile(disk / "filler", std::string(space.available - 4096, '\0'));
+    try {
+      row.Write(file);
+      ADD_FAILURE() << "written on a full disk";
+    } catch (const EWebFileError& e) {
+      EXPECT_NE(e.Message.find("\"" + file + "\""), std::string::npos) << e.Message;
+    }
+    fs::remove(disk / "filler");
+    EXPECT_EQ(Snapshot(disk), before);
+    ASSERT_NO_THROW(row.Write(file));
+    auto after = Snapshot(disk);
+    EXPECT_NE(after[row.Name].find(row.Mark), std::string::npos);
+    EXPECT_EQ(after["page_files/kept.txt"], "kept");
+    EXPECT_EQ(after["page_files/big.bmp"], row.Parts ? picture : "the old picture");
+    EXPECT_EQ(after.size(), before.size()) << "nothing else is left";
+  }
+}
+
 // A page that asks for full screen on a click (the engine grants it only for a user's action) and
 // leaves it from a script.
 TEST_F(WebEngineTest, FullScreenRequestsOfThePage) {
@@ -227,7 +305,8 @@ TEST_F(WebEngineTest, AFailedLoadCompletesWithItsAddress) {
 }
 
 // A local page loads its parts from its own folder and below it; its requests and frames of files
-// elsewhere (above it, by absolute address, through a link inside its folder) fail.
+// elsewhere (above it, by absolute address, through a link inside its folder) fail. It has no shared
+// workers (their requests would pass by every filter).
 TEST_F(WebEngineTest, ALocalPageReadsOnlyItsOwnFolder) {
   const fs::path pages = Dir / "Pages";
   fs::create_directories(pages / "sub");
@@ -257,7 +336,8 @@ TEST_F(WebEngineTest, ALocalPageReadsOnlyItsOwnFolder) {
       "  'request absolute ' + read('file://" +
           (Dir / "secret.txt").string() +
           "'), 'request through a link ' + read('sub/link.txt'),"
-          "  'request system ' + read('file:///etc/passwd')].join(', '); };"
+          "  'request system ' + read('file:///etc/passwd'), 'shared worker ' + typeof SharedWorker].join(', "
+          "'); };"
           "</script></body></html>");
   Navigation([&] { Engine->Navigate(WebAddressToURL("Pages/own.htm")); });
   ASSERT_TRUE(WaitUntil([&] { return Engine->LocationName().starts_with("picture"); }))
@@ -266,12 +346,12 @@ TEST_F(WebEngineTest, ALocalPageReadsOnlyItsOwnFolder) {
             "picture beside loaded, picture below loaded, picture above failed, script loaded, "
             "style rgb(1, 2, 3), frame below inside, frame above failed, request below inside, "
             "request above failed, request absolute failed, request through a link failed, "
-            "request system failed");
+            "request system failed, shared worker undefined");
 }
 
-// However a local page got into the view (typed, opened by its own script, by a clicked link with a
-// target, by going back, or loaded after such a page), its requests, its frames and its workers' requests
-// read only its own folder and below it.
+// However a local page got into the view (typed, opened by its own script, sent there by its script's
+// location or its form with a target, by a clicked link with a target, by going back, or loaded after
+// such a page), its requests, its frames and its workers' requests read only its own folder and below it.
 TEST_F(WebEngineTest, EveryPageOfTheViewReadsOnlyItsOwnFolder) {
   const fs::path pages = Dir / "Pages";
   fs::create_directories(pages / "sub");
@@ -305,6 +385,10 @@ TEST_F(WebEngineTest, EveryPageOfTheViewReadsOnlyItsOwnFolder) {
           "  w.onmessage = function(e) { document.title = got.concat(['worker ' + e.data]).join(' '); };"
           "  w.onerror = function() { document.title = got.concat(['worker failed']).join(' '); };"
           "  if (location.search == '?open') window.open(location.href.replace('?open', '?opened'));"
+          "  if (location.search == '?locate') location.href = location.href.replace('?locate', '?located');"
+          "  if (location.search == '?send') { var f = document.createElement('form'); f.target = '_blank';"
+          "    f.action = location.pathname; f.innerHTML = '<input type=hidden name=sent>';"
+          "    document.body.append(f); f.submit(); }"
           "};</script></body></html>");
   const std::string reads =
       " below inside above failed absolute failed link failed system failed frame failed worker inside "
@@ -320,6 +404,10 @@ TEST_F(WebEngineTest, EveryPageOfTheViewReadsOnlyItsOwnFolder) {
        "?opened"},
       {"loaded after that", [&] { Engine->Navigate(WebAddressToURL("Pages/probe.htm") + "?later"); },
        "?later"},
+      {"sent there by its script's location",
+       [&] { Engine->Navigate(WebAddressToURL("Pages/probe.htm") + "?locate"); }, "?located"},
+      {"sent there by its form with a target",
+       [&] { Engine->Navigate(WebAddressToURL("Pages/probe.htm") + "?send"); }, "?sent="},
       {"a link with a target",
        [&] {
          ClickUntil(Engine->View(), [&] { return Engine->LocationURL().ends_with("?blank"); }, {100, 75});
@@ -339,6 +427,96 @@ TEST_F(WebEngineTest, EveryPageOfTheViewReadsOnlyItsOwnFolder) {
     EXPECT_TRUE(WaitUntil([&] { return Engine->LocationName().starts_with("[" + step.Query + "]"); }))
         << step.What << ": " << Engine->LocationName();
     EXPECT_EQ(Engine->LocationName(), "[" + step.Query + "]" + reads) << step.What;
+  }
+}
+
+// From the moment a local page's view sets out for a wider folder (the root or the page's parent) until
+// the next page is shown, neither the page nor its worker reads more than before, however the navigation
+// started: by the page (window.open, a link or a form with a target, its location) or by the user (an
+// address, going back). The page and its worker wait on a held web request while the navigation is under
+// way (the next page cannot be shown while the page's script runs), then read and report. (Here local
+// pages may send requests to the web, as an attacker's page would send what it read.)
+TEST_F(WebEngineTest, NoNavigationUnderWayWidensWhatThePageReads) {
+  Engine->View()->page()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+  HeldHttpServer server;
+  server.Serve("/page", "text/plain", "", true);
+  server.Serve("/worker", "text/plain", "", true);
+  const fs::path pages = Dir / "Pages";
+  fs::create_directories(pages / "sub");
+  fs::create_directories(Dir / "Other");
+  WriteFile(Dir / "secret.txt", "secret");
+  WriteFile(Dir / "Other" / "sibling.txt", "sibling");
+  WriteFile(pages / "sub" / "data.txt", "inside");
+  const std::string reads =
+      "function read(u) { try { var r = new XMLHttpRequest(); r.open('GET', u, false); r.send();"
+      "  return r.responseText.slice(0, 6); } catch (e) { return 'failed'; } }"
+      "function reads(base) { return ['own ' + read(base + 'sub/data.txt'), 'parent ' + read(base + "
+      "'../secret.txt'), 'sibling ' + read(base + '../Other/sibling.txt'), 'system ' + "
+      "read('file:///etc/passwd')].join(', '); }"
+      "function report(path, text) { read('" +
+      server.Url("") + "' + path + (text ? '?' + encodeURIComponent(text) : '')); }";
+  WriteFile(pages / "sub" / "spy.js", reads + "report('/worker'); report('/report', reads('../'));");
+  WriteFile(pages / "flight.htm",
+            "<html><body><script>" + reads +
+                "var spy = new Worker('sub/spy.js');"
+                "function go(start) { start(); report('/page'); return reads(''); }</script></body></html>");
+  const std::string root = "file:///";
+  const std::string parent = "file://" + Dir.string() + "/";
+  const std::string kept = "own inside, parent failed, sibling failed, system failed";
+  struct Row {
+    const char* What;
+    std::string Target;
+    // Starts the navigation from the page's script ("" for none) or from the user.
+    std::string Script;
+    std::function<void()> User;
+  };
+  const Row rows[] = {
+      {"window.open of the root", root, "window.open(T)", {}},
+      {"window.open of the parent", parent, "window.open(T)", {}},
+      {"a link with a target",
+       root,
+       "var a = document.createElement('a'); a.href = T; a.target = '_blank'; document.body.append(a); "
+       "a.click()",
+       {}},
+      {"a form with a target",
+       parent,
+       "var f = document.createElement('form'); f.action = T; f.target = '_blank'; document.body.append(f);"
+       " f.submit()",
+       {}},
+      {"its location", root, "location.href = T", {}},
+      {"a typed address", root, "", [&] { Engine->Navigate(root); }},
+      {"home", parent, "", [&] { Engine->Navigate(parent); }},
+      {"back", parent, "", [&] { Engine->GoBack(); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.What);
+    // The target is the page before the probe, so that going back leads there.
+    if (Engine->LocationURL() != row.Target) Navigation([&] { Engine->Navigate(row.Target); });
+    Navigation([&] { Engine->Navigate(WebAddressToURL("Pages/flight.htm")); });
+    ASSERT_TRUE(WaitUntil([&] { return server.Waiting() == 1; })) << "the worker waits";
+    bool started = false;
+    const auto watch =
+        QObject::connect(Engine->View()->page(), &QWebEnginePage::loadStarted, [&] { started = true; });
+    auto result = std::make_shared<QString>();
+    Engine->View()->page()->runJavaScript(
+        QString::fromStdString("var T = '" + row.Target + "'; go(function() {" + row.Script + "})"),
+        [result](const QVariant& v) { *result = v.toString(); });
+    ASSERT_TRUE(WaitUntil([&] { return server.Waiting() == 2; })) << "the page waits";
+    if (row.User) row.User();
+    ASSERT_TRUE(WaitUntil([&] { return started; })) << "the navigation starts";
+    QObject::disconnect(watch);
+    const size_t before = server.Requested().size();
+    server.Release("/worker");
+    ASSERT_TRUE(WaitUntil([&] { return server.Requested().size() > before; }));
+    EXPECT_EQ(QUrl::fromPercentEncoding(server.Requested().back().toUtf8()).toStdString(), "/report?" + kept)
+        << "the worker";
+    server.Release("/page");
+    ASSERT_TRUE(WaitUntil([&] { return !result->isEmpty(); }));
+    EXPECT_EQ(result->toStdString(), kept) << "the page";
+    ASSERT_TRUE(WaitUntil([&] { return Engine->LocationURL().starts_with(row.Target); }))
+        << Engine->LocationURL();
+    server.Serve("/page", "text/plain", "", true);
+    server.Serve("/worker", "text/plain", "", true);
   }
 }
 

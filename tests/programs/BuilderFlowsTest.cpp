@@ -3,12 +3,16 @@
 // server's.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -104,6 +108,7 @@ class BuilderFlows : public ::testing::Test {
       ASSERT_TRUE(WaitFor([&] { return X.WindowManagerRunning(); })) << "no window manager";
     }
     CopySample(Folder);
+    Prepare();
     Project = ReadProject(Folder / "Config.VX");
     Skin = BmpSize(Folder / SectionOf(Project, "Web").Values["Bitmap"]);
     Browser = std::make_unique<TProgram>(Folder / "Builder", Folder.Path(),
@@ -117,6 +122,9 @@ class BuilderFlows : public ::testing::Test {
     X.Shot(::testing::UnitTest::GetInstance()->current_test_info()->name());
     Browser.reset();
   }
+
+  // Changes the sample in Folder before the program starts.
+  virtual void Prepare() {}
 
   // A point of the window from a point of the skin: right- and bottom-aligned things keep their distance
   // to the window's right and bottom edges.
@@ -254,6 +262,86 @@ TEST_F(BuilderFlows, ClosesByItsExitButton) {
   ClickButton("Exit");
   EXPECT_TRUE(Browser->WaitExit());
   EXPECT_FALSE(X.Find("Builder").has_value());
+}
+
+// The processes below Pid: its children, theirs and so on.
+std::vector<pid_t> Descendants(pid_t Pid) {
+  std::multimap<pid_t, pid_t> children;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    if (!std::isdigit(static_cast<unsigned char>(entry.path().filename().string()[0]))) continue;
+    const std::string stat = ReadFile(entry.path() / "stat");
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string state;
+    pid_t parent = 0;
+    fields >> state >> parent;
+    children.emplace(parent, std::stoi(entry.path().filename().string()));
+  }
+  std::vector<pid_t> found{Pid};
+  for (size_t i = 0; i < found.size(); ++i)
+    for (auto [it, end] = children.equal_range(found[i]); it != end; ++it)
+      found.push_back(it->second);
+  found.erase(found.begin());
+  return found;
+}
+
+// The process with Argument as the last word of its command line, or 0.
+pid_t ProcessWith(const std::string& Argument) {
+  const std::string end = '\0' + Argument + '\0';
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    if (!std::isdigit(static_cast<unsigned char>(entry.path().filename().string()[0]))) continue;
+    const std::string line = ReadFile(entry.path() / "cmdline");
+    if (line.size() > end.size() && line.ends_with(end)) return std::stoi(entry.path().filename().string());
+  }
+  return 0;
+}
+
+// The descriptors a process holds, in order.
+std::vector<int> DescriptorsOf(pid_t Pid) {
+  std::vector<int> fds;
+  for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(Pid) + "/fd"))
+    fds.push_back(std::stoi(entry.path().filename().string()));
+  std::sort(fds.begin(), fds.end());
+  return fds;
+}
+
+// The sample with its Refresh button turned into "Exec Program" of a program that stays a while (its
+// argument is the test's own).
+class BuilderFlowsExec : public BuilderFlows {
+ protected:
+  void Prepare() override {
+    std::string config = ReadFile(Folder / "Config.VX");
+    const size_t refresh = config.find("Pressaction=Refresh");
+    config.replace(refresh, 19, "Pressaction=Exec Program");
+    const std::string target = "Navigationtarget=";
+    config.insert(config.find(target, refresh) + target.size(), "/bin/sleep " + Seconds);
+    std::ofstream(Folder / "Config.VX", std::ios::binary | std::ios::trunc) << config;
+  }
+  const std::string Seconds = "119." + std::to_string(::getpid());
+};
+
+// The program that "Exec Program" starts holds only the standard input, output and error, none of the
+// web engine's descriptors (nor the switches of the engine in its environment); so when the browser ends
+// while the program runs, the engine's processes end with the browser.
+TEST_F(BuilderFlowsExec, TheStartedProgramHoldsNothingOfTheBrowser) {
+  ClickButton("Exec Program");
+  pid_t program = 0;
+  ASSERT_TRUE(WaitFor([&] { return (program = ProcessWith(Seconds)) != 0; })) << "the program starts";
+  const std::unique_ptr<void, std::function<void(void*)>> stop(&program,
+                                                               [&](void*) { ::kill(program, SIGKILL); });
+  EXPECT_EQ(DescriptorsOf(program), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(ReadFile("/proc/" + std::to_string(program) + "/environ").find("QTWEBENGINE_CHROMIUM_FLAGS"),
+            std::string::npos)
+      << "the switches the browser gives its web engine";
+  const std::vector<pid_t> engine = Descendants(Browser->Pid());
+  EXPECT_FALSE(engine.empty()) << "the web engine's processes";
+  ClickButton("Exit");
+  ASSERT_TRUE(Browser->WaitExit());
+  EXPECT_TRUE(WaitFor([&] {
+    return std::none_of(engine.begin(), engine.end(), [](pid_t p) { return ::kill(p, 0) == 0; });
+  })) << "the web engine's processes end with the browser";
+  EXPECT_EQ(::kill(program, 0), 0) << "while the program still runs";
 }
 
 // The sample with a broken skin: missing and not listed, or listed and corrupt. The program reports the

@@ -114,6 +114,7 @@ class TProgram {
   TProgram(const TProgram&) = delete;
   TProgram& operator=(const TProgram&) = delete;
   [[nodiscard]] bool Running();
+  [[nodiscard]] pid_t Pid() const { return FPid; }
   // Waits for the program to end by itself.
   bool WaitExit(int TimeoutMs = 20000);
   // The largest resident memory the program's process has had so far, in KiB (0 once it has ended).

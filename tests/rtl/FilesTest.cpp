@@ -269,6 +269,57 @@ TEST(Files, AtomicWriteReplacesWholeOrNothing) {
   EXPECT_EQ(dir.EntryCount(), 2);
 }
 
+// A file and a folder of its parts, finished beside their targets, replace them together: the file under
+// the atomic write's rule, the folder in one step, keeping the old entries it lacks; when the file cannot
+// be replaced, or the folder's place holds something else, nothing changes.
+TEST(Files, AFinishedFileAndFolderReplaceTheirTargetsTogether) {
+  TempDir dir;
+  dir.Write("page.htm", "old page");
+  ::chmod((dir / "page.htm").c_str(), 0640);
+  std::filesystem::create_directories(dir / "page_files/sub");
+  dir.Write("page_files/a.png", "old a");
+  dir.Write("page_files/kept.txt", "kept");
+  dir.Write("page_files/sub/x", "x");
+  std::filesystem::create_directories(dir / "draft/page_files");
+  dir.Write("draft/page.htm", "new page");
+  dir.Write("draft/page_files/a.png", "new a");
+  dir.Write("draft/page_files/b.png", "new b");
+  dir.Write("plain", "a file");
+  std::filesystem::create_directories(dir / "busy/inner");
+  const auto unchanged = [&] {
+    return dir.Read("page.htm") == "old page" && dir.Read("page_files/a.png") == "old a" &&
+           !FileExists(dir / "page_files/b.png") && dir.Read("draft/page_files/b.png") == "new b";
+  };
+  // The file cannot take the place of a folder: the parts' folder is put back.
+  EXPECT_THROW(
+      ReplaceByFinished(dir / "busy", dir / "draft/page.htm", dir / "page_files", dir / "draft/page_files"),
+      EFCreateError);
+  EXPECT_TRUE(unchanged());
+  EXPECT_TRUE(DirectoryExists(dir / "busy/inner"));
+  // A file where the folder would go.
+  EXPECT_THROW(
+      ReplaceByFinished(dir / "page.htm", dir / "draft/page.htm", dir / "plain", dir / "draft/page_files"),
+      EFCreateError);
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOTDIR));
+  EXPECT_TRUE(unchanged());
+  EXPECT_EQ(dir.Read("plain"), "a file");
+
+  ReplaceByFinished(dir / "page.htm", dir / "draft/page.htm", dir / "page_files", dir / "draft/page_files");
+  EXPECT_EQ(dir.Read("page.htm"), "new page");
+  struct stat st;
+  ASSERT_EQ(::stat((dir / "page.htm").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(dir.Read("page_files/a.png") + dir.Read("page_files/b.png") + dir.Read("page_files/kept.txt") +
+                dir.Read("page_files/sub/x"),
+            "new anew bkeptx");
+  EXPECT_EQ(dir.Read("draft/page_files/a.png"), "old a") << "the old folder, under the finished one's name";
+  // Without an old folder, the finished one is moved there.
+  std::filesystem::create_directories(dir / "draft/new_files");
+  dir.Write("draft/new_files/c.png", "c");
+  ReplaceByFinished(dir / "new.htm", dir / "draft/page.htm", dir / "new_files", dir / "draft/new_files");
+  EXPECT_EQ(dir.Read("new.htm") + dir.Read("new_files/c.png"), "new pagec");
+}
+
 // A child process in the middle of an atomic write of Path: it has written "partial" and waits for
 // Release, then writes "+rest" and finishes. Killed or released, it is reaped by the end.
 class WriterProcess {
@@ -515,8 +566,16 @@ TEST(Files, AReplaceIsRefusedWhereADirectWriteIsAndKeepsWhoMayUseTheFile) {
        [](const std::string&, const std::string& f) { TIniFile(f).WriteString("S", "K", "new"); }},
       {"replace by a finished file",
        [&](const std::string& d, const std::string& f) {
-         TFileStream(d + "/engine.tmp", fmCreate).WriteString(text);
-         ReplaceFile(f, d + "/engine.tmp");
+         // The finished file stays where it is: the engine's caller removes it.
+         const std::string finished = d + "/engine.tmp";
+         TFileStream(finished, fmCreate).WriteString(text);
+         try {
+           ReplaceByFinished(f, finished);
+         } catch (const Exception&) {
+           ::unlink(finished.c_str());
+           throw;
+         }
+         ::unlink(finished.c_str());
        }},
   };
   TempDir top;

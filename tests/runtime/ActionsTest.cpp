@@ -74,8 +74,9 @@ TEST_F(Actions, PrintSaveAsAndOpenGoThroughTheirDialogs) {
   TScriptedDialogProvider dialogs;
   TDialogProviderScope scope(&dialogs);
   struct ScriptedWebDialogs : TWebDialogProvider {
+    std::string PrintFile = "/tmp/x.pdf";
     bool Print(std::string& Printer, std::string& File) override {
-      File = "/tmp/x.pdf";
+      File = PrintFile;
       return true;
     }
     bool SaveAs(std::string& File) override {
@@ -83,12 +84,26 @@ TEST_F(Actions, PrintSaveAsAndOpenGoThroughTheirDialogs) {
       return true;
     }
   };
-  auto previous = SetWebDialogProvider(std::make_unique<ScriptedWebDialogs>());
+  auto owned = std::make_unique<ScriptedWebDialogs>();
+  ScriptedWebDialogs* webDialogs = owned.get();
+  auto previous = SetWebDialogProvider(std::move(owned));
   EXPECT_EQ(After("Print"), Strings{"Print |/tmp/x.pdf"});
   EXPECT_EQ(After("Save as"), Strings{"SaveAs /tmp/x.mht"});
-  // A failing job is dropped silently.
-  Script->FailNextJob = true;
-  EXPECT_NO_THROW(After("Print"));
+  {
+    // A failing job is dropped silently, except that a file not written is reported, by its name.
+    TExceptionRecorder recorder;
+    for (const char* action : {"Save as", "Print"}) {
+      Script->FailNextJob = true;
+      EXPECT_NO_THROW(After(action));
+    }
+    webDialogs->PrintFile.clear();
+    Script->FailNextJob = true;
+    EXPECT_NO_THROW(After("Print"));
+    EXPECT_EQ(recorder.Messages, Strings({"Die Seite konnte nicht in die Datei \"/tmp/x.mht\" geschrieben "
+                                          "werden: No space left on device",
+                                          "Die Seite konnte nicht in die Datei \"/tmp/x.pdf\" geschrieben "
+                                          "werden: No space left on device"}));
+  }
   SetWebDialogProvider(std::move(previous));
 
   dialogs.OnFileDialog = [&](TOpenDialog* Dialog) {
