@@ -704,6 +704,11 @@ bool RemoveFile(const std::string& FileName) {
          Note(false);
 }
 
+bool IsSymbolicLink(const std::string& FileName) {
+  struct stat st;
+  return ::lstat(ResolveNewPath(FileName).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool RemoveDir(const std::string& Dir) {
   return Note(::rmdir(ResolvePath(Dir).c_str()) == 0);
 }

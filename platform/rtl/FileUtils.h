@@ -116,6 +116,8 @@ bool DeleteFile(const std::string& FileName);
 // such file is left, also when there was none; false with GetLastError telling why otherwise.
 bool RemoveFile(const std::string& FileName);
 bool RemoveDir(const std::string& Dir);
+// Whether exactly FileName (ResolveNewPath) is a symbolic link, whatever it names.
+[[nodiscard]] bool IsSymbolicLink(const std::string& FileName);
 bool RenameFile(const std::string& OldName, const std::string& NewName);
 // Size in bytes, -1 when the file does not exist.
 [[nodiscard]] int64_t FileSize(const std::string& FileName);
