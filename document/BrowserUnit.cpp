@@ -246,6 +246,11 @@ void TCoolBrowser::ControlMouseMove(TObject* Sender, TShiftState Shift, int X, i
   if (!Shift.Contains(ssLeft)) return;
   auto* control = dynamic_cast<TControl*>(Sender);
   if (control == nullptr || control != FSelectedControl) return;
+  // The grabbed point goes only where the surface is, so that the element can always be pressed again.
+  // The mouse beyond the surface has left it (or is where the next click goes: a window manager that
+  // holds a quick click may have the release reported there, after a move with the button down).
+  const int x = control->Left() + X, y = control->Top() + Y;
+  if (x < 0 || y < 0 || x >= ClientWidth() || y >= ClientHeight()) return;
   SetSurfaceBounds(control, control->Left() + X - FGrabX, control->Top() + Y - FGrabY, control->Width(),
                    control->Height());
   ShowSelection(control);

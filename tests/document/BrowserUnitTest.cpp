@@ -218,8 +218,11 @@ TEST_F(SurfaceTest, DraggingAnElementKeepsTheGrabbedPointUnderTheMouse) {
     EXPECT_EQ(c.Control->Top(), before.Top + c.DY);
     EXPECT_EQ(c.Control->Width(), before.Width());
     EXPECT_EQ(S->Shape->Left(), c.Control->Left() - 3);
-    // Moves without the left button, or of a control that is not selected, do nothing.
+    // Moves without the left button, or of a control that is not selected, or beyond the surface (the
+    // element would be out of reach), do nothing.
     c.Control->HandleMouseMove({}, 40, 40);
+    c.Control->HandleMouseMove({ssLeft}, 4 + c.DX + S->ClientWidth(), 3 + c.DY);
+    c.Control->HandleMouseMove({ssLeft}, 4 + c.DX, 3 + c.DY - S->ClientHeight());
     TControl* other =
         Label->Control() == c.Control ? static_cast<TControl*>(Edit->Control()) : Label->Control();
     S->ControlMouseMove(other, {ssLeft}, 40, 40);
