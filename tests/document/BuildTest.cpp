@@ -339,6 +339,13 @@ TEST(Build, NeverWritesOverWhatItReadsOrItsOwnOutputs) {
       {"the program named as the configuration", programIn("out/Config.VX"), {"out/Config.VX"}},
       {"the program named as a copied picture", programIn("out/VXB2.bmp"), {"out/VXB2.bmp"}},
       {"the program named as a copied sound", programIn("out/VXS1.wav"), {"out/VXS1.wav"}},
+      {"a FIFO under a copy's name",
+       [](const TAppFolder& a) {
+         ForceDirectories(a / "out");
+         ::mkfifo((a / "out/VXB2.bmp").c_str(), 0600);
+         return a / "out/B";
+       },
+       {"out/VXB2.bmp\" may not be written"}},
       {"an older configuration the user may not write",
        [](const TAppFolder& a) {
          WriteAll(a / "out/Config.VX", "older build");
