@@ -474,8 +474,9 @@ TEST(Files, AReplaceIsRefusedWhereADirectWriteIsAndKeepsWhoMayUseTheFile) {
   const gid_t userGroup = root ? 65534 : ::getegid();
   constexpr uid_t kColleague = 1234;
   constexpr gid_t kTeam = 5678;
-  // The ways a file is shared besides its owner and group: a second name, an access list.
-  enum Sharing { shNone, shLink, shAcl };
+  // The ways a file is shared besides its owner and group: a second name, an access list, or none though
+  // its folder gives new files one.
+  enum Sharing { shNone, shLink, shAcl, shFolderAcl };
   struct Case {
     const char* Name;
     uid_t Owner;
@@ -504,6 +505,8 @@ TEST(Files, AReplaceIsRefusedWhereADirectWriteIsAndKeepsWhoMayUseTheFile) {
       {"own file with a second name", user, userGroup, 0644, user, userGroup, 0755, false, false, shLink},
       {"own file shared with a colleague through its access list", user, userGroup, 0660, user, userGroup,
        0755, false, false, shAcl},
+      {"own file without the access list its folder gives new files", user, userGroup, 0640, user, userGroup,
+       0755, false, false, shFolderAcl},
   };
   struct Writer {
     const char* Name;
@@ -567,6 +570,8 @@ TEST(Files, AReplaceIsRefusedWhereADirectWriteIsAndKeepsWhoMayUseTheFile) {
         ASSERT_EQ(::setxattr(file.c_str(), "system.posix_acl_access", &acl, sizeof acl, 0) |
                       ::setxattr(file.c_str(), "user.origin", "kept", 4, 0),
                   0);
+      } else if (c.Shared == shFolderAcl) {
+        ASSERT_EQ(::setxattr(folder.c_str(), "system.posix_acl_default", &acl, sizeof acl, 0), 0);
       }
       ASSERT_EQ(::chown(folder.c_str(), c.FolderOwner, c.FolderGroup) | ::chmod(folder.c_str(), c.FolderMode),
                 0);
@@ -597,6 +602,8 @@ TEST(Files, AReplaceIsRefusedWhereADirectWriteIsAndKeepsWhoMayUseTheFile) {
         EXPECT_EQ(attribute(file, "system.posix_acl_access"),
                   std::string(reinterpret_cast<const char*>(&acl), sizeof acl));
         EXPECT_EQ(attribute(file, "user.origin"), "kept");
+      } else if (c.Shared == shFolderAcl) {
+        EXPECT_EQ(attribute(file, "system.posix_acl_access"), "none");
       }
       if ((c.Owner == kColleague && (c.Mode & 0600) == 0600) || c.Shared == shAcl) {
         EXPECT_EQ(AsUser(kColleague, {kTeam},
