@@ -629,8 +629,12 @@ TEST(Files, AFullDiskLeavesTheOldFileWhole) {
     const char* Name;
     uid_t Owner, Writer;
     size_t NewSize;  // the disk holds 64 KiB, the old file 4 KiB
+    mode_t FolderMode = 0777;
   };
-  const Case cases[] = {{"replaced", 0, 0, 80 << 10}, {"written in place", 1234, 65534, 40 << 10}};
+  const Case cases[] = {
+      {"replaced", 0, 0, 80 << 10},
+      {"written in place", 1234, 65534, 40 << 10},
+      {"written in place from memory (a folder the writer may not write)", 65534, 65534, 80 << 10, 0555}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     TempDir dir;
@@ -641,7 +645,7 @@ TEST(Files, AFullDiskLeavesTheOldFileWhole) {
       const std::string old(4 << 10, 'o');
       dir.Write("Project.VX", old);
       if (::chown((dir / "Project.VX").c_str(), c.Owner, c.Owner) != 0 ||
-          ::chmod((dir / "Project.VX").c_str(), 0666) != 0)
+          ::chmod((dir / "Project.VX").c_str(), 0666) != 0 || ::chmod(dir.Path().c_str(), c.FolderMode) != 0)
         return std::string("no file");
       const std::string error = AsUser(c.Writer, {c.Writer}, [&] {
         AtomicWriteFile(dir / "Project.VX", std::string(c.NewSize, 'n'));
