@@ -202,23 +202,32 @@ bool MayWrite(const TTarget& T) {
   return ::faccessat(AT_FDCWD, T.Path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+// What Read (a listxattr or getxattr call) gives, read whole; nothing when it fails, errno telling why.
+std::optional<std::string> ReadAttribute(const std::function<ssize_t(char*, size_t)>& Read) {
+  const ssize_t size = Read(nullptr, 0);
+  if (size < 0) return std::nullopt;
+  std::string buf(static_cast<size_t>(size), '\0');
+  const ssize_t n = Read(buf.data(), buf.size());
+  if (n < 0) return std::nullopt;
+  buf.resize(static_cast<size_t>(n));
+  return buf;
+}
+
 // The names of the extended attributes that List (listxattr or flistxattr) gives; none where the file
 // system has no such attributes, nothing when they cannot be read.
 std::optional<std::vector<std::string>> AttributeNames(const std::function<ssize_t(char*, size_t)>& List) {
-  const ssize_t size = List(nullptr, 0);
-  if (size < 0) return errno == ENOTSUP ? std::optional(std::vector<std::string>()) : std::nullopt;
-  std::string buf(static_cast<size_t>(size), '\0');
-  const ssize_t n = List(buf.data(), buf.size());
-  if (n < 0) return std::nullopt;
+  const std::optional<std::string> list = ReadAttribute(List);
+  if (!list) return errno == ENOTSUP ? std::optional(std::vector<std::string>()) : std::nullopt;
   std::vector<std::string> names;
-  for (size_t at = 0; at < static_cast<size_t>(n); at = buf.find('\0', at) + 1)
-    names.emplace_back(buf.c_str() + at);
+  for (size_t at = 0; at < list->size(); at = list->find('\0', at) + 1)
+    names.emplace_back(list->c_str() + at);
   return names;
 }
 
 // Gives the temporary file Fd the extended attributes of the file Old, its access list among them, and
-// no others (a folder's default access list gives a new file one the old did not have). False when the
-// process may not.
+// no others (a folder's default access list gives a new file one the old did not have). One the new
+// file has already with the old value is left as it is (a security label needs no setting). False when
+// the process may not.
 bool TakeAttributes(int Fd, const std::string& Old) {
   const auto old = AttributeNames([&](char* B, size_t N) { return ::listxattr(Old.c_str(), B, N); });
   const auto now = AttributeNames([&](char* B, size_t N) { return ::flistxattr(Fd, B, N); });
@@ -227,11 +236,11 @@ bool TakeAttributes(int Fd, const std::string& Old) {
     if (std::find(old->begin(), old->end(), name) == old->end() && ::fremovexattr(Fd, name.c_str()) != 0)
       return false;
   for (const std::string& name : *old) {
-    const ssize_t size = ::getxattr(Old.c_str(), name.c_str(), nullptr, 0);
-    std::string value(static_cast<size_t>(std::max<ssize_t>(size, 0)), '\0');
-    if (size < 0 || ::getxattr(Old.c_str(), name.c_str(), value.data(), value.size()) != size ||
-        ::fsetxattr(Fd, name.c_str(), value.data(), value.size(), 0) != 0)
-      return false;
+    const char* const n = name.c_str();
+    const auto value = ReadAttribute([&](char* B, size_t N) { return ::getxattr(Old.c_str(), n, B, N); });
+    if (!value) return false;
+    if (ReadAttribute([&](char* B, size_t N) { return ::fgetxattr(Fd, n, B, N); }) == value) continue;
+    if (::fsetxattr(Fd, n, value->data(), value->size(), 0) != 0) return false;
   }
   return true;
 }
