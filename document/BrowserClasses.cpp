@@ -63,8 +63,8 @@ bool SameIdentity(const TFileKey& A, const TFileKey& B) {
 
 // Why a build may not write the outputs of Plan: an output that is a file the build copies (other than
 // the copy's own source: a file copied onto itself stays as it is) or the open project, an output that
-// the program's name also names, an existing output the user may not write. One line each. A link under
-// a name the build makes is replaced itself (BuildBrowser), so what it names is no output.
+// the program's name also names, an existing output the user may not write. One line each. An output
+// that is a link is judged by the file it names, though the build then replaces the link itself.
 std::vector<std::string> RefusedOutputs(const TVXBuildPlan& Plan, const std::string& ProjectFile) {
   std::vector<std::string> lines;
   auto add = [&](std::string Line) {
@@ -84,7 +84,7 @@ std::vector<std::string> RefusedOutputs(const TVXBuildPlan& Plan, const std::str
     const TFileKey key = i == 0 ? programKey : TFileKey::OfWrite(to);
     if (i > 0 && key == programKey)
       add("The program \"" + program + "\" would be replaced by the build's own \"" + to + "\".");
-    if (!key.Exists || (i > 0 && IsSymbolicLink(to))) continue;
+    if (!key.Exists) continue;
     if (!from.empty() && SameIdentity(TFileKey::Of(from), key)) continue;  // copied onto itself
     if (SameIdentity(project, key)) {
       add("\"" + to + "\" is the open project.");

@@ -339,6 +339,14 @@ TEST(Build, NeverWritesOverWhatItReadsOrItsOwnOutputs) {
       {"the program named as the configuration", programIn("out/Config.VX"), {"out/Config.VX"}},
       {"the program named as a copied picture", programIn("out/VXB2.bmp"), {"out/VXB2.bmp"}},
       {"the program named as a copied sound", programIn("out/VXS1.wav"), {"out/VXS1.wav"}},
+      {"a skin read through a link under the name of another copy",
+       [](const TAppFolder& a) {
+         ForceDirectories(a / "out");
+         ::symlink(a.Media("skin.bmp").c_str(), (a / "out/VXB2.bmp").c_str());
+         return a / "out/B";
+       },
+       {"out/VXB2.bmp"},
+       "out/VXB2.bmp"},
       {"a FIFO under a copy's name",
        [](const TAppFolder& a) {
          ForceDirectories(a / "out");
