@@ -63,7 +63,8 @@ bool SameIdentity(const TFileKey& A, const TFileKey& B) {
 
 // Why a build may not write the outputs of Plan: an output that is a file the build copies (other than
 // the copy's own source: a file copied onto itself stays as it is) or the open project, an output that
-// the program's name also names, an existing output the user may not write. One line each.
+// the program's name also names, an existing output the user may not write. One line each. An output
+// that is a link is judged by the file it names, though the build then replaces the link itself.
 std::vector<std::string> RefusedOutputs(const TVXBuildPlan& Plan, const std::string& ProjectFile) {
   std::vector<std::string> lines;
   auto add = [&](std::string Line) {
@@ -1101,6 +1102,14 @@ void TVXBrowser::BuildBrowser(const std::string& Target, const std::string& Proj
   if (!RemoveFile(plan.ConfigFile))
     throw EVXBuildError("The browser was not built: the old \"" + plan.ConfigFile +
                         "\" could not be removed: " + SysErrorMessage(GetLastError()));
+  // A link under a name the build makes is replaced, not written through: the file it names is none
+  // the user chose. (The program's name is the user's choice, and is written as any save is.)
+  for (size_t i = 1; i < plan.Copies.size(); ++i) {
+    const std::string& to = plan.Copies[i].second;
+    if (IsSymbolicLink(to) && !RemoveFile(to))
+      throw EVXBuildError("The browser was not built: the link \"" + to +
+                          "\" could not be removed: " + SysErrorMessage(GetLastError()));
+  }
   // Every copy is tried, so that one report names all that failed. A new "Config.VX" beside media that
   // were not copied would name old or missing files, so it is written only when every copy succeeded.
   std::vector<std::string> failed;

@@ -242,10 +242,18 @@ void TCoolBrowser::StartMoveItemLayer(TObject*, TMouseButton Button, TShiftState
 
 // ---- Element drag ----------------------------------------------------------------------------------
 
+// The mouse beyond the surface has left it, or is where the next click goes: a window manager that
+// holds a quick click may have its release reported there, after a move with the button still down.
+bool TCoolBrowser::OnSurface(int X, int Y) const {
+  return X >= 0 && Y >= 0 && X < ClientWidth() && Y < ClientHeight();
+}
+
 void TCoolBrowser::ControlMouseMove(TObject* Sender, TShiftState Shift, int X, int Y) {
   if (!Shift.Contains(ssLeft)) return;
   auto* control = dynamic_cast<TControl*>(Sender);
   if (control == nullptr || control != FSelectedControl) return;
+  // The grabbed point goes only where the surface is, so that the element can always be pressed again.
+  if (!OnSurface(control->Left() + X, control->Top() + Y)) return;
   SetSurfaceBounds(control, control->Left() + X - FGrabX, control->Top() + Y - FGrabY, control->Width(),
                    control->Height());
   ShowSelection(control);
@@ -295,6 +303,7 @@ void TCoolBrowser::ShapeMouseMove(TObject*, TShiftState Shift, int X, int Y) {
                                             FSelectedControl == WebSpace);
   Shape->SetCursor(ResizeStateCursor(grip));
   if (!Shift.Contains(ssLeft) || FResizeState == 0 || FSelectedControl == nullptr) return;
+  if (!OnSurface(Shape->Left() + X, Shape->Top() + Y)) return;
   ApplyFrameChange(X, Y);
   SetSurfaceBounds(FSelectedControl, Shape->Left() + kFrameGap, Shape->Top() + kFrameGap,
                    Shape->Width() - 2 * kFrameGap, Shape->Height() - 2 * kFrameGap);
@@ -326,14 +335,20 @@ void TCoolBrowser::InnerDown(TObject* Sender, TMouseButton Button, TShiftState, 
   FDraggedGuide = dynamic_cast<TShape*>(Sender);
 }
 
-void TCoolBrowser::InnerMove(TObject* Sender, TShiftState, int X, int Y) {
+void TCoolBrowser::InnerMove(TObject* Sender, TShiftState Shift, int X, int Y) {
   if (FDraggedGuide == nullptr) return;
+  // A move without the left button comes after a release this surface did not hear: the drag ended.
+  if (!Shift.Contains(ssLeft)) {
+    FDraggedGuide = nullptr;
+    return;
+  }
   auto* guide = dynamic_cast<TControl*>(Sender);
   if (guide == nullptr) return;
   const TPoint screen = guide->ClientToScreen(TPoint{X, Y});
   const TPoint origin = ClientOrigin();
   const int mx = screen.X - origin.X;
   const int my = screen.Y - origin.Y;
+  if (!OnSurface(mx, my)) return;
   TRect r = FInner;
   if (FDraggedGuide == LeftShape || FDraggedGuide == RightShape) {
     if (X == FGrabX) return;

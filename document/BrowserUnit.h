@@ -127,6 +127,8 @@ class TCoolBrowser : public TVexForm {
   [[nodiscard]] TShape* MakeGuide(const char* Name, int Left, int Top, int Width, int Height, TCursor Cursor,
                                   TAnchors Anchors);
   void ApplyFrameChange(int X, int Y);
+  // Whether a point (client coordinates) lies on the surface: a drag follows the mouse only there.
+  [[nodiscard]] bool OnSurface(int X, int Y) const;
 
   int FGrabX = 0;
   int FGrabY = 0;

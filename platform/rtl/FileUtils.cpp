@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -190,9 +192,58 @@ TTarget TargetOf(const std::string& FileName) {
 }
 
 // Whether the user may write the target as a direct write would (errno telling why not); a file still to
-// be made is the folder's business.
+// be made is the folder's business. Only a regular file is replaced: a folder, FIFO, socket or device
+// (also behind a link) is left as it is, as the file stream leaves it.
 bool MayWrite(const TTarget& T) {
-  return !T.Exists || ::faccessat(AT_FDCWD, T.Path.c_str(), W_OK, AT_EACCESS) == 0;
+  if (!T.Exists) return true;
+  if (!S_ISREG(T.Old.st_mode)) {
+    errno = S_ISDIR(T.Old.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
+  return ::faccessat(AT_FDCWD, T.Path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// What Read (a listxattr or getxattr call) gives, read whole; nothing when it fails, errno telling why.
+std::optional<std::string> ReadAttribute(const std::function<ssize_t(char*, size_t)>& Read) {
+  const ssize_t size = Read(nullptr, 0);
+  if (size < 0) return std::nullopt;
+  std::string buf(static_cast<size_t>(size), '\0');
+  const ssize_t n = Read(buf.data(), buf.size());
+  if (n < 0) return std::nullopt;
+  buf.resize(static_cast<size_t>(n));
+  return buf;
+}
+
+// The names of the extended attributes that List (listxattr or flistxattr) gives; none where the file
+// system has no such attributes, nothing when they cannot be read.
+std::optional<std::vector<std::string>> AttributeNames(const std::function<ssize_t(char*, size_t)>& List) {
+  const std::optional<std::string> list = ReadAttribute(List);
+  if (!list) return errno == ENOTSUP ? std::optional(std::vector<std::string>()) : std::nullopt;
+  std::vector<std::string> names;
+  for (size_t at = 0; at < list->size(); at = list->find('\0', at) + 1)
+    names.emplace_back(list->c_str() + at);
+  return names;
+}
+
+// Gives the temporary file Fd the extended attributes of the file Old, its access list among them, and
+// no others (a folder's default access list gives a new file one the old did not have). One the new
+// file has already with the old value is left as it is (a security label needs no setting). False when
+// the process may not.
+bool TakeAttributes(int Fd, const std::string& Old) {
+  const auto old = AttributeNames([&](char* B, size_t N) { return ::listxattr(Old.c_str(), B, N); });
+  const auto now = AttributeNames([&](char* B, size_t N) { return ::flistxattr(Fd, B, N); });
+  if (!old || !now) return false;
+  for (const std::string& name : *now)
+    if (std::find(old->begin(), old->end(), name) == old->end() && ::fremovexattr(Fd, name.c_str()) != 0)
+      return false;
+  for (const std::string& name : *old) {
+    const char* const n = name.c_str();
+    const auto value = ReadAttribute([&](char* B, size_t N) { return ::getxattr(Old.c_str(), n, B, N); });
+    if (!value) return false;
+    if (ReadAttribute([&](char* B, size_t N) { return ::fgetxattr(Fd, n, B, N); }) == value) continue;
+    if (::fsetxattr(Fd, n, value->data(), value->size(), 0) != 0) return false;
+  }
+  return true;
 }
 
 // Gives the temporary file Fd the owner and group of the file Old, then Mode or else Old's mode (after
@@ -235,14 +286,15 @@ void WriteInPlace(const TTarget& T, const std::string& FileName, int Fd, std::op
 }
 
 // Puts the written and flushed temporary file File (named TempName, or unnamed when TempName is empty)
-// in the place of the target. An existing file is replaced by one with its owner, group and mode (or
-// Mode); where the process cannot give the new file that owner and group, the old file is written in
-// place instead. A new file takes Mode or the default permissions. TempName is empty afterwards unless
-// an exception leaves it for the caller to remove.
+// in the place of the target. An existing file is replaced by one with its owner, group, mode (or Mode)
+// and extended attributes; where the process cannot give the new file all of them, or the old file has
+// other names that a new file would leave with the old content, the old file is written in place
+// instead, as a direct write would. A new file takes Mode or the default permissions. TempName is
+// empty afterwards unless an exception leaves it for the caller to remove.
 void Commit(const TTarget& T, const std::string& FileName, FileDescriptor& File, std::string& TempName,
             std::optional<mode_t> Mode) {
   const int fd = File.Get();
-  if (T.Exists && S_ISREG(T.Old.st_mode) && !TakeAccess(fd, T.Old, Mode)) {
+  if (T.Exists && (T.Old.st_nlink > 1 || !TakeAttributes(fd, T.Path) || !TakeAccess(fd, T.Old, Mode))) {
     WriteInPlace(T, FileName, fd, Mode);
     if (!TempName.empty()) RemoveQuietly(std::exchange(TempName, std::string()));
     return;
@@ -265,8 +317,9 @@ void Commit(const TTarget& T, const std::string& FileName, FileDescriptor& File,
 // (Commit). A file the user may not write is refused before anything is written, as a direct write is.
 // The content goes into an unnamed file (O_TMPFILE) where the file system supports one and /proc can
 // give it a name, so a process killed while writing leaves nothing behind. Otherwise it is written under
-// the temporary name from the start. Nothing else in the folder is touched: a file that looks like a
-// temporary file may be anyone's.
+// the temporary name from the start. Where the folder takes no new file (the user may write the file but
+// not its folder), the content is held in memory and then written in place, as a direct write would.
+// Nothing else in the folder is touched: a file that looks like a temporary file may be anyone's.
 void WriteThroughTemporary(const std::string& FileName, const std::function<void(THandleStream&)>& Writer,
                            std::optional<mode_t> Mode = std::nullopt) {
   const TTarget target = TargetOf(FileName);
@@ -276,13 +329,22 @@ void WriteThroughTemporary(const std::string& FileName, const std::function<void
   static const bool canName = ::access("/proc/self/fd", F_OK) == 0;
   int fd = canName ? ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666) : -1;
   if (fd < 0) fd = NameTemporaryBeside(target.Path, -1, temp);
+  const bool aside = fd < 0 && target.Exists;
+  if (aside) {
+    const int folderError = errno;
+    fd = ::memfd_create("content", MFD_CLOEXEC);
+    if (fd < 0) errno = folderError;
+  }
   if (fd < 0) RaiseCreate(FileName);
   FileDescriptor guard(fd);
   THandleStream stream(fd);
   try {
     Writer(stream);
     if (::fsync(fd) != 0) throw EWriteError("Stream-Schreibfehler");
-    Commit(target, FileName, guard, temp, Mode);
+    if (aside)
+      WriteInPlace(target, FileName, fd, Mode);
+    else
+      Commit(target, FileName, guard, temp, Mode);
   } catch (...) {
     if (!temp.empty()) RemoveQuietly(temp);
     throw;
@@ -650,6 +712,11 @@ bool DeleteFile(const std::string& FileName) {
 bool RemoveFile(const std::string& FileName) {
   return ::unlink(ResolveNewPath(FileName).c_str()) == 0 || errno == ENOENT || errno == ENOTDIR ||
          Note(false);
+}
+
+bool IsSymbolicLink(const std::string& FileName) {
+  struct stat st;
+  return ::lstat(ResolveNewPath(FileName).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 bool RemoveDir(const std::string& Dir) {

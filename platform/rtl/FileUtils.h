@@ -116,6 +116,8 @@ bool DeleteFile(const std::string& FileName);
 // such file is left, also when there was none; false with GetLastError telling why otherwise.
 bool RemoveFile(const std::string& FileName);
 bool RemoveDir(const std::string& Dir);
+// Whether exactly FileName (ResolveNewPath) is a symbolic link, whatever it names.
+[[nodiscard]] bool IsSymbolicLink(const std::string& FileName);
 bool RenameFile(const std::string& OldName, const std::string& NewName);
 // Size in bytes, -1 when the file does not exist.
 [[nodiscard]] int64_t FileSize(const std::string& FileName);
@@ -135,11 +137,14 @@ bool CopyFile(const std::string& ExistingFileName, const std::string& NewFileNam
 // name (ResolveNewPath); a symbolic link to a file stays, and the file it names is replaced. Every write
 // that replaces a file (these, CopyFile, ReplaceByFinished) keeps to one rule:
 // - an existing file that the user may not write is refused before anything is written, as a direct
-//   write is: EFCreateError "Datei %s kann nicht erstellt werden", GetLastError telling why;
-// - the new file takes the old one's owner, group and mode; where the process may not give it that owner
-//   and group (a user saving another user's file), the old file is written in place instead, which keeps
-//   them: room for the content is taken first, so a full disk leaves it whole, but a failure or kill
-//   during that write leaves it part written;
+//   write is: EFCreateError "Datei %s kann nicht erstellt werden", GetLastError telling why; so is
+//   anything but a regular file (a folder, FIFO or device, also behind a link), which stays as it is;
+// - the new file takes the old one's owner, group, mode and extended attributes (its access list); where
+//   the process may not give it those (a user saving another user's file), where the old file has other
+//   names (hard links, which would keep the old content), or where the folder takes no new file (the
+//   content is then held in memory), the old file is written in place instead, which keeps them: room
+//   for the content is taken first, so a full disk leaves it whole, but a failure or kill during that
+//   write leaves it part written;
 // - a new file gets the default permissions;
 // - the temporary file is unnamed where the file system allows it (a new file is given its name at
 //   once, an existing one is renamed over through a temporary name); otherwise, and for that rename, it

@@ -169,24 +169,27 @@ TEST_F(SurfaceTest, OnlyTheLeftButtonResizes) {
   const TRect before = S->WebSpace->BoundsRect();
   DragFrame(S->Shape->Width() - 2, S->Shape->Height() / 2, 10, 0, mbRight);
   EXPECT_EQ(S->WebSpace->BoundsRect(), before);
-  // A move without the button held after a left press changes nothing either.
+  // A move without the button held after a left press changes nothing either, nor one beyond the surface
+  // (the mouse has left it).
   S->Shape->HandleMouseDown(mbLeft, {ssLeft}, S->Shape->Width() - 2, 10, false);
   S->Shape->HandleMouseMove({}, S->Shape->Width() + 10, 10);
   S->Shape->HandleMouseUp(mbLeft, {}, S->Shape->Width() + 10, 10);
+  EXPECT_EQ(S->WebSpace->BoundsRect(), before);
+  DragFrame(S->Shape->Width() - 2, 10, S->ClientWidth(), 0);
   EXPECT_EQ(S->WebSpace->BoundsRect(), before);
 }
 
 TEST_F(SurfaceTest, ResizeStopsAtTheMinimumFromEitherSide) {
   S->SelectControl(Label->Control());
   const TRect before = Label->Control()->BoundsRect();
-  DragFrame(S->Shape->Width() - 2, 5, -200, 0);
+  DragFrame(S->Shape->Width() - 2, 5, -(S->Shape->Left() + S->Shape->Width() - 2), 0);  // to the left edge
   EXPECT_EQ(S->Shape->Width(), 8);
   EXPECT_EQ(Label->Control()->Width(), 2);
   EXPECT_EQ(Label->Control()->Left(), before.Left);
-  // Dragging the left side far right leaves the right edge where it was.
+  // Dragging the left side to the right edge leaves the right edge where it was.
   Label->Control()->SetBoundsRect(before);
   S->SelectControl(Label->Control());
-  DragFrame(1, 5, 300, 0);
+  DragFrame(1, 5, S->ClientWidth() - 2 - S->Shape->Left(), 0);
   EXPECT_EQ(Label->Control()->Width(), 2);
   EXPECT_EQ(Label->Control()->BoundsRect().Right, before.Right);
 }
@@ -218,8 +221,11 @@ TEST_F(SurfaceTest, DraggingAnElementKeepsTheGrabbedPointUnderTheMouse) {
     EXPECT_EQ(c.Control->Top(), before.Top + c.DY);
     EXPECT_EQ(c.Control->Width(), before.Width());
     EXPECT_EQ(S->Shape->Left(), c.Control->Left() - 3);
-    // Moves without the left button, or of a control that is not selected, do nothing.
+    // Moves without the left button, or of a control that is not selected, or beyond the surface (the
+    // element would be out of reach), do nothing.
     c.Control->HandleMouseMove({}, 40, 40);
+    c.Control->HandleMouseMove({ssLeft}, 4 + c.DX + S->ClientWidth(), 3 + c.DY);
+    c.Control->HandleMouseMove({ssLeft}, 4 + c.DX, 3 + c.DY - S->ClientHeight());
     TControl* other =
         Label->Control() == c.Control ? static_cast<TControl*>(Edit->Control()) : Label->Control();
     S->ControlMouseMove(other, {ssLeft}, 40, 40);
@@ -305,9 +311,9 @@ TEST_F(SurfaceTest, GuideDragsMoveTheirEdge) {
     TRect Expected;
   };
   const Case cases[] = {
-      {S->LeftShape, 10, 0, Rect(60, 20, 150, 80)},   {S->RightShape, -30, 4, Rect(60, 20, 120, 80)},
-      {S->TopShape, 3, 15, Rect(60, 35, 120, 80)},    {S->BottomShape, 0, -10, Rect(60, 35, 120, 70)},
-      {S->RightShape, 500, 0, Rect(60, 35, 198, 70)}, {S->TopShape, 0, -200, Rect(60, 1, 198, 70)},
+      {S->LeftShape, 10, 0, Rect(60, 20, 150, 80)},  {S->RightShape, -30, 4, Rect(60, 20, 120, 80)},
+      {S->TopShape, 3, 15, Rect(60, 35, 120, 80)},   {S->BottomShape, 0, -10, Rect(60, 35, 120, 70)},
+      {S->RightShape, 78, 0, Rect(60, 35, 198, 70)}, {S->TopShape, 0, -36, Rect(60, 1, 198, 70)},
   };
   for (const Case& c : cases) {
     Moved.clear();
@@ -324,6 +330,14 @@ TEST_F(SurfaceTest, GuideDragsMoveTheirEdge) {
   S->LeftShape->HandleMouseDown(mbLeft, {ssLeft}, 1, 1, false);
   S->LeftShape->HandleMouseMove({ssLeft}, 1, 40);
   S->LeftShape->HandleMouseUp(mbLeft, {}, 1, 40);
+  EXPECT_TRUE(Moved.empty());
+  // Nor does a move beyond the surface (the mouse has left it), and a move without the left button comes
+  // after a release the surface did not hear: it ends the drag.
+  S->LeftShape->HandleMouseDown(mbLeft, {ssLeft}, 1, 1, false);
+  S->LeftShape->HandleMouseMove({ssLeft}, -100, 1);
+  S->LeftShape->HandleMouseMove({}, 5, 1);
+  EXPECT_EQ(S->DraggedGuide(), nullptr);
+  S->LeftShape->HandleMouseMove({ssLeft}, 5, 1);
   EXPECT_TRUE(Moved.empty());
   // Other buttons start no drag.
   S->LeftShape->HandleMouseDown(mbRight, {ssRight}, 1, 1, false);

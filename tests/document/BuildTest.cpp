@@ -213,7 +213,7 @@ TEST(Build, FailedCopiesAreReportedTogetherAndLeaveNoOlderConfig) {
     const char* Name;
     // Prepares the folder Out that holds an older build and returns the error of the new build.
     std::function<std::string(TVXBrowser&, const std::string& Out)> Build;
-    std::vector<std::string> Failed;  // the copies named, below Out + Below
+    std::vector<std::string> Failed;  // the copies or refused outputs named, below Out + Below
     const char* Below = "";
     bool OlderKept = false;  // the older build in Out stays as it was
   };
@@ -232,7 +232,9 @@ TEST(Build, FailedCopiesAreReportedTogetherAndLeaveNoOlderConfig) {
          ForceDirectories(out + "/VXS3.wav");
          return message(d, out + "/B");
        },
-       {"/VXB2.bmp", "/VXS3.wav"}},
+       {"/VXB2.bmp", "/VXS3.wav"},
+       "",
+       true},
       {"a file where the folder should be",
        [&](TVXBrowser& d, const std::string& out) {
          WriteAll(out + "/sub", "a file");
@@ -257,7 +259,9 @@ TEST(Build, FailedCopiesAreReportedTogetherAndLeaveNoOlderConfig) {
     const std::string error = c.Build(*doc, out);
     ASSERT_NE(error.find("not built"), std::string::npos) << error;
     for (const std::string& f : c.Failed)
-      EXPECT_NE(error.find(" -> " + out + c.Below + f + ": "), std::string::npos) << f << " in " << error;
+      EXPECT_TRUE(error.find(" -> " + out + c.Below + f + ": ") != std::string::npos ||
+                  error.find("\"" + out + c.Below + f + "\" may not be written") != std::string::npos)
+          << f << " in " << error;
     if (!c.Failed.empty()) {
       EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), static_cast<long>(c.Failed.size())) << error;
     }
@@ -335,6 +339,21 @@ TEST(Build, NeverWritesOverWhatItReadsOrItsOwnOutputs) {
       {"the program named as the configuration", programIn("out/Config.VX"), {"out/Config.VX"}},
       {"the program named as a copied picture", programIn("out/VXB2.bmp"), {"out/VXB2.bmp"}},
       {"the program named as a copied sound", programIn("out/VXS1.wav"), {"out/VXS1.wav"}},
+      {"a skin read through a link under the name of another copy",
+       [](const TAppFolder& a) {
+         ForceDirectories(a / "out");
+         ::symlink(a.Media("skin.bmp").c_str(), (a / "out/VXB2.bmp").c_str());
+         return a / "out/B";
+       },
+       {"out/VXB2.bmp"},
+       "out/VXB2.bmp"},
+      {"a FIFO under a copy's name",
+       [](const TAppFolder& a) {
+         ForceDirectories(a / "out");
+         ::mkfifo((a / "out/VXB2.bmp").c_str(), 0600);
+         return a / "out/B";
+       },
+       {"out/VXB2.bmp\" may not be written"}},
       {"an older configuration the user may not write",
        [](const TAppFolder& a) {
          WriteAll(a / "out/Config.VX", "older build");
@@ -429,7 +448,8 @@ TEST(Build, FilesWhoseNamesDifferOnlyInCaseAreShownKeptAndBuiltApart) {
 
 // A build writes exactly its own names into the folder: files whose names differ only in letter case
 // from "Config.VX", a copy or the program stay as they were, as do a stranger's files that look like
-// temporary files.
+// temporary files. A symbolic link under one of its names is replaced, not written through: the file it
+// names (or would make) is not the user's choice.
 TEST(Build, WritesItsOwnNamesAndTouchesNoOtherFile) {
   TAppFolder app;
   auto doc = BuildDocument(app);
@@ -438,9 +458,18 @@ TEST(Build, WritesItsOwnNamesAndTouchesNoOtherFile) {
                                            ".x.1.1.tmp", ".notes.2024.1.tmp", ".Config.VX.99999999.0.tmp"};
   for (const std::string& name : others)
     WriteAll(out + "/" + name, "theirs");
+  WriteAll(app / "elsewhere/theirs.bmp", "theirs");
+  for (const auto& [name, to] :
+       {std::pair("VXB2.bmp", "../elsewhere/theirs.bmp"), std::pair("Config.VX", "../elsewhere/made.VX"),
+        std::pair("VXS1.wav", "../elsewhere/made.wav")})
+    ASSERT_EQ(::symlink(to, (out + "/" + name).c_str()), 0);
   doc->BuildBrowser(out + "/My Browser");
   for (const std::string& name : others)
     EXPECT_EQ(ReadAll(out + "/" + name), "theirs") << name;
+  EXPECT_EQ(ReadAll(app / "elsewhere/theirs.bmp"), "theirs");
+  EXPECT_FALSE(FileExists(app / "elsewhere/made.VX"));
+  EXPECT_FALSE(FileExists(app / "elsewhere/made.wav"));
+  EXPECT_EQ(ReadAll(out + "/VXB2.bmp"), ReadAll(app.Media("mask.bmp")));
   EXPECT_EQ(ReadAll(out + "/Config.VX"), Replace(ReadAll(GoldenPath("Config.VX")), "@DIR@", app.Path()));
   EXPECT_EQ(ReadAll(out + "/VXB0.bmp"), ReadAll(app.Media("skin.bmp")));
   EXPECT_EQ(ReadAll(out + "/My Browser"), ReadAll(app / "Builder"));

@@ -4,6 +4,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -524,6 +525,9 @@ TEST(Files, AReplaceIsRefusedWhereADirectWriteIsAndKeepsWhoMayUseTheFile) {
   const gid_t userGroup = root ? 65534 : ::getegid();
   constexpr uid_t kColleague = 1234;
   constexpr gid_t kTeam = 5678;
+  // The ways a file is shared besides its owner and group: a second name, an access list, or none though
+  // its folder gives new files one.
+  enum Sharing { shNone, shLink, shAcl, shFolderAcl };
   struct Case {
     const char* Name;
     uid_t Owner;
@@ -534,6 +538,7 @@ TEST(Files, AReplaceIsRefusedWhereADirectWriteIsAndKeepsWhoMayUseTheFile) {
     mode_t FolderMode;
     bool ByRoot;  // written by root instead of the user
     bool Refused;
+    Sharing Shared = shNone;
   };
   const Case cases[] = {
       {"own read-only file", user, userGroup, 0444, user, userGroup, 0755, false, true},
@@ -546,10 +551,18 @@ TEST(Files, AReplaceIsRefusedWhereADirectWriteIsAndKeepsWhoMayUseTheFile) {
       {"own file of a group the user is in", user, kTeam, 0640, user, userGroup, 0755, false, false},
       {"another user's file, written by root", kColleague, kTeam, 0640, kColleague, kTeam, 0755, true, false},
       {"a read-only file, written by root", kColleague, kTeam, 0444, 0, 0, 0755, true, false},
+      {"own file in the user's read-only folder", user, userGroup, 0644, user, userGroup, 0555, false, false},
+      {"a file open to all in root's folder", 0, 0, 0666, 0, 0, 0755, false, false},
+      {"own file with a second name", user, userGroup, 0644, user, userGroup, 0755, false, false, shLink},
+      {"own file shared with a colleague through its access list", user, userGroup, 0660, user, userGroup,
+       0755, false, false, shAcl},
+      {"own file without the access list its folder gives new files", user, userGroup, 0640, user, userGroup,
+       0755, false, false, shFolderAcl},
   };
   struct Writer {
     const char* Name;
-    std::function<void(const std::string& Folder, const std::string& File)> Write;
+    // Scratch: a folder of the writing user's for the files a writer starts from.
+    std::function<void(const std::string& Scratch, const std::string& File)> Write;
   };
   const std::string text = "[S]\nK=new\n";
   const Writer writers[] = {
@@ -578,6 +591,23 @@ TEST(Files, AReplaceIsRefusedWhereADirectWriteIsAndKeepsWhoMayUseTheFile) {
          ::unlink(finished.c_str());
        }},
   };
+  // An access list (the kernel's form) that lets the colleague read and write the file beside its owner.
+  struct {
+    uint32_t Version = 2;
+    struct {
+      uint16_t Tag, Perm;
+      uint32_t Id;
+    } Entries[5] = {{0x01, 6, ~0u}, {0x02, 6, kColleague}, {0x04, 4, ~0u}, {0x10, 6, ~0u}, {0x20, 0, ~0u}};
+  } const acl;
+  const auto read = [](const std::string& File) {
+    std::ifstream in(File);
+    return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  };
+  const auto attribute = [](const std::string& File, const char* Name) {
+    std::string value(256, '\0');
+    const ssize_t n = ::getxattr(File.c_str(), Name, value.data(), value.size());
+    return n < 0 ? std::string("none") : value.substr(0, static_cast<size_t>(n));
+  };
   TempDir top;
   ::chmod(top.Path().c_str(), 0755);
   for (const Case& c : cases) {
@@ -587,17 +617,28 @@ TEST(Files, AReplaceIsRefusedWhereADirectWriteIsAndKeepsWhoMayUseTheFile) {
       SCOPED_TRACE(std::string(c.Name) + ", " + w.Name);
       const std::string folder = top / (std::string(c.Name) + " " + w.Name);
       const std::string file = folder + "/Project.VX";
-      ASSERT_TRUE(CreateDir(folder));
+      const std::string scratch = folder + " scratch";
+      const uid_t writer = c.ByRoot ? 0 : user;
+      ASSERT_TRUE(CreateDir(folder) && CreateDir(scratch));
+      ASSERT_EQ(::chown(scratch.c_str(), writer, writer == 0 ? 0 : userGroup), 0);
       std::ofstream(file) << "[S]\nK=old\n";
       ASSERT_EQ(::chown(file.c_str(), c.Owner, c.Group) | ::chmod(file.c_str(), c.Mode), 0);
+      if (c.Shared == shLink) {
+        ASSERT_EQ(::link(file.c_str(), (folder + "/Other.VX").c_str()), 0);
+      } else if (c.Shared == shAcl) {
+        ASSERT_EQ(::setxattr(file.c_str(), "system.posix_acl_access", &acl, sizeof acl, 0) |
+                      ::setxattr(file.c_str(), "user.origin", "kept", 4, 0),
+                  0);
+      } else if (c.Shared == shFolderAcl) {
+        ASSERT_EQ(::setxattr(folder.c_str(), "system.posix_acl_default", &acl, sizeof acl, 0), 0);
+      }
       ASSERT_EQ(::chown(folder.c_str(), c.FolderOwner, c.FolderGroup) | ::chmod(folder.c_str(), c.FolderMode),
                 0);
-      const std::string outcome = AsUser(c.ByRoot ? 0 : user, {c.ByRoot ? 0 : userGroup, kTeam}, [&] {
-        w.Write(folder, file);
+      const std::string outcome = AsUser(writer, {c.ByRoot ? 0 : userGroup, kTeam}, [&] {
+        w.Write(scratch, file);
         return std::string();
       });
-      std::ifstream in(file);
-      const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+      const std::string content = read(file);
       struct stat st {};
       ASSERT_EQ(::stat(file.c_str(), &st), 0);
       if (c.Refused) {
@@ -613,8 +654,17 @@ TEST(Files, AReplaceIsRefusedWhereADirectWriteIsAndKeepsWhoMayUseTheFile) {
       EXPECT_EQ(st.st_gid, c.Group);
       EXPECT_EQ(st.st_mode & 07777, c.Mode);
       const std::set<std::string> left = Entries(folder);
-      EXPECT_EQ(left.size(), 1u + left.count("source")) << "no temporary file stays";
-      if (c.Owner == kColleague && (c.Mode & 0600) == 0600) {
+      EXPECT_EQ(left.size(), c.Shared == shLink ? 2u : 1u) << "no temporary file stays";
+      if (c.Shared == shLink) {
+        EXPECT_EQ(read(folder + "/Other.VX"), content) << "the other name reads it";
+      } else if (c.Shared == shAcl) {
+        EXPECT_EQ(attribute(file, "system.posix_acl_access"),
+                  std::string(reinterpret_cast<const char*>(&acl), sizeof acl));
+        EXPECT_EQ(attribute(file, "user.origin"), "kept");
+      } else if (c.Shared == shFolderAcl) {
+        EXPECT_EQ(attribute(file, "system.posix_acl_access"), "none");
+      }
+      if ((c.Owner == kColleague && (c.Mode & 0600) == 0600) || c.Shared == shAcl) {
         EXPECT_EQ(AsUser(kColleague, {kTeam},
                          [&] {
                            const int fd = ::open(file.c_str(), O_RDWR);
@@ -623,7 +673,7 @@ TEST(Files, AReplaceIsRefusedWhereADirectWriteIsAndKeepsWhoMayUseTheFile) {
                            return std::string();
                          }),
                   "")
-            << "the owner still reads and writes the file";
+            << "the colleague still reads and writes the file";
       }
     }
   }
@@ -638,8 +688,12 @@ TEST(Files, AFullDiskLeavesTheOldFileWhole) {
     const char* Name;
     uid_t Owner, Writer;
     size_t NewSize;  // the disk holds 64 KiB, the old file 4 KiB
+    mode_t FolderMode = 0777;
   };
-  const Case cases[] = {{"replaced", 0, 0, 80 << 10}, {"written in place", 1234, 65534, 40 << 10}};
+  const Case cases[] = {
+      {"replaced", 0, 0, 80 << 10},
+      {"written in place", 1234, 65534, 40 << 10},
+      {"written in place from memory (a folder the writer may not write)", 65534, 65534, 80 << 10, 0555}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     TempDir dir;
@@ -650,7 +704,7 @@ TEST(Files, AFullDiskLeavesTheOldFileWhole) {
       const std::string old(4 << 10, 'o');
       dir.Write("Project.VX", old);
       if (::chown((dir / "Project.VX").c_str(), c.Owner, c.Owner) != 0 ||
-          ::chmod((dir / "Project.VX").c_str(), 0666) != 0)
+          ::chmod((dir / "Project.VX").c_str(), 0666) != 0 || ::chmod(dir.Path().c_str(), c.FolderMode) != 0)
         return std::string("no file");
       const std::string error = AsUser(c.Writer, {c.Writer}, [&] {
         AtomicWriteFile(dir / "Project.VX", std::string(c.NewSize, 'n'));
@@ -664,7 +718,8 @@ TEST(Files, AFullDiskLeavesTheOldFileWhole) {
 }
 
 // Every reader opens a file without waiting and reads only a regular file: a FIFO without a writer, a
-// device that never ends, a socket and a folder give the reader's usual error at once.
+// device that never ends, a socket and a folder give the reader's usual error at once. Writers leave
+// them as they are, also behind a link.
 TEST(Files, ReadersRefuseWhatIsNoRegularFile) {
   TempDir dir;
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
@@ -684,6 +739,10 @@ TEST(Files, ReadersRefuseWhatIsNoRegularFile) {
     EXPECT_THROW(TFileStream(dir / name, fmCreate), EFCreateError);
     EXPECT_FALSE(CopyFile(dir / name, dir / "copy", false));
     EXPECT_FALSE(FileExists(dir / "copy"));
+    EXPECT_THROW(AtomicWriteFile(dir / name, "x"), EFCreateError);
+    EXPECT_FALSE(CopyFile(dir / "big", dir / name, false));
+    struct stat st {};
+    EXPECT_TRUE(::stat((dir / name).c_str(), &st) == 0 && !S_ISREG(st.st_mode)) << "still no regular file";
   }
 }
 
