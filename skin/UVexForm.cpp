@@ -60,6 +60,17 @@ TRect FitInnerRect(const TRect& Inner, TSize SkinSize) {
   r.Right = std::clamp(r.Right, r.Left, std::max(W - 1, r.Left));
   r.Top = std::clamp(r.Top, 0, std::max(H - 1, 0));
   r.Bottom = std::clamp(r.Bottom, r.Top, std::max(H - 1, r.Top));
+  // A band of no width stretches nothing: a form larger than the skin would keep a gap there, unpainted
+  // and cut away. It keeps one column (row) of the skin wherever the skin has one besides its last, which
+  // is never drawn.
+  if (r.Right == r.Left && W >= 2) {
+    r.Left = std::min(r.Left, W - 2);
+    r.Right = r.Left + 1;
+  }
+  if (r.Bottom == r.Top && H >= 2) {
+    r.Top = std::min(r.Top, H - 2);
+    r.Bottom = r.Top + 1;
+  }
   return r;
 }
 

@@ -379,6 +379,7 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
   Write("corrupt.bmp", "BM this is no picture");
   Bmp("listed-skin.bmp", 200, 150, SkinColour, true);
   Bmp("one.bmp", 1, 1, SkinColour);
+  Bmp("two.bmp", 2, 2, SkinColour);
   const std::string designed = "Width=300\nHeight=250\nITop=40\nILeft=50\nIRight=150\nIBottom=110";
   auto skinned = [&](const std::string& Skin, const std::string& Size = "Width=300\nHeight=250",
                      const std::string& Inner = "ITop=40\nILeft=50\nIRight=150\nIBottom=110") {
@@ -430,6 +431,13 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
        skinned("skin.bmp", "Width=300\nHeight=250", "ITop=110\nILeft=150\nIRight=50\nIBottom=40") + controls,
        nullptr,
        {300, 250}},
+      // Put in order, the edges meet at the skin's far side: the middle keeps a column and a row.
+      {"an inner rectangle beyond the skin",
+       skinned("skin.bmp", "Width=300\nHeight=250", "ITop=400\nILeft=600\nIRight=700\nIBottom=500") +
+           controls,
+       nullptr,
+       {300, 250}},
+      {"a 2 x 2 skin", skinned("two.bmp") + controls, nullptr, {300, 250}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);
