@@ -60,6 +60,20 @@ bool ApplyFontKey(TFont* Font, const std::string& Line) {
   return true;
 }
 
+// Bounds as the anchors move a control when its window becomes Shrink narrower and lower: a control held by
+// its right (bottom) edge moves along, one held by both edges gives up that much of its size (down to
+// nothing), one held by its left (top) edge stays.
+TRect FollowEdges(TRect Bounds, TAnchors Anchors, TSize Shrink) {
+  auto follow = [](int& Near, int& Far, bool HeldNear, bool HeldFar, int By) {
+    if (!HeldFar) return;
+    Far = HeldNear ? std::max(Near, Far - By) : Far - By;
+    if (!HeldNear) Near -= By;
+  };
+  follow(Bounds.Left, Bounds.Right, Anchors.Contains(akLeft), Anchors.Contains(akRight), Shrink.cx);
+  follow(Bounds.Top, Bounds.Bottom, Anchors.Contains(akTop), Anchors.Contains(akBottom), Shrink.cy);
+  return Bounds;
+}
+
 // Quotes a word of a command line when it needs it, so that SplitCommandLine gives it back unchanged:
 // inside quotes a run of backslashes is literal unless a quote follows it, so a run before a quote (the
 // word's own or the closing one) is doubled, and the word's own quote gets one more backslash.
@@ -260,7 +274,8 @@ struct TVXBuilder::TReader {
   // After a skin that cannot be loaded, or one smaller than what the project places (its controls and its
   // web view): the skin says nothing of the size the project was made for, so the window is laid out at
   // its start size, or larger to hold every control (the skin it was designed on was at least that
-  // large), the controls keeping their places; and it is never made smaller than holds them all.
+  // large), the controls keeping their places; and it is never made smaller than holds them all. A skin
+  // that holds them all lays them out as usual, also where it is larger than a window may be.
   void HoldEveryControl() {
     if (!SkinNamed) return;
     int right = W.FWebLeft + W.FWebWidth;
@@ -273,7 +288,10 @@ struct TVXBuilder::TReader {
       right = std::max(right, c->Left() + c->Width());
       bottom = std::max(bottom, c->Top() + c->Height());
     }
-    if (!BrokenSkin && right <= W.Width() && bottom <= W.Height()) return;
+    if (!BrokenSkin && right <= SkinSize.cx && bottom <= SkinSize.cy) {
+      FollowBoundedWindow(placed);
+      return;
+    }
     const int startWidth = W.FStartWidth > 0 ? W.FStartWidth : W.Width();
     const int startHeight = W.FStartHeight > 0 ? W.FStartHeight : W.Height();
     W.SetBounds(W.Left(), W.Top(), std::max(right, startWidth), std::max(bottom, startHeight));
@@ -288,6 +306,20 @@ struct TVXBuilder::TReader {
                                             {0, 0});
     W.Constraints()->SetMinWidth(minimum.cx);
     W.Constraints()->SetMinHeight(minimum.cy);
+  }
+
+  // A skin larger than a window may be: the window took the largest size it may while the controls were
+  // placed as on the skin, so they follow the window's edges as if it had shrunk from the skin's size.
+  void FollowBoundedWindow(const std::vector<std::pair<TControl*, TRect>>& Placed) {
+    const TSize shrink{std::max(0, SkinSize.cx - W.Width()), std::max(0, SkinSize.cy - W.Height())};
+    if (shrink.cx == 0 && shrink.cy == 0) return;
+    for (const auto& [control, bounds] : Placed) {
+      const TRect r = FollowEdges(bounds, control->Anchors(), shrink);
+      control->SetBounds(r.Left, r.Top, r.Width(), r.Height());
+    }
+    const TRect web = FollowEdges(W.WebRect(), {akLeft, akTop, akRight, akBottom}, shrink);
+    W.FWebWidth = web.Width();
+    W.FWebHeight = web.Height();
   }
 
   void Begin(TVXSectionKind Kind) {

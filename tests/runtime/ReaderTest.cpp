@@ -380,6 +380,7 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
   Bmp("listed-skin.bmp", 200, 150, SkinColour, true);
   Bmp("one.bmp", 1, 1, SkinColour);
   Bmp("two.bmp", 2, 2, SkinColour);
+  Bmp("wide.bmp", 9000, 150, SkinColour);
   const std::string designed = "Width=300\nHeight=250\nITop=40\nILeft=50\nIRight=150\nIBottom=110";
   auto skinned = [&](const std::string& Skin, const std::string& Size = "Width=300\nHeight=250",
                      const std::string& Inner = "ITop=40\nILeft=50\nIRight=150\nIBottom=110") {
@@ -393,6 +394,12 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
       ButtonSection("Resize", 175, 125, "Alignment=Bottomright\n") +
       ButtonSection("Minimize", 5, 120, "Alignment=Bottomleft\n") + ButtonSection("Move", 5, 5) +
       "Object=Edit\nTop=20\nLeft=40\nWidth=120\nStyle=Simple Edit\nAutosize=True\nend\n";
+  // The same on a skin wider than a window may be, its right-hand controls at its right.
+  const std::string wideControls =
+      ButtonSection("Exit", 8970, 5, "Alignment=Topright\n") +
+      ButtonSection("Resize", 8975, 125, "Alignment=Bottomright\n") +
+      ButtonSection("Minimize", 5, 120, "Alignment=Bottomleft\n") + ButtonSection("Move", 5, 5) +
+      "Object=Edit\nTop=20\nLeft=40\nWidth=8000\nStyle=Simple Edit\nAutosize=True\nend\n";
   // Without its pictures a button keeps the size it is made with (40 x 40) and can still be clicked.
   const std::string exitOfCorrupt =
       "Object=Button\nTop=5\nLeft=150\nMask=corrupt.bmp\nTouched=corrupt.bmp\nPressed=corrupt.bmp\n"
@@ -438,6 +445,11 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
        nullptr,
        {300, 250}},
       {"a 2 x 2 skin", skinned("two.bmp") + controls, nullptr, {300, 250}},
+      {"a skin wider than a window may be",
+       skinned("wide.bmp", "Width=300\nHeight=250", "ITop=40\nILeft=50\nIRight=8950\nIBottom=110") +
+           wideControls,
+       nullptr,
+       {300, 250}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);
