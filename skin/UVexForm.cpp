@@ -190,6 +190,13 @@ void TVexForm::UpdateScale() {
 void TVexForm::PaintSkin() {
   if (FDeferred.Active) {
     FDeferred.Paint = true;
+    if (FDeferred.Copy && !FSkin->FileName().empty()) {
+      const TSize size{Width(), Height()};
+      if (FDeferred.Rendered && (size.cx != FDeferred.RenderSize.cx || size.cy != FDeferred.RenderSize.cy))
+        FDeferred.Resized = true;
+      FDeferred.Rendered = true;
+      FDeferred.RenderSize = size;
+    }
     return;
   }
   if (FSkin->FileName().empty()) return;
@@ -305,7 +312,8 @@ void TVexForm::ShowDeferredSkin() {
   const TDeferred asked = FDeferred;
   FDeferred = TDeferred{};
   if (asked.Scale) UpdateScale();
-  if (asked.Copy) CopySkinIntoEmptyBitmap();
+  // Drawn step by step, the copy would have gone with the first render at a second size.
+  if (asked.Copy && !asked.Resized) CopySkinIntoEmptyBitmap();
   if (asked.Paint) PaintSkin();
   if (asked.Region) UpdateRegion();
 }

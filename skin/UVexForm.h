@@ -93,6 +93,11 @@ class TVexForm : public TZForm {
     bool Copy = false;
     bool Paint = false;
     bool Region = false;
+    // The size of the renders asked for since the copy, and whether they asked for more than one: a
+    // render at another size than the bitmap's starts from a new one, which keeps nothing of the copy.
+    bool Rendered = false;
+    TSize RenderSize{0, 0};
+    bool Resized = false;
   };
   TDeferred FDeferred;
 
