@@ -194,13 +194,36 @@ TEST_F(Reader, StartAndPlacementOptions) {
   EXPECT_EQ(Form->FormStyle(), fsNormal);
 }
 
-TEST_F(Reader, ScreenCentreUsesTheStartSize) {
-  std::string text = BaseConfig();
-  text.replace(text.find("Position=Like designed"), 22, "Position=Screencenter");
-  Load(text);
-  Show();
-  EXPECT_EQ(Form->Left(), (Screen->Width() - 300) / 2);
-  EXPECT_EQ(Form->Top(), (Screen->Height() - 250) / 2);
+// The place a window is shown at: the screen's centre at the start size, or where it was designed, unless
+// that lies wholly off the desktop (a place made on a larger one), which would leave the window out of
+// reach: along that axis it is brought onto the desktop.
+TEST_F(Reader, PlaceOnShow) {
+  const int sw = Screen->Width(), sh = Screen->Height();
+  ASSERT_EQ(Screen->DesktopRect(), Rect(0, 0, sw, sh)) << "one screen";
+  struct Case {
+    const char* Position;
+    int Left, Top;            // as designed
+    int ShownLeft, ShownTop;  // once shown (300 x 250)
+  };
+  const Case cases[] = {
+      {"Screencenter", 20, 10, (sw - 300) / 2, (sh - 250) / 2},
+      {"Like designed", 20, 10, 20, 10},
+      {"Like designed", -250, -200, -250, -200},
+      {"Like designed", -2000, 10, 0, 10},
+      {"Like designed", 20, -300, 20, 0},
+      {"Like designed", sw, sh + 5, sw - 300, sh - 250},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Position << " " << c.Left << "," << c.Top);
+    std::string text = BaseConfig();
+    text.replace(text.find("Position=Like designed"), 22, std::string("Position=") + c.Position);
+    text.replace(text.find("Top=10\nLeft=20"), 14,
+                 "Top=" + std::to_string(c.Top) + "\nLeft=" + std::to_string(c.Left));
+    Load(text);
+    Show();
+    EXPECT_EQ(Form->Left(), c.ShownLeft);
+    EXPECT_EQ(Form->Top(), c.ShownTop);
+  }
 }
 
 TEST_F(Reader, WithoutAWebSectionTheFormKeepsItsOwnSettings) {
