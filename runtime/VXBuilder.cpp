@@ -123,6 +123,44 @@ TSize BoundedWindowSize(TSize Wanted, TSize Minimum) {
   return {width, height};
 }
 
+namespace {
+
+// A control along one axis of its window: its near and far edge, and whether the window's near and far
+// edges hold it.
+struct TSpan {
+  int Near, Far;
+  bool HeldNear, HeldFar;
+  // Stays where it is as the window shrinks, or moves along with the far edge.
+  [[nodiscard]] bool Stays() const { return !HeldFar; }
+  [[nodiscard]] bool Follows() const { return HeldFar && !HeldNear; }
+};
+
+TSpan SpanX(const TPlacedControl& P) {
+  return {P.Bounds.Left, P.Bounds.Right, P.Anchors.Contains(akLeft), P.Anchors.Contains(akRight)};
+}
+TSpan SpanY(const TPlacedControl& P) {
+  return {P.Bounds.Top, P.Bounds.Bottom, P.Anchors.Contains(akTop), P.Anchors.Contains(akBottom)};
+}
+
+// Whether the window shrinking brings B, beyond A, onto A.
+bool Approaches(const TSpan& A, const TSpan& B) {
+  return A.Stays() && B.Follows() && A.Far <= B.Near;
+}
+
+// Whether two controls overlap along an axis, or can come to as the window shrinks.
+bool MayMeet(const TSpan& A, const TSpan& B) {
+  return (A.Near < B.Far && B.Near < A.Far) || Approaches(A, B) || Approaches(B, A);
+}
+
+// The least extent of a window laid out at Extent in which B, beyond A, does not cover it.
+int KeepApart(const TSpan& A, const TSpan& B, int Extent) {
+  if (Approaches(A, B)) return Extent - (B.Near - A.Far);
+  if (Approaches(B, A)) return Extent - (A.Near - B.Far);
+  return 0;
+}
+
+}  // namespace
+
 TSize HoldingSize(const std::vector<TPlacedControl>& Placed, TSize Laid) {
   // Along one axis: the near edge, the far edge, whether the near and the far side hold the control.
   auto need = [](int Near, int Far, bool HeldNear, bool HeldFar, int Extent) {
@@ -131,12 +169,16 @@ TSize HoldingSize(const std::vector<TPlacedControl>& Placed, TSize Laid) {
     return Far;
   };
   TSize size{0, 0};
-  for (const TPlacedControl& p : Placed) {
-    const TRect& b = p.Bounds;
-    size.cx = std::max(
-        size.cx, need(b.Left, b.Right, p.Anchors.Contains(akLeft), p.Anchors.Contains(akRight), Laid.cx));
-    size.cy = std::max(
-        size.cy, need(b.Top, b.Bottom, p.Anchors.Contains(akTop), p.Anchors.Contains(akBottom), Laid.cy));
+  for (size_t i = 0; i < Placed.size(); ++i) {
+    const TSpan x = SpanX(Placed[i]), y = SpanY(Placed[i]);
+    size.cx = std::max(size.cx, need(x.Near, x.Far, x.HeldNear, x.HeldFar, Laid.cx));
+    size.cy = std::max(size.cy, need(y.Near, y.Far, y.HeldNear, y.HeldFar, Laid.cy));
+    // No control moves onto another that it can meet.
+    for (size_t j = i + 1; j < Placed.size(); ++j) {
+      const TSpan ox = SpanX(Placed[j]), oy = SpanY(Placed[j]);
+      if (MayMeet(y, oy)) size.cx = std::max(size.cx, KeepApart(x, ox, Laid.cx));
+      if (MayMeet(x, ox)) size.cy = std::max(size.cy, KeepApart(y, oy, Laid.cy));
+    }
   }
   return size;
 }

@@ -447,11 +447,12 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
        "H\nObject=Bitmaps\nlisted-skin.bmp\ncorrupt.bmp\nend\n" + skinned("listed-skin.bmp") + exitOfCorrupt,
        "corrupt.bmp",
        {300, 250}},
-      // The controls reach 195 x 145; the stretched field and web view may shrink to nothing.
+      // The controls reach 195 x 145; the stretched field and web view may shrink to nothing, while no
+      // button comes onto another (Exit onto Move, Minimize onto Move: 50 x 50).
       {"a missing skin and a start size of 10 x 10",
        skinned("missing-skin.bmp", "Width=10\nHeight=10") + controls,
        "missing-skin.bmp",
-       {50, 40}},
+       {50, 50}},
       {"a 1 x 1 skin", skinned("one.bmp") + controls, nullptr, {300, 250}},
       {"a 1 x 1 skin and a start size of 0 x 0",
        skinned("one.bmp", "Width=0\nHeight=0") + controls,
@@ -507,6 +508,17 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
       ++placed;
     }
     EXPECT_GE(placed, 2) << "the web view and at least Exit";
+    // No button covers another.
+    std::vector<TRect> buttons;
+    for (int i = 0; i < Form->ControlCount(); ++i)
+      if (dynamic_cast<TVXOButton*>(Form->Controls(i)) != nullptr)
+        buttons.push_back(Form->Controls(i)->BoundsRect());
+    for (size_t i = 0; i < buttons.size(); ++i)
+      for (size_t j = i + 1; j < buttons.size(); ++j)
+        EXPECT_FALSE(
+            std::max(buttons[i].Left, buttons[j].Left) < std::min(buttons[i].Right, buttons[j].Right) &&
+            std::max(buttons[i].Top, buttons[j].Top) < std::min(buttons[i].Bottom, buttons[j].Bottom))
+            << "buttons " << i << " and " << j;
     EXPECT_EQ(Script->Calls, std::vector<std::string>{"Navigate " + FileURL("a.htm")}) << "the start page";
     Click(ButtonOf("Exit"));
     EXPECT_FALSE(Form->Visible()) << "Exit closes the window";
