@@ -60,6 +60,27 @@ bool ApplyFontKey(TFont* Font, const std::string& Line) {
   return true;
 }
 
+// Bounds as the anchors move a control when its window becomes Shrink narrower and lower: a control held by
+// its right (bottom) edge moves along, one held by both edges gives up that much of its size (down to
+// nothing), one held by its left (top) edge stays.
+TRect FollowEdges(TRect Bounds, TAnchors Anchors, TSize Shrink) {
+  auto follow = [](int& Near, int& Far, bool HeldNear, bool HeldFar, int By) {
+    if (!HeldFar) return;
+    Far = HeldNear ? std::max(Near, Far - By) : Far - By;
+    if (!HeldNear) Near -= By;
+  };
+  follow(Bounds.Left, Bounds.Right, Anchors.Contains(akLeft), Anchors.Contains(akRight), Shrink.cx);
+  follow(Bounds.Top, Bounds.Bottom, Anchors.Contains(akTop), Anchors.Contains(akBottom), Shrink.cy);
+  return Bounds;
+}
+
+// A window's place along one axis of the desktop, which spans Lo to Hi: kept where any of the window
+// shows; otherwise as near as it lies, wholly on the desktop where it fits.
+int OnDesktop(int Place, int Extent, int Lo, int Hi) {
+  if (Place < Hi && Place + Extent > Lo) return Place;
+  return std::clamp(Place, Lo, std::max(Lo, Hi - Extent));
+}
+
 // Quotes a word of a command line when it needs it, so that SplitCommandLine gives it back unchanged:
 // inside quotes a run of backslashes is literal unless a quote follows it, so a run before a quote (the
 // word's own or the closing one) is doubled, and the word's own quote gets one more backslash.
@@ -102,6 +123,44 @@ TSize BoundedWindowSize(TSize Wanted, TSize Minimum) {
   return {width, height};
 }
 
+namespace {
+
+// A control along one axis of its window: its near and far edge, and whether the window's near and far
+// edges hold it.
+struct TSpan {
+  int Near, Far;
+  bool HeldNear, HeldFar;
+  // Stays where it is as the window shrinks, or moves along with the far edge.
+  [[nodiscard]] bool Stays() const { return !HeldFar; }
+  [[nodiscard]] bool Follows() const { return HeldFar && !HeldNear; }
+};
+
+TSpan SpanX(const TPlacedControl& P) {
+  return {P.Bounds.Left, P.Bounds.Right, P.Anchors.Contains(akLeft), P.Anchors.Contains(akRight)};
+}
+TSpan SpanY(const TPlacedControl& P) {
+  return {P.Bounds.Top, P.Bounds.Bottom, P.Anchors.Contains(akTop), P.Anchors.Contains(akBottom)};
+}
+
+// Whether the window shrinking brings B, beyond A, onto A.
+bool Approaches(const TSpan& A, const TSpan& B) {
+  return A.Stays() && B.Follows() && A.Far <= B.Near;
+}
+
+// Whether two controls overlap along an axis, or can come to as the window shrinks.
+bool MayMeet(const TSpan& A, const TSpan& B) {
+  return (A.Near < B.Far && B.Near < A.Far) || Approaches(A, B) || Approaches(B, A);
+}
+
+// The least extent of a window laid out at Extent in which B, beyond A, does not cover it.
+int KeepApart(const TSpan& A, const TSpan& B, int Extent) {
+  if (Approaches(A, B)) return Extent - (B.Near - A.Far);
+  if (Approaches(B, A)) return Extent - (A.Near - B.Far);
+  return 0;
+}
+
+}  // namespace
+
 TSize HoldingSize(const std::vector<TPlacedControl>& Placed, TSize Laid) {
   // Along one axis: the near edge, the far edge, whether the near and the far side hold the control.
   auto need = [](int Near, int Far, bool HeldNear, bool HeldFar, int Extent) {
@@ -110,12 +169,16 @@ TSize HoldingSize(const std::vector<TPlacedControl>& Placed, TSize Laid) {
     return Far;
   };
   TSize size{0, 0};
-  for (const TPlacedControl& p : Placed) {
-    const TRect& b = p.Bounds;
-    size.cx = std::max(
-        size.cx, need(b.Left, b.Right, p.Anchors.Contains(akLeft), p.Anchors.Contains(akRight), Laid.cx));
-    size.cy = std::max(
-        size.cy, need(b.Top, b.Bottom, p.Anchors.Contains(akTop), p.Anchors.Contains(akBottom), Laid.cy));
+  for (size_t i = 0; i < Placed.size(); ++i) {
+    const TSpan x = SpanX(Placed[i]), y = SpanY(Placed[i]);
+    size.cx = std::max(size.cx, need(x.Near, x.Far, x.HeldNear, x.HeldFar, Laid.cx));
+    size.cy = std::max(size.cy, need(y.Near, y.Far, y.HeldNear, y.HeldFar, Laid.cy));
+    // No control moves onto another that it can meet.
+    for (size_t j = i + 1; j < Placed.size(); ++j) {
+      const TSpan ox = SpanX(Placed[j]), oy = SpanY(Placed[j]);
+      if (MayMeet(y, oy)) size.cx = std::max(size.cx, KeepApart(x, ox, Laid.cx));
+      if (MayMeet(x, ox)) size.cy = std::max(size.cy, KeepApart(y, oy, Laid.cy));
+    }
   }
   return size;
 }
@@ -260,7 +323,8 @@ struct TVXBuilder::TReader {
   // After a skin that cannot be loaded, or one smaller than what the project places (its controls and its
   // web view): the skin says nothing of the size the project was made for, so the window is laid out at
   // its start size, or larger to hold every control (the skin it was designed on was at least that
-  // large), the controls keeping their places; and it is never made smaller than holds them all.
+  // large), the controls keeping their places; and it is never made smaller than holds them all. A skin
+  // that holds them all lays them out as usual, also where it is larger than a window may be.
   void HoldEveryControl() {
     if (!SkinNamed) return;
     int right = W.FWebLeft + W.FWebWidth;
@@ -273,7 +337,10 @@ struct TVXBuilder::TReader {
       right = std::max(right, c->Left() + c->Width());
       bottom = std::max(bottom, c->Top() + c->Height());
     }
-    if (!BrokenSkin && right <= W.Width() && bottom <= W.Height()) return;
+    if (!BrokenSkin && right <= SkinSize.cx && bottom <= SkinSize.cy) {
+      FollowBoundedWindow(placed);
+      return;
+    }
     const int startWidth = W.FStartWidth > 0 ? W.FStartWidth : W.Width();
     const int startHeight = W.FStartHeight > 0 ? W.FStartHeight : W.Height();
     W.SetBounds(W.Left(), W.Top(), std::max(right, startWidth), std::max(bottom, startHeight));
@@ -288,6 +355,20 @@ struct TVXBuilder::TReader {
                                             {0, 0});
     W.Constraints()->SetMinWidth(minimum.cx);
     W.Constraints()->SetMinHeight(minimum.cy);
+  }
+
+  // A skin larger than a window may be: the window took the largest size it may while the controls were
+  // placed as on the skin, so they follow the window's edges as if it had shrunk from the skin's size.
+  void FollowBoundedWindow(const std::vector<std::pair<TControl*, TRect>>& Placed) {
+    const TSize shrink{std::max(0, SkinSize.cx - W.Width()), std::max(0, SkinSize.cy - W.Height())};
+    if (shrink.cx == 0 && shrink.cy == 0) return;
+    for (const auto& [control, bounds] : Placed) {
+      const TRect r = FollowEdges(bounds, control->Anchors(), shrink);
+      control->SetBounds(r.Left, r.Top, r.Width(), r.Height());
+    }
+    const TRect web = FollowEdges(W.WebRect(), {akLeft, akTop, akRight, akBottom}, shrink);
+    W.FWebWidth = web.Width();
+    W.FWebHeight = web.Height();
   }
 
   void Begin(TVXSectionKind Kind) {
@@ -926,6 +1007,13 @@ void TVXBuilder::FormShow(TObject* /*Sender*/) {
   if (FStartHeight > 0) SetHeight(FStartHeight);
   SetWidth(Width() + 1);
   SetWidth(Width() - 1);
+  // Placed as designed but wholly off the desktop (a place made on a larger one), the window would be
+  // out of reach without a window manager: it comes onto the desktop along that axis.
+  if (Position() == poDesigned) {
+    const TRect desktop = Screen->DesktopRect();
+    SetBounds(OnDesktop(Left(), Width(), desktop.Left, desktop.Right),
+              OnDesktop(Top(), Height(), desktop.Top, desktop.Bottom), Width(), Height());
+  }
   if (IsAudibleSound(StartSound->WaveName())) StartSound->Play();
   if (!Trim(FStartpage).empty()) {
     AddressEdit->SetText(FStartpage);

@@ -72,7 +72,8 @@ struct TPlacedControl {
 // The least size of a window laid out at Laid that still holds each of Placed while the anchors move it
 // as the window shrinks: a control held by its left (top) edge needs room for its right (bottom) edge, one
 // held by its right (bottom) edge room for its distance to that edge, and one held by both, which
-// stretches, room for its left (top) edge.
+// stretches, room for its left (top) edge. Nor does a control that moves with the right (bottom) edge come
+// onto one that stays, where the two can meet.
 [[nodiscard]] TSize HoldingSize(const std::vector<TPlacedControl>& Placed, TSize Laid);
 
 class TVXBuilder final : public TVexForm {

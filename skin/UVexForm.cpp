@@ -60,6 +60,17 @@ TRect FitInnerRect(const TRect& Inner, TSize SkinSize) {
   r.Right = std::clamp(r.Right, r.Left, std::max(W - 1, r.Left));
   r.Top = std::clamp(r.Top, 0, std::max(H - 1, 0));
   r.Bottom = std::clamp(r.Bottom, r.Top, std::max(H - 1, r.Top));
+  // A band of no width stretches nothing: a form larger than the skin would keep a gap there, unpainted
+  // and cut away. It keeps one column (row) of the skin wherever the skin has one besides its last, which
+  // is never drawn.
+  if (r.Right == r.Left && W >= 2) {
+    r.Left = std::min(r.Left, W - 2);
+    r.Right = r.Left + 1;
+  }
+  if (r.Bottom == r.Top && H >= 2) {
+    r.Top = std::min(r.Top, H - 2);
+    r.Bottom = r.Top + 1;
+  }
   return r;
 }
 
@@ -179,6 +190,13 @@ void TVexForm::UpdateScale() {
 void TVexForm::PaintSkin() {
   if (FDeferred.Active) {
     FDeferred.Paint = true;
+    if (FDeferred.Copy && !FSkin->FileName().empty()) {
+      const TSize size{Width(), Height()};
+      if (FDeferred.Rendered && (size.cx != FDeferred.RenderSize.cx || size.cy != FDeferred.RenderSize.cy))
+        FDeferred.Resized = true;
+      FDeferred.Rendered = true;
+      FDeferred.RenderSize = size;
+    }
     return;
   }
   if (FSkin->FileName().empty()) return;
@@ -294,7 +312,8 @@ void TVexForm::ShowDeferredSkin() {
   const TDeferred asked = FDeferred;
   FDeferred = TDeferred{};
   if (asked.Scale) UpdateScale();
-  if (asked.Copy) CopySkinIntoEmptyBitmap();
+  // Drawn step by step, the copy would have gone with the first render at a second size.
+  if (asked.Copy && !asked.Resized) CopySkinIntoEmptyBitmap();
   if (asked.Paint) PaintSkin();
   if (asked.Region) UpdateRegion();
 }

@@ -23,7 +23,9 @@ struct TSlicePiece {
 // The inner rectangle put in order for a skin of SkinSize, as the designer keeps it: left and top at least 1
 // and at most the skin's width and height - 2, right and bottom at least 2 beyond them but at most
 // width - 2 and height - 2; in a skin narrower or lower than 3 pixels every edge stays inside it, right not
-// left of left and bottom not above top.
+// left of left and bottom not above top. The middle keeps at least one column and one row of the skin
+// wherever it has one besides its last (at width - 2 for an edge pushed to the far side), so that it
+// stretches over a larger form.
 [[nodiscard]] TRect FitInnerRect(const TRect& Inner, TSize SkinSize);
 
 // The pieces of a nine-slice rendering of a skin of SkinSize around Inner onto a form of FormSize, in
@@ -91,6 +93,11 @@ class TVexForm : public TZForm {
     bool Copy = false;
     bool Paint = false;
     bool Region = false;
+    // The size of the renders asked for since the copy, and whether they asked for more than one: a
+    // render at another size than the bitmap's starts from a new one, which keeps nothing of the copy.
+    bool Rendered = false;
+    TSize RenderSize{0, 0};
+    bool Resized = false;
   };
   TDeferred FDeferred;
 

@@ -804,7 +804,7 @@ TControl* TWinControl::ControlAtPos(const TPoint& P, bool AllowDisabled, bool Al
     for (auto it = FWinControls.rbegin(); it != FWinControls.rend(); ++it) {
       if (!hits(*it)) continue;
       const TWidgetHost* h = (*it)->FHost.get();
-      if (h->Region != nullptr && !PtInRegion(h->Region, P.X - (*it)->Left(), P.Y - (*it)->Top())) continue;
+      if (!h->InRegion(P.X - (*it)->Left(), P.Y - (*it)->Top())) continue;
       return *it;
     }
   }

@@ -837,6 +837,13 @@ int TScreen::Height() const {
   return s != nullptr ? s->geometry().height() : 600;
 }
 
+TRect TScreen::DesktopRect() const {
+  QScreen* s = QGuiApplication::primaryScreen();
+  if (s == nullptr) return Rect(0, 0, 800, 600);
+  const QRect r = s->virtualGeometry();
+  return Rect(r.left(), r.top(), r.left() + r.width(), r.top() + r.height());
+}
+
 void TScreen::SetCursor(TCursor Value) {
   if (FCursor == Value) return;
   const bool had = FCursor != crDefault;

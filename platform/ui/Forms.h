@@ -310,6 +310,8 @@ class TScreen : public TComponent {
   TScreen();
   [[nodiscard]] int Width() const;
   [[nodiscard]] int Height() const;
+  // The rectangle around every monitor of the desktop.
+  [[nodiscard]] TRect DesktopRect() const;
   // One process-wide cursor override; crDefault removes it.
   [[nodiscard]] TCursor Cursor() const { return FCursor; }
   void SetCursor(TCursor Value);

@@ -48,6 +48,9 @@ struct TWidgetHost {
   QPointer<QObject> InnerFilter;
   // The window region, owned by the window (null: rectangular).
   HRGN Region = nullptr;
+  // Whether a point of the window lies in its region. The window system shows a window whose region is
+  // empty whole, as one without a region, and so the whole of it takes the mouse.
+  [[nodiscard]] bool InRegion(int X, int Y) const;
 };
 
 // What a graphic control that lies above its parent's windowed controls keeps of its window there.

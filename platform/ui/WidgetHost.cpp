@@ -193,6 +193,12 @@ THostWidget::THostWidget(TWinControl* AControl, QWidget* Parent) : QWidget(Paren
 
 THostWidget::~THostWidget() = default;
 
+bool TWidgetHost::InRegion(int X, int Y) const {
+  if (Region == nullptr) return true;
+  RECT box;
+  return GetRgnBox(Region, &box) == NULLREGION || PtInRegion(Region, X, Y) != 0;
+}
+
 TWidgetHost::~TWidgetHost() {
   if (Region != nullptr) DeleteObject(Region);
   if (Widget != nullptr) {
@@ -272,8 +278,8 @@ void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event,
   }
   // A window cut by a region takes no mouse outside it, also where the window system does not cut
   // windows (the offscreen platform): the mouse is then over no window of ours.
-  if (host->isWindow() && Win->Host()->Region != nullptr && GetCaptureControl() == nullptr &&
-      !(Event->buttons() & ~Event->button()) && !PtInRegion(Win->Host()->Region, p.x(), p.y())) {
+  if (host->isWindow() && GetCaptureControl() == nullptr && !(Event->buttons() & ~Event->button()) &&
+      !Win->Host()->InRegion(p.x(), p.y())) {
     if (type == QEvent::MouseMove) UpdateMouseControl(nullptr);
     return;
   }
@@ -295,9 +301,8 @@ void DispatchMouseEvent(TWinControl* Win, QWidget* Receiver, QMouseEvent* Event,
       const TRect cr = cap->ClientRect();
       const TPoint cp = cap->ScreenToClient(TPoint{global.x(), global.y()});
       bool inside = cp.X >= cr.Left && cp.X < cr.Right && cp.Y >= cr.Top && cp.Y < cr.Bottom;
-      if (auto* cw = dynamic_cast<TWinControl*>(cap);
-          inside && cw != nullptr && cw->Host()->Region != nullptr)
-        inside = PtInRegion(cw->Host()->Region, cp.X, cp.Y) != 0;
+      if (auto* cw = dynamic_cast<TWinControl*>(cap); inside && cw != nullptr)
+        inside = cw->Host()->InRegion(cp.X, cp.Y);
       hover = inside ? cap : UnderMouse(global);
     } else {
       hover = host->rect().contains(p) ? HoverTarget(Win, p, Over) : UnderMouse(global);

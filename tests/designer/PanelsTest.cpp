@@ -114,9 +114,12 @@ TEST_F(Panels, ChangingTheSkinClampsTheInnerRectangle) {
   Editor->LoadWeb();
   Editor->BitmapEdit->UserPicked(Doc()->Bitmaps()->IndexOf(small));
   EXPECT_EQ(Doc()->Web()->Bitmap, small);
+  // Inside the skin, with a column and a row between the edges to stretch.
   const TRect inner = Doc()->Surface()->InnerRect();
-  EXPECT_LE(inner.Right, 74);
-  EXPECT_LE(inner.Bottom, 22);
+  EXPECT_LT(inner.Left, inner.Right);
+  EXPECT_LE(inner.Right, 75);
+  EXPECT_LT(inner.Top, inner.Bottom);
+  EXPECT_LE(inner.Bottom, 23);
   EXPECT_EQ(Doc()->Surface()->StartWidth(), 480) << "a listed skin keeps the start size";
   EXPECT_TRUE(Main->IsModified());
 }

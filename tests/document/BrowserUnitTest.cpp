@@ -242,9 +242,9 @@ TEST_F(SurfaceTest, SetInnerRectClampsIntoTheSkin) {
   };
   const Case cases[] = {
       {Rect(10, 10, 50, 50), Rect(0, 0, 0, 0), Rect(1, 1, 3, 3)},
-      {Rect(10, 10, 50, 50), Rect(198, 10, 199, 50), Rect(198, 10, 198, 50)},
+      {Rect(10, 10, 50, 50), Rect(198, 10, 199, 50), Rect(198, 10, 199, 50)},
       {Rect(10, 10, 50, 50), Rect(50, 20, 150, 80), Rect(50, 20, 150, 80)},
-      {Rect(10, 10, 50, 50), Rect(300, 300, 10, 10), Rect(198, 98, 198, 98)},
+      {Rect(10, 10, 50, 50), Rect(300, 300, 10, 10), Rect(198, 98, 199, 99)},
       {Rect(10, 10, 50, 50), Rect(-5, -5, 400, 400), Rect(1, 1, 198, 98)},
       {Rect(10, 10, 50, 50), Rect(60, 40, 61, 41), Rect(60, 40, 62, 42)},
   };
@@ -277,7 +277,7 @@ TEST_F(SurfaceTest, StoredRectangleIsNotClampedAgainAfterTheSkinShrinks) {
   S->SetInnerRect(Rect(150, 20, 190, 80));
   EXPECT_EQ(S->InnerRect(), Rect(150, 20, 190, 80));
   S->SetInnerRect(Rect(150, 20, 191, 80));
-  EXPECT_EQ(S->InnerRect(), Rect(6, 6, 6, 6));
+  EXPECT_EQ(S->InnerRect(), Rect(6, 6, 7, 7));
 }
 
 TEST(SurfaceTinySkins, InnerRectangleStaysInsideWithOrderedEdges) {

@@ -92,6 +92,32 @@ uint32_t BmpPixel(const std::string& Path, int X, int Y) {
          static_cast<uint32_t>(static_cast<uint8_t>(file[at + 1])) << 8 | static_cast<uint8_t>(file[at]);
 }
 
+// A 24-bit BMP file of a square of one colour (0xRRGGBB).
+void WriteSquareBmp(const std::string& Path, int Side, uint32_t Rgb) {
+  const int row = (3 * Side + 3) & ~3;
+  std::string bmp = "BM";
+  auto field = [&](uint32_t V, int Bytes) {
+    for (int i = 0; i < Bytes; ++i)
+      bmp += static_cast<char>((V >> (8 * i)) & 0xFF);
+  };
+  const auto side = static_cast<uint32_t>(Side);
+  field(54 + static_cast<uint32_t>(row) * side, 4);
+  field(0, 4);
+  field(54, 4);
+  field(40, 4);
+  field(side, 4);
+  field(side, 4);
+  field(1, 2);
+  field(24, 2);
+  bmp.append(24, '\0');
+  for (int y = 0; y < Side; ++y) {
+    for (int x = 0; x < Side; ++x)
+      field(Rgb, 3);
+    bmp.append(static_cast<size_t>(row - 3 * Side), '\0');
+  }
+  std::ofstream(Path, std::ios::binary | std::ios::trunc) << bmp;
+}
+
 // The two pages of the sample, told apart by their headers: slate blue on the start page, teal on the tour.
 bool StartHeader(uint32_t P) {
   return (P & 0xFF) > ((P >> 8) & 0xFF) + 10;
@@ -408,11 +434,12 @@ TEST(BuilderFlowsBrokenSkin, ReportsThePictureOnceAndStaysUsable) {
   }
 }
 
-// The sample with a skin smaller than what it places (one pixel, at the start size 900 x 640 and at 0 x 0)
-// and with an inner rectangle whose edges cross: every button lies inside the window, on the screen and
-// in the window's shape, and shows its picture; a click on Exit, where it shows, ends the program. A skin
-// too small for the project is laid out at the start size (or larger, to hold every control), so every
-// button stands where the project put it; on a skin that holds them, the anchors move them as usual.
+// The sample with a skin smaller than what it places (one pixel, at the start size 900 x 640 and at 0 x 0;
+// two pixels) and with an inner rectangle whose edges cross: every button lies inside the window, on the
+// screen and in the window's shape, and shows its picture; a click on Exit, where it shows, ends the
+// program. A skin too small for the project is laid out at the start size (or larger, to hold every
+// control), so every button stands where the project put it; on a skin that holds them, the anchors move
+// them as usual.
 TEST(BuilderFlowsOddSkin, EveryButtonIsInsideAndExitEnds) {
   TXSession& X = TXSession::Get();
   if (std::getenv("PELLORAN_FLOWS_WM") != nullptr) {
@@ -420,7 +447,7 @@ TEST(BuilderFlowsOddSkin, EveryButtonIsInsideAndExitEnds) {
   }
   struct TVariant {
     const char* What;
-    bool OnePixelSkin;
+    int SkinSide;  // a square skin of this side in the sample's frame colour (0: the sample's own)
     TKeys Global;
     // The window's size when the buttons are placed (none: the size it shows with, so that they stand
     // where the project put them).
@@ -429,10 +456,11 @@ TEST(BuilderFlowsOddSkin, EveryButtonIsInsideAndExitEnds) {
   // Put in order, the crossed inner edges span 2 pixels (600 to 602, 400 to 402): the minimum size, the
   // skin's fixed parts plus 4, is 642 x 442, the size of the window when the buttons are placed.
   const TVariant variants[] = {
-      {"a 1 x 1 skin", true, {}, {}},
-      {"a 1 x 1 skin at 0 x 0", true, {{"Width", "0"}, {"Height", "0"}}, {}},
+      {"a 1 x 1 skin", 1, {}, {}},
+      {"a 1 x 1 skin at 0 x 0", 1, {{"Width", "0"}, {"Height", "0"}}, {}},
+      {"a 2 x 2 skin", 2, {}, {}},
       {"crossed inner edges",
-       false,
+       0,
        {{"ITop", "400"}, {"ILeft", "600"}, {"IRight", "100"}, {"IBottom", "50"}},
        {642, 442}},
   };
@@ -443,13 +471,8 @@ TEST(BuilderFlowsOddSkin, EveryButtonIsInsideAndExitEnds) {
     const std::vector<TSection> project = ReadProject(folder / "Config.VX");
     const TSection web = SectionOf(project, "Web");
     const std::string skinFile = folder / web.Values.at("Bitmap");
-    if (v.OnePixelSkin) {
-      // A 24-bit BMP of one pixel, the colour of the sample's frame.
-      std::string bmp("BM\x3a\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\1\0\0\0\1\0\0\0\1\0\x18\0", 30);
-      bmp.append(24, '\0');
-      bmp += std::string("\x52\x3b\x28\0", 4);
-      std::ofstream(skinFile, std::ios::binary | std::ios::trunc) << bmp;
-    }
+    // The colour of the sample's frame.
+    if (v.SkinSide > 0) WriteSquareBmp(skinFile, v.SkinSide, 0x283b52);
     RewriteKeys(folder / "Config.VX", v.Global, {});
     TProgram browser(folder / "Builder", folder.Path(), {}, folder / "builder.log");
     TWindow window = X.WaitWindow("Builder", 120000);
@@ -502,7 +525,15 @@ TEST(BuilderFlowsOddSkin, EveryButtonIsInsideAndExitEnds) {
     }
     X.Shot(std::string("OddSkin ") + v.What);
     ASSERT_GE(exitX, 0) << "no Exit button";
-    X.Click(exitX, exitY);
+    // The face beside the web view drags the window, also where the skin draws nothing.
+    const int faceX = window.X + window.Width - 6, faceY = window.Y + window.Height / 2;
+    auto movedBy = [&](int Dx, int Dy) {
+      const TWindow now = X.Now(window);
+      return now.X == window.X + Dx && now.Y == window.Y + Dy;
+    };
+    X.Drag(faceX, faceY, faceX - 60, faceY - 40, movedBy);
+    EXPECT_TRUE(WaitFor([&] { return movedBy(-60, -40); })) << "the window follows the mouse";
+    X.Click(exitX - 60, exitY - 40);
     EXPECT_TRUE(browser.WaitExit()) << "Exit ends the program";
   }
 }

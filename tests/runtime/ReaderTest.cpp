@@ -194,13 +194,36 @@ TEST_F(Reader, StartAndPlacementOptions) {
   EXPECT_EQ(Form->FormStyle(), fsNormal);
 }
 
-TEST_F(Reader, ScreenCentreUsesTheStartSize) {
-  std::string text = BaseConfig();
-  text.replace(text.find("Position=Like designed"), 22, "Position=Screencenter");
-  Load(text);
-  Show();
-  EXPECT_EQ(Form->Left(), (Screen->Width() - 300) / 2);
-  EXPECT_EQ(Form->Top(), (Screen->Height() - 250) / 2);
+// The place a window is shown at: the screen's centre at the start size, or where it was designed, unless
+// that lies wholly off the desktop (a place made on a larger one), which would leave the window out of
+// reach: along that axis it is brought onto the desktop.
+TEST_F(Reader, PlaceOnShow) {
+  const int sw = Screen->Width(), sh = Screen->Height();
+  ASSERT_EQ(Screen->DesktopRect(), Rect(0, 0, sw, sh)) << "one screen";
+  struct Case {
+    const char* Position;
+    int Left, Top;            // as designed
+    int ShownLeft, ShownTop;  // once shown (300 x 250)
+  };
+  const Case cases[] = {
+      {"Screencenter", 20, 10, (sw - 300) / 2, (sh - 250) / 2},
+      {"Like designed", 20, 10, 20, 10},
+      {"Like designed", -250, -200, -250, -200},
+      {"Like designed", -2000, 10, 0, 10},
+      {"Like designed", 20, -300, 20, 0},
+      {"Like designed", sw, sh + 5, sw - 300, sh - 250},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Position << " " << c.Left << "," << c.Top);
+    std::string text = BaseConfig();
+    text.replace(text.find("Position=Like designed"), 22, std::string("Position=") + c.Position);
+    text.replace(text.find("Top=10\nLeft=20"), 14,
+                 "Top=" + std::to_string(c.Top) + "\nLeft=" + std::to_string(c.Left));
+    Load(text);
+    Show();
+    EXPECT_EQ(Form->Left(), c.ShownLeft);
+    EXPECT_EQ(Form->Top(), c.ShownTop);
+  }
 }
 
 TEST_F(Reader, WithoutAWebSectionTheFormKeepsItsOwnSettings) {
@@ -379,6 +402,8 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
   Write("corrupt.bmp", "BM this is no picture");
   Bmp("listed-skin.bmp", 200, 150, SkinColour, true);
   Bmp("one.bmp", 1, 1, SkinColour);
+  Bmp("two.bmp", 2, 2, SkinColour);
+  Bmp("wide.bmp", 9000, 150, SkinColour);
   const std::string designed = "Width=300\nHeight=250\nITop=40\nILeft=50\nIRight=150\nIBottom=110";
   auto skinned = [&](const std::string& Skin, const std::string& Size = "Width=300\nHeight=250",
                      const std::string& Inner = "ITop=40\nILeft=50\nIRight=150\nIBottom=110") {
@@ -392,6 +417,12 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
       ButtonSection("Resize", 175, 125, "Alignment=Bottomright\n") +
       ButtonSection("Minimize", 5, 120, "Alignment=Bottomleft\n") + ButtonSection("Move", 5, 5) +
       "Object=Edit\nTop=20\nLeft=40\nWidth=120\nStyle=Simple Edit\nAutosize=True\nend\n";
+  // The same on a skin wider than a window may be, its right-hand controls at its right.
+  const std::string wideControls =
+      ButtonSection("Exit", 8970, 5, "Alignment=Topright\n") +
+      ButtonSection("Resize", 8975, 125, "Alignment=Bottomright\n") +
+      ButtonSection("Minimize", 5, 120, "Alignment=Bottomleft\n") + ButtonSection("Move", 5, 5) +
+      "Object=Edit\nTop=20\nLeft=40\nWidth=8000\nStyle=Simple Edit\nAutosize=True\nend\n";
   // Without its pictures a button keeps the size it is made with (40 x 40) and can still be clicked.
   const std::string exitOfCorrupt =
       "Object=Button\nTop=5\nLeft=150\nMask=corrupt.bmp\nTouched=corrupt.bmp\nPressed=corrupt.bmp\n"
@@ -416,11 +447,12 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
        "H\nObject=Bitmaps\nlisted-skin.bmp\ncorrupt.bmp\nend\n" + skinned("listed-skin.bmp") + exitOfCorrupt,
        "corrupt.bmp",
        {300, 250}},
-      // The controls reach 195 x 145; the stretched field and web view may shrink to nothing.
+      // The controls reach 195 x 145; the stretched field and web view may shrink to nothing, while no
+      // button comes onto another (Exit onto Move, Minimize onto Move: 50 x 50).
       {"a missing skin and a start size of 10 x 10",
        skinned("missing-skin.bmp", "Width=10\nHeight=10") + controls,
        "missing-skin.bmp",
-       {50, 40}},
+       {50, 50}},
       {"a 1 x 1 skin", skinned("one.bmp") + controls, nullptr, {300, 250}},
       {"a 1 x 1 skin and a start size of 0 x 0",
        skinned("one.bmp", "Width=0\nHeight=0") + controls,
@@ -428,6 +460,18 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
        {195, 145}},
       {"an inner rectangle with crossed edges",
        skinned("skin.bmp", "Width=300\nHeight=250", "ITop=110\nILeft=150\nIRight=50\nIBottom=40") + controls,
+       nullptr,
+       {300, 250}},
+      // Put in order, the edges meet at the skin's far side: the middle keeps a column and a row.
+      {"an inner rectangle beyond the skin",
+       skinned("skin.bmp", "Width=300\nHeight=250", "ITop=400\nILeft=600\nIRight=700\nIBottom=500") +
+           controls,
+       nullptr,
+       {300, 250}},
+      {"a 2 x 2 skin", skinned("two.bmp") + controls, nullptr, {300, 250}},
+      {"a skin wider than a window may be",
+       skinned("wide.bmp", "Width=300\nHeight=250", "ITop=40\nILeft=50\nIRight=8950\nIBottom=110") +
+           wideControls,
        nullptr,
        {300, 250}},
   };
@@ -464,6 +508,17 @@ TEST_F(Reader, ABrokenPictureLeavesAUsableWindow) {
       ++placed;
     }
     EXPECT_GE(placed, 2) << "the web view and at least Exit";
+    // No button covers another.
+    std::vector<TRect> buttons;
+    for (int i = 0; i < Form->ControlCount(); ++i)
+      if (dynamic_cast<TVXOButton*>(Form->Controls(i)) != nullptr)
+        buttons.push_back(Form->Controls(i)->BoundsRect());
+    for (size_t i = 0; i < buttons.size(); ++i)
+      for (size_t j = i + 1; j < buttons.size(); ++j)
+        EXPECT_FALSE(
+            std::max(buttons[i].Left, buttons[j].Left) < std::min(buttons[i].Right, buttons[j].Right) &&
+            std::max(buttons[i].Top, buttons[j].Top) < std::min(buttons[i].Bottom, buttons[j].Bottom))
+            << "buttons " << i << " and " << j;
     EXPECT_EQ(Script->Calls, std::vector<std::string>{"Navigate " + FileURL("a.htm")}) << "the start page";
     Click(ButtonOf("Exit"));
     EXPECT_FALSE(Form->Visible()) << "Exit closes the window";

@@ -389,52 +389,58 @@ TEST(TVexForm, StretchedSkinRegionMatchesThePaintedSkin) {
 
 // A form whose skin waits for the show is set up step by step as a runtime window is, then laid out by its
 // show handler: it is drawn and cut once, when shown, to the same face and shape as a form that drew
-// every step.
+// every step, in every region mode, at a size of its own and at the skin's (where the skin's last column
+// and row, which the stretch never draws, stay as they would).
 TEST(TVexForm, ADeferredSkinIsDrawnOnceWhenShownAsEveryStepWouldDrawIt) {
   skintest::ScratchDir dir;
   const std::string path = CornerSkin(dir);
-  FormPtr drawn = NewForm();
-  FormPtr deferred = NewForm();
-  deferred->DeferSkinUntilShown();
-  for (CountingVexForm* f : {drawn.get(), deferred.get()}) {
-    f->Skin()->SetFileName(path);
-    f->SetBounds(0, 0, 40, 30);
-    f->Skin()->SetInvisibleColor(0xFFFFFF);
-    f->Skin()->SetInnerRect(Rect(10, 8, 30, 20));
-    f->Skin()->SetStretch(true);
-    f->Skin()->SetMode(4);
-    f->SetAlphaThreshold(100);
-    f->SetRegionMode(4);
-    f->OnShow = [f](TObject*) {
-      f->SetWidth(90);
-      f->SetHeight(70);
-      f->SetWidth(91);
-      f->SetWidth(90);
-    };
-  }
-  EXPECT_TRUE(deferred->Bitmap()->IsEmpty()) << "drawn before it is shown";
-  EXPECT_FALSE(WindowHas(deferred.get(), 0, 0)) << "cut before it is shown";
-  drawn->Show();
-  deferred->Show();
-  EXPECT_FALSE(deferred->SkinDeferred());
-  EXPECT_EQ(deferred->Drawn, 1);
-  EXPECT_EQ(deferred->Cut, 1);
-  EXPECT_GT(drawn->Drawn, 1);
-  EXPECT_EQ(deferred->ScaleX(), drawn->ScaleX());
-  TBitmap32* face = deferred->Bitmap();
-  ASSERT_EQ(face->Width(), 90);
-  ASSERT_EQ(face->Height(), 70);
-  for (int y = 0; y < 70; ++y) {
-    for (int x = 0; x < 90; ++x) {
-      ASSERT_EQ(face->Pixel(x, y), drawn->Bitmap()->Pixel(x, y)) << "pixel " << x << "," << y;
-      ASSERT_EQ(WindowHas(deferred.get(), x, y), WindowHas(drawn.get(), x, y)) << "pixel " << x << "," << y;
+  for (const uint8_t mode : {0, 1, 2, 3, 4}) {
+    for (const TSize shown : {TSize{90, 70}, TSize{40, 30}}) {
+      SCOPED_TRACE(testing::Message() << "mode " << int{mode} << ", " << shown.cx << " x " << shown.cy);
+      FormPtr drawn = NewForm();
+      FormPtr deferred = NewForm();
+      deferred->DeferSkinUntilShown();
+      for (CountingVexForm* f : {drawn.get(), deferred.get()}) {
+        f->Skin()->SetFileName(path);
+        f->SetBounds(0, 0, 40, 30);
+        f->Skin()->SetInvisibleColor(0xFFFFFF);
+        f->Skin()->SetInnerRect(Rect(10, 8, 30, 20));
+        f->Skin()->SetStretch(true);
+        f->Skin()->SetMode(4);
+        f->SetAlphaThreshold(100);
+        f->SetRegionMode(mode);
+        f->OnShow = [f, shown](TObject*) {
+          f->SetWidth(shown.cx);
+          f->SetHeight(shown.cy);
+          f->SetWidth(shown.cx + 1);
+          f->SetWidth(shown.cx);
+        };
+      }
+      EXPECT_TRUE(deferred->Bitmap()->IsEmpty()) << "drawn before it is shown";
+      drawn->Show();
+      deferred->Show();
+      EXPECT_FALSE(deferred->SkinDeferred());
+      EXPECT_EQ(deferred->Drawn, 1);
+      EXPECT_EQ(deferred->Cut, 1);
+      EXPECT_GT(drawn->Drawn, 1);
+      EXPECT_EQ(deferred->ScaleX(), drawn->ScaleX());
+      TBitmap32* face = deferred->Bitmap();
+      ASSERT_EQ(face->Width(), shown.cx);
+      ASSERT_EQ(face->Height(), shown.cy);
+      for (int y = 0; y < shown.cy; ++y) {
+        for (int x = 0; x < shown.cx; ++x) {
+          ASSERT_EQ(face->Pixel(x, y), drawn->Bitmap()->Pixel(x, y)) << "pixel " << x << "," << y;
+          ASSERT_EQ(WindowHas(deferred.get(), x, y), WindowHas(drawn.get(), x, y))
+              << "pixel " << x << "," << y;
+        }
+      }
+      EXPECT_EQ(WindowHas(deferred.get(), 0, 0), mode == 0) << "a corner, cut but in a rectangle";
+      // Shown, the form draws every change at once again.
+      deferred->SetWidth(100);
+      EXPECT_EQ(deferred->Drawn, 2);
+      EXPECT_EQ(face->Width(), 100);
     }
   }
-  EXPECT_FALSE(WindowHas(deferred.get(), 0, 0)) << "a cut corner";
-  // Shown, the form draws every change at once again.
-  deferred->SetWidth(100);
-  EXPECT_EQ(deferred->Drawn, 2);
-  EXPECT_EQ(face->Width(), 100);
 }
 
 }  // namespace
