@@ -7,8 +7,10 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageAuthenticationCode>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QUrl>
@@ -23,9 +25,11 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 
 #include "platform/rtl/FileUtils.h"
 
@@ -61,16 +65,24 @@ bool IsEngineScheme(const QString& Scheme) {
   return schemes.contains(Scheme, Qt::CaseInsensitive);
 }
 
-// True when the page at Page may load the local file File as one of its parts: only a local page may,
-// and only files in its own folder or below it, links followed (the engine itself would let a local page
-// read any file).
-bool MayLoadLocalFile(const QUrl& Page, const QUrl& File) {
-  if (!Page.isLocalFile() || !Page.host().isEmpty() || !File.host().isEmpty()) return false;
-  QString folder = QFileInfo(QFileInfo(Page.toLocalFile()).absolutePath()).canonicalFilePath();
+// The folder whose files, and those below it, the page at Page may load as its parts, as a real path
+// ending in '/': only a local page may load local files, and only those of its own folder (the engine
+// itself would let a local page read any file). "" for none.
+QString ReadableFolder(const QUrl& Page) {
+  if (!Page.isLocalFile() || !Page.host().isEmpty()) return {};
+  const QString folder = QFileInfo(QFileInfo(Page.toLocalFile()).absolutePath()).canonicalFilePath();
+  return folder.isEmpty() || folder.endsWith('/') ? folder : folder + '/';
+}
+
+// True when the local file File is in Folder (as ReadableFolder gives it) or below it, links followed.
+bool InFolder(const QString& Folder, const QUrl& File) {
+  if (Folder.isEmpty() || !File.host().isEmpty()) return false;
   const QString file = QFileInfo(File.toLocalFile()).canonicalFilePath();
-  if (folder.isEmpty() || file.isEmpty()) return false;
-  if (!folder.endsWith('/')) folder += '/';
-  return file.startsWith(folder);
+  return !file.isEmpty() && file.startsWith(Folder);
+}
+
+bool MayLoadLocalFile(const QUrl& Page, const QUrl& File) {
+  return InFolder(ReadableFolder(Page), File);
 }
 
 // The folder a local page may read, as MayLoadLocalFile takes it ("" for any other page).
@@ -82,24 +94,45 @@ QString FolderOf(const QUrl& Page) {
 
 // What the documents of one view may read of the local files. A request is judged by the document
 // that makes it, and the engine does not say which one that is: the frames, scripts and workers of the
-// main frame's committed document, or, once the main frame has begun to show a new document and before
-// the view has learnt of it, that new document. So the rule keeps the committed document's address,
-// changed only when the view reports a commit (a move within a page cannot change a local page's
-// folder), and the local address the main frame is on its way to. A file that only one of the two may
-// read is asked about once more a moment later (the request is sent back to its own address, marked),
-// by which time a commit has usually been reported; a request still undecided then is refused. So a
-// navigation under way never lets the page that runs read more, and the next page reads its own folder
-// from its first request on. The view's engine and the request filter share the rule.
+// main frame's committed document; once the main frame has begun to show a new document and before the
+// view has learnt of it, that new document; and the workers of the pages shown before (one busy in a
+// script runs on for two seconds and more after its page has gone, making requests, and nothing tells
+// when it has ended). So the rule keeps the committed document's address, changed only when the view
+// reports a commit (a move within a page cannot change a local page's folder), the local address the main
+// frame is on its way to, and the folder whose files every local page the view has shown may read. A
+// file that the committed page and the coming one judge differently, or one that the committed page may
+// read and a worker of a page shown before may not, is asked about once more: the request is sent back
+// to its own address, marked with a mark no page can make (never twice: the engine does not survive it).
+// A request the two pages still judge differently then is refused. One that comes back after the view
+// has learnt of the commit is the committed page's: the engine ends every load of the documents and
+// workers that left before it reports the commit, and a load it ended follows no address sent back. So
+// no navigation, under way or done, lets a page that ran read more than before, and the next page reads
+// its own folder from its first request on. The view's engine and the request filter share the rule.
 class TReadRule {
  public:
   enum class TVerdict { Allow, Block, AskAgain };
-  // The mark of a request asked about again (the engine fails a request sent back twice).
-  static constexpr QLatin1StringView AskedAgain{"pelloran-asked-again"};
+  struct TJudgement {
+    TVerdict Verdict;
+    // Where to ask again: the file's address, marked.
+    QUrl Again;
+  };
 
+  TReadRule() : FKey(32, Qt::Uninitialized) {
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(FKey.data()), FKey.size() / 4);
+  }
   // The main frame now shows the document at Url.
   void Committed(const QUrl& Url) {
     const std::lock_guard lock(FLock);
+    if (FolderOf(Url) != FolderOf(FCommitted)) ++FMoves;
     FCommitted = Url;
+    if (Url.isLocalFile()) {
+      // The files both this page and every one before may read: those of the inner of the two folders.
+      const QString folder = ReadableFolder(Url);
+      if (!FEveryPage || (!folder.isEmpty() && folder.startsWith(*FEveryPage)))
+        FEveryPage = folder;
+      else if (folder.isEmpty() || !FEveryPage->startsWith(folder))
+        FEveryPage = QString();
+    }
     if (!FPending.isEmpty() && FolderOf(FPending) == FolderOf(Url)) FPending.clear();
   }
   // The main frame asked for a new document at Url.
@@ -113,21 +146,54 @@ class TReadRule {
     const std::lock_guard lock(FLock);
     if (Url == FPending) FPending.clear();
   }
-  [[nodiscard]] TVerdict Judge(const QUrl& File) {
+  // Worker: a worker may make such a request.
+  [[nodiscard]] TJudgement Judge(const QUrl& File, bool Worker) {
     const std::lock_guard lock(FLock);
     const bool now = MayLoadLocalFile(FCommitted, File);
-    if (FPending.isEmpty() || now == MayLoadLocalFile(FPending, File))
-      return now ? TVerdict::Allow : TVerdict::Block;
-    return File.fragment() == AskedAgain ? TVerdict::Block : TVerdict::AskAgain;
+    const bool pending = !FPending.isEmpty() && now != MayLoadLocalFile(FPending, File);
+    const bool before = now && Worker && !(FEveryPage && InFolder(*FEveryPage, File));
+    if (!pending && !before) return {now ? TVerdict::Allow : TVerdict::Block, {}};
+    if (!File.fragment().startsWith(kAskedAgain)) {
+      QUrl again = File;
+      again.setFragment(Mark(File, FMoves));
+      return {TVerdict::AskAgain, again};
+    }
+    // Asked again since the move to the committed page's folder or just before it (a request asked while
+    // the navigation was under way comes back once it has been committed).
+    const bool asked = File.fragment() == Mark(File, FMoves) || File.fragment() == Mark(File, FMoves - 1);
+    return {asked && now && !pending ? TVerdict::Allow : TVerdict::Block, {}};
   }
 
  private:
+  static constexpr QLatin1StringView kAskedAgain{"pelloran-asked-again-"};
+  QString Mark(const QUrl& File, quint64 Moves) const {
+    QMessageAuthenticationCode code(QCryptographicHash::Sha256, FKey);
+    code.addData(File.adjusted(QUrl::RemoveFragment).toEncoded() + ' ' + QByteArray::number(Moves));
+    return kAskedAgain + QString::fromLatin1(code.result().toHex().left(32));
+  }
+
   std::mutex FLock;
+  QByteArray FKey;
   QUrl FCommitted;
   QUrl FPending;
+  // The folder every local page shown may read ("" for none, unset before the first).
+  std::optional<QString> FEveryPage;
+  // Commits of a page in another folder than the one before.
+  quint64 FMoves = 0;
 };
 
 namespace {
+
+// Whether a worker may make a request of the kind: frames, pictures, style sheets, media, objects, icons
+// and prefetches only documents ask for.
+bool WorkersAskFor(QWebEngineUrlRequestInfo::ResourceType Type) {
+  using Info = QWebEngineUrlRequestInfo;
+  static constexpr Info::ResourceType documents[] = {Info::ResourceTypeSubFrame,   Info::ResourceTypeImage,
+                                                     Info::ResourceTypeStylesheet, Info::ResourceTypeMedia,
+                                                     Info::ResourceTypeObject,     Info::ResourceTypeFavicon,
+                                                     Info::ResourceTypePrefetch};
+  return std::find(std::begin(documents), std::end(documents), Type) == std::end(documents);
+}
 
 // Judges every request of the page for a local file that is not a main-frame navigation by its read rule
 // (see TReadRule), and tells the rule of each main-frame request.
@@ -142,18 +208,16 @@ class TLocalFileGuard final : public QWebEngineUrlRequestInterceptor {
       return;
     }
     if (!url.isLocalFile()) return;
-    switch (FRule->Judge(url)) {
+    const auto judgement = FRule->Judge(url, WorkersAskFor(Info.resourceType()));
+    switch (judgement.Verdict) {
       case TReadRule::TVerdict::Allow:
         return;
       case TReadRule::TVerdict::Block:
         Info.block(true);
         return;
-      case TReadRule::TVerdict::AskAgain: {
-        QUrl again = url;
-        again.setFragment(TReadRule::AskedAgain);
-        Info.redirect(again);
+      case TReadRule::TVerdict::AskAgain:
+        Info.redirect(judgement.Again);
         return;
-      }
     }
   }
 

@@ -1,11 +1,15 @@
 // Drives the real QtWebEngine view with local pages (offscreen platform).
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
 #include <sys/mount.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QPrinterInfo>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
 #include <cerrno>
@@ -430,12 +434,58 @@ TEST_F(WebEngineTest, EveryPageOfTheViewReadsOnlyItsOwnFolder) {
   }
 }
 
+// Counts the times anyone opens the files, from its making on.
+class OpenCount {
+ public:
+  explicit OpenCount(const std::vector<fs::path>& Files) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    for (const fs::path& file : Files)
+      EXPECT_GE(::inotify_add_watch(fd_, file.c_str(), IN_OPEN), 0) << file;
+  }
+  OpenCount(const OpenCount&) = delete;
+  OpenCount& operator=(const OpenCount&) = delete;
+  ~OpenCount() { ::close(fd_); }
+  int operator()() {
+    alignas(inotify_event) char events[4096];
+    for (ssize_t got; (got = ::read(fd_, events, sizeof events)) > 0;)
+      for (ssize_t at = 0; at < got; ++count_)
+        at +=
+            static_cast<ssize_t>(sizeof(inotify_event) + reinterpret_cast<inotify_event*>(events + at)->len);
+    return count_;
+  }
+
+ private:
+  int fd_;
+  int count_ = 0;
+};
+
+// Counts the requests of the web views for the files (whatever their mark), from when Since is set on.
+class RequestCount final : public QWebEngineUrlRequestInterceptor {
+ public:
+  explicit RequestCount(const std::vector<fs::path>& Files) {
+    for (const fs::path& file : Files)
+      files_.push_back(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+    QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(this);
+  }
+  ~RequestCount() override { QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(nullptr); }
+  void interceptRequest(QWebEngineUrlRequestInfo& Info) override {
+    if (Since && files_.contains(Info.requestUrl().adjusted(QUrl::RemoveFragment))) ++Count;
+  }
+  bool Since = false;
+  int Count = 0;
+
+ private:
+  QList<QUrl> files_;
+};
+
 // From the moment a local page's view sets out for a wider folder (the root or the page's parent) until
 // the next page is shown, neither the page nor its worker reads more than before, however the navigation
 // started: by the page (window.open, a link or a form with a target, its location) or by the user (an
 // address, going back). The page and its worker wait on a held web request while the navigation is under
-// way (the next page cannot be shown while the page's script runs), then read and report. (Here local
-// pages may send requests to the web, as an attacker's page would send what it read.)
+// way (the next page cannot be shown while the page's script runs), then read and report. Then the worker
+// reads on in a loop, as a busy worker runs on for seconds after its page has gone: however often it asks
+// once the next page is shown, no file outside its folder is even opened, while the next page reads its
+// own folder. (Here local pages may send requests to the web, as an attacker's page would send what it
+// read.)
 TEST_F(WebEngineTest, NoNavigationUnderWayWidensWhatThePageReads) {
   Engine->View()->page()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
   HeldHttpServer server;
@@ -455,7 +505,13 @@ TEST_F(WebEngineTest, NoNavigationUnderWayWidensWhatThePageReads) {
       "read('file:///etc/passwd')].join(', '); }"
       "function report(path, text) { read('" +
       server.Url("") + "' + path + (text ? '?' + encodeURIComponent(text) : '')); }";
-  WriteFile(pages / "sub" / "spy.js", reads + "report('/worker'); report('/report', reads('../'));");
+  // After its report the worker reads on, until half a second after it first could not read its own
+  // folder (its page has gone).
+  WriteFile(pages / "sub" / "spy.js",
+            reads +
+                "report('/worker'); report('/report', reads('../'));"
+                "for (var gone = 0; !gone || Date.now() < gone + 500;)"
+                "  if (reads('../').startsWith('own failed') && !gone) gone = Date.now();");
   WriteFile(pages / "flight.htm",
             "<html><body><script>" + reads +
                 "var spy = new Worker('sub/spy.js');"
@@ -463,6 +519,8 @@ TEST_F(WebEngineTest, NoNavigationUnderWayWidensWhatThePageReads) {
   const std::string root = "file:///";
   const std::string parent = "file://" + Dir.string() + "/";
   const std::string kept = "own inside, parent failed, sibling failed, system failed";
+  const std::string outside = "read('file://" + (Dir / "secret.txt").string() + "') + ' ' + read('file://" +
+                              (Dir / "Other" / "sibling.txt").string() + "')";
   struct Row {
     const char* What;
     std::string Target;
@@ -490,6 +548,8 @@ TEST_F(WebEngineTest, NoNavigationUnderWayWidensWhatThePageReads) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.What);
+    OpenCount opened({Dir / "secret.txt", Dir / "Other" / "sibling.txt"});
+    RequestCount asked({Dir / "secret.txt", Dir / "Other" / "sibling.txt"});
     // The target is the page before the probe, so that going back leads there.
     if (Engine->LocationURL() != row.Target) Navigation([&] { Engine->Navigate(row.Target); });
     Navigation([&] { Engine->Navigate(WebAddressToURL("Pages/flight.htm")); });
@@ -505,6 +565,8 @@ TEST_F(WebEngineTest, NoNavigationUnderWayWidensWhatThePageReads) {
     if (row.User) row.User();
     ASSERT_TRUE(WaitUntil([&] { return started; })) << "the navigation starts";
     QObject::disconnect(watch);
+    const auto show = QObject::connect(Engine->View()->page(), &QWebEnginePage::urlChanged,
+                                       [&] { asked.Since = Engine->LocationURL().starts_with(row.Target); });
     const size_t before = server.Requested().size();
     server.Release("/worker");
     ASSERT_TRUE(WaitUntil([&] { return server.Requested().size() > before; }));
@@ -513,8 +575,16 @@ TEST_F(WebEngineTest, NoNavigationUnderWayWidensWhatThePageReads) {
     server.Release("/page");
     ASSERT_TRUE(WaitUntil([&] { return !result->isEmpty(); }));
     EXPECT_EQ(result->toStdString(), kept) << "the page";
-    ASSERT_TRUE(WaitUntil([&] { return Engine->LocationURL().starts_with(row.Target); }))
-        << Engine->LocationURL();
+    // Once the next page is shown the worker asks for the files outside its folder ten times each.
+    ASSERT_TRUE(WaitUntil([&] { return asked.Count >= 20; })) << Engine->LocationURL();
+    QObject::disconnect(show);
+    EXPECT_EQ(opened(), 0) << "a file outside the worker's folder was opened";
+    auto own = std::make_shared<QString>();
+    Engine->View()->page()->runJavaScript(QString::fromStdString(reads + outside),
+                                          [own](const QVariant& v) { *own = v.toString(); });
+    ASSERT_TRUE(WaitUntil([&] { return !own->isEmpty(); }));
+    EXPECT_EQ(own->toStdString(), "secret siblin") << "the next page";
+    EXPECT_EQ(opened(), 2) << "the next page";
     server.Serve("/page", "text/plain", "", true);
     server.Serve("/worker", "text/plain", "", true);
   }
