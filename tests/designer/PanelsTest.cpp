@@ -351,8 +351,10 @@ TEST_F(Panels, TextInTheEightBitCodePageShowsAsWritten) {
                                   "e.htm\r\nHint=Gr\xFC\xDF"
                                   "e \x96 \x84hi\x93\r\nend\r\n");
   const auto element = [this](const std::type_info& Kind) {
-    for (int i = 0; i < Doc()->ComponentCount(); ++i)
-      if (typeid(*Doc()->Components(i)) == Kind) return Doc()->Components(i);
+    for (int i = 0; i < Doc()->ComponentCount(); ++i) {
+      TComponent* component = Doc()->Components(i);
+      if (typeid(*component) == Kind) return component;
+    }
     return static_cast<TComponent*>(nullptr);
   };
   const auto shown = [](TEdit* Edit) {
