@@ -741,6 +741,40 @@ bool SetBlockMode(QPainter& p, uint32_t op) {
   }
 }
 
+// The part of Area (logical coordinates of a window DC) that the painting under way can change: within
+// the part of the window being painted and the DC's clip.
+QRect PaintedPart(const GdiDC& Dc, const QRect& Area) {
+  QRect part = Area;
+  const QPoint org = Dc.S.ViewportOrg;
+  if (!Dc.Painted.isNull()) part &= Dc.Painted.translated(-org);
+  if (Dc.S.Clip) part &= Dc.S.Clip->boundingRect().translated(-org);
+  return part;
+}
+
+// Copies the block Src of the 32-bit top-down bitmap Bmp unscaled to Dst through P, only its rows and
+// columns within Part (inside Dst). Painting copies the fourth byte as it is, so the pixels are drawn with
+// alpha set, from a working copy of a band of rows at a time that serves every band.
+void CopyOpaqueBands(QPainter& P, const GdiBitmap& Bmp, const QRect& Src, const QRect& Dst,
+                     const QRect& Part) {
+  if (Part.isEmpty()) return;
+  constexpr int kBandBytes = 64 * 1024;
+  const int width = Part.width();
+  const int rows = std::clamp(kBandBytes / (4 * width), 1, Part.height());
+  QImage band = NewImage(QSize(width, rows), QImage::Format_RGB32);
+  const int sx = Src.x() + Part.x() - Dst.x();
+  for (int y = Part.top(); y <= Part.bottom(); y += rows) {
+    const int n = std::min(rows, Part.bottom() + 1 - y);
+    const int sy = Src.y() + y - Dst.y();
+    for (int v = 0; v < n; ++v) {
+      const auto* in = reinterpret_cast<const uint32_t*>(Bmp.Row(sy + v)) + sx;
+      auto* out = reinterpret_cast<uint32_t*>(band.scanLine(v));
+      for (int x = 0; x < width; ++x)
+        out[x] = in[x] | 0xFF000000;
+    }
+    P.drawImage(QPoint(Part.x(), y), band, QRect(0, 0, width, n));
+  }
+}
+
 bool TransferToWindow(const Transfer& t) {
   QPainter* p = t.Dst->Painter;
   if (!p || !p->isActive()) return false;
@@ -784,6 +818,12 @@ bool TransferToWindow(const Transfer& t) {
   const bool whole = QRect(0, 0, bmp->Width, bmp->Height).contains(srcRect);
   if (!t.Mask && !src.MonoToColour && bmp->TopDown && (PlainLayout32(*bmp) || bmp->BitCount == 24) && whole &&
       !MirrorX(t) && !MirrorY(t) && !srcRect.isEmpty()) {
+    if (bmp->BitCount == 32 && srcRect.size() == dstRect.size() &&
+        p->deviceTransform().type() <= QTransform::TxTranslate) {
+      if (!SetBlockMode(*p, fore)) return false;
+      CopyOpaqueBands(*p, *bmp, srcRect, dstRect, PaintedPart(*t.Dst, dstRect));
+      return true;
+    }
     QImage view;
     QRect from = srcRect;
     if (bmp->BitCount == 24) {

@@ -151,6 +151,7 @@ struct GdiDC {
   bool Screen = false;          // GetDC(0): a memory-like DC that stands for the 32-bit screen
   QPainter* Painter = nullptr;  // window targets only
   QSize PaintSize;              // window targets only
+  QRect Painted;                // window targets: the part being painted (null: all of it)
   GdiDCState S;
   std::vector<GdiDCState> Saved;
 };
@@ -174,8 +175,9 @@ void ReleaseSelected(GdiObject* obj);
 // ---- Hooks for the window layer --------------------------------------------------------------------------
 
 // A DC that draws through `painter` on a window surface of `size` (device pixels = logical pixels).
-// The painter must stay active while the DC lives; DeleteDC releases the DC (not the painter).
-[[nodiscard]] HDC CreatePainterDC(QPainter* painter, const QSize& size);
+// The painter must stay active while the DC lives; DeleteDC releases the DC (not the painter). `painted`
+// is the part of the surface that the painter can change (a paint event's rectangle), null for all of it.
+[[nodiscard]] HDC CreatePainterDC(QPainter* painter, const QSize& size, const QRect& painted = QRect());
 // A memory DC holding a 32-bit copy of `image` (for reading a window's pixels from a grab of it); the
 // copy goes with the DC when DeleteDC releases it.
 [[nodiscard]] HDC CreateSnapshotDC(const QImage& image);

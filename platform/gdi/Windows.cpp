@@ -740,12 +740,13 @@ HDC CreateCompatibleDC(HDC) {
   return RegisterDC(std::move(dc));
 }
 
-HDC CreatePainterDC(QPainter* painter, const QSize& size) {
+HDC CreatePainterDC(QPainter* painter, const QSize& size, const QRect& painted) {
   auto dc = std::make_unique<GdiDC>();
   InitState(dc->S);
   dc->Memory = false;
   dc->Painter = painter;
   dc->PaintSize = size;
+  dc->Painted = painted;
   return RegisterDC(std::move(dc));
 }
 

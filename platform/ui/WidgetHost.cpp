@@ -76,10 +76,10 @@ class TOverlayWidget final : public QWidget {
   TGraphicControl* Control;
 
  protected:
-  void paintEvent(QPaintEvent*) override {
+  void paintEvent(QPaintEvent* Event) override {
     if (Control == nullptr) return;
     QPainter painter(this);
-    HDC dc = CreatePainterDC(&painter, size());
+    HDC dc = CreatePainterDC(&painter, size(), Event->rect());
     TGraphicControl* c = Control;
     Guarded(c, [&] { c->PaintOn(dc); });
     DeleteDC(dc);
@@ -254,8 +254,8 @@ bool THostWidget::focusNextPrevChild(bool /*Next*/) {
 void THostWidget::paintEvent(QPaintEvent* Event) {
   if (Control == nullptr) return;
   QPainter painter(this);
-  HDC dc = CreatePainterDC(&painter, size());
   const QRect r = Event->rect();
+  HDC dc = CreatePainterDC(&painter, size(), r);
   TWinControl* c = Control;
   Guarded(c, [&] { c->PaintHandler(dc, Rect(r.left(), r.top(), r.right() + 1, r.bottom() + 1)); });
   DeleteDC(dc);

@@ -221,23 +221,69 @@ TEST(MaskBlt, KeepsTheDestinationWhereTheMaskIsSet) {
 }
 
 TEST(BitBlt, ToAWindowIgnoresAlpha) {
-  for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
-    QImage window(4, 1, format);
+  // A copy to a window sets alpha, drawn band by band and only where the window is being painted: every
+  // painted pixel is its source's, however the rows fall into bands.
+  struct Case {
+    QImage::Format Format;
+    QSize Window;
+    QRect Block;    // where the block goes, in logical coordinates
+    QPoint Origin;  // the DC's viewport origin
+    QRect Painted;  // the part being painted (null: all)
+    QRect Clip;     // the DC's clip, device coordinates (null: none)
+  };
+  const Case cases[] = {
+      {QImage::Format_RGB32, {4, 1}, {0, 0, 2, 1}, {}, {}, {}},
+      {QImage::Format_ARGB32_Premultiplied, {4, 1}, {0, 0, 2, 1}, {}, {}, {}},
+      {QImage::Format_RGB32, {120, 700}, {2, 1, 100, 650}, {5, 3}, {}, {}},
+      {QImage::Format_RGB32, {120, 700}, {2, 1, 100, 650}, {5, 3}, {30, 100, 41, 301}, {}},
+      {QImage::Format_ARGB32_Premultiplied,
+       {120, 700},
+       {0, 0, 120, 700},
+       {},
+       {10, 0, 90, 700},
+       {0, 170, 120, 9}},
+  };
+  for (const Case& c : cases) {
+    QImage window(c.Window, c.Format);
     window.fill(Qt::white);
-    Surface src(4, 1);
-    src.At(0, 0) = 0x00FF0000;  // alpha 0, red
-    src.At(1, 0) = 0x800000FF;  // half alpha, blue
+    Surface src(c.Block.width(), c.Block.height());
+    for (int y = 0; y < src.H; ++y)
+      for (int x = 0; x < src.W; ++x)
+        src.At(x, y) = ((x * 7 + y * 131) & 0xFFFFFF) | ((x + y) % 3 == 0   ? 0u
+                                                         : (x + y) % 3 == 1 ? 0x80000000u
+                                                                            : 0xFF000000u);
+    src.At(0, 0) = 0x00FF0000;                 // alpha 0, red
+    if (src.W > 1) src.At(1, 0) = 0x800000FF;  // half alpha, blue
     {
       QPainter painter(&window);
-      HDC dc = CreatePainterDC(&painter, window.size());
+      HDC dc = CreatePainterDC(&painter, window.size(), c.Painted);
       EXPECT_EQ(GetObjectType(dc), OBJ_DC);
-      EXPECT_TRUE(BitBlt(dc, 0, 0, 2, 1, src.DC, 0, 0, SRCCOPY));
+      SetViewportOrgEx(dc, c.Origin.x(), c.Origin.y(), nullptr);
+      if (!c.Clip.isNull()) {
+        HRGN clip = CreateRectRgn(c.Clip.left(), c.Clip.top(), c.Clip.right() + 1, c.Clip.bottom() + 1);
+        SelectClipRgn(dc, clip);
+        DeleteObject(clip);
+      }
+      EXPECT_TRUE(
+          BitBlt(dc, c.Block.x(), c.Block.y(), c.Block.width(), c.Block.height(), src.DC, 0, 0, SRCCOPY));
       DeleteDC(dc);
     }
-    const auto* line = reinterpret_cast<const uint32_t*>(window.constScanLine(0));
-    EXPECT_EQ(line[0], 0xFFFF0000u) << format;
-    EXPECT_EQ(line[1], 0xFF0000FFu) << format;
-    EXPECT_EQ(line[2], 0xFFFFFFFFu) << format;
+    QRect checked = c.Block.translated(c.Origin) & QRect(QPoint(0, 0), c.Window);
+    if (!c.Painted.isNull()) checked &= c.Painted;
+    if (!c.Clip.isNull()) checked &= c.Clip;
+    for (int y = checked.top(); y <= checked.bottom(); ++y) {
+      const auto* line = reinterpret_cast<const uint32_t*>(window.constScanLine(y));
+      for (int x = checked.left(); x <= checked.right(); ++x)
+        ASSERT_EQ(line[x],
+                  src.At(x - c.Origin.x() - c.Block.x(), y - c.Origin.y() - c.Block.y()) | 0xFF000000u)
+            << c.Format << " " << c.Window.width() << "x" << c.Window.height() << " at " << x << "," << y;
+    }
+    if (c.Window.width() == 4) {
+      const auto* line = reinterpret_cast<const uint32_t*>(window.constScanLine(0));
+      EXPECT_EQ(line[0], 0xFFFF0000u) << c.Format;
+      EXPECT_EQ(line[1], 0xFF0000FFu) << c.Format;
+      EXPECT_EQ(line[2], 0xFFFFFFFFu) << c.Format;
+    }
   }
 }
 
