@@ -1035,10 +1035,14 @@ void TVXBuilder::FormResize(TObject* /*Sender*/) {
 
 void TVXBuilder::PaintWindow(HDC DC) {
   // The buffer is copied as it stands, without the overlay; a buffer that was never rendered (or went
-  // stale) is rendered first, so the window never shows an empty one.
-  ResizeBackBuffer();
-  if (!BufferCurrent()) PaintBufferStages();
-  TBitmap32* buffer = BackBuffer();
+  // stale) is rendered first, so the window never shows an empty one. Where the stages would only copy
+  // Bitmap into it, Bitmap is copied itself.
+  TBitmap32* buffer = Bitmap();
+  if (!StagesCopyBitmap()) {
+    ResizeBackBuffer();
+    if (!BufferCurrent()) PaintBufferStages();
+    buffer = BackBuffer();
+  }
   buffer->Lock();
   try {
     TRect r;

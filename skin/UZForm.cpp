@@ -184,6 +184,27 @@ void TZForm::ResizeBackBuffer() {
   FBufferCurrent = false;
 }
 
+bool TZForm::StagesCopyBitmap() {
+  if (ComponentState().Contains(TComponentStateItem::csDesigning)) return false;
+  if (FBitmap->IsEmpty() || FBitmap->DrawMode() != dmOpaque) return false;
+  TRect view;
+  GetViewport(view);
+  UpdateBitmapRectCache();
+  if (view != Rect(0, 0, FBitmap->Width(), FBitmap->Height()) || FCachedBitmapRect != view) return false;
+  for (int i = 0; i < FPaintStages->Count(); ++i) {
+    const TPaintStageEntry entry = FPaintStages->Items(i);
+    if (!entry.AtRunTime) continue;
+    if (entry.Kind == stBackground || entry.Kind == stBitmap || entry.Kind > stBitmapFrame) continue;
+    if (entry.Kind == stLayers) {
+      for (int j = 0; j < FLayers->Count(); ++j)
+        if ((FLayers->Items(j)->Options() & entry.Argument) != 0) return false;
+      continue;
+    }
+    if (entry.Kind != 0) return false;
+  }
+  return true;
+}
+
 void TZForm::PaintWindow(HDC DC) {
   ResizeBackBuffer();
   if (!FBufferCurrent) PaintBufferStages();

@@ -106,6 +106,10 @@ class TZForm : public TForm {
   virtual void ComputeBitmapRect(TRect& Rect);
   virtual void ComputeBitmapSize(TSize& Size);
 
+  // Whether the stages that run leave exactly Bitmap's pixels in the viewport: Bitmap is opaque and
+  // covers it 1:1, and no running stage draws anything else (a copy of the buffer is then a copy of
+  // Bitmap). Holds for the stage painting of this class.
+  [[nodiscard]] bool StagesCopyBitmap();
   // Brings the back buffer to the viewport's size (with the margin rule).
   void ResizeBackBuffer();
   void UpdateBitmapRectCache();

@@ -242,6 +242,58 @@ TEST(TZForm, BackgroundStageLeavesACoveredBufferAlone) {
   EXPECT_EQ(f->BackBuffer()->Pixel(59, 39), Color32FromTColor(f->Color()));
 }
 
+TEST(TZForm, StagesCopyBitmapOnlyWhenTheBufferWouldHoldBitmap) {
+  // Wherever the check holds, the rendered buffer is Bitmap pixel for pixel (so Bitmap may be copied in
+  // its place); it holds for a skinned window's face.
+  struct Case {
+    const char* What;
+    TSize Bitmap;
+    TScaleMode Mode;
+    TDrawMode Draw;
+    uint32_t Stage;  // an extra stage's kind, 0 for none
+    uint32_t Layer;  // a layer's options, 0 for no layer
+    bool Expected;
+  };
+  const Case cases[] = {
+      {"opaque, the form's size", {60, 40}, TScaleMode::smNormal, dmOpaque, 0, 0, true},
+      {"opaque, stretched to its own size", {60, 40}, TScaleMode::smStretch, dmOpaque, 0, 0, true},
+      {"stretched", {30, 20}, TScaleMode::smStretch, dmOpaque, 0, 0, false},
+      {"larger than the form", {70, 50}, TScaleMode::smNormal, dmOpaque, 0, 0, false},
+      {"smaller than the form", {50, 40}, TScaleMode::smNormal, dmOpaque, 0, 0, false},
+      {"blended", {60, 40}, TScaleMode::smNormal, dmBlend, 0, 0, false},
+      {"a clearing stage", {60, 40}, TScaleMode::smNormal, dmOpaque, stClear, 0, false},
+      {"a custom stage", {60, 40}, TScaleMode::smNormal, dmOpaque, stCustom, 0, false},
+      {"a painted layer", {60, 40}, TScaleMode::smNormal, dmOpaque, 0, LOB_VISIBLE, false},
+      {"a layer no stage paints", {60, 40}, TScaleMode::smNormal, dmOpaque, 0, LOB_MOUSE_EVENTS, true},
+  };
+  for (const Case& c : cases) {
+    FormPtr f = NewForm();
+    f->SetBounds(0, 0, 60, 40);
+    f->Bitmap()->SetSize(c.Bitmap.cx, c.Bitmap.cy);
+    for (int y = 0; y < c.Bitmap.cy; ++y)
+      for (int x = 0; x < c.Bitmap.cx; ++x)
+        f->Bitmap()->SetPixel(
+            x, y, (static_cast<uint32_t>(x * 40 + y) << 24) | static_cast<uint32_t>(x * 977 + y * 131));
+    f->Bitmap()->SetDrawMode(c.Draw);
+    f->SetScaleMode(c.Mode);
+    if (c.Stage != 0) f->PaintStages()->Add().Kind = c.Stage;
+    f->OnPaintStage = [](TObject*, TBitmap32* Buffer, Cardinal) { Buffer->FillRect(0, 0, 5, 5, 0xFF0000FF); };
+    if (c.Layer != 0) {
+      RectLayer* layer = f->Layers()->Add<RectLayer>();
+      layer->Area = Rect(10, 10, 20, 20);
+      layer->SetOptions(c.Layer);
+    }
+    EXPECT_EQ(f->StagesCopyBitmap(), c.Expected) << c.What;
+    if (!f->StagesCopyBitmap()) continue;
+    f->ResizeBackBuffer();
+    f->PaintBufferStages();
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 60; ++x)
+        ASSERT_EQ(f->BackBuffer()->Pixel(x, y), f->Bitmap()->Pixel(x, y))
+            << c.What << " at " << x << "," << y;
+  }
+}
+
 TEST(TZForm, SecondPaintOnlyCopiesTheBuffer) {
   FormPtr f = NewForm();
   f->SetBounds(0, 0, 30, 30);
