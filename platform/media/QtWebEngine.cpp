@@ -2,7 +2,6 @@
 
 #include <sys/statvfs.h>
 #include <unistd.h>
-#include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -32,6 +31,7 @@
 #include <optional>
 
 #include "platform/rtl/FileUtils.h"
+#include "platform/rtl/Process.h"
 
 namespace {
 
@@ -492,8 +492,10 @@ void TQtWebEngine::OfferExternal(const QUrl& Url) {
   // The question waits until the engine's call has returned.
   QTimer::singleShot(0, this, [this, Url] {
     const std::string url = ToStd(Url.toString(QUrl::FullyEncoded));
+    // Started through the launcher, so that the opener and what it starts hold none of the engine's
+    // descriptors (which would also keep the engine's processes alive after this program ends).
     if (Events.ConfirmExternal && Events.ConfirmExternal(ToStd(Url.scheme()), url))
-      QDesktopServices::openUrl(Url);
+      (void)OpenWithDesktop(url);
   });
 }
 

@@ -80,29 +80,36 @@ std::string Under(const std::string& Base, const std::string& Path) {
   return IsAbsolute(Path) || Base.empty() ? Path : IncludeTrailingPathDelimiter(Base) + Path;
 }
 
+// The executable file Name (a bare name) in one of PATH's folders, as an absolute path (a relative folder
+// taken from Base), or "" when there is none.
+std::string FindOnPath(const std::string& Name, const std::string& Base) {
+  const char* path = std::getenv("PATH");
+  const std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    const std::string dir = dirs.substr(start, end - start);
+    const std::string candidate = Under(Base, dir + "/" + Name);
+    if (!dir.empty() && IsExecutableFile(candidate)) return candidate;
+    start = end + 1;
+  }
+  return {};
+}
+
 // The program's file as an absolute path, or "" when it cannot be found. WorkingDir is absolute: the
 // child changes into it before it executes the file, so a relative result would be resolved twice.
 std::string FindProgram(const std::string& Name, const std::string& WorkingDir) {
   const bool hasDir = Name.find_first_of("/\\") != std::string::npos;
-  auto inWorkingDir = [&](const std::string& n) { return ResolvePath(Under(WorkingDir, n)); };
   std::vector<std::string> names{Name};
   if (Name.size() > 4 && SameText(Name.substr(Name.size() - 4), ".exe"))
     names.push_back(Name.substr(0, Name.size() - 4));
   for (const std::string& n : names) {
-    const std::string local = inWorkingDir(n);
+    const std::string local = ResolvePath(Under(WorkingDir, n));
     if (IsExecutableFile(local)) return local;
     if (hasDir) continue;
-    const char* path = std::getenv("PATH");
-    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-      size_t end = dirs.find(':', start);
-      if (end == std::string::npos) end = dirs.size();
-      const std::string dir = dirs.substr(start, end - start);
-      const std::string candidate = Under(GetCurrentDir(), dir + "/" + n);
-      if (!dir.empty() && IsExecutableFile(candidate)) return candidate;
-      start = end + 1;
-    }
+    const std::string onPath = FindOnPath(n, GetCurrentDir());
+    if (!onPath.empty()) return onPath;
   }
   return {};
 }
@@ -140,21 +147,12 @@ void ResetSignals() {
   (void)::sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
-}  // namespace
-
-unsigned WinExec(const std::string& CommandLine, int CmdShow, const std::string& WorkingDir) {
-  (void)CmdShow;
-  std::vector<std::string> args = SplitCommandLine(CommandLine);
-  if (args.empty()) return 2;
-  // A relative working folder is taken from this process's current directory, once, here.
-  const std::string current = GetCurrentDir();
-  const std::string dir = WorkingDir.empty() ? std::string() : ResolvePath(Under(current, WorkingDir));
-  const std::string program = FindProgram(args[0], dir.empty() ? current : dir);
-  if (program.empty()) return 2;
-
+// Starts Program (an absolute path) with Args (the first is the name it is called by) detached in Dir
+// (absolute, or "" for the current directory), holding only the standard descriptors. Returns as WinExec.
+unsigned StartDetached(const std::string& Program, std::vector<std::string> Args, const std::string& Dir) {
   // Everything the children use is prepared here: after fork only async-signal-safe calls are made.
   std::vector<char*> argv;
-  for (std::string& a : args)
+  for (std::string& a : Args)
     argv.push_back(a.data());
   argv.push_back(nullptr);
   const int limit = DescriptorLimit();
@@ -177,9 +175,9 @@ unsigned WinExec(const std::string& CommandLine, int CmdShow, const std::string&
       CloseOnExecAllButStandard(limit);
       ResetSignals();
       int error = 0;
-      if (!dir.empty() && ::chdir(dir.c_str()) != 0) error = errno;
+      if (!Dir.empty() && ::chdir(Dir.c_str()) != 0) error = errno;
       if (error == 0) {
-        ::execv(program.c_str(), argv.data());
+        ::execv(Program.c_str(), argv.data());
         error = errno;
       }
       (void)!::write(report[1], &error, sizeof error);
@@ -199,4 +197,23 @@ unsigned WinExec(const std::string& CommandLine, int CmdShow, const std::string&
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 0;
   if (got > 0) return error == ENOENT ? 2 : (error == ENOTDIR ? 3 : 0);
   return 33;
+}
+
+}  // namespace
+
+unsigned WinExec(const std::string& CommandLine, int CmdShow, const std::string& WorkingDir) {
+  (void)CmdShow;
+  std::vector<std::string> args = SplitCommandLine(CommandLine);
+  if (args.empty()) return 2;
+  // A relative working folder is taken from this process's current directory, once, here.
+  const std::string current = GetCurrentDir();
+  const std::string dir = WorkingDir.empty() ? std::string() : ResolvePath(Under(current, WorkingDir));
+  const std::string program = FindProgram(args[0], dir.empty() ? current : dir);
+  if (program.empty()) return 2;
+  return StartDetached(program, std::move(args), dir);
+}
+
+bool OpenWithDesktop(const std::string& Address) {
+  const std::string opener = FindOnPath("xdg-open", GetCurrentDir());
+  return !opener.empty() && StartDetached(opener, {"xdg-open", Address}, "") > 31;
 }

@@ -23,3 +23,8 @@ inline constexpr int SW_SHOW = 5;
 // Returns a value above 31 on success, 2 when the program was not found, 0 when no process could be
 // made (as the system's WinExec).
 unsigned WinExec(const std::string& CommandLine, int CmdShow, const std::string& WorkingDir = "");
+
+// Hands Address to the desktop's opener (xdg-open, looked up on PATH only), started as WinExec starts a
+// program: detached, holding only this process's standard descriptors. False when there is no opener
+// or it could not be started.
+bool OpenWithDesktop(const std::string& Address);

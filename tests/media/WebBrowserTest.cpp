@@ -1,8 +1,8 @@
 // The web-browser control: its logic over the scripted engine, and the real engine inside a form.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QWebEngineView>
 #include <QWidget>
@@ -16,7 +16,9 @@
 #include "platform/ui/Forms.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/QtHost.h"
+#include "tests/HeldReport.h"
 #include "tests/media/EventLoopWait.h"
+#include "tests/rtl/EnvScope.h"
 
 namespace fs = std::filesystem;
 
@@ -234,23 +236,38 @@ TEST(WebBrowserReal, TranslatedEnterReachesThePage) {
 namespace {
 
 // Takes what the desktop would hand to another program, for the schemes it was given, until it goes.
-class DesktopOpener : public QObject {
-  Q_OBJECT
-
+// A desktop opener put first on PATH for the life of a test: an `xdg-open` that is this test program,
+// which logs the address it gets and what it holds of this program (tests/HeldReport.h).
+class DesktopOpener {
  public:
-  explicit DesktopOpener(QStringList Schemes) : Schemes(std::move(Schemes)) {
-    for (const QString& scheme : this->Schemes)
-      QDesktopServices::setUrlHandler(scheme, this, "open");
+  DesktopOpener()
+      : Dir(fs::temp_directory_path() / ("media-opener-" + std::to_string(::getpid()))),
+        Path("PATH", (fs::create_directories(Dir), Dir.string() + ":" + std::getenv("PATH"))),
+        Report("PELLORAN_REPORT_HELD", (Dir / "opened.log").string()) {
+    fs::create_symlink(fs::read_symlink("/proc/self/exe"), Dir / "xdg-open");
   }
-  ~DesktopOpener() override {
-    for (const QString& scheme : Schemes)
-      QDesktopServices::unsetUrlHandler(scheme);
+  ~DesktopOpener() { fs::remove_all(Dir); }
+  // The lines logged so far from line From on, once there are at least From + Count of them.
+  std::vector<std::string> Opened(size_t From, size_t Count) const {
+    std::vector<std::string> lines;
+    WaitUntil([&] {
+      lines.clear();
+      std::ifstream log(Dir / "opened.log");
+      for (std::string line; std::getline(log, line);)
+        lines.push_back(line);
+      return lines.size() >= From + Count;
+    });
+    return {lines.begin() + static_cast<std::ptrdiff_t>(std::min(From, lines.size())), lines.end()};
   }
-  const QStringList Schemes;
-  std::vector<std::string> Opened;
-
- public slots:
-  void open(const QUrl& Url) { Opened.push_back(Url.toString().toStdString()); }
+  // What the opener logs for Address when it holds only the standard descriptors this program has.
+  static std::string Line(const std::string& Address) {
+    std::string line = Address + ": descriptors";
+    for (int fd = 0; fd <= 2; ++fd)
+      if (::fcntl(fd, F_GETFD) != -1) line += " " + std::to_string(fd);
+    return line + ", broken pipe ends it, no signal blocked";
+  }
+  const fs::path Dir;
+  const EnvScope Path, Report;
 };
 
 // A clicked link, or a clicked request for a new window, whose address another program handles asks
@@ -267,7 +284,7 @@ TEST(WebBrowserReal, ExternalLinksAskFirstAndKeepThePage) {
          "<div onclick=\"window.open('mailto:script@example.org')\">script</div>"
          "<div onclick=\"window.open('file:///etc/passwd')\">file</div>"
          "<div onclick=\"document.title = 'ready'\">ready</div></body></html>";
-  DesktopOpener opener({QStringLiteral("ssh"), QStringLiteral("mailto")});
+  const DesktopOpener opener;
   TScriptedDialogProvider dialogs;
   TDialogProviderScope scope(&dialogs);
   TForm* form = nullptr;
@@ -307,19 +324,23 @@ TEST(WebBrowserReal, ExternalLinksAskFirstAndKeepThePage) {
     QPointF At;
     int Answer;
     std::string Asked;
-    std::vector<std::string> Opened;
+    std::vector<std::string> Opened;  // each as the opener logs it
   };
   const Case cases[] = {
       {"link, no", {100, 25}, IDNO, "ssh://user@host/path", {}},
       {"link, cancel", {100, 25}, IDCANCEL, "ssh://user@host/path", {}},
-      {"link, yes", {100, 25}, IDYES, "ssh://user@host/path", {"ssh://user@host/path"}},
-      {"link with a target, yes", {100, 75}, IDYES, "mailto:blank@example.org", {"mailto:blank@example.org"}},
+      {"link, yes", {100, 25}, IDYES, "ssh://user@host/path", {DesktopOpener::Line("ssh://user@host/path")}},
+      {"link with a target, yes",
+       {100, 75},
+       IDYES,
+       "mailto:blank@example.org",
+       {DesktopOpener::Line("mailto:blank@example.org")}},
       {"script on a click, no", {100, 125}, IDNO, "mailto:script@example.org", {}},
       {"script on a click, yes",
        {100, 125},
        IDYES,
        "mailto:script@example.org",
-       {"mailto:script@example.org"}},
+       {DesktopOpener::Line("mailto:script@example.org")}},
   };
   std::vector<std::string> questions;
   for (const Case& c : cases) {
@@ -329,18 +350,20 @@ TEST(WebBrowserReal, ExternalLinksAskFirstAndKeepThePage) {
       EXPECT_EQ(Flags, MB_YESNO | MB_ICONQUESTION);
       return c.Answer;
     };
-    opener.Opened.clear();
-    // The desktop gets the address (or not) as soon as the question has been answered.
+    // The desktop's opener gets the address (or not) once the question has been answered, and nothing
+    // of this program's descriptors; an opener started where none was asked for shows in a later row.
+    const size_t before = opener.Opened(0, 0).size();
     ClickView(view, c.At);
     ASSERT_TRUE(WaitUntil([&] { return !questions.empty(); })) << c.What;
     ASSERT_EQ(questions.size(), 1u) << c.What;
     const std::string scheme = c.Asked.substr(0, c.Asked.find(':'));
     EXPECT_NE(questions[0].find("\"" + scheme + "\""), std::string::npos) << questions[0];
     EXPECT_NE(questions[0].find(c.Asked), std::string::npos) << questions[0];
-    EXPECT_EQ(opener.Opened, c.Opened) << c.What;
+    EXPECT_EQ(opener.Opened(before, c.Opened.size()), c.Opened) << c.What;
     EXPECT_EQ(web->LocationURL(), url) << c.What << ": the page stays";
     EXPECT_TRUE(web->Engine()->CanGoBack()) << c.What;
   }
+  EXPECT_EQ(opener.Opened(0, 3).size(), 3u) << "only the answers yes start the opener";
   EXPECT_EQ(completed, std::vector<std::string>{}) << "the address stays";
   EXPECT_EQ(states, std::vector<std::string>{}) << "Back stays";
 
@@ -371,4 +394,3 @@ TEST(WebBrowserReal, DISABLED_ShowForAWhile) {
 
 }  // namespace
 
-#include "WebBrowserTest.moc"

@@ -14,34 +14,9 @@
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/Process.h"
 #include "platform/rtl/SysUtils.h"
+#include "tests/HeldReport.h"
 
 namespace {
-
-// This test program started as a program of its own by the test below (the variable names a report
-// file): it writes the descriptors it holds, whether a broken pipe would end it and whether any signal
-// is blocked, then ends.
-[[maybe_unused]] const bool kReportsWhatItHolds = [] {
-  const char* report = std::getenv("PELLORAN_REPORT_HELD");
-  if (report == nullptr) return false;
-  std::vector<int> fds;
-  if (DIR* d = ::opendir("/proc/self/fd")) {
-    while (const dirent* e = ::readdir(d))
-      if (e->d_name[0] != '.' && std::atoi(e->d_name) != ::dirfd(d)) fds.push_back(std::atoi(e->d_name));
-    ::closedir(d);
-  }
-  std::sort(fds.begin(), fds.end());
-  std::string text = "descriptors";
-  for (const int fd : fds)
-    text += " " + std::to_string(fd);
-  struct sigaction pipe {};
-  ::sigaction(SIGPIPE, nullptr, &pipe);
-  sigset_t blocked;
-  ::sigprocmask(SIG_BLOCK, nullptr, &blocked);
-  text += pipe.sa_handler == SIG_DFL ? ", broken pipe ends it" : ", broken pipe ignored";
-  text += ::sigismember(&blocked, SIGUSR1) ? ", signals blocked" : ", no signal blocked";
-  std::ofstream(report) << text << "\n";
-  std::_Exit(0);
-}();
 
 TEST(Process, SplitCommandLine) {
   struct Case {
@@ -81,11 +56,12 @@ TEST(Process, WinExecStartsDetachedInTheGivenFolder) {
   EXPECT_EQ(dir.Read("out.txt"), (dir / "work") + "\ntwo words\n");
 }
 
-// The started program holds nothing of this process but its standard descriptors (not a file, folder,
-// pipe or socket that this process holds without close-on-exec), and this process's ignored broken pipe
-// and blocked signals do not reach it.
-TEST(Process, WinExecHandsOverOnlyTheStandardDescriptors) {
+// The started program (or the desktop's opener) holds nothing of this process but its standard
+// descriptors (not a file, folder, pipe or socket that this process holds without close-on-exec), and
+// this process's ignored broken pipe and blocked signals do not reach it.
+TEST(Process, StartedProgramsHoldOnlyTheStandardDescriptors) {
   TempDir dir;
+  ASSERT_EQ(::symlink(ProgramFileName().c_str(), (dir / "xdg-open").c_str()), 0);
   const int folder = ::open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY);
   dir.Write("file", "x");
   const int file = ::open((dir / "file").c_str(), O_RDONLY);
@@ -100,22 +76,35 @@ TEST(Process, WinExecHandsOverOnlyTheStandardDescriptors) {
   ::sigemptyset(&usr1);
   ::sigaddset(&usr1, SIGUSR1);
   ::pthread_sigmask(SIG_BLOCK, &usr1, &oldMask);
-  unsigned started;
+  bool started[2];
   {
     const EnvScope report("PELLORAN_REPORT_HELD", dir / "held.txt");
-    started = WinExec("\"" + ProgramFileName() + "\"", SW_SHOW);
+    started[0] = WinExec("\"" + ProgramFileName() + "\"", SW_SHOW) > 31;
+    const EnvScope path("PATH", dir.Path());
+    started[1] = OpenWithDesktop("mailto:someone@example.org");
   }
   ::pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
   ::sigaction(SIGPIPE, &oldPipe, nullptr);
   for (const int fd : {folder, file, pipes[0], pipes[1], sockets[0], sockets[1]})
     ::close(fd);
-  ASSERT_GT(started, 31u);
-  for (int i = 0; i < 1000 && dir.Read("held.txt").find('\n') == std::string::npos; ++i)
+  ASSERT_TRUE(started[0]);
+  ASSERT_TRUE(started[1]);
+  const auto lines = [&] {
+    const std::string text = dir.Read("held.txt");
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  for (int i = 0; i < 1000 && lines() < 2; ++i)
     Sleep(10);
   std::string standard = "descriptors";
   for (int fd = 0; fd <= 2; ++fd)
     if (::fcntl(fd, F_GETFD) != -1) standard += " " + std::to_string(fd);
-  EXPECT_EQ(dir.Read("held.txt"), standard + ", broken pipe ends it, no signal blocked\n");
+  standard += ", broken pipe ends it, no signal blocked\n";
+  const std::string held = dir.Read("held.txt");
+  EXPECT_TRUE(held == standard + "mailto:someone@example.org: " + standard ||
+              held == "mailto:someone@example.org: " + standard + standard)
+      << held;
+  const EnvScope path("PATH", dir / "nowhere");
+  EXPECT_FALSE(OpenWithDesktop("mailto:someone@example.org")) << "no opener on the path";
 }
 
 TEST(Process, WinExecReportsMissingPrograms) {
