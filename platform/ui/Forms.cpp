@@ -19,6 +19,7 @@
 #include "platform/ui/AppEvnts.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/QtHost.h"
+#include "platform/ui/WindowManager.h"
 
 namespace {
 
@@ -273,6 +274,7 @@ TWindowState TCustomForm::WindowState() const {
 }
 
 void TCustomForm::SetWindowState(TWindowState Value) {
+  if (Value == wsMinimized && !WindowsCanMinimize()) return;
   FWindowState = Value;
   THostWidget* w = Host()->Widget;
   if (w == nullptr || !w->isVisible()) return;
@@ -311,6 +313,7 @@ void TCustomForm::UpdateShowing() {
     if (!Visible() || Host()->Widget == nullptr) return;
     PlaceOnShow();
     w->setGeometry(Left(), Top(), Width(), Height());
+    if (FWindowState == wsMinimized && !WindowsCanMinimize()) FWindowState = wsNormal;
     switch (FWindowState) {
       case wsMinimized:
         w->showMinimized();
@@ -702,6 +705,7 @@ void TApplication::Idle() {
 }
 
 void TApplication::Minimize() {
+  if (!WindowsCanMinimize()) return;
   for (int i = 0; i < Screen->FormCount(); ++i) {
     TCustomForm* f = Screen->Forms(i);
     THostWidget* w = f->Host()->Widget;

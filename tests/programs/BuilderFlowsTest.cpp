@@ -123,7 +123,9 @@ bool StartHeader(uint32_t P) {
   return (P & 0xFF) > ((P >> 8) & 0xFF) + 10;
 }
 bool TourHeader(uint32_t P) {
-  return ((P >> 8) & 0xFF) > (P & 0xFF) + 5;
+  // Red well below green also tells it from the pages' cream background, which a view shows before it
+  // has drawn a page.
+  return ((P >> 8) & 0xFF) > (P & 0xFF) + 5 && (P >> 16) + 0x40 < ((P >> 8) & 0xFF);
 }
 
 class BuilderFlows : public ::testing::Test {
@@ -227,6 +229,39 @@ TEST_F(BuilderFlows, AnAddressTypedWithEnterIsOpened) {
   X.Type("file://" + (Folder / "page2.htm"));
   X.Key("Return");
   EXPECT_TRUE(ShowsPage(TourHeader));
+}
+
+// The sample whose start page turns its header teal at a key press.
+class BuilderFlowsMinimize : public BuilderFlows {
+ protected:
+  void Prepare() override {
+    std::string page = ReadFile(Folder / "start.htm");
+    page.insert(page.rfind("</body>"),
+                "<script>addEventListener('keydown', () => "
+                "document.querySelector('header').style.background = '#2a8a80')</script>");
+    std::ofstream(Folder / "start.htm", std::ios::binary | std::ios::trunc) << page;
+  }
+};
+
+// Minimize takes the window down where a window manager does that, and it comes back drawing its page;
+// without one the window stays as it was and goes on drawing its page: a key pressed in the page after
+// the click shows.
+TEST_F(BuilderFlowsMinimize, TheWindowGoesOnDrawingItsPage) {
+  ClickButton("Minimize");
+  if (X.WindowManagerRunning()) {
+    ASSERT_TRUE(X.WaitGone("Builder")) << "the window stayed";
+    ASSERT_EQ(std::system(("xdotool windowactivate " + std::to_string(Window.Id)).c_str()), 0);
+    Window = X.WaitWindow("Builder", 10000);
+  }
+  const TSection web = SectionOf(Project, "Web");
+  X.Focus(Window);
+  ASSERT_TRUE(X.WaitFocus(Window));
+  X.Click(ScreenX(IntOf(web, "Left") + 30), ScreenY(IntOf(web, "Top") + IntOf(web, "Height") - 30));
+  ASSERT_TRUE(X.WaitClickPassed());
+  X.Key("x");
+  // Teal, not the page's cream background, which a view that stopped drawing shows.
+  EXPECT_TRUE(ShowsPage([](uint32_t P) { return (P >> 16) < 0x60 && TourHeader(P); }))
+      << "the page is not drawn";
 }
 
 TEST_F(BuilderFlows, MovesByItsFace) {
