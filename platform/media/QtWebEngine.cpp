@@ -324,6 +324,12 @@ bool RoomLeft(const QString& Dir) {
   return (::geteuid() == 0 ? fs.f_bfree : fs.f_bavail) > 0;
 }
 
+// Whether the folder Dir takes an entry called Name.
+bool NameFits(const QString& Dir, const QString& Name) {
+  const long longest = ::pathconf(QFile::encodeName(Dir).constData(), _PC_NAME_MAX);
+  return QFile::encodeName(Name).size() <= (longest > 0 ? longest : 255);
+}
+
 // A folder of its own beside a file being written, for the web engine to write into; it is removed with
 // whatever it holds when the write is done.
 class TDraftFolder {
@@ -333,8 +339,17 @@ class TDraftFolder {
     if (::mkdtemp(pattern.data()) != nullptr) FPath = QFile::decodeName(pattern);
   }
   ~TDraftFolder() {
-    std::error_code ec;
-    if (!FPath.isEmpty()) std::filesystem::remove_all(QFile::encodeName(FPath).toStdString(), ec);
+    if (FPath.isEmpty()) return;
+    namespace fs = std::filesystem;
+    const fs::path path = QFile::encodeName(FPath).toStdString();
+    // A folder replaced by the engine's work may hold folders that the user made read-only: their
+    // entries can only be removed once they may be written (folders only; the files are linked
+    // into the new folder and keep their modes).
+    std::error_code ec, ignored;
+    for (fs::recursive_directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
+      if (it->symlink_status(ignored).type() == fs::file_type::directory)
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(path, ignored);
   }
   TDraftFolder(const TDraftFolder&) = delete;
   TDraftFolder& operator=(const TDraftFolder&) = delete;
@@ -647,10 +662,14 @@ void TQtWebEngine::SaveAs(const std::string& FileName) {
   // The engine writes into a folder of its own beside the file (a complete page also writes the folder
   // of its parts, "<name>_files", there); the file and that folder replace the old ones only when the
   // engine has finished and its work is whole.
+  const QString parts = target.completeBaseName() + QStringLiteral("_files");
+  // The engine drops the parts of a page whose folder it cannot name and reports the page as written.
+  if (!archive && !NameFits(target.absolutePath(), parts))
+    FailFile(path, "Datei " + ToStd(target.absolutePath() + '/' + parts) + " kann nicht erstellt werden (" +
+                       SysErrorMessage(ENAMETOOLONG) + ")");
   const TDraftFolder draft(path);
   if (draft.Path().isEmpty()) FailFile(path, SysErrorMessage(static_cast<uint32_t>(errno)));
   const QString draftFile = draft.Path() + '/' + target.fileName();
-  const QString parts = target.completeBaseName() + QStringLiteral("_files");
   const auto job = WritePage(this, page, draftFile, archive);
   if (!job->Ok) FailFile(path, job->Reason);
   // What a full file system cut short is reported as written: the archive's length is known, a page is

@@ -814,8 +814,9 @@ bool LinkMissingEntries(const std::string& From, const std::string& Into) {
       ok = false;
     else if (!S_ISDIR(st.st_mode))
       ok = taken || ::link(from.c_str(), into.c_str()) == 0;
-    else if (!taken)
-      ok = ::mkdir(into.c_str(), st.st_mode & 07777) == 0 && LinkMissingEntries(from, into);
+    else if (!taken)  // made writable to fill it, then given the old folder's mode
+      ok = ::mkdir(into.c_str(), S_IRWXU) == 0 && LinkMissingEntries(from, into) &&
+           ::chmod(into.c_str(), st.st_mode & 07777) == 0;
     else if (S_ISDIR(there.st_mode))
       ok = LinkMissingEntries(from, into);
   }

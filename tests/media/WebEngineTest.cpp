@@ -255,6 +255,32 @@ TEST_F(WebEngineTest, AFileWrittenOverOnAFullDiskStaysAsItWas) {
   }
 }
 
+// A complete page's parts go into "<name>_files": a name that leaves that folder too long for the file
+// system is refused before anything is written (the engine would drop the parts and report the page as
+// written), while an archive takes the name and a name whose folder fits keeps its parts.
+TEST_F(WebEngineTest, ACompletePageIsSavedOnlyWhereItsPartsFolderCanBeNamed) {
+  WriteFile(Dir / "Pages" / "pic.gif", kPixel);
+  WriteFile(Dir / "Pages" / "pictured.htm", "<html><body><img src=pic.gif></body></html>");
+  Navigation([&] { Engine->Navigate(WebAddressToURL("Pages/pictured.htm")); });
+  fs::create_directories(Dir / "out");
+  const std::string longest(251, 'n');
+  std::string cjk;
+  for (int i = 0; i < 80; ++i)
+    cjk += "\xE6\xBC\xA2";  // U+6F22
+  try {
+    Engine->SaveAs((Dir / "out" / (longest + ".htm")).string());
+    ADD_FAILURE() << "saved without its parts";
+  } catch (const EWebFileError& e) {
+    EXPECT_NE(e.Message.find(longest + "_files kann nicht erstellt werden"), std::string::npos) << e.Message;
+  }
+  EXPECT_TRUE(fs::is_empty(Dir / "out"));
+  Engine->SaveAs((Dir / "out" / (longest + ".mht")).string());
+  Engine->SaveAs((Dir / "out" / (cjk + ".htm")).string());
+  EXPECT_TRUE(fs::exists(Dir / "out" / (longest + ".mht")));
+  EXPECT_TRUE(fs::exists(Dir / "out" / (cjk + "_files") / "pic.gif"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir / "out"), {}), 3);
+}
+
 // A page that asks for full screen on a click (the engine grants it only for a user's action) and
 // leaves it from a script.
 TEST_F(WebEngineTest, FullScreenRequestsOfThePage) {
