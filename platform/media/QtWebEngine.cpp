@@ -334,9 +334,17 @@ bool NameFits(const QString& Dir, const QString& Name) {
 // whatever it holds when the write is done.
 class TDraftFolder {
  public:
+  // In the temporary folder where the file's folder takes no new entry: a file the user may write is
+  // then written in place, as every save does there.
   explicit TDraftFolder(const QString& Beside) {
-    QByteArray pattern = QFile::encodeName(QFileInfo(Beside).absolutePath() + "/.pelloran-XXXXXX");
-    if (::mkdtemp(pattern.data()) != nullptr) FPath = QFile::decodeName(pattern);
+    for (const QString& dir : {QFileInfo(Beside).absolutePath(), QDir::tempPath()}) {
+      QByteArray pattern = QFile::encodeName(dir + "/.pelloran-XXXXXX");
+      if (::mkdtemp(pattern.data()) != nullptr) {
+        FPath = QFile::decodeName(pattern);
+        return;
+      }
+      if (errno != EACCES && errno != EPERM) return;
+    }
   }
   ~TDraftFolder() {
     if (FPath.isEmpty()) return;

@@ -1,7 +1,10 @@
 // Drives the real QtWebEngine view with local pages (offscreen platform).
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <unistd.h>
 #include <QApplication>
@@ -279,6 +282,38 @@ TEST_F(WebEngineTest, ACompletePageIsSavedOnlyWhereItsPartsFolderCanBeNamed) {
   EXPECT_TRUE(fs::exists(Dir / "out" / (longest + ".mht")));
   EXPECT_TRUE(fs::exists(Dir / "out" / (cjk + "_files") / "pic.gif"));
   EXPECT_EQ(std::distance(fs::directory_iterator(Dir / "out"), {}), 3);
+}
+
+// A file the user may write in a folder that takes no new entry (one made immutable, which stops root
+// too) is written in place by a save as an archive and by a print, as every save does there; a complete
+// page, whose parts would need a new folder there, is refused and changes nothing.
+TEST_F(WebEngineTest, AFileInAFolderThatTakesNoNewEntryIsWrittenInPlace) {
+  WriteFile(Dir / "Pages" / "pic.gif", kPixel);
+  WriteFile(Dir / "Pages" / "pictured.htm", Page("Page A") + "<img src=pic.gif>");
+  Navigation([&] { Engine->Navigate(WebAddressToURL("Pages/pictured.htm")); });
+  const fs::path fixed = Dir / "fixed";
+  fs::create_directories(fixed);
+  for (const char* name : {"page.mht", "page.pdf", "page.htm"})
+    WriteFile(fixed / name, "old");
+  const auto immutable = [&](bool On) {
+    const int fd = ::open(fixed.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int flags = 0;
+    const bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                    (flags = On ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL,
+                     ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (fd >= 0) ::close(fd);
+    return ok;
+  };
+  if (!immutable(true)) GTEST_SKIP() << "no immutable folders here: " << std::strerror(errno);
+  const std::shared_ptr<void> thaw(nullptr, [&](void*) { immutable(false); });
+  Engine->SaveAs((fixed / "page.mht").string());
+  Engine->Print("", (fixed / "page.pdf").string());
+  EXPECT_THROW(Engine->SaveAs((fixed / "page.htm").string()), EWebFileError);
+  const auto after = Snapshot(fixed);
+  EXPECT_NE(after.at("page.mht").find("Page A"), std::string::npos);
+  EXPECT_TRUE(after.at("page.pdf").starts_with("%PDF"));
+  EXPECT_EQ(after.at("page.htm"), "old");
+  EXPECT_EQ(after.size(), 3u);
 }
 
 // A page that asks for full screen on a click (the engine grants it only for a user's action) and
