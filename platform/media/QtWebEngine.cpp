@@ -367,6 +367,20 @@ class TDraftFolder {
   QString FPath;
 };
 
+// What the engine wrote into a draft folder: the page's file and the folder of its parts (empty when
+// there is none).
+struct TDraftWork {
+  QString File, Parts;
+};
+TDraftWork WrittenInto(const QString& Draft) {
+  TDraftWork work;
+  const auto entries =
+      QDir(Draft).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+  for (const QFileInfo& e : entries)
+    (e.isDir() && !e.isSymLink() ? work.Parts : work.File) = e.absoluteFilePath();
+  return work;
+}
+
 // Has the engine write Page into File (an archive, or the page with the folder of its parts beside it)
 // and waits until it has finished, failed or come to a full file system. Context owns the connections.
 std::shared_ptr<TJob> WritePage(QObject* Context, QWebEnginePage* Page, const QString& File, bool Archive) {
@@ -677,21 +691,24 @@ void TQtWebEngine::SaveAs(const std::string& FileName) {
                        SysErrorMessage(ENAMETOOLONG) + ")");
   const TDraftFolder draft(path);
   if (draft.Path().isEmpty()) FailFile(path, SysErrorMessage(static_cast<uint32_t>(errno)));
-  const QString draftFile = draft.Path() + '/' + target.fileName();
-  const auto job = WritePage(this, page, draftFile, archive);
+  const auto job = WritePage(this, page, draft.Path() + '/' + target.fileName(), archive);
   if (!job->Ok) FailFile(path, job->Reason);
+  // The engine may name what it writes otherwise (it adds an extension to a name without one, and names
+  // the parts' folder by its own rule): the page refers to the folder under the name it was given.
+  const TDraftWork work = WrittenInto(draft.Path());
+  if (QFileInfo(work.Parts).fileName().startsWith(QFileInfo(draft.Path()).fileName()))
+    FailFile(path, "die Web-Engine benennt den Ordner der Teile nicht nach dieser Datei");
   // What a full file system cut short is reported as written: the archive's length is known, a page is
   // never empty, and the file system must have room left.
-  const qint64 size = QFileInfo(draftFile).size();
+  const qint64 size = work.File.isEmpty() ? 0 : QFileInfo(work.File).size();
   if (!RoomLeft(draft.Path()) || size <= 0 || (archive && size != job->Written))
     FailFile(path, SysErrorMessage(ENOSPC));
-  const QString draftParts = draft.Path() + '/' + parts;
-  const bool hasParts = !archive && QFileInfo(draftParts).isDir();
+  const bool hasParts = !archive && !work.Parts.isEmpty();
   errno = 0;
   try {
-    ReplaceByFinished(ToStd(path), ToStd(draftFile),
-                      hasParts ? ToStd(target.absolutePath() + '/' + parts) : "",
-                      hasParts ? ToStd(draftParts) : "");
+    ReplaceByFinished(ToStd(path), ToStd(work.File),
+                      hasParts ? ToStd(target.absolutePath() + '/' + QFileInfo(work.Parts).fileName()) : "",
+                      hasParts ? ToStd(work.Parts) : "");
   } catch (const Exception& e) {
     FailFile(path, Why(e));
   }
