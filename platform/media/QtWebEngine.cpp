@@ -679,6 +679,10 @@ void TQtWebEngine::SaveAs(const std::string& FileName) {
   QWebEnginePage* page = view->page();
   const QString path = QDir::current().absoluteFilePath(ToQt(ResolveNewPath(FileName)));
   const QFileInfo target(path);
+  // A name that ends in a folder ("dir/", ".") would have the engine write the page and its parts
+  // somewhere beside the draft folder.
+  if (const QString name = target.fileName(); name.isEmpty() || name == "." || name == "..")
+    FailFile(path, SysErrorMessage(EISDIR));
   const QString suffix = target.suffix().toLower();
   const bool archive = suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml");
   // The engine writes into a folder of its own beside the file (a complete page also writes the folder

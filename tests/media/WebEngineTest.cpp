@@ -262,7 +262,7 @@ TEST_F(WebEngineTest, AFileWrittenOverOnAFullDiskStaysAsItWas) {
 // engine gives by its own rule ("<name>_files", its extension taken off as the engine sees it); a name
 // that leaves that folder too long for the file system, or for which the engine names it after anything
 // but the file, is refused and changes nothing (the engine would drop the parts and report the page as
-// written). An archive takes any name.
+// written), as is a name that ends in a folder. An archive takes any name.
 TEST_F(WebEngineTest, ACompletePageIsSavedWithThePartsFolderItRefersTo) {
   WriteFile(Dir / "Pages" / "pic.gif", kPixel);
   WriteFile(Dir / "Pages" / "pictured.htm", "<html><body><img src=pic.gif></body></html>");
@@ -277,14 +277,20 @@ TEST_F(WebEngineTest, ACompletePageIsSavedWithThePartsFolderItRefersTo) {
     // The folder of the parts ("" for an archive).
     std::string Parts;
   };
-  const Row rows[] = {{longest + ".htm", false, ""},        {longest + ".mht", true, ""},
-                      {cjk + ".htm", true, cjk + "_files"}, {"noext", true, "noext_files"},
-                      {"page.tar.gz", true, "page_files"},  {".htm", false, ""}};
+  const Row rows[] = {{longest + ".htm", false, ""},
+                      {longest + ".mht", true, ""},
+                      {cjk + ".htm", true, cjk + "_files"},
+                      {"noext", true, "noext_files"},
+                      {"page.tar.gz", true, "page_files"},
+                      {".htm", false, ""},
+                      {"folder/", false, ""}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.Name.substr(0, 12));
     const fs::path out = Dir / "out";
     fs::remove_all(out);
     fs::create_directories(out);
+    const bool folder = row.Name.ends_with('/');  // a name that ends in a folder of the user's
+    if (folder) fs::create_directories(out / row.Name);
     try {
       Engine->SaveAs((out / row.Name).string());
       EXPECT_TRUE(row.Saved);
@@ -293,6 +299,10 @@ TEST_F(WebEngineTest, ACompletePageIsSavedWithThePartsFolderItRefersTo) {
       EXPECT_NE(e.Message.find(row.Name), std::string::npos) << e.Message;
     }
     auto written = Snapshot(out);
+    if (folder) {
+      EXPECT_EQ(written[row.Name.substr(0, row.Name.size() - 1)], "<folder>");
+      written.erase(row.Name.substr(0, row.Name.size() - 1));
+    }
     if (row.Saved) {
       EXPECT_NE(written[row.Name].find(row.Parts.empty() ? "pic.gif" : "_files/pic.gif"), std::string::npos);
       written.erase(row.Name);
