@@ -307,6 +307,16 @@ TEST(Files, AFinishedFileAndFolderReplaceTheirTargetsTogether) {
   EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOTDIR));
   EXPECT_TRUE(unchanged());
   EXPECT_EQ(dir.Read("plain"), "a file");
+  // The user's own folder under the name of one of the page's parts.
+  std::filesystem::create_directories(dir / "page_files/b.png");
+  dir.Write("page_files/b.png/mine", "mine");
+  EXPECT_THROW(ReplaceByFinished(dir / "page.htm", dir / "draft/page.htm", dir / "page_files",
+                                 dir / "draft/page_files"),
+               EFCreateError);
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(EISDIR));
+  EXPECT_EQ(dir.Read("page.htm") + dir.Read("page_files/a.png") + dir.Read("page_files/b.png/mine"),
+            "old pageold amine");
+  std::filesystem::remove_all(dir / "page_files/b.png");
 
   ReplaceByFinished(dir / "page.htm", dir / "draft/page.htm", dir / "page_files", dir / "draft/page_files");
   EXPECT_EQ(dir.Read("page.htm"), "new page");
