@@ -356,7 +356,8 @@ class TDraftFolder {
     std::error_code ec, ignored;
     for (fs::recursive_directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
       if (it->symlink_status(ignored).type() == fs::file_type::directory)
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow,
+                        ignored);
     fs::remove_all(path, ignored);
   }
   TDraftFolder(const TDraftFolder&) = delete;
