@@ -344,6 +344,7 @@ class TDraftFolder {
         return;
       }
       if (errno != EACCES && errno != EPERM) return;
+      if (FAwayBecause == 0) FAwayBecause = errno;
     }
   }
   ~TDraftFolder() {
@@ -363,9 +364,12 @@ class TDraftFolder {
   TDraftFolder(const TDraftFolder&) = delete;
   TDraftFolder& operator=(const TDraftFolder&) = delete;
   [[nodiscard]] const QString& Path() const { return FPath; }
+  // Why the folder is not beside the file (0 when it is): no new folder can be made there either.
+  [[nodiscard]] int AwayBecause() const { return FAwayBecause; }
 
  private:
   QString FPath;
+  int FAwayBecause = 0;
 };
 
 // What the engine wrote into a draft folder: the page's file and the folder of its parts (empty when
@@ -709,10 +713,13 @@ void TQtWebEngine::SaveAs(const std::string& FileName) {
   if (!RoomLeft(draft.Path()) || size <= 0 || (archive && size != job->Written))
     FailFile(path, SysErrorMessage(ENOSPC));
   const bool hasParts = !archive && !work.Parts.isEmpty();
+  const QString partsFolder = target.absolutePath() + '/' + QFileInfo(work.Parts).fileName();
+  if (hasParts && draft.AwayBecause() != 0)
+    FailFile(path, "Datei " + ToStd(partsFolder) + " kann nicht erstellt werden (" +
+                       SysErrorMessage(static_cast<uint32_t>(draft.AwayBecause())) + ")");
   errno = 0;
   try {
-    ReplaceByFinished(ToStd(path), ToStd(work.File),
-                      hasParts ? ToStd(target.absolutePath() + '/' + QFileInfo(work.Parts).fileName()) : "",
+    ReplaceByFinished(ToStd(path), ToStd(work.File), hasParts ? ToStd(partsFolder) : "",
                       hasParts ? ToStd(work.Parts) : "");
   } catch (const Exception& e) {
     FailFile(path, Why(e));

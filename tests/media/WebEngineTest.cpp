@@ -315,7 +315,8 @@ TEST_F(WebEngineTest, ACompletePageIsSavedWithThePartsFolderItRefersTo) {
 
 // A file the user may write in a folder that takes no new entry (one made immutable, which stops root
 // too) is written in place by a save as an archive and by a print, as every save does there; a complete
-// page, whose parts would need a new folder there, is refused and changes nothing.
+// page, whose parts would need a new folder there, is refused for that folder and changes nothing (also
+// where the temporary folder is on another file system).
 TEST_F(WebEngineTest, AFileInAFolderThatTakesNoNewEntryIsWrittenInPlace) {
   WriteFile(Dir / "Pages" / "pic.gif", kPixel);
   WriteFile(Dir / "Pages" / "pictured.htm", Page("Page A") + "<img src=pic.gif>");
@@ -337,7 +338,23 @@ TEST_F(WebEngineTest, AFileInAFolderThatTakesNoNewEntryIsWrittenInPlace) {
   const std::shared_ptr<void> thaw(nullptr, [&](void*) { immutable(false); });
   Engine->SaveAs((fixed / "page.mht").string());
   Engine->Print("", (fixed / "page.pdf").string());
-  EXPECT_THROW(Engine->SaveAs((fixed / "page.htm").string()), EWebFileError);
+  const fs::path temp = Dir / "temp";
+  fs::create_directories(temp);
+  const bool mounted = ::mount("tmpfs", temp.c_str(), "tmpfs", 0, "size=1m") == 0;
+  const std::shared_ptr<void> unmount(nullptr, [&](void*) {
+    if (mounted) ::umount2(temp.c_str(), MNT_DETACH);
+  });
+  const std::string oldTemp = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
+  ::setenv("TMPDIR", temp.c_str(), 1);
+  try {
+    Engine->SaveAs((fixed / "page.htm").string());
+    ADD_FAILURE() << "saved";
+  } catch (const EWebFileError& e) {
+    EXPECT_NE(e.Message.find("page_files kann nicht erstellt werden (" + SysErrorMessage(EPERM)),
+              std::string::npos)
+        << e.Message;
+  }
+  oldTemp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", oldTemp.c_str(), 1);
   const auto after = Snapshot(fixed);
   EXPECT_NE(after.at("page.mht").find("Page A"), std::string::npos);
   EXPECT_TRUE(after.at("page.pdf").starts_with("%PDF"));
