@@ -372,17 +372,20 @@ class TDraftFolder {
   int FAwayBecause = 0;
 };
 
-// What the engine wrote into a draft folder: the page's file and the folder of its parts (empty when
-// there is none).
+// What the engine wrote into a draft folder when asked for the file Name: that file, or else the one it
+// wrote instead, and the folder of its parts (empty when there is none).
 struct TDraftWork {
   QString File, Parts;
 };
-TDraftWork WrittenInto(const QString& Draft) {
+TDraftWork WrittenInto(const QString& Draft, const QString& Name) {
   TDraftWork work;
   const auto entries =
       QDir(Draft).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
   for (const QFileInfo& e : entries)
-    (e.isDir() && !e.isSymLink() ? work.Parts : work.File) = e.absoluteFilePath();
+    if (e.isDir() && !e.isSymLink())
+      work.Parts = e.absoluteFilePath();
+    else if (work.File.isEmpty() || e.fileName() == Name)
+      work.File = e.absoluteFilePath();
   return work;
 }
 
@@ -704,7 +707,7 @@ void TQtWebEngine::SaveAs(const std::string& FileName) {
   if (!job->Ok) FailFile(path, job->Reason);
   // The engine may name what it writes otherwise (it adds an extension to a name without one, and names
   // the parts' folder by its own rule): the page refers to the folder under the name it was given.
-  const TDraftWork work = WrittenInto(draft.Path());
+  const TDraftWork work = WrittenInto(draft.Path(), target.fileName());
   if (QFileInfo(work.Parts).fileName().startsWith(QFileInfo(draft.Path()).fileName()))
     FailFile(path, "die Web-Engine benennt den Ordner der Teile nicht nach dieser Datei");
   // What a full file system cut short is reported as written: the archive's length is known, a page is
