@@ -324,25 +324,70 @@ bool RoomLeft(const QString& Dir) {
   return (::geteuid() == 0 ? fs.f_bfree : fs.f_bavail) > 0;
 }
 
+// Whether the folder Dir takes an entry called Name.
+bool NameFits(const QString& Dir, const QString& Name) {
+  const long longest = ::pathconf(QFile::encodeName(Dir).constData(), _PC_NAME_MAX);
+  return QFile::encodeName(Name).size() <= (longest > 0 ? longest : 255);
+}
+
 // A folder of its own beside a file being written, for the web engine to write into; it is removed with
 // whatever it holds when the write is done.
 class TDraftFolder {
  public:
+  // In the temporary folder where the file's folder takes no new entry: a file the user may write is
+  // then written in place, as every save does there.
   explicit TDraftFolder(const QString& Beside) {
-    QByteArray pattern = QFile::encodeName(QFileInfo(Beside).absolutePath() + "/.pelloran-XXXXXX");
-    if (::mkdtemp(pattern.data()) != nullptr) FPath = QFile::decodeName(pattern);
+    for (const QString& dir : {QFileInfo(Beside).absolutePath(), QDir::tempPath()}) {
+      QByteArray pattern = QFile::encodeName(dir + "/.pelloran-XXXXXX");
+      if (::mkdtemp(pattern.data()) != nullptr) {
+        FPath = QFile::decodeName(pattern);
+        return;
+      }
+      if (errno != EACCES && errno != EPERM) return;
+      if (FAwayBecause == 0) FAwayBecause = errno;
+    }
   }
   ~TDraftFolder() {
-    std::error_code ec;
-    if (!FPath.isEmpty()) std::filesystem::remove_all(QFile::encodeName(FPath).toStdString(), ec);
+    if (FPath.isEmpty()) return;
+    namespace fs = std::filesystem;
+    const fs::path path = QFile::encodeName(FPath).toStdString();
+    // A folder replaced by the engine's work may hold folders that the user made read-only: their
+    // entries can only be removed once they may be written (folders only; the files are linked
+    // into the new folder and keep their modes).
+    std::error_code ec, ignored;
+    for (fs::recursive_directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
+      if (it->symlink_status(ignored).type() == fs::file_type::directory)
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow,
+                        ignored);
+    fs::remove_all(path, ignored);
   }
   TDraftFolder(const TDraftFolder&) = delete;
   TDraftFolder& operator=(const TDraftFolder&) = delete;
   [[nodiscard]] const QString& Path() const { return FPath; }
+  // Why the folder is not beside the file (0 when it is): no new folder can be made there either.
+  [[nodiscard]] int AwayBecause() const { return FAwayBecause; }
 
  private:
   QString FPath;
+  int FAwayBecause = 0;
 };
+
+// What the engine wrote into a draft folder when asked for the file Name: that file, or else the one it
+// wrote instead, and the folder of its parts (empty when there is none).
+struct TDraftWork {
+  QString File, Parts;
+};
+TDraftWork WrittenInto(const QString& Draft, const QString& Name) {
+  TDraftWork work;
+  const auto entries =
+      QDir(Draft).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+  for (const QFileInfo& e : entries)
+    if (e.isDir() && !e.isSymLink())
+      work.Parts = e.absoluteFilePath();
+    else if (work.File.isEmpty() || e.fileName() == Name)
+      work.File = e.absoluteFilePath();
+  return work;
+}
 
 // Has the engine write Page into File (an archive, or the page with the folder of its parts beside it)
 // and waits until it has finished, failed or come to a full file system. Context owns the connections.
@@ -642,29 +687,43 @@ void TQtWebEngine::SaveAs(const std::string& FileName) {
   QWebEnginePage* page = view->page();
   const QString path = QDir::current().absoluteFilePath(ToQt(ResolveNewPath(FileName)));
   const QFileInfo target(path);
+  // A name that ends in a folder ("dir/", ".") would have the engine write the page and its parts
+  // somewhere beside the draft folder.
+  if (const QString name = target.fileName(); name.isEmpty() || name == "." || name == "..")
+    FailFile(path, SysErrorMessage(EISDIR));
   const QString suffix = target.suffix().toLower();
   const bool archive = suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml");
   // The engine writes into a folder of its own beside the file (a complete page also writes the folder
   // of its parts, "<name>_files", there); the file and that folder replace the old ones only when the
   // engine has finished and its work is whole.
+  const QString parts = target.completeBaseName() + QStringLiteral("_files");
+  // The engine drops the parts of a page whose folder it cannot name and reports the page as written.
+  if (!archive && !NameFits(target.absolutePath(), parts))
+    FailFile(path, "Datei " + ToStd(target.absolutePath() + '/' + parts) + " kann nicht erstellt werden (" +
+                       SysErrorMessage(ENAMETOOLONG) + ")");
   const TDraftFolder draft(path);
   if (draft.Path().isEmpty()) FailFile(path, SysErrorMessage(static_cast<uint32_t>(errno)));
-  const QString draftFile = draft.Path() + '/' + target.fileName();
-  const QString parts = target.completeBaseName() + QStringLiteral("_files");
-  const auto job = WritePage(this, page, draftFile, archive);
+  const auto job = WritePage(this, page, draft.Path() + '/' + target.fileName(), archive);
   if (!job->Ok) FailFile(path, job->Reason);
+  // The engine may name what it writes otherwise (it adds an extension to a name without one, and names
+  // the parts' folder by its own rule): the page refers to the folder under the name it was given.
+  const TDraftWork work = WrittenInto(draft.Path(), target.fileName());
+  if (QFileInfo(work.Parts).fileName().startsWith(QFileInfo(draft.Path()).fileName()))
+    FailFile(path, "die Web-Engine benennt den Ordner der Teile nicht nach dieser Datei");
   // What a full file system cut short is reported as written: the archive's length is known, a page is
   // never empty, and the file system must have room left.
-  const qint64 size = QFileInfo(draftFile).size();
+  const qint64 size = work.File.isEmpty() ? 0 : QFileInfo(work.File).size();
   if (!RoomLeft(draft.Path()) || size <= 0 || (archive && size != job->Written))
     FailFile(path, SysErrorMessage(ENOSPC));
-  const QString draftParts = draft.Path() + '/' + parts;
-  const bool hasParts = !archive && QFileInfo(draftParts).isDir();
+  const bool hasParts = !archive && !work.Parts.isEmpty();
+  const QString partsFolder = target.absolutePath() + '/' + QFileInfo(work.Parts).fileName();
+  if (hasParts && draft.AwayBecause() != 0)
+    FailFile(path, "Datei " + ToStd(partsFolder) + " kann nicht erstellt werden (" +
+                       SysErrorMessage(static_cast<uint32_t>(draft.AwayBecause())) + ")");
   errno = 0;
   try {
-    ReplaceByFinished(ToStd(path), ToStd(draftFile),
-                      hasParts ? ToStd(target.absolutePath() + '/' + parts) : "",
-                      hasParts ? ToStd(draftParts) : "");
+    ReplaceByFinished(ToStd(path), ToStd(work.File), hasParts ? ToStd(partsFolder) : "",
+                      hasParts ? ToStd(work.Parts) : "");
   } catch (const Exception& e) {
     FailFile(path, Why(e));
   }

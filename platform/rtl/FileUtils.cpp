@@ -799,7 +799,8 @@ void AtomicWriteFile(const std::string& FileName, const std::function<void(TStre
 namespace {
 
 // Links every entry of the folder From that the folder Into lacks into Into (a folder as a new folder
-// whose entries are linked in turn); false, with errno telling why, on the first failure.
+// whose entries are linked in turn); false, with errno telling why, on the first failure. A folder and
+// a file under one name are a failure: neither may take the other's place.
 bool LinkMissingEntries(const std::string& From, const std::string& Into) {
   DIR* d = ::opendir(From.c_str());
   if (d == nullptr) return false;
@@ -810,14 +811,19 @@ bool LinkMissingEntries(const std::string& From, const std::string& Into) {
     const std::string from = Join(From, name), into = Join(Into, name);
     struct stat st, there;
     const bool taken = ::lstat(into.c_str(), &there) == 0;
-    if (::lstat(from.c_str(), &st) != 0)
+    if (::lstat(from.c_str(), &st) != 0) {
       ok = false;
-    else if (!S_ISDIR(st.st_mode))
+    } else if (taken && S_ISDIR(st.st_mode) != S_ISDIR(there.st_mode)) {
+      errno = S_ISDIR(st.st_mode) ? EISDIR : ENOTDIR;
+      ok = false;
+    } else if (!S_ISDIR(st.st_mode)) {
       ok = taken || ::link(from.c_str(), into.c_str()) == 0;
-    else if (!taken)
-      ok = ::mkdir(into.c_str(), st.st_mode & 07777) == 0 && LinkMissingEntries(from, into);
-    else if (S_ISDIR(there.st_mode))
+    } else if (!taken) {  // made writable to fill it, then given the old folder's mode
+      ok = ::mkdir(into.c_str(), S_IRWXU) == 0 && LinkMissingEntries(from, into) &&
+           ::chmod(into.c_str(), st.st_mode & 07777) == 0;
+    } else {
       ok = LinkMissingEntries(from, into);
+    }
   }
   ::closedir(d);
   return ok;

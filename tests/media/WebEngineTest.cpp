@@ -1,7 +1,10 @@
 // Drives the real QtWebEngine view with local pages (offscreen platform).
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <unistd.h>
 #include <QApplication>
@@ -253,6 +256,110 @@ TEST_F(WebEngineTest, AFileWrittenOverOnAFullDiskStaysAsItWas) {
     EXPECT_EQ(after["page_files/big.bmp"], row.Parts ? picture : "the old picture");
     EXPECT_EQ(after.size(), before.size()) << "nothing else is left";
   }
+}
+
+// A complete page is saved with the folder of its parts under the name the page refers to, which the
+// engine gives by its own rule ("<name>_files", its extension taken off as the engine sees it); a name
+// that leaves that folder too long for the file system, or for which the engine names it after anything
+// but the file, is refused and changes nothing (the engine would drop the parts and report the page as
+// written), as is a name that ends in a folder. An archive takes any name.
+TEST_F(WebEngineTest, ACompletePageIsSavedWithThePartsFolderItRefersTo) {
+  WriteFile(Dir / "Pages" / "pic.gif", kPixel);
+  WriteFile(Dir / "Pages" / "pictured.htm", "<html><body><img src=pic.gif></body></html>");
+  Navigation([&] { Engine->Navigate(WebAddressToURL("Pages/pictured.htm")); });
+  const std::string longest(251, 'n');
+  std::string cjk;
+  for (int i = 0; i < 80; ++i)
+    cjk += "\xE6\xBC\xA2";  // U+6F22
+  struct Row {
+    std::string Name;
+    bool Saved;
+    // The folder of the parts ("" for an archive).
+    std::string Parts;
+  };
+  const Row rows[] = {{longest + ".htm", false, ""},
+                      {longest + ".mht", true, ""},
+                      {cjk + ".htm", true, cjk + "_files"},
+                      {"noext", true, "noext_files"},
+                      {"page.tar.gz", true, "page_files"},
+                      {".htm", false, ""},
+                      {"folder/", false, ""}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name.substr(0, 12));
+    const fs::path out = Dir / "out";
+    fs::remove_all(out);
+    fs::create_directories(out);
+    const bool folder = row.Name.ends_with('/');  // a name that ends in a folder of the user's
+    if (folder) fs::create_directories(out / row.Name);
+    try {
+      Engine->SaveAs((out / row.Name).string());
+      EXPECT_TRUE(row.Saved);
+    } catch (const EWebFileError& e) {
+      EXPECT_FALSE(row.Saved) << e.Message;
+      EXPECT_NE(e.Message.find(row.Name), std::string::npos) << e.Message;
+    }
+    auto written = Snapshot(out);
+    if (folder) {
+      EXPECT_EQ(written[row.Name.substr(0, row.Name.size() - 1)], "<folder>");
+      written.erase(row.Name.substr(0, row.Name.size() - 1));
+    }
+    if (row.Saved) {
+      EXPECT_NE(written[row.Name].find(row.Parts.empty() ? "pic.gif" : "_files/pic.gif"), std::string::npos);
+      written.erase(row.Name);
+    }
+    std::map<std::string, std::string> parts;
+    if (!row.Parts.empty()) parts = {{row.Parts, "<folder>"}, {row.Parts + "/pic.gif", kPixel}};
+    EXPECT_EQ(written, parts);
+  }
+}
+
+// A file the user may write in a folder that takes no new entry (one made immutable, which stops root
+// too) is written in place by a save as an archive and by a print, as every save does there; a complete
+// page, whose parts would need a new folder there, is refused for that folder and changes nothing (also
+// where the temporary folder is on another file system).
+TEST_F(WebEngineTest, AFileInAFolderThatTakesNoNewEntryIsWrittenInPlace) {
+  WriteFile(Dir / "Pages" / "pic.gif", kPixel);
+  WriteFile(Dir / "Pages" / "pictured.htm", Page("Page A") + "<img src=pic.gif>");
+  Navigation([&] { Engine->Navigate(WebAddressToURL("Pages/pictured.htm")); });
+  const fs::path fixed = Dir / "fixed";
+  fs::create_directories(fixed);
+  for (const char* name : {"page.mht", "page.pdf", "page.htm"})
+    WriteFile(fixed / name, "old");
+  const auto immutable = [&](bool On) {
+    const int fd = ::open(fixed.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int flags = 0;
+    const bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                    (flags = On ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL,
+                     ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (fd >= 0) ::close(fd);
+    return ok;
+  };
+  if (!immutable(true)) GTEST_SKIP() << "no immutable folders here: " << std::strerror(errno);
+  const std::shared_ptr<void> thaw(nullptr, [&](void*) { immutable(false); });
+  Engine->SaveAs((fixed / "page.mht").string());
+  Engine->Print("", (fixed / "page.pdf").string());
+  const fs::path temp = Dir / "temp";
+  fs::create_directories(temp);
+  const bool mounted = ::mount("tmpfs", temp.c_str(), "tmpfs", 0, "size=1m") == 0;
+  const std::shared_ptr<void> unmount(nullptr, [&](void*) {
+    if (mounted) ::umount2(temp.c_str(), MNT_DETACH);
+  });
+  const std::string oldTemp = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
+  ::setenv("TMPDIR", temp.c_str(), 1);
+  try {
+    Engine->SaveAs((fixed / "page.htm").string());
+    ADD_FAILURE() << "saved";
+  } catch (const EWebFileError& e) {
+    EXPECT_NE(e.Message.find("page_files kann nicht erstellt werden (" + SysErrorMessage(EPERM)),
+              std::string::npos)
+        << e.Message;
+  }
+  oldTemp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", oldTemp.c_str(), 1);
+  const auto after = Snapshot(fixed);
+  EXPECT_NE(after.at("page.mht").find("Page A"), std::string::npos);
+  EXPECT_TRUE(after.at("page.pdf").starts_with("%PDF"));
+  EXPECT_EQ(after.at("page.htm"), "old");
+  EXPECT_EQ(after.size(), 3u);
 }
 
 // A page that asks for full screen on a click (the engine grants it only for a user's action) and

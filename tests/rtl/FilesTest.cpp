@@ -281,6 +281,9 @@ TEST(Files, AFinishedFileAndFolderReplaceTheirTargetsTogether) {
   dir.Write("page_files/a.png", "old a");
   dir.Write("page_files/kept.txt", "kept");
   dir.Write("page_files/sub/x", "x");
+  std::filesystem::create_directories(dir / "page_files/fixed");
+  dir.Write("page_files/fixed/y", "y");
+  ::chmod((dir / "page_files/fixed").c_str(), 0555);  // the user's own read-only folder
   std::filesystem::create_directories(dir / "draft/page_files");
   dir.Write("draft/page.htm", "new page");
   dir.Write("draft/page_files/a.png", "new a");
@@ -304,6 +307,16 @@ TEST(Files, AFinishedFileAndFolderReplaceTheirTargetsTogether) {
   EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOTDIR));
   EXPECT_TRUE(unchanged());
   EXPECT_EQ(dir.Read("plain"), "a file");
+  // The user's own folder under the name of one of the page's parts.
+  std::filesystem::create_directories(dir / "page_files/b.png");
+  dir.Write("page_files/b.png/mine", "mine");
+  EXPECT_THROW(ReplaceByFinished(dir / "page.htm", dir / "draft/page.htm", dir / "page_files",
+                                 dir / "draft/page_files"),
+               EFCreateError);
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(EISDIR));
+  EXPECT_EQ(dir.Read("page.htm") + dir.Read("page_files/a.png") + dir.Read("page_files/b.png/mine"),
+            "old pageold amine");
+  std::filesystem::remove_all(dir / "page_files/b.png");
 
   ReplaceByFinished(dir / "page.htm", dir / "draft/page.htm", dir / "page_files", dir / "draft/page_files");
   EXPECT_EQ(dir.Read("page.htm"), "new page");
@@ -311,8 +324,12 @@ TEST(Files, AFinishedFileAndFolderReplaceTheirTargetsTogether) {
   ASSERT_EQ(::stat((dir / "page.htm").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   EXPECT_EQ(dir.Read("page_files/a.png") + dir.Read("page_files/b.png") + dir.Read("page_files/kept.txt") +
-                dir.Read("page_files/sub/x"),
-            "new anew bkeptx");
+                dir.Read("page_files/sub/x") + dir.Read("page_files/fixed/y"),
+            "new anew bkeptxy");
+  ASSERT_EQ(::stat((dir / "page_files/fixed").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0555u);
+  for (const char* fixed : {"page_files/fixed", "draft/page_files/fixed"})
+    ::chmod((dir / fixed).c_str(), 0755);  // for the folder's removal
   EXPECT_EQ(dir.Read("draft/page_files/a.png"), "old a") << "the old folder, under the finished one's name";
   // Without an old folder, the finished one is moved there.
   std::filesystem::create_directories(dir / "draft/new_files");
