@@ -554,7 +554,11 @@ void TVXBrowser::SelectByControl(TControl* Control) {
 }
 
 void TVXBrowser::RefreshSelection() {
-  FSurface->ShowSelection(FSurface->SelectedControl());
+  TControl* selected = FSurface->SelectedControl();
+  // A place typed beyond the surface would take the element out of the mouse's reach once it is no
+  // longer selected: it comes back onto the surface, and the move is reported as a drag's is.
+  if (selected != nullptr && FSurface->KeepInReach(selected)) DoChange(selected);
+  FSurface->ShowSelection(selected);
 }
 
 void TVXBrowser::DoChange(TObject* Sender) {
@@ -962,6 +966,11 @@ void TVXBrowser::LoadLines(const TStrings& Lines, const std::string& FileName) {
     st.Current = nullptr;
   };
   ReadProjectSections(Lines, ProjectReaderKinds(), h, FileName);
+  // A place the surface cannot show (a file written by hand or for a larger skin) would keep an element
+  // out of the mouse's reach: it comes onto the surface.
+  s->KeepInReach(s->WebSpace);
+  for (int i = 0; i < ComponentCount(); ++i)
+    if (auto* element = dynamic_cast<TVXElement*>(Components(i))) s->KeepInReach(element->ElementControl());
   s->Show();
   st.Orderer.Apply();
   s->SelectControl(s->Controls(s->ControlCount() - 1));

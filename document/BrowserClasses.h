@@ -222,6 +222,8 @@ class TVXBrowser : public TComponent {
   [[nodiscard]] TComponent* FindElement(TControl* Control) const;
   void SelectElement(TComponent* Element);
   void SelectByControl(TControl* Control);
+  // Shows the frame around the selected control again; a control placed wholly off the surface comes
+  // back onto it first (reported through the change callback).
   void RefreshSelection();
   void DoChange(TObject* Sender);
   [[nodiscard]] int EditCount() const;

@@ -331,6 +331,46 @@ TEST_F(DesignerFlows, EnterCommitsAFieldOfEveryPanel) {
   EXPECT_EQ(SectionOf(project, "Web").Values.at("Top"), "70");
 }
 
+// A place typed beyond the surface brings the element to its edge, where a click selects it again.
+TEST_F(DesignerFlows, AnElementTypedOffTheSurfaceStaysInReach) {
+  NewProject();
+  Insert(kLabelTool, kLabelAt);
+  Enter("LabelLeftEdit", "5000");
+  Insert(kEditTool, kEditAt);
+  Enter("EditTopEdit", "5000");
+  SaveAs(Work / "reach.VX");
+  const std::vector<TSection> project = ReadProject(Work / "reach.VX");
+  const TSection label = SectionOf(project, "Label");
+  const int labelLeft = std::stoi(label.Values.at("Left"));
+  ASSERT_EQ(labelLeft + std::stoi(label.Values.at("Width")), X.Now(Surface).Width);
+  const int editTop = std::stoi(SectionOf(project, "Edit").Values.at("Top"));
+  ASSERT_LT(editTop, X.Now(Surface).Height);
+  EXPECT_GT(editTop, kEditAt.Y);
+  Reselect({labelLeft, kLabelAt.Y});
+  Reselect({kEditAt.X, editTop});
+}
+
+// A project placed on a larger desktop, with an element beyond its skin: the surface shows on this
+// desktop, and a click reaches the element at the skin's edge.
+TEST_F(DesignerFlows, AProjectPlacedOffTheDesktopOpensInReach) {
+  const std::string skin = AppFolder() + "/Images/VexLand3.Bmp";
+  std::ofstream(Work / "far.VX", std::ios::binary)
+      << "Pelloran=V1.2\nObject=Bitmaps\n"
+      << skin << "\nend\nObject=Sounds\n<NoSound>\nend\n"
+      << "Object=Global\nTop=3000\nLeft=4000\nWidth=480\nHeight=360\nend\n"
+      << "Object=Web\nTop=60\nLeft=30\nHeight=270\nWidth=420\nBitmap=" << skin << "\nZOrder=1\nend\n"
+      << "Object=Label\nTop=" << kLabelAt.Y << "\nLeft=30000\nWidth=50\nZOrder=0\nend\n";
+  ClickMain(kOpen);
+  AnswerFileDialog(kOpenDialog, Work / "far.VX", false);
+  WaitDesignWindows();
+  const TWindow surface = X.Now(Surface);
+  EXPECT_GE(surface.X, 0);
+  EXPECT_GE(surface.Y, 0);
+  ASSERT_LE(surface.X + surface.Width, X.ScreenWidth());
+  ASSERT_LE(surface.Y + surface.Height, X.ScreenHeight());
+  Reselect({surface.Width - 50, kLabelAt.Y});
+}
+
 TEST_F(DesignerFlows, FieldsShowOneColourForTheirStateAndTheirTextInTheMiddle) {
   NewProject();
   Insert(kButtonTool, kButtonAt);
