@@ -371,6 +371,17 @@ TEST_F(DesignerFlows, AProjectPlacedOffTheDesktopOpensInReach) {
   Reselect({surface.Width - 50, kLabelAt.Y});
 }
 
+// The surface of a new project goes left of the kit: with the kit dragged to the desktop's left edge it
+// shows at that edge, not beyond it.
+TEST_F(DesignerFlows, ANewProjectBesideAKitAtTheLeftEdgeShowsItsSurface) {
+  const TWindow main = X.Now(Main);
+  X.Drag(main.ScreenX(kKitFace.X), main.ScreenY(kKitFace.Y), kKitFace.X, main.ScreenY(kKitFace.Y),
+         [&](int Dx, int) { return X.Now(Main).X == main.X + Dx; });
+  ASSERT_TRUE(WaitFor([&] { return X.Now(Main).X == 0; }, 5000)) << "the kit is at " << X.Now(Main).X;
+  NewProject();
+  EXPECT_EQ(X.Now(Surface).X, 0);
+}
+
 TEST_F(DesignerFlows, FieldsShowOneColourForTheirStateAndTheirTextInTheMiddle) {
   NewProject();
   Insert(kButtonTool, kButtonAt);
