@@ -452,6 +452,35 @@ TEST_F(DesignerFlows, TheWindowManagersCloseLosesNoWindow) {
   EXPECT_TRUE(Designer->Running());
 }
 
+// Under a window manager: the question holds the input of every window, so its minimise (a pager's, the
+// manager's menu) leaves it shown, and its Cancel keeps the project.
+TEST_F(DesignerFlows, TheWindowManagersMinimiseLeavesTheQuestionShown) {
+  if (!X.WindowManagerRunning()) GTEST_SKIP() << "minimising needs a window manager (the openbox flows)";
+  NewProject();
+  ClickMain(kLabelTool);
+  ASSERT_TRUE(X.WaitClickPassed());
+  ClickSurface(kLabelAt);
+  ASSERT_TRUE(FrameShownAt({{kLabelAt.X - 2, kLabelAt.Y + 5}})) << "no label inserted";
+  ClickMain(kExit);
+  const TWindow question = X.WaitWindow(kQuestion);
+  const std::string id = std::to_string(question.Id);
+  ASSERT_EQ(std::system(("xdotool windowminimize " + id).c_str()), 0);
+  // The manager handles the move after the minimise: the question shows at its new place once both are
+  // done, unless it stayed minimised.
+  ASSERT_EQ(std::system(("xdotool windowmove " + id + " " + std::to_string(question.X + 40) + " " +
+                         std::to_string(question.Y))
+                            .c_str()),
+            0);
+  ASSERT_TRUE(WaitFor([&] {
+    const std::optional<TWindow> shown = X.Find(kQuestion);
+    return shown.has_value() && shown->X == question.X + 40;
+  })) << "the question stays minimised";
+  ClickIn(X.Now(question), kQuestionCancel);
+  ASSERT_TRUE(X.WaitGone(kQuestion));
+  EXPECT_TRUE(Designer->Running());
+  EXPECT_TRUE(X.Find(kSurface).has_value());
+}
+
 TEST_F(DesignerFlows, AfterACancelledColourDialogAPictureOpensItsFileDialog) {
   NewProject();
   ClickEditor("DialodIColorShape");
