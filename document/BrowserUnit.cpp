@@ -236,8 +236,9 @@ void TCoolBrowser::FormClick(TObject*) {
 }
 
 void TCoolBrowser::FormShow(TObject*) {
-  // A place kept in a project made on a larger desktop may lie wholly off this one, out of reach without
-  // a window manager: the surface comes onto the desktop along that axis.
+  // A place kept in a project made on a larger desktop, or one left of a kit at the desktop's left edge,
+  // may lie wholly off the desktop, out of reach without a window manager: the surface comes onto the
+  // desktop along that axis.
   SetBoundsRect(InReach(BoundsRect(), Screen->DesktopRect()));
   // The one-pixel nudge lays out skin, region and anchored controls for the shown size. The web-view
   // panel is selected once the surface has its own size again: selected while the surface is wider, the
