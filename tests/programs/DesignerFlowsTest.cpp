@@ -259,6 +259,16 @@ class DesignerFlows : public ::testing::Test {
         << "the element at " << At.X << ", " << At.Y << " is not selected again";
   }
 
+  // A new project with a label, under a window manager: it holds each click until it has looked at it,
+  // so the next one waits for it.
+  void InsertALabelUnderTheManager() {
+    NewProject();
+    ClickMain(kLabelTool);
+    ASSERT_TRUE(X.WaitClickPassed());
+    ClickSurface(kLabelAt);
+    ASSERT_TRUE(FrameShownAt({{kLabelAt.X - 2, kLabelAt.Y + 5}})) << "no label inserted";
+  }
+
   TXSession& X = TXSession::Get();
   TTempDir Work{"pelloran-flow"};
   std::unique_ptr<TProgram> Designer;
@@ -432,12 +442,7 @@ TEST_F(DesignerFlows, MinimisedAsAWholeTheKitComesBackWithItsWindows) {
 // the question of the kit's close, whose Cancel keeps every window.
 TEST_F(DesignerFlows, TheWindowManagersCloseLosesNoWindow) {
   if (!X.WindowManagerRunning()) GTEST_SKIP() << "Alt+F4 needs a window manager (the openbox flows)";
-  NewProject();
-  // The manager holds each click until it has looked at it: the next one waits for it.
-  ClickMain(kLabelTool);
-  ASSERT_TRUE(X.WaitClickPassed());
-  ClickSurface(kLabelAt);
-  ASSERT_TRUE(FrameShownAt({{kLabelAt.X - 2, kLabelAt.Y + 5}})) << "no label inserted";
+  ASSERT_NO_FATAL_FAILURE(InsertALabelUnderTheManager());
   GiveFocus(Editor);
   X.Key("alt+F4");
   GiveFocus(Surface);
@@ -456,11 +461,7 @@ TEST_F(DesignerFlows, TheWindowManagersCloseLosesNoWindow) {
 // manager's menu) leaves it shown, and its Cancel keeps the project.
 TEST_F(DesignerFlows, TheWindowManagersMinimiseLeavesTheQuestionShown) {
   if (!X.WindowManagerRunning()) GTEST_SKIP() << "minimising needs a window manager (the openbox flows)";
-  NewProject();
-  ClickMain(kLabelTool);
-  ASSERT_TRUE(X.WaitClickPassed());
-  ClickSurface(kLabelAt);
-  ASSERT_TRUE(FrameShownAt({{kLabelAt.X - 2, kLabelAt.Y + 5}})) << "no label inserted";
+  ASSERT_NO_FATAL_FAILURE(InsertALabelUnderTheManager());
   ClickMain(kExit);
   const TWindow question = X.WaitWindow(kQuestion);
   const std::string id = std::to_string(question.Id);
