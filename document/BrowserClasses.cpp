@@ -554,7 +554,11 @@ void TVXBrowser::SelectByControl(TControl* Control) {
 }
 
 void TVXBrowser::RefreshSelection() {
-  FSurface->ShowSelection(FSurface->SelectedControl());
+  TControl* selected = FSurface->SelectedControl();
+  // A place typed beyond the surface would take the element out of the mouse's reach once it is no
+  // longer selected: it comes back onto the surface, and the move is reported as a drag's is.
+  if (selected != nullptr && SkinShown() && FSurface->KeepInReach(selected)) DoChange(selected);
+  FSurface->ShowSelection(selected);
 }
 
 void TVXBrowser::DoChange(TObject* Sender) {
@@ -782,6 +786,10 @@ void TVXBrowser::WriteDocumentSections(TVXTextWriter& W, const TMediaName& Pictu
   }
 }
 
+bool TVXBrowser::SkinShown() const {
+  return !FWeb->Bitmap.empty() && KMediaList::Instance()->LoadError(FWeb->Bitmap).empty();
+}
+
 TRect TVXBrowser::SavedInnerRect() const {
   if (FLoadedInner && FLoadedInner->Shown == FSurface->InnerRect() && FLoadedInner->Skin == FWeb->Bitmap)
     return FLoadedInner->File;
@@ -962,6 +970,13 @@ void TVXBrowser::LoadLines(const TStrings& Lines, const std::string& FileName) {
     st.Current = nullptr;
   };
   ReadProjectSections(Lines, ProjectReaderKinds(), h, FileName);
+  // A place the skin cannot show (a file written by hand or for a larger skin) would keep an element out
+  // of the mouse's reach: it comes onto the surface.
+  if (SkinShown()) {
+    s->KeepInReach(s->WebSpace);
+    for (int i = 0; i < ComponentCount(); ++i)
+      if (auto* element = dynamic_cast<TVXElement*>(Components(i))) s->KeepInReach(element->ElementControl());
+  }
   s->Show();
   st.Orderer.Apply();
   s->SelectControl(s->Controls(s->ControlCount() - 1));

@@ -222,6 +222,8 @@ class TVXBrowser : public TComponent {
   [[nodiscard]] TComponent* FindElement(TControl* Control) const;
   void SelectElement(TComponent* Element);
   void SelectByControl(TControl* Control);
+  // Shows the frame around the selected control again; a control placed wholly off the surface comes
+  // back onto it first (reported through the change callback).
   void RefreshSelection();
   void DoChange(TObject* Sender);
   [[nodiscard]] int EditCount() const;
@@ -288,6 +290,9 @@ class TVXBrowser : public TComponent {
   // The inner rectangle a save writes: the one the loaded file holds while the skin and the surface's
   // rectangle are as the load left them, else the surface's.
   [[nodiscard]] TRect SavedInnerRect() const;
+  // Whether the surface shows the skin the project names (not the stock picture that stands in for one
+  // that cannot be loaded): only on that skin does a place beyond the surface lie out of reach.
+  [[nodiscard]] bool SkinShown() const;
   // Makes the design surface and wires its events to this document.
   void CreateSurface();
   void ResetAfterFailedLoad();

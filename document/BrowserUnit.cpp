@@ -184,6 +184,16 @@ TControl* TCoolBrowser::ZeroSizedControlAt(int X, int Y, const TControl* Pressed
   return nullptr;
 }
 
+bool TCoolBrowser::KeepInReach(TControl* Control) {
+  // A control of width or height 0 is reached through the frame around its place.
+  const TRect place =
+      Bounds(Control->Left(), Control->Top(), std::max(Control->Width(), 1), std::max(Control->Height(), 1));
+  const TRect reached = InReach(place, Rect(0, 0, ClientWidth(), ClientHeight()));
+  if (reached == place) return false;
+  SetSurfaceBounds(Control, reached.Left, reached.Top, Control->Width(), Control->Height());
+  return true;
+}
+
 void TCoolBrowser::HideSelection() {
   Shape->SetVisible(false);
 }
@@ -226,6 +236,10 @@ void TCoolBrowser::FormClick(TObject*) {
 }
 
 void TCoolBrowser::FormShow(TObject*) {
+  // A place kept in a project made on a larger desktop, or one left of a kit at the desktop's left edge,
+  // may lie wholly off the desktop, out of reach without a window manager: the surface comes onto the
+  // desktop along that axis.
+  SetBoundsRect(InReach(BoundsRect(), Screen->DesktopRect()));
   // The one-pixel nudge lays out skin, region and anchored controls for the shown size. The web-view
   // panel is selected once the surface has its own size again: selected while the surface is wider, the
   // window panel would show (and its next write-back store) a web view one pixel wider than it is.

@@ -87,6 +87,9 @@ class TCoolBrowser : public TVexForm {
   // control that the press reached; nullptr for the surface's face) count, the topmost first.
   [[nodiscard]] TControl* ZeroSizedControlAt(int X, int Y, const TControl* Pressed) const;
   void HideSelection();
+  // Moves a control that lies wholly off the surface along an axis back onto it (wholly where it fits),
+  // so that the mouse reaches it again; true when it moved it.
+  bool KeepInReach(TControl* Control);
   // Selects Control (frame around it) and reports it through OnSelect.
   void SelectControl(TControl* Control);
 

@@ -74,13 +74,6 @@ TRect FollowEdges(TRect Bounds, TAnchors Anchors, TSize Shrink) {
   return Bounds;
 }
 
-// A window's place along one axis of the desktop, which spans Lo to Hi: kept where any of the window
-// shows; otherwise as near as it lies, wholly on the desktop where it fits.
-int OnDesktop(int Place, int Extent, int Lo, int Hi) {
-  if (Place < Hi && Place + Extent > Lo) return Place;
-  return std::clamp(Place, Lo, std::max(Lo, Hi - Extent));
-}
-
 // Quotes a word of a command line when it needs it, so that SplitCommandLine gives it back unchanged:
 // inside quotes a run of backslashes is literal unless a quote follows it, so a run before a quote (the
 // word's own or the closing one) is doubled, and the word's own quote gets one more backslash.
@@ -1010,9 +1003,7 @@ void TVXBuilder::FormShow(TObject* /*Sender*/) {
   // Placed as designed but wholly off the desktop (a place made on a larger one), the window would be
   // out of reach without a window manager: it comes onto the desktop along that axis.
   if (Position() == poDesigned) {
-    const TRect desktop = Screen->DesktopRect();
-    SetBounds(OnDesktop(Left(), Width(), desktop.Left, desktop.Right),
-              OnDesktop(Top(), Height(), desktop.Top, desktop.Bottom), Width(), Height());
+    SetBoundsRect(InReach(BoundsRect(), Screen->DesktopRect()));
   }
   if (IsAudibleSound(StartSound->WaveName())) StartSound->Play();
   if (!Trim(FStartpage).empty()) {

@@ -2,6 +2,7 @@
 // and a small bit-set template for the class library's set types.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <type_traits>
@@ -45,6 +46,17 @@ struct TRect {
 }
 [[nodiscard]] inline TRect Bounds(int left, int top, int width, int height) {
   return {left, top, left + width, top + height};
+}
+// A place along one axis of an area that spans Lo to Hi, for something Extent long: kept where any of
+// it lies in the area; otherwise as near as it lies, wholly inside where it fits.
+[[nodiscard]] inline int InReach(int Place, int Extent, int Lo, int Hi) {
+  if (Place < Hi && Place + Extent > Lo) return Place;
+  return std::clamp(Place, Lo, std::max(Lo, Hi - Extent));
+}
+// A rectangle moved, by that rule along each axis, so that some of it lies in Area; its size stays.
+[[nodiscard]] inline TRect InReach(const TRect& R, const TRect& Area) {
+  return Bounds(InReach(R.Left, R.Width(), Area.Left, Area.Right),
+                InReach(R.Top, R.Height(), Area.Top, Area.Bottom), R.Width(), R.Height());
 }
 
 // A set of enumeration values (the class library's `set of`), stored as bits.

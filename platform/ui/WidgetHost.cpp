@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QToolTip>
 
 #include "platform/gdi/GdiPrivate.h"
@@ -240,6 +241,13 @@ bool THostWidget::event(QEvent* Event) {
           form != nullptr && isWindow() && !isMinimized() &&
           (static_cast<QWindowStateChangeEvent*>(Event)->oldState() & Qt::WindowMinimized))
         Guarded(form, [&] { Application->FormRestored(form); });
+      // A window shown modally holds the input of every other one: minimised by the window system on its
+      // own (a window manager's menu, a pager), it would leave the program shown but deaf, with nothing of
+      // its own that brings it back. It stays shown.
+      if (isWindow() && isMinimized() && windowModality() == Qt::ApplicationModal)
+        QTimer::singleShot(0, this, [this] {
+          if (isMinimized() && windowModality() == Qt::ApplicationModal) showNormal();
+        });
       break;
     default:
       break;

@@ -313,6 +313,27 @@ TEST(ProjectFile, WhatLoadsSavesWhatLoadsAgain) {
   }
 }
 
+// An element placed wholly beyond the skin (200 x 100) comes to its nearest edge, out of the mouse's reach
+// no more; on the stock picture that stands in for a skin that cannot be loaded it keeps its place.
+TEST(ProjectFile, AnElementBeyondTheSkinComesOntoIt) {
+  TAppFolder app;
+  const struct {
+    const char* Skin;
+    const char* Left;
+  } cases[] = {{"media/skin.bmp", "150"}, {"nowhere/skin.bmp", "30000"}};
+  for (const auto& c : cases) {
+    WriteAll(app / "p.VX", "Pelloran=V1.2\r\nObject=Web\r\nBitmap=" + (app / c.Skin) +
+                               "\r\nend\r\nObject=Label\r\nTop=20\r\nLeft=30000\r\nWidth=50\r\nend\r\n");
+    auto doc = NewDocument(app.Path());
+    doc->LoadProject(app / "p.VX");
+    doc->SaveProject(app / "saved.VX");
+    doc->Surface()->Hide();
+    EXPECT_NE(ReadAll(app / "saved.VX").find("Top=20\r\nLeft=" + std::string(c.Left) + "\r\n"),
+              std::string::npos)
+        << c.Skin;
+  }
+}
+
 // The bundled sample names its media relative to the application folder: a copy of that folder opens it
 // with every picture and sound once the folder it was generated in is gone, in the designer and in the
 // test run, which reads what a save writes: the names as they were read.

@@ -259,6 +259,16 @@ class DesignerFlows : public ::testing::Test {
         << "the element at " << At.X << ", " << At.Y << " is not selected again";
   }
 
+  // A new project with a label, under a window manager: it holds each click until it has looked at it,
+  // so the next one waits for it.
+  void InsertALabelUnderTheManager() {
+    NewProject();
+    ClickMain(kLabelTool);
+    ASSERT_TRUE(X.WaitClickPassed());
+    ClickSurface(kLabelAt);
+    ASSERT_TRUE(FrameShownAt({{kLabelAt.X - 2, kLabelAt.Y + 5}})) << "no label inserted";
+  }
+
   TXSession& X = TXSession::Get();
   TTempDir Work{"pelloran-flow"};
   std::unique_ptr<TProgram> Designer;
@@ -331,6 +341,57 @@ TEST_F(DesignerFlows, EnterCommitsAFieldOfEveryPanel) {
   EXPECT_EQ(SectionOf(project, "Web").Values.at("Top"), "70");
 }
 
+// A place typed beyond the surface brings the element to its edge, where a click selects it again.
+TEST_F(DesignerFlows, AnElementTypedOffTheSurfaceStaysInReach) {
+  NewProject();
+  Insert(kLabelTool, kLabelAt);
+  Enter("LabelLeftEdit", "5000");
+  Insert(kEditTool, kEditAt);
+  Enter("EditTopEdit", "5000");
+  SaveAs(Work / "reach.VX");
+  const std::vector<TSection> project = ReadProject(Work / "reach.VX");
+  const TSection label = SectionOf(project, "Label");
+  const int labelLeft = std::stoi(label.Values.at("Left"));
+  ASSERT_EQ(labelLeft + std::stoi(label.Values.at("Width")), X.Now(Surface).Width);
+  const int editTop = std::stoi(SectionOf(project, "Edit").Values.at("Top"));
+  ASSERT_LT(editTop, X.Now(Surface).Height);
+  EXPECT_GT(editTop, kEditAt.Y);
+  Reselect({labelLeft, kLabelAt.Y});
+  Reselect({kEditAt.X, editTop});
+}
+
+// A project placed on a larger desktop, with an element beyond its skin: the surface shows on this
+// desktop, and a click reaches the element at the skin's edge.
+TEST_F(DesignerFlows, AProjectPlacedOffTheDesktopOpensInReach) {
+  const std::string skin = AppFolder() + "/Images/VexLand3.Bmp";
+  std::ofstream(Work / "far.VX", std::ios::binary)
+      << "Pelloran=V1.2\nObject=Bitmaps\n"
+      << skin << "\nend\nObject=Sounds\n<NoSound>\nend\n"
+      << "Object=Global\nTop=3000\nLeft=4000\nWidth=480\nHeight=360\nend\n"
+      << "Object=Web\nTop=60\nLeft=30\nHeight=270\nWidth=420\nBitmap=" << skin << "\nZOrder=1\nend\n"
+      << "Object=Label\nTop=" << kLabelAt.Y << "\nLeft=30000\nWidth=50\nZOrder=0\nend\n";
+  ClickMain(kOpen);
+  AnswerFileDialog(kOpenDialog, Work / "far.VX", false);
+  WaitDesignWindows();
+  const TWindow surface = X.Now(Surface);
+  EXPECT_GE(surface.X, 0);
+  EXPECT_GE(surface.Y, 0);
+  ASSERT_LE(surface.X + surface.Width, X.ScreenWidth());
+  ASSERT_LE(surface.Y + surface.Height, X.ScreenHeight());
+  Reselect({surface.Width - 50, kLabelAt.Y});
+}
+
+// The surface of a new project goes left of the kit: with the kit dragged to the desktop's left edge it
+// shows at that edge, not beyond it.
+TEST_F(DesignerFlows, ANewProjectBesideAKitAtTheLeftEdgeShowsItsSurface) {
+  const TWindow main = X.Now(Main);
+  X.Drag(main.ScreenX(kKitFace.X), main.ScreenY(kKitFace.Y), kKitFace.X, main.ScreenY(kKitFace.Y),
+         [&](int Dx, int) { return X.Now(Main).X == main.X + Dx; });
+  ASSERT_TRUE(WaitFor([&] { return X.Now(Main).X == 0; }, 5000)) << "the kit is at " << X.Now(Main).X;
+  NewProject();
+  EXPECT_EQ(X.Now(Surface).X, 0);
+}
+
 TEST_F(DesignerFlows, FieldsShowOneColourForTheirStateAndTheirTextInTheMiddle) {
   NewProject();
   Insert(kButtonTool, kButtonAt);
@@ -381,12 +442,7 @@ TEST_F(DesignerFlows, MinimisedAsAWholeTheKitComesBackWithItsWindows) {
 // the question of the kit's close, whose Cancel keeps every window.
 TEST_F(DesignerFlows, TheWindowManagersCloseLosesNoWindow) {
   if (!X.WindowManagerRunning()) GTEST_SKIP() << "Alt+F4 needs a window manager (the openbox flows)";
-  NewProject();
-  // The manager holds each click until it has looked at it: the next one waits for it.
-  ClickMain(kLabelTool);
-  ASSERT_TRUE(X.WaitClickPassed());
-  ClickSurface(kLabelAt);
-  ASSERT_TRUE(FrameShownAt({{kLabelAt.X - 2, kLabelAt.Y + 5}})) << "no label inserted";
+  ASSERT_NO_FATAL_FAILURE(InsertALabelUnderTheManager());
   GiveFocus(Editor);
   X.Key("alt+F4");
   GiveFocus(Surface);
@@ -399,6 +455,31 @@ TEST_F(DesignerFlows, TheWindowManagersCloseLosesNoWindow) {
   for (const char* name : {kMainWindow, kSurface, kEditor})
     EXPECT_TRUE(X.Find(name).has_value()) << name;
   EXPECT_TRUE(Designer->Running());
+}
+
+// Under a window manager: the question holds the input of every window, so its minimise (a pager's, the
+// manager's menu) leaves it shown, and its Cancel keeps the project.
+TEST_F(DesignerFlows, TheWindowManagersMinimiseLeavesTheQuestionShown) {
+  if (!X.WindowManagerRunning()) GTEST_SKIP() << "minimising needs a window manager (the openbox flows)";
+  ASSERT_NO_FATAL_FAILURE(InsertALabelUnderTheManager());
+  ClickMain(kExit);
+  const TWindow question = X.WaitWindow(kQuestion);
+  const std::string id = std::to_string(question.Id);
+  ASSERT_EQ(std::system(("xdotool windowminimize " + id).c_str()), 0);
+  // The manager handles the move after the minimise: the question shows at its new place once both are
+  // done, unless it stayed minimised.
+  ASSERT_EQ(std::system(("xdotool windowmove " + id + " " + std::to_string(question.X + 40) + " " +
+                         std::to_string(question.Y))
+                            .c_str()),
+            0);
+  ASSERT_TRUE(WaitFor([&] {
+    const std::optional<TWindow> shown = X.Find(kQuestion);
+    return shown.has_value() && shown->X == question.X + 40;
+  })) << "the question stays minimised";
+  ClickIn(X.Now(question), kQuestionCancel);
+  ASSERT_TRUE(X.WaitGone(kQuestion));
+  EXPECT_TRUE(Designer->Running());
+  EXPECT_TRUE(X.Find(kSurface).has_value());
 }
 
 TEST_F(DesignerFlows, AfterACancelledColourDialogAPictureOpensItsFileDialog) {
