@@ -146,14 +146,19 @@ class TReadRule {
     const std::lock_guard lock(FLock);
     if (Url == FPending) FPending.clear();
   }
-  // Worker: a worker may make such a request.
-  [[nodiscard]] TJudgement Judge(const QUrl& File, bool Worker) {
+  // Worker: a worker may make such a request. Kept: the engine may keep what the request loads (a style
+  // sheet, with its text) and hand it to a later page, of another folder too, that asks for the same
+  // address, without a request; it asks again for one it loaded through an address sent back, so such a
+  // file is always sent back once.
+  [[nodiscard]] TJudgement Judge(const QUrl& File, bool Worker, bool Kept) {
     const std::lock_guard lock(FLock);
     const bool now = MayLoadLocalFile(FCommitted, File);
     const bool pending = !FPending.isEmpty() && now != MayLoadLocalFile(FPending, File);
     const bool before = now && Worker && !(FEveryPage && InFolder(*FEveryPage, File));
-    if (!pending && !before) return {now ? TVerdict::Allow : TVerdict::Block, {}};
-    if (!File.fragment().startsWith(kAskedAgain)) {
+    const bool marked = File.fragment().startsWith(kAskedAgain);
+    if (!pending && !before && !(now && Kept && !marked))
+      return {now ? TVerdict::Allow : TVerdict::Block, {}};
+    if (!marked) {
       QUrl again = File;
       again.setFragment(Mark(File, FMoves));
       return {TVerdict::AskAgain, again};
@@ -195,6 +200,14 @@ bool WorkersAskFor(QWebEngineUrlRequestInfo::ResourceType Type) {
   return std::find(std::begin(documents), std::end(documents), Type) == std::end(documents);
 }
 
+// Whether the engine may keep what a request of the kind loads and hand it to a later page: all but
+// documents.
+bool Kept(QWebEngineUrlRequestInfo::ResourceType Type) {
+  using Info = QWebEngineUrlRequestInfo;
+  return Type != Info::ResourceTypeSubFrame && Type != Info::ResourceTypeObject &&
+         Type != Info::ResourceTypeMainFrame;
+}
+
 // Judges every request of the page for a local file that is not a main-frame navigation by its read rule
 // (see TReadRule), and tells the rule of each main-frame request.
 class TLocalFileGuard final : public QWebEngineUrlRequestInterceptor {
@@ -208,7 +221,7 @@ class TLocalFileGuard final : public QWebEngineUrlRequestInterceptor {
       return;
     }
     if (!url.isLocalFile()) return;
-    const auto judgement = FRule->Judge(url, WorkersAskFor(Info.resourceType()));
+    const auto judgement = FRule->Judge(url, WorkersAskFor(Info.resourceType()), Kept(Info.resourceType()));
     switch (judgement.Verdict) {
       case TReadRule::TVerdict::Allow:
         return;

@@ -462,13 +462,16 @@ TEST_F(WebEngineTest, ALocalPageReadsOnlyItsOwnFolder) {
 
 // However a local page got into the view (typed, opened by its own script, sent there by its script's
 // location or its form with a target, by a clicked link with a target, by going back, or loaded after
-// such a page), its requests, its frames and its workers' requests read only its own folder and below it.
+// such a page or after a page of the parent folder whose style sheet the engine still holds), its
+// requests, its frames, its style sheets and its workers' requests read only its own folder and below it.
 TEST_F(WebEngineTest, EveryPageOfTheViewReadsOnlyItsOwnFolder) {
   const fs::path pages = Dir / "Pages";
   fs::create_directories(pages / "sub");
   WriteFile(Dir / "secret.txt", "secret");
   WriteFile(pages / "sub" / "data.txt", "inside");
   fs::create_symlink(Dir / "secret.txt", pages / "sub" / "link.txt");
+  WriteFile(Dir / "style.css", "body { background: rgb(1, 2, 3) }");
+  WriteFile(Dir / "styled.htm", "<html><head><link rel=stylesheet href=style.css></head></html>");
   const std::string read =
       "function read(u) { try { var r = new XMLHttpRequest(); r.open('GET', u, false); r.send();"
       "  return r.responseText.slice(0, 6); } catch (e) { return 'failed'; } }";
@@ -479,11 +482,14 @@ TEST_F(WebEngineTest, EveryPageOfTheViewReadsOnlyItsOwnFolder) {
   // plain link to "?linked".
   WriteFile(
       pages / "probe.htm",
-      "<html><body style='margin:0'><a href='probe.htm?blank' target=_blank style='display:block;"
+      "<html><head><link id=style rel=stylesheet href=../style.css></head><body style='margin:0'>"
+      "<a href='probe.htm?blank' target=_blank style='display:block;"
       "width:400px;height:150px'>x</a><a href='probe.htm?linked' "
       "style='display:block;height:150px'>y</a><iframe id=outer src=../secret.txt></iframe><script>" +
           read +
           "function frame(f) { try { return f.contentDocument.body.innerText.slice(0, 6); }"
+          "  catch (e) { return 'failed'; } }"
+          "function sheet() { try { return style.sheet.cssRules[0].cssText.slice(0, 6); }"
           "  catch (e) { return 'failed'; } }"
           "onload = function() {"
           "  var got = ['[' + location.search + ']', 'below ' + read('sub/data.txt'), 'above ' + "
@@ -491,7 +497,8 @@ TEST_F(WebEngineTest, EveryPageOfTheViewReadsOnlyItsOwnFolder) {
           "    'absolute ' + read('file://" +
           (Dir / "secret.txt").string() +
           "'), 'link ' + read('sub/link.txt'),"
-          "    'system ' + read('file:///etc/passwd'), 'frame ' + frame(outer)];"
+          "    'system ' + read('file:///etc/passwd'), 'frame ' + frame(outer),"
+          "    'style ' + sheet()];"
           "  var w = new Worker('sub/worker.js');"
           "  w.onmessage = function(e) { document.title = got.concat(['worker ' + e.data]).join(' '); };"
           "  w.onerror = function() { document.title = got.concat(['worker failed']).join(' '); };"
@@ -502,8 +509,8 @@ TEST_F(WebEngineTest, EveryPageOfTheViewReadsOnlyItsOwnFolder) {
           "    document.body.append(f); f.submit(); }"
           "};</script></body></html>");
   const std::string reads =
-      " below inside above failed absolute failed link failed system failed frame failed worker inside "
-      "failed";
+      " below inside above failed absolute failed link failed system failed frame failed style failed "
+      "worker inside failed";
   struct Step {
     const char* What;
     std::function<void()> Go;
@@ -532,6 +539,12 @@ TEST_F(WebEngineTest, EveryPageOfTheViewReadsOnlyItsOwnFolder) {
       {"loaded after the link", [&] { Engine->Navigate(WebAddressToURL("Pages/probe.htm") + "?last"); },
        "?last"},
       {"back", [&] { Engine->GoBack(); }, "?linked"},
+      {"after a page of the parent folder that has a style sheet",
+       [&] {
+         Navigation([&] { Engine->Navigate(WebAddressToURL("styled.htm")); });
+         Engine->Navigate(WebAddressToURL("Pages/probe.htm") + "?styled");
+       },
+       "?styled"},
   };
   for (const Step& step : steps) {
     step.Go();
