@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/syscall.h>
 
 #include <algorithm>
 #include <cctype>
@@ -367,6 +368,14 @@ std::vector<int> DescriptorsOf(pid_t Pid) {
   return fds;
 }
 
+// Whether the process is in its sleep: past its loader and start-up, which open (and close) files of
+// their own.
+bool Sleeping(pid_t Pid) {
+  std::istringstream call(ReadFile("/proc/" + std::to_string(Pid) + "/syscall"));
+  long number = -1;
+  return call >> number && number == SYS_clock_nanosleep;
+}
+
 // The sample with its Refresh button turned into "Exec Program" of a program that stays a while (its
 // argument is the test's own).
 class BuilderFlowsExec : public BuilderFlows {
@@ -391,6 +400,7 @@ TEST_F(BuilderFlowsExec, TheStartedProgramHoldsNothingOfTheBrowser) {
   ASSERT_TRUE(WaitFor([&] { return (program = ProcessWith(Seconds)) != 0; })) << "the program starts";
   const std::unique_ptr<void, std::function<void(void*)>> stop(&program,
                                                                [&](void*) { ::kill(program, SIGKILL); });
+  ASSERT_TRUE(WaitFor([&] { return Sleeping(program); })) << "the program reaches its sleep";
   EXPECT_EQ(DescriptorsOf(program), (std::vector<int>{0, 1, 2}));
   EXPECT_EQ(ReadFile("/proc/" + std::to_string(program) + "/environ").find("QTWEBENGINE_CHROMIUM_FLAGS"),
             std::string::npos)
