@@ -393,4 +393,3 @@ TEST(WebBrowserReal, DISABLED_ShowForAWhile) {
 }
 
 }  // namespace
-
