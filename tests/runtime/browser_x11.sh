@@ -18,14 +18,17 @@ cp "$builder" "$work/MyBrowser"
 cd "$work"
 export QTWEBENGINE_DISABLE_SANDBOX=1
 unset QT_QPA_PLATFORM
-# Inside the X session: start the program, wait for its window (at most 60 s, while it runs), then for
-# the start page (slow under the sanitizers: at most 30 s), and take the window's shape and a screenshot.
+# Inside the X session: start the program, wait for its window to show (at most 60 s, while it runs),
+# then for the start page (slow under the sanitizers: at most 30 s), and take the window's shape and a
+# screenshot.
 cat >session.sh <<'SESSION'
 ./MyBrowser >builder.log 2>&1 & pid=$!
 id=""
 for i in $(seq 1 600); do
   id=$(xwininfo -root -tree | awk '/"Mybrowser": \(/ {print $1; exit}')
-  [ -n "$id" ] && break
+  # Named before it is shown: its shape and place are taken once the server shows it.
+  [ -n "$id" ] && xwininfo -id "$id" | grep -q IsViewable && break
+  id=""
   kill -0 $pid 2>/dev/null || break
   sleep 0.1
 done
