@@ -308,6 +308,12 @@ std::shared_ptr<TJob> RunJob(const std::function<void(const std::shared_ptr<TJob
                       "\" geschrieben werden: " + Reason);
 }
 
+// Why a page's file failed when a file or folder of its own, Name, cannot be made: Error telling why.
+std::string CannotCreate(const QString& Name, int Error) {
+  return "Datei " + ToStd(Name) + " kann nicht erstellt werden (" +
+         SysErrorMessage(static_cast<uint32_t>(Error)) + ")";
+}
+
 // Why the engine stopped writing a page (its own text for the reason is not to be had for every write).
 std::string WhyNotWritten(QWebEngineDownloadRequest::DownloadInterruptReason Reason) {
   switch (Reason) {
@@ -712,8 +718,7 @@ void TQtWebEngine::SaveAs(const std::string& FileName) {
   const QString parts = target.completeBaseName() + QStringLiteral("_files");
   // The engine drops the parts of a page whose folder it cannot name and reports the page as written.
   if (!archive && !NameFits(target.absolutePath(), parts))
-    FailFile(path, "Datei " + ToStd(target.absolutePath() + '/' + parts) + " kann nicht erstellt werden (" +
-                       SysErrorMessage(ENAMETOOLONG) + ")");
+    FailFile(path, CannotCreate(target.absolutePath() + '/' + parts, ENAMETOOLONG));
   const TDraftFolder draft(path);
   if (draft.Path().isEmpty()) FailFile(path, SysErrorMessage(static_cast<uint32_t>(errno)));
   const auto job = WritePage(this, page, draft.Path() + '/' + target.fileName(), archive);
@@ -730,9 +735,7 @@ void TQtWebEngine::SaveAs(const std::string& FileName) {
     FailFile(path, SysErrorMessage(ENOSPC));
   const bool hasParts = !archive && !work.Parts.isEmpty();
   const QString partsFolder = target.absolutePath() + '/' + QFileInfo(work.Parts).fileName();
-  if (hasParts && draft.AwayBecause() != 0)
-    FailFile(path, "Datei " + ToStd(partsFolder) + " kann nicht erstellt werden (" +
-                       SysErrorMessage(static_cast<uint32_t>(draft.AwayBecause())) + ")");
+  if (hasParts && draft.AwayBecause() != 0) FailFile(path, CannotCreate(partsFolder, draft.AwayBecause()));
   errno = 0;
   try {
     ReplaceByFinished(ToStd(path), ToStd(work.File), hasParts ? ToStd(partsFolder) : "",
